@@ -24,13 +24,18 @@ void OpenLog(std::uint32_t mask, const char* fileName, std::uint32_t maximumSize
 std::uint32_t TraceMask();
 inline bool TraceOn(std::uint32_t bit) { return (TraceMask() & bit) != 0; }
 
-// Writes one line "date time [PID/tid]  message" ending in exactly one CR LF.
+// Writes one line "date time [PID/tid]  message" ending in exactly one CR LF, whatever the mask
+// (callers test their bit); a message that formats to nothing writes nothing. The first line of
+// the process is preceded by the OS, App and Dll header lines, and opens the log with the user's
+// registry defaults when it was not opened yet. Safe from any thread.
 void Trace(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// While the mask is non-zero: "%s(%d) : %s failed %#x: %s\n" with the source file's base name.
+// While the mask is non-zero: "%s(%d) : %s failed %#x: %s\n" with the source file's base name
+// (the text after the last "/"), "assertion" or "check", the status and the extra text or "".
 void CheckReport(HRESULT status, bool assertion, const char* sourcePath, int line, const char* extra);
 
-// While the mask is non-zero: "%s(%d) : assertion: %s\n" with the source path as given.
+// While the mask is non-zero: "%s(%d) : assertion: %s\n" with the source path as given and the
+// text or "".
 void AssertionText(const char* sourcePath, int line, const char* text);
 
 // Runs through a step's status and reports it when it failed and the mask is non-zero.
