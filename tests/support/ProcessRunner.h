@@ -1,0 +1,49 @@
+// Runs a program the way a user would and captures what it says: both streams and its exit.
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+struct ProcessRun {
+    std::string program;
+    std::vector<std::string> arguments;        // after the program name
+    std::map<std::string, std::string> environment;  // added to (or replacing in) the test's own
+    std::optional<std::string> workingDirectory;
+    std::optional<std::string> standardInput;  // nullopt: /dev/null
+    std::chrono::seconds timeout{60};          // the child is killed after it
+};
+
+struct ProcessResult {
+    std::string standardOutput;
+    std::string standardError;
+    int exitCode = -1;     // when it exited
+    int signal = 0;        // when a signal ended it
+    bool timedOut = false;
+};
+
+ProcessResult RunProcess(const ProcessRun& run);
+
+// A fresh private directory under the system's temporary directory, removed with the object.
+class TemporaryDirectory {
+public:
+    TemporaryDirectory();
+    ~TemporaryDirectory();
+    TemporaryDirectory(const TemporaryDirectory&) = delete;
+    TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
+
+    const std::string& Path() const { return path_; }
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& contents);
+
+} // namespace testsupport
