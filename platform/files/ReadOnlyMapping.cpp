@@ -1,3 +1,4 @@
+// A read-only memory mapping of a whole input file.
 #include "platform/files/ReadOnlyMapping.h"
 
 #include <cerrno>
@@ -40,7 +41,8 @@ void ReadOnlyMapping::Close()
 HRESULT ReadOnlyMapping::Open(const std::string& path)
 {
     Close();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: opening a FIFO named as input must fail below, not wait for a writer.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return HResultFromErrno(errno);
     struct stat info {};
@@ -51,7 +53,7 @@ HRESULT ReadOnlyMapping::Open(const std::string& path)
     }
     if (!S_ISREG(info.st_mode)) {
         ::close(fd);
-        return HResultFromErrno(EISDIR);
+        return HResultFromErrno(S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
     }
     if (info.st_size == 0) {
         ::close(fd);

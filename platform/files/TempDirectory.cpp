@@ -1,3 +1,4 @@
+// The user's temporary directory from the environment.
 #include "platform/files/TempDirectory.h"
 
 #include <cstdlib>

@@ -1,0 +1,15 @@
+// Where the program's configuration files live: the user's and the machine's directories.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// $XDG_CONFIG_HOME/ex2qln/ when that variable holds an absolute path, else ~/.config/ex2qln/
+// (home from $HOME, else the password database); empty when no home can be found.
+std::string UserConfigDirectory();
+
+// /etc/ex2qln/
+std::string MachineConfigDirectory();
+
+} // namespace platform
