@@ -1,0 +1,16 @@
+// The conversion library's trace hook: the program routes these lines into its log under trace bit 0x40.
+#pragma once
+
+#include <string_view>
+
+namespace mmconv {
+
+using TraceWriter = void (*)(std::string_view line);
+
+// Installs the writer (null turns tracing off). Set once at start, before any conversion.
+void SetConversionTrace(TraceWriter writer);
+
+// Formats one trace line printf-style and hands it to the writer, if any.
+void TraceConversion(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+} // namespace mmconv
