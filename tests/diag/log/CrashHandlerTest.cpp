@@ -4,6 +4,7 @@
 #include "tests/diag/log/LogTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 
 #include <csignal>
@@ -23,11 +24,13 @@
 namespace ex2qln::diag::test {
 namespace {
 
-volatile int* volatile gNowhere = nullptr;
-
-[[noreturn]] void WriteThroughNull()
+// A page without access rather than a null pointer, which the undefined-behaviour sanitizer would
+// stop at before the fault.
+[[noreturn]] void WriteToForbiddenPage()
 {
-    *gNowhere = 1;
+    void* page = mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (page != MAP_FAILED)
+        *static_cast<volatile int*>(page) = 1;
     std::abort();  // not reached
 }
 
@@ -84,7 +87,7 @@ TEST(CrashHandlerTest, FatalSignalIsLoggedDumpedAndDeliveredAgain)
 {
     const std::string program = RegexEscape(ProgramPath());
     const std::vector<Case> cases = {
-        {"null pointer write", WriteThroughNull, true, SIGSEGV, program.c_str()},
+        {"write to a page without access", WriteToForbiddenPage, true, SIGSEGV, program.c_str()},
         {"stack overflow", OverflowTheStack, true, SIGSEGV, program.c_str()},
         {"abort before any line", Abort, false, SIGABRT, R"(/\S*libc\.so\.6)"},
     };
