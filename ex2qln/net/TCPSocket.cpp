@@ -1,0 +1,291 @@
+// CTCPSocket on POSIX sockets: address-by-address connect, raw receive and send, the line reader.
+#include "ex2qln/net/TCPSocket.h"
+
+#include "ex2qln/diag/Log.h"
+#include "ex2qln/net/SecurityStatus.h"
+#include "ex2qln/net/SocketTexts.h"
+
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+namespace ex2qln::net {
+namespace {
+
+constexpr int kReceiveBufferBytes = 65536;
+
+// Resolver failures become the statuses Windows Sockets gives for them.
+HRESULT StatusFromResolverError(int error)
+{
+    switch (error) {
+    case EAI_NONAME:
+#ifdef EAI_NODATA
+    case EAI_NODATA:
+#endif
+    case EAI_SERVICE:
+        return kStatusHostNotFound;
+    case EAI_AGAIN:
+        return kStatusTryAgain;
+    case EAI_MEMORY:
+        return E_OUTOFMEMORY;
+    case EAI_SYSTEM:
+        return errno > 0 ? HResultFromErrno(errno) : kStatusNoRecovery;
+    default:
+        return kStatusNoRecovery;
+    }
+}
+
+// Connects `descriptor`; a signal during the wait lets the connection go on, so wait for its end.
+int ConnectDescriptor(int descriptor, const sockaddr* address, socklen_t length)
+{
+    if (::connect(descriptor, address, length) == 0)
+        return 0;
+    if (errno != EINTR)
+        return errno;
+    pollfd waiting{descriptor, POLLOUT, 0};
+    while (::poll(&waiting, 1, -1) < 0) {
+        if (errno != EINTR)
+            return errno;
+    }
+    int error = 0;
+    socklen_t size = sizeof error;
+    if (::getsockopt(descriptor, SOL_SOCKET, SO_ERROR, &error, &size) != 0)
+        return errno;
+    return error;
+}
+
+struct AddressListDeleter {
+    void operator()(addrinfo* addresses) const { ::freeaddrinfo(addresses); }
+};
+
+} // namespace
+
+CTCPSocket::~CTCPSocket()
+{
+    CTCPSocket::Close();
+}
+
+HRESULT CTCPSocket::Fail(HRESULT status, unsigned textNumber, std::initializer_list<TextArgument> arguments)
+{
+    lastStatus_ = status;
+    if (textNumber != 0) {
+        lastErrorText_ = FormatLocalizedText(textNumber, arguments);
+        if (lastErrorText_.size() >= kErrorTextSize)
+            lastErrorText_.resize(kErrorTextSize - 1);
+    }
+    return status;
+}
+
+HRESULT CTCPSocket::Connect(std::string_view host, std::uint32_t port)
+{
+    Close();
+    host_.assign(host);
+
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    const std::string service = std::to_string(port & 0xFFFFu);
+    addrinfo* found = nullptr;
+    const int result = ::getaddrinfo(host_.c_str(), service.c_str(), &hints, &found);
+    if (result != 0) {
+        const HRESULT status = StatusFromResolverError(result);
+        Close();
+        return QLN_CHECK(Fail(status, kTextHostNotFound, {host_, status}));
+    }
+    const std::unique_ptr<addrinfo, AddressListDeleter> addresses(found);
+    return ConnectAddresses(addresses.get(), port);
+}
+
+HRESULT CTCPSocket::ConnectAddresses(const addrinfo* addresses, std::uint32_t port)
+{
+    int lastError = EHOSTUNREACH;
+    for (const addrinfo* address = addresses; address != nullptr; address = address->ai_next) {
+        SocketHandle candidate(
+            ::socket(address->ai_family, address->ai_socktype | SOCK_CLOEXEC, address->ai_protocol));
+        if (!candidate.IsValid()) {
+            lastError = errno;
+            continue;
+        }
+        ::setsockopt(candidate.Get(), SOL_SOCKET, SO_RCVBUF, &kReceiveBufferBytes, sizeof kReceiveBufferBytes);
+        const int error = ConnectDescriptor(candidate.Get(), address->ai_addr, address->ai_addrlen);
+        if (error == 0) {
+            socket_ = std::move(candidate);
+            return S_OK;
+        }
+        lastError = error;
+    }
+    const HRESULT status = HResultFromErrno(lastError);
+    Close();
+    return QLN_CHECK(Fail(status, kTextConnectFailed, {host_, port, status}));
+}
+
+void CTCPSocket::Close()
+{
+    if (socket_.IsValid()) {
+        ::shutdown(socket_.Get(), SHUT_RDWR);
+        socket_.Reset();
+    }
+    buffered_ = 0;
+}
+
+bool CTCPSocket::IsAlive()
+{
+    if (!socket_.IsValid())
+        return false;
+    pollfd readable{socket_.Get(), POLLIN, 0};
+    int ready = 0;
+    do
+        ready = ::poll(&readable, 1, 0);
+    while (ready < 0 && errno == EINTR);
+    if (ready == 0)
+        return true;
+    if (ready > 0 && (readable.revents & POLLIN) != 0) {
+        char byte = 0;
+        const ssize_t peeked = ::recv(socket_.Get(), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+        if (peeked == 1 || (peeked < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)))
+            return true;
+    }
+    Close();
+    return false;
+}
+
+HRESULT CTCPSocket::Receive(std::span<char> buffer, std::size_t& count)
+{
+    count = 0;
+    if (buffer.empty() && diag::TraceOn(diag::kTraceProtocols))
+        diag::Trace("***CTCPSocket::Recv() - empty read attempt!\n");
+    if (!socket_.IsValid())
+        return Fail(kStatusConnectionClosed, kTextReceiveFailed, {kStatusConnectionClosed});
+    ssize_t received = 0;
+    do
+        received = ::recv(socket_.Get(), buffer.data(), buffer.size(), 0);
+    while (received < 0 && errno == EINTR);
+    if (received < 0) {
+        const HRESULT status = HResultFromErrno(errno);
+        return QLN_CHECK(Fail(status, kTextReceiveFailed, {status}));
+    }
+    if (received == 0)
+        return Fail(kStatusConnectionClosed, kTextReceiveFailed, {kStatusConnectionClosed});
+    count = static_cast<std::size_t>(received);
+    return S_OK;
+}
+
+HRESULT CTCPSocket::Send(std::span<const char> bytes, std::size_t& count)
+{
+    count = 0;
+    if (!socket_.IsValid())
+        return Fail(kStatusConnectionClosed, kTextSendFailed, {kStatusConnectionClosed});
+    if (bytes.empty())
+        return S_OK;
+    ssize_t sent = 0;
+    do
+        sent = ::send(socket_.Get(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    while (sent < 0 && errno == EINTR);
+    if (sent < 0) {
+        const HRESULT status = HResultFromErrno(errno);
+        return QLN_CHECK(Fail(status, kTextSendFailed, {status}));
+    }
+    if (sent == 0)
+        return Fail(kStatusConnectionClosed, kTextSendFailed, {kStatusConnectionClosed});
+    count = static_cast<std::size_t>(sent);
+    return S_OK;
+}
+
+HRESULT CTCPSocket::ReadLine(std::span<char> output)
+{
+    if (output.empty())
+        return Fail(E_INVALIDARG, 0);
+    const std::size_t capacity = output.size() - 1;
+    // Only positions with a byte after them are judged, so a CR is never taken for a whole
+    // terminator before it is known whether an LF follows.
+    std::size_t scan = 0;
+    for (;;) {
+        while (scan + 1 < buffered_ && receiveBuffer_[scan] != '\r' && receiveBuffer_[scan] != '\n')
+            ++scan;
+        if (scan + 1 < buffered_) {
+            if (scan > capacity)
+                return Fail(E_OUTOFMEMORY, kTextInsufficientMemory);
+            std::memcpy(output.data(), receiveBuffer_.data(), scan);
+            output[scan] = '\0';
+            const std::size_t terminator =
+                receiveBuffer_[scan] == '\r' && receiveBuffer_[scan + 1] == '\n' ? 2 : 1;
+            const std::size_t consumed = scan + terminator;
+            std::memmove(receiveBuffer_.data(), receiveBuffer_.data() + consumed, buffered_ - consumed);
+            buffered_ -= consumed;
+            return S_OK;
+        }
+        if (buffered_ == receiveBuffer_.size())
+            return Fail(E_OUTOFMEMORY, kTextInsufficientMemory);
+        if (!HasPendingInput() && !IsAlive())
+            return Fail(kStatusConnectionClosed, 0);
+        std::size_t count = 0;
+        const HRESULT status = Receive(std::span(receiveBuffer_).subspan(buffered_), count);
+        if (FAILED(status)) {
+            Close();
+            return status == E_OUTOFMEMORY ? Fail(status, kTextInsufficientMemory) : status;
+        }
+        buffered_ += count;
+    }
+}
+
+std::size_t CTCPSocket::ReadSome(std::span<char> output)
+{
+    if (output.empty())
+        return 0;
+    if (buffered_ == 0) {
+        if (!socket_.IsValid())
+            return 0;
+        std::size_t count = 0;
+        if (FAILED(Receive(receiveBuffer_, count))) {
+            Close();
+            return 0;
+        }
+        buffered_ = count;
+    }
+    const std::size_t copied = std::min(output.size(), buffered_);
+    std::memcpy(output.data(), receiveBuffer_.data(), copied);
+    std::memmove(receiveBuffer_.data(), receiveBuffer_.data() + copied, buffered_ - copied);
+    buffered_ -= copied;
+    return copied;
+}
+
+HRESULT CTCPSocket::SendAll(std::string_view bytes, std::size_t& sentCount)
+{
+    sentCount = 0;
+    if (!socket_.IsValid())
+        return Fail(kStatusConnectionClosed, kTextSendFailed, {kStatusConnectionClosed});
+    const HRESULT status = Send(bytes, sentCount);
+    if (FAILED(status))
+        Close();
+    return status;
+}
+
+HRESULT CTCPSocket::SendText(std::string_view text)
+{
+    std::size_t sent = 0;
+    const HRESULT status = SendAll(text, sent);
+    if (FAILED(status))
+        return status;
+    if (sent < text.size())
+        return Fail(E_FAIL, kTextSendFailed, {E_FAIL});
+    return S_OK;
+}
+
+HRESULT CTCPSocket::GetErrorText(std::span<char> output) const
+{
+    if (output.empty())
+        return E_FAIL;
+    const std::size_t length = std::min(output.size() - 1, lastErrorText_.size());
+    std::memcpy(output.data(), lastErrorText_.data(), length);
+    output[length] = '\0';
+    return lastStatus_;
+}
+
+} // namespace ex2qln::net

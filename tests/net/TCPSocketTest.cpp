@@ -1,0 +1,240 @@
+// The clear-text socket against a loopback peer driven by the test: line reader, connect failures,
+// liveness, raw reads and sends.
+#include "ex2qln/net/TCPSocket.h"
+
+#include "ex2qln/net/SecurityStatus.h"
+#include "tests/net/LoopbackPeer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <deque>
+#include <vector>
+
+namespace ex2qln::net {
+namespace {
+
+using testing::LoopbackListener;
+using testing::WriteAll;
+
+std::string Hex(HRESULT status)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%#x", static_cast<unsigned>(status));
+    return text;
+}
+
+// Receives at most the next scripted number of bytes per call, so the test decides where the
+// received data is cut.
+class ChunkedSocket : public CTCPSocket {
+public:
+    explicit ChunkedSocket(std::vector<std::size_t> chunks) : chunks_(chunks.begin(), chunks.end()) {}
+
+protected:
+    HRESULT Receive(std::span<char> buffer, std::size_t& count) override
+    {
+        if (!chunks_.empty()) {
+            buffer = buffer.first(std::min(buffer.size(), chunks_.front()));
+            chunks_.pop_front();
+        }
+        return CTCPSocket::Receive(buffer, count);
+    }
+
+private:
+    std::deque<std::size_t> chunks_;
+};
+
+struct ExpectedLine {
+    HRESULT status;
+    std::string line;   // when the status is S_OK
+    std::string text;   // the error text when not empty
+};
+
+struct LineCase {
+    const char* name;
+    std::string sent;
+    bool peerCloses;
+    std::vector<std::size_t> chunks;
+    std::size_t capacity;
+    std::vector<ExpectedLine> expected;
+};
+
+const std::string kOutOfMemoryText = "Insufficient memory";
+
+std::vector<LineCase> LineCases()
+{
+    const std::size_t full = CTCPSocket::kReceiveBufferSize;
+    const HRESULT closed = kStatusConnectionClosed;
+    return {
+        {"CR LF ends a line", "abc\r\n", false, {}, 100, {{S_OK, "abc", ""}}},
+        {"CR judged once the LF arrives", "abc\r\ndef\r\n", false, {4, 1}, 100,
+         {{S_OK, "abc", ""}, {S_OK, "def", ""}}},
+        {"LF as last byte waits for the next", "abc\nx\r\n", false, {4}, 100, {{S_OK, "abc", ""}, {S_OK, "x", ""}}},
+        {"two CR LF give two empty lines", "\r\n\r\nend\r\n", false, {}, 100,
+         {{S_OK, "", ""}, {S_OK, "", ""}, {S_OK, "end", ""}}},
+        {"bare LF and bare CR", "a\nb\rc\r\n", false, {}, 100, {{S_OK, "a", ""}, {S_OK, "b", ""}, {S_OK, "c", ""}}},
+        {"LF CR is two terminators", "a\n\rb\r\n", false, {}, 100,
+         {{S_OK, "a", ""}, {S_OK, "", ""}, {S_OK, "b", ""}}},
+        {"CR CR LF", "a\r\r\nb\r\n", false, {}, 100, {{S_OK, "a", ""}, {S_OK, "", ""}, {S_OK, "b", ""}}},
+        {"line of exactly the capacity", "12345\r\n", false, {}, 5, {{S_OK, "12345", ""}}},
+        {"one byte over the capacity", "123456\r\n", false, {}, 5, {{E_OUTOFMEMORY, "", kOutOfMemoryText}}},
+        {"full buffer without terminator", std::string(full, 'x'), false, {}, full,
+         {{E_OUTOFMEMORY, "", kOutOfMemoryText}}},
+        {"longest line the buffer holds", std::string(full - 2, 'x') + "\r\n", false, {}, full,
+         {{S_OK, std::string(full - 2, 'x'), ""}}},
+        {"peer closes mid-line", "abc", true, {}, 100, {{closed, "", ""}}},
+        // A terminator is only judged with a byte after it, so a last line cut short this way is
+        // never returned.
+        {"peer closes after a CR", "abc\r", true, {}, 100, {{closed, "", ""}}},
+        {"peer closes after an LF", "abc\n", true, {}, 100, {{closed, "", ""}}},
+        {"peer closes after a whole line", "abc\r\n", true, {}, 100, {{S_OK, "abc", ""}, {closed, "", ""}}},
+    };
+}
+
+TEST(TCPSocketReadLine, Cases)
+{
+    for (const LineCase& example : LineCases()) {
+        SCOPED_TRACE(example.name);
+        LoopbackListener listener;
+        ChunkedSocket socket(example.chunks);
+        ASSERT_EQ(socket.Connect("127.0.0.1", listener.Port()), S_OK);
+        SocketHandle peer = listener.Accept();
+        ASSERT_TRUE(WriteAll(peer.Get(), example.sent));
+        if (example.peerCloses)
+            peer.Reset();
+        std::vector<char> line(example.capacity + 1);
+        for (const ExpectedLine& expected : example.expected) {
+            const HRESULT status = socket.ReadLine(line);
+            ASSERT_EQ(status, expected.status) << Hex(status);
+            if (status == S_OK) {
+                EXPECT_EQ(std::string(line.data()), expected.line);
+            }
+            if (!expected.text.empty()) {
+                EXPECT_EQ(socket.LastErrorText(), expected.text);
+            }
+        }
+        if (example.peerCloses) {
+            EXPECT_FALSE(socket.IsAlive());
+        }
+    }
+}
+
+TEST(TCPSocketConnect, RefusedPortNamesHostPortAndStatus)
+{
+    LoopbackListener listener;
+    const std::uint32_t port = listener.Port();
+    listener.Close();
+    CTCPSocket socket;
+    const HRESULT status = socket.Connect("127.0.0.1", port);
+    EXPECT_EQ(status, HResultFromErrno(ECONNREFUSED));
+    EXPECT_EQ(socket.LastErrorText(),
+              "Unable to connect to host: 127.0.0.1:" + std::to_string(port) + " [0x8007006f]");
+    EXPECT_EQ(socket.LastStatus(), status);
+    EXPECT_FALSE(socket.IsAlive());
+}
+
+TEST(TCPSocketConnect, UnknownHostNamesTheHost)
+{
+    CTCPSocket socket;
+    EXPECT_EQ(socket.Connect("host.invalid", 106), kStatusHostNotFound);
+    EXPECT_EQ(socket.LastErrorText(), "Host not found: host.invalid [0x80072af9]");
+    EXPECT_FALSE(socket.IsAlive());
+}
+
+TEST(TCPSocketConnect, UsesTheLowSixteenBitsOfThePort)
+{
+    LoopbackListener listener;
+    CTCPSocket socket;
+    EXPECT_EQ(socket.Connect("127.0.0.1", listener.Port() | 0x50000u), S_OK);
+    EXPECT_TRUE(listener.Accept().IsValid());
+}
+
+TEST(TCPSocket, ConnectsAgainAfterClose)
+{
+    LoopbackListener listener;
+    CTCPSocket socket;
+    ASSERT_EQ(socket.Connect("127.0.0.1", listener.Port()), S_OK);
+    SocketHandle first = listener.Accept();
+    socket.Close();
+    EXPECT_FALSE(socket.IsAlive());
+    ASSERT_EQ(socket.Connect("127.0.0.1", listener.Port()), S_OK);
+    SocketHandle second = listener.Accept();
+    ASSERT_TRUE(WriteAll(second.Get(), "again\r\n"));
+    char line[16];
+    ASSERT_EQ(socket.ReadLine(line), S_OK);
+    EXPECT_STREQ(line, "again");
+}
+
+TEST(TCPSocket, IsAliveUntilThePeerCloses)
+{
+    LoopbackListener listener;
+    CTCPSocket socket;
+    EXPECT_FALSE(socket.IsAlive());
+    ASSERT_EQ(socket.Connect("127.0.0.1", listener.Port()), S_OK);
+    SocketHandle peer = listener.Accept();
+    EXPECT_TRUE(socket.IsAlive());
+    ASSERT_TRUE(WriteAll(peer.Get(), "x"));
+    EXPECT_TRUE(socket.IsAlive()) << "unread data is no reason to give up";
+    peer.Reset();
+    char byte[2];
+    ASSERT_EQ(socket.ReadSome(byte), 1u);
+    EXPECT_FALSE(socket.IsAlive());
+    EXPECT_EQ(socket.SendText("late\r\n"), kStatusConnectionClosed);
+}
+
+TEST(TCPSocket, ReadSomeTakesBufferedBytesFirstThenReceivesOnce)
+{
+    LoopbackListener listener;
+    CTCPSocket socket;
+    ASSERT_EQ(socket.Connect("127.0.0.1", listener.Port()), S_OK);
+    SocketHandle peer = listener.Accept();
+    ASSERT_TRUE(WriteAll(peer.Get(), "line\r\nrest"));
+    char line[16];
+    ASSERT_EQ(socket.ReadLine(line), S_OK);
+    char some[3];
+    ASSERT_EQ(socket.ReadSome(some), 3u);
+    EXPECT_EQ(std::string(some, 3), "res");
+    ASSERT_EQ(socket.ReadSome(some), 1u);
+    EXPECT_EQ(some[0], 't');
+    ASSERT_TRUE(WriteAll(peer.Get(), "more"));
+    char more[16];
+    ASSERT_EQ(socket.ReadSome(more), 4u);
+    EXPECT_EQ(std::string(more, 4), "more");
+    peer.Reset();
+    EXPECT_EQ(socket.ReadSome(more), 0u);
+    EXPECT_FALSE(socket.IsAlive());
+    EXPECT_EQ(socket.LastErrorText(), "Error while receiving data through socket [0x80072749]");
+}
+
+TEST(TCPSocket, SendTextReachesThePeer)
+{
+    LoopbackListener listener;
+    CTCPSocket socket;
+    ASSERT_EQ(socket.Connect("127.0.0.1", listener.Port()), S_OK);
+    SocketHandle peer = listener.Accept();
+    ASSERT_EQ(socket.SendText("NOOP\r\n"), S_OK);
+    socket.Close();
+    EXPECT_EQ(testing::ReadToEnd(peer.Get()), "NOOP\r\n");
+}
+
+TEST(TCPSocket, SendingWithoutConnectionFailsAsClosed)
+{
+    CTCPSocket socket;
+    std::size_t sent = 99;
+    EXPECT_EQ(socket.SendAll("x", sent), kStatusConnectionClosed);
+    EXPECT_EQ(sent, 0u);
+    EXPECT_EQ(socket.LastErrorText(), "Error while sending data through socket [0x80072749]");
+}
+
+TEST(TCPSocket, GetErrorTextCutsToTheRoomGiven)
+{
+    CTCPSocket socket;
+    socket.Connect("host.invalid", 106);
+    char small[6];
+    EXPECT_EQ(socket.GetErrorText(small), kStatusHostNotFound);
+    EXPECT_STREQ(small, "Host ");
+    EXPECT_EQ(socket.GetErrorText(std::span<char>()), E_FAIL);
+}
+
+} // namespace
+} // namespace ex2qln::net
