@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 
 #include <csignal>
+#include <cstdio>
+#include <filesystem>
 #include <cstdlib>
 #include <regex>
 #include <string>
@@ -83,6 +85,23 @@ std::string RegexEscape(const std::string& text)
     return std::regex_replace(text, kSpecial, R"(\$&)");
 }
 
+// From the memory map: the low 32 bits of the address where the file of `modulePath` is mapped
+// from offset 0, as "0x%08x"; the file is compared by name, because "/lib" may be a link.
+std::string FileStartInMemory(const std::string& memoryMap, const std::string& modulePath)
+{
+    static const std::regex kMapping(R"(([0-9a-f]+)-[0-9a-f]+ \S+ 0+ \S+ \S+ +(\S+))");
+    const std::string name = std::filesystem::path(modulePath).filename().string();
+    for (std::sregex_iterator mapping(memoryMap.begin(), memoryMap.end(), kMapping), end; mapping != end; ++mapping) {
+        if (std::filesystem::path((*mapping)[2].str()).filename() != name)
+            continue;
+        char start[16];
+        std::snprintf(start, sizeof start, "0x%08x",
+                      static_cast<unsigned>(std::stoull((*mapping)[1].str(), nullptr, 16) & 0xFFFFFFFFu));
+        return start;
+    }
+    return "(not mapped)";
+}
+
 TEST(CrashHandlerTest, FatalSignalIsLoggedDumpedAndDeliveredAgain)
 {
     const std::string program = RegexEscape(ProgramPath());
@@ -120,9 +139,10 @@ TEST(CrashHandlerTest, FatalSignalIsLoggedDumpedAndDeliveredAgain)
         const std::regex unhandled("Unhandled exception: " + std::string(code) + "@(0x[0-9a-f]{8}) " + program);
         std::smatch address;
         ASSERT_TRUE(std::regex_match(messages[0], address, unhandled)) << messages[0];
-        const std::regex fault("Fault address: " + address[1].str() + " 0x0000000[1-9]:0x[0-9a-f]{8} " +
-                               current.faultModule + "@0x[0-9a-f]{8}");
-        EXPECT_TRUE(std::regex_match(messages[1], fault)) << messages[1];
+        const std::regex fault("Fault address: " + address[1].str() + " 0x0000000[1-9]:0x[0-9a-f]{8} (" +
+                               current.faultModule + ")@(0x[0-9a-f]{8})");
+        std::smatch module;
+        EXPECT_TRUE(std::regex_match(messages[1], module, fault)) << messages[1];
 
         const std::string dump = ReadFile(directory / "qlnconn.dmp");
         EXPECT_EQ(dump.find("stale dump"), std::string::npos);
@@ -133,6 +153,10 @@ TEST(CrashHandlerTest, FatalSignalIsLoggedDumpedAndDeliveredAgain)
         ASSERT_NE(mapStart, std::string::npos) << dump.substr(0, 2000);
         EXPECT_NE(dump.substr(0, mapStart).find(programName + "(+0x"), std::string::npos) << dump.substr(0, 2000);
         EXPECT_NE(dump.find(" " + ProgramPath() + "\n", mapStart), std::string::npos);
+        if (module.empty())
+            continue;
+        // The base is where the module's file starts in memory: its mapping of file offset 0.
+        EXPECT_EQ(module[2].str(), FileStartInMemory(dump.substr(mapStart), module[1].str())) << dump.substr(mapStart);
     }
 }
 
