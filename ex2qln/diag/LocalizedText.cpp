@@ -106,7 +106,8 @@ std::string Unescaped(std::string_view text)
 std::size_t CopyOut(std::string_view text, char* output, std::size_t outputSize)
 {
     std::size_t length = std::min(text.size(), outputSize - 1);
-    std::memcpy(output, text.data(), length);
+    if (length > 0)
+        std::memcpy(output, text.data(), length);
     output[length] = '\0';
     return length;
 }
