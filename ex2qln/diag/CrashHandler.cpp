@@ -101,19 +101,6 @@ std::uintptr_t FaultAddress(const siginfo_t* info, const void* context)
     return info != nullptr ? reinterpret_cast<std::uintptr_t>(info->si_addr) : 0;
 }
 
-void WriteAll(int file, const char* data, std::size_t length)
-{
-    while (length > 0) {
-        const ssize_t written = write(file, data, length);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return;
-        data += written;
-        length -= static_cast<std::size_t>(written);
-    }
-}
-
 // The memory map lets the addresses of the backtrace be matched to modules afterwards.
 void CopyMemoryMap(int dump)
 {
@@ -219,6 +206,19 @@ void InstallAlternateStack()
 }
 
 } // namespace
+
+void WriteAll(int file, const char* data, std::size_t length)
+{
+    while (length > 0) {
+        const ssize_t written = write(file, data, length);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return;
+        data += written;
+        length -= static_cast<std::size_t>(written);
+    }
+}
 
 bool ProgramPath(char* buffer, std::size_t size)
 {

@@ -17,7 +17,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
@@ -209,19 +208,6 @@ std::size_t BuildLine(char (&line)[kLineSize], pid_t thread, const char* format,
     message[length++] = '\n';
     message[length] = '\0';
     return prefixLength + length;
-}
-
-void WriteAll(int file, const char* data, std::size_t length)
-{
-    while (length > 0) {
-        const ssize_t written = write(file, data, length);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return;
-        data += written;
-        length -= static_cast<std::size_t>(written);
-    }
 }
 
 void OpenFileLocked(LogState& state)
