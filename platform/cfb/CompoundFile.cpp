@@ -1,0 +1,390 @@
+// Compound-file reading: header, DIFAT, FAT, mini FAT, directory tree and stream contents.
+#include "platform/cfb/CompoundFile.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace platform::cfb {
+namespace {
+
+constexpr std::uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+constexpr std::size_t kHeaderSize = 512;
+constexpr std::size_t kHeaderDifatCount = 109;
+constexpr std::size_t kDirectoryEntrySize = 128;
+constexpr std::size_t kMiniSectorSize = 64;
+constexpr std::uint32_t kMaxRegularSector = 0xFFFFFFFAu;
+constexpr std::uint32_t kEndOfChain = 0xFFFFFFFEu;
+constexpr std::uint32_t kFreeSector = 0xFFFFFFFFu;
+constexpr std::uint32_t kNoStream = 0xFFFFFFFFu;
+
+std::uint16_t ReadU16(std::span<const std::uint8_t> bytes, std::size_t offset)
+{
+    return static_cast<std::uint16_t>(bytes[offset] | (bytes[offset + 1] << 8));
+}
+
+std::uint32_t ReadU32(std::span<const std::uint8_t> bytes, std::size_t offset)
+{
+    return static_cast<std::uint32_t>(bytes[offset]) | (static_cast<std::uint32_t>(bytes[offset + 1]) << 8) |
+           (static_cast<std::uint32_t>(bytes[offset + 2]) << 16) |
+           (static_cast<std::uint32_t>(bytes[offset + 3]) << 24);
+}
+
+std::uint64_t ReadU64(std::span<const std::uint8_t> bytes, std::size_t offset)
+{
+    return ReadU32(bytes, offset) | (static_cast<std::uint64_t>(ReadU32(bytes, offset + 4)) << 32);
+}
+
+void AppendUtf8(std::string& out, std::uint32_t codePoint)
+{
+    if (codePoint < 0x80) {
+        out += static_cast<char>(codePoint);
+    } else if (codePoint < 0x800) {
+        out += static_cast<char>(0xC0 | (codePoint >> 6));
+        out += static_cast<char>(0x80 | (codePoint & 0x3F));
+    } else if (codePoint < 0x10000) {
+        out += static_cast<char>(0xE0 | (codePoint >> 12));
+        out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (codePoint & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (codePoint >> 18));
+        out += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (codePoint & 0x3F));
+    }
+}
+
+// Entry names are UTF-16LE; an unpaired surrogate becomes U+FFFD.
+std::string NameToUtf8(std::span<const std::uint8_t> units)
+{
+    std::string out;
+    for (std::size_t i = 0; i + 1 < units.size(); i += 2) {
+        std::uint32_t unit = ReadU16(units, i);
+        if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < units.size()) {
+            std::uint32_t low = ReadU16(units, i + 2);
+            if (low >= 0xDC00 && low < 0xE000) {
+                AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        AppendUtf8(out, unit >= 0xD800 && unit < 0xE000 ? 0xFFFD : unit);
+    }
+    return out;
+}
+
+std::string FoldName(std::string_view name)
+{
+    std::string folded(name);
+    for (char& c : folded) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
+    return folded;
+}
+
+std::string Hex(std::uint32_t value)
+{
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text = "0x";
+    for (int shift = 28; shift >= 0; shift -= 4)
+        text += kDigits[(value >> shift) & 0xF];
+    return text;
+}
+
+} // namespace
+
+HRESULT CompoundFile::Fail(std::string message) const
+{
+    error_ = std::move(message);
+    return kCorruptData;
+}
+
+HRESULT CompoundFile::Open(std::span<const std::uint8_t> bytes)
+{
+    *this = CompoundFile();
+    bytes_ = bytes;
+    HRESULT hr = ReadHeader();
+    if (SUCCEEDED(hr))
+        hr = ReadFat();
+    if (SUCCEEDED(hr))
+        hr = ReadDirectory();
+    if (SUCCEEDED(hr))
+        hr = BuildTree();
+    if (SUCCEEDED(hr))
+        hr = ReadMiniStream();
+    return hr;
+}
+
+HRESULT CompoundFile::ReadHeader()
+{
+    if (bytes_.size() < kHeaderSize)
+        return Fail("the file is too short for a compound-file header (" + std::to_string(bytes_.size()) +
+                    " bytes)");
+    if (std::memcmp(bytes_.data(), kSignature, sizeof kSignature) != 0)
+        return Fail("the file is not a compound file (no signature)");
+    if (ReadU16(bytes_, 28) != 0xFFFE)
+        return Fail("the compound-file header has a wrong byte-order mark");
+    majorVersion_ = ReadU16(bytes_, 26);
+    std::uint16_t sectorShift = ReadU16(bytes_, 30);
+    if (!((majorVersion_ == 3 && sectorShift == 9) || (majorVersion_ == 4 && sectorShift == 12)))
+        return Fail("unsupported compound-file version " + std::to_string(majorVersion_) + " with sector shift " +
+                    std::to_string(sectorShift));
+    if (ReadU16(bytes_, 32) != 6)
+        return Fail("the compound-file header has a mini sector shift other than 6");
+    sectorSize_ = std::size_t{1} << sectorShift;
+    if (bytes_.size() < sectorSize_)
+        return Fail("the file is shorter than its header sector");
+    sectorCount_ = (bytes_.size() - sectorSize_ + sectorSize_ - 1) / sectorSize_;
+    fatSectorCount_ = ReadU32(bytes_, 44);
+    firstDirectorySector_ = ReadU32(bytes_, 48);
+    miniStreamCutoff_ = ReadU32(bytes_, 56);
+    firstMiniFatSector_ = ReadU32(bytes_, 60);
+    firstDifatSector_ = ReadU32(bytes_, 68);
+    if (miniStreamCutoff_ != 4096)
+        return Fail("the compound-file header has a mini stream cutoff of " + std::to_string(miniStreamCutoff_));
+    if (fatSectorCount_ == 0 || fatSectorCount_ > sectorCount_)
+        return Fail("the compound-file header claims " + std::to_string(fatSectorCount_) +
+                    " FAT sectors for a file of " + std::to_string(sectorCount_) + " sectors");
+    return S_OK;
+}
+
+HRESULT CompoundFile::ReadFat()
+{
+    // The FAT sector numbers: 109 in the header, the rest in the DIFAT chain.
+    std::vector<std::uint32_t> fatSectors;
+    fatSectors.reserve(fatSectorCount_);
+    for (std::size_t i = 0; i < kHeaderDifatCount && fatSectors.size() < fatSectorCount_; ++i)
+        fatSectors.push_back(ReadU32(bytes_, 76 + 4 * i));
+
+    const std::size_t perDifatSector = sectorSize_ / 4 - 1;
+    std::vector<bool> seen(sectorCount_, false);
+    std::uint32_t difat = firstDifatSector_;
+    while (fatSectors.size() < fatSectorCount_) {
+        if (difat == kEndOfChain || difat == kFreeSector)
+            return Fail("the DIFAT ends after " + std::to_string(fatSectors.size()) + " of " +
+                        std::to_string(fatSectorCount_) + " FAT sectors");
+        if (difat >= sectorCount_)
+            return Fail("DIFAT sector " + Hex(difat) + " is outside the file");
+        if (seen[difat])
+            return Fail("the DIFAT chain loops at sector " + Hex(difat));
+        seen[difat] = true;
+        std::size_t offset = (std::size_t{difat} + 1) * sectorSize_;
+        if (offset + sectorSize_ > bytes_.size())
+            return Fail("DIFAT sector " + Hex(difat) + " is cut off by the end of the file");
+        for (std::size_t i = 0; i < perDifatSector && fatSectors.size() < fatSectorCount_; ++i)
+            fatSectors.push_back(ReadU32(bytes_, offset + 4 * i));
+        difat = ReadU32(bytes_, offset + 4 * perDifatSector);
+    }
+
+    fat_.reserve(fatSectors.size() * (sectorSize_ / 4));
+    for (std::uint32_t sector : fatSectors) {
+        if (sector >= sectorCount_)
+            return Fail("FAT sector " + Hex(sector) + " is outside the file");
+        std::size_t offset = (std::size_t{sector} + 1) * sectorSize_;
+        if (offset + sectorSize_ > bytes_.size())
+            return Fail("FAT sector " + Hex(sector) + " is cut off by the end of the file");
+        for (std::size_t i = 0; i < sectorSize_ / 4; ++i)
+            fat_.push_back(ReadU32(bytes_, offset + 4 * i));
+    }
+    return S_OK;
+}
+
+HRESULT CompoundFile::FollowChain(const std::vector<std::uint32_t>& table, std::uint32_t start, std::size_t limit,
+                                  std::size_t count, bool exactCount, std::vector<std::uint32_t>& chain,
+                                  std::string_view what) const
+{
+    chain.clear();
+    if (exactCount && count > limit)
+        return Fail(std::string(what) + " needs more sectors than the file holds");
+    std::vector<bool> seen(limit, false);
+    std::uint32_t sector = start;
+    while (!exactCount || chain.size() < count) {
+        if (sector == kEndOfChain && !exactCount)
+            return S_OK;
+        if (sector == kEndOfChain || sector == kFreeSector)
+            return Fail(std::string(what) + " ends after " + std::to_string(chain.size()) + " of " +
+                        std::to_string(count) + " sectors");
+        if (sector > kMaxRegularSector || sector >= limit || sector >= table.size())
+            return Fail(std::string(what) + " refers to sector " + Hex(sector) + ", outside the file");
+        if (seen[sector])
+            return Fail(std::string(what) + " loops at sector " + Hex(sector));
+        seen[sector] = true;
+        chain.push_back(sector);
+        sector = table[sector];
+    }
+    return S_OK;
+}
+
+HRESULT CompoundFile::CopySectors(std::span<const std::uint8_t> source, std::size_t firstOffset, std::size_t unit,
+                                  const std::vector<std::uint32_t>& chain, std::uint64_t size,
+                                  std::vector<std::uint8_t>& data, std::string_view what) const
+{
+    data.clear();
+    data.reserve(static_cast<std::size_t>(size));
+    for (std::uint32_t sector : chain) {
+        std::size_t wanted = std::min<std::uint64_t>(unit, size - data.size());
+        std::size_t offset = firstOffset + std::size_t{sector} * unit;
+        if (offset > source.size() || source.size() - offset < wanted)
+            return Fail(std::string(what) + " is cut off by the end of the file at sector " + Hex(sector));
+        data.insert(data.end(), source.begin() + static_cast<std::ptrdiff_t>(offset),
+                    source.begin() + static_cast<std::ptrdiff_t>(offset + wanted));
+        if (data.size() == size)
+            break;
+    }
+    return S_OK;
+}
+
+HRESULT CompoundFile::ReadRegular(std::uint32_t start, std::uint64_t size, std::vector<std::uint8_t>& data,
+                                  std::string_view what) const
+{
+    if (size > std::uint64_t{sectorCount_} * sectorSize_)
+        return Fail(std::string(what) + " claims " + std::to_string(size) + " bytes, more than the file holds");
+    std::size_t count = static_cast<std::size_t>((size + sectorSize_ - 1) / sectorSize_);
+    std::vector<std::uint32_t> chain;
+    HRESULT hr = FollowChain(fat_, start, sectorCount_, count, true, chain, what);
+    if (FAILED(hr))
+        return hr;
+    return CopySectors(bytes_, sectorSize_, sectorSize_, chain, size, data, what);
+}
+
+HRESULT CompoundFile::ReadDirectory()
+{
+    std::vector<std::uint32_t> chain;
+    HRESULT hr = FollowChain(fat_, firstDirectorySector_, sectorCount_, 0, false, chain, "the directory chain");
+    if (FAILED(hr))
+        return hr;
+    std::vector<std::uint8_t> directory;
+    hr = CopySectors(bytes_, sectorSize_, sectorSize_, chain, std::uint64_t{chain.size()} * sectorSize_, directory,
+                     "the directory");
+    if (FAILED(hr))
+        return hr;
+    const std::size_t count = directory.size() / kDirectoryEntrySize;
+    if (count == 0)
+        return Fail("the directory is empty");
+    entries_.resize(count);
+    links_.resize(count);
+    std::span<const std::uint8_t> all(directory);
+    for (std::size_t i = 0; i < count; ++i) {
+        std::span<const std::uint8_t> raw = all.subspan(i * kDirectoryEntrySize, kDirectoryEntrySize);
+        DirectoryEntry& entry = entries_[i];
+        std::uint8_t type = raw[66];
+        if (type != 1 && type != 2 && type != 5) {
+            entry.type = static_cast<EntryType>(0);
+            continue;
+        }
+        std::uint16_t nameLength = ReadU16(raw, 64);
+        if (nameLength > 64 || nameLength % 2 != 0)
+            return Fail("directory entry " + std::to_string(i) + " has a name length of " +
+                        std::to_string(nameLength));
+        entry.name = NameToUtf8(raw.subspan(0, nameLength == 0 ? 0 : nameLength - 2));
+        entry.foldedName = FoldName(entry.name);
+        entry.type = static_cast<EntryType>(type);
+        links_[i] = {ReadU32(raw, 68), ReadU32(raw, 72), ReadU32(raw, 76)};
+        entry.startSector = ReadU32(raw, 116);
+        entry.size = ReadU64(raw, 120);
+        // Old writers left the upper half of the size unset in version 3 files.
+        if (majorVersion_ == 3)
+            entry.size &= 0xFFFFFFFFu;
+    }
+    if (entries_.front().type != EntryType::Root)
+        return Fail("the first directory entry is not the root storage");
+    return S_OK;
+}
+
+HRESULT CompoundFile::BuildTree()
+{
+    // Each storage's children form a binary tree through the sibling links; every entry may be
+    // reached once only, so a cycle or a shared subtree shows as a second visit.
+    const std::size_t count = entries_.size();
+    std::vector<bool> reached(count, false);
+    reached[0] = true;
+    std::vector<std::uint32_t> storages{0};
+    std::vector<std::uint32_t> pending;
+    while (!storages.empty()) {
+        std::uint32_t storage = storages.back();
+        storages.pop_back();
+        pending.assign(1, links_[storage].child);
+        while (!pending.empty()) {
+            std::uint32_t node = pending.back();
+            pending.pop_back();
+            if (node == kNoStream)
+                continue;
+            if (node >= count)
+                return Fail("directory entry " + std::to_string(node) + " is referred to but does not exist");
+            if (reached[node])
+                return Fail("the directory tree reaches entry " + std::to_string(node) + " twice");
+            DirectoryEntry& entry = entries_[node];
+            if (entry.type != EntryType::Storage && entry.type != EntryType::Stream)
+                return Fail("the directory tree refers to entry " + std::to_string(node) +
+                            ", which is neither a storage nor a stream");
+            reached[node] = true;
+            entries_[storage].children.push_back(node);
+            pending.push_back(links_[node].left);
+            pending.push_back(links_[node].right);
+            if (entry.type == EntryType::Storage)
+                storages.push_back(node);
+        }
+        auto& children = entries_[storage].children;
+        std::sort(children.begin(), children.end(), [this](std::uint32_t a, std::uint32_t b) {
+            return entries_[a].foldedName < entries_[b].foldedName;
+        });
+    }
+    return S_OK;
+}
+
+HRESULT CompoundFile::ReadMiniStream()
+{
+    const DirectoryEntry& root = Root();
+    if (root.size == 0)
+        return S_OK;
+    HRESULT hr = ReadRegular(root.startSector, root.size, miniStream_, "the mini stream");
+    if (FAILED(hr))
+        return hr;
+    std::vector<std::uint32_t> chain;
+    hr = FollowChain(fat_, firstMiniFatSector_, sectorCount_, 0, false, chain, "the mini FAT chain");
+    if (FAILED(hr))
+        return hr;
+    std::vector<std::uint8_t> table;
+    hr = CopySectors(bytes_, sectorSize_, sectorSize_, chain, std::uint64_t{chain.size()} * sectorSize_, table,
+                     "the mini FAT");
+    if (FAILED(hr))
+        return hr;
+    miniFat_.resize(table.size() / 4);
+    for (std::size_t i = 0; i < miniFat_.size(); ++i)
+        miniFat_[i] = ReadU32(table, 4 * i);
+    return S_OK;
+}
+
+const DirectoryEntry* CompoundFile::Find(const DirectoryEntry& storage, std::string_view name) const
+{
+    const std::string folded = FoldName(name);
+    auto found = std::lower_bound(storage.children.begin(), storage.children.end(), folded,
+                                  [this](std::uint32_t entry, const std::string& key) {
+                                      return entries_[entry].foldedName < key;
+                                  });
+    if (found == storage.children.end() || entries_[*found].foldedName != folded)
+        return nullptr;
+    return &entries_[*found];
+}
+
+HRESULT CompoundFile::ReadStream(const DirectoryEntry& stream, std::vector<std::uint8_t>& data) const
+{
+    data.clear();
+    const std::string what = "stream \"" + stream.name + "\"";
+    if (stream.type != EntryType::Stream)
+        return Fail("\"" + stream.name + "\" is not a stream");
+    if (stream.size == 0)
+        return S_OK;
+    if (stream.size >= miniStreamCutoff_)
+        return ReadRegular(stream.startSector, stream.size, data, what);
+    const std::size_t miniSectors = (miniStream_.size() + kMiniSectorSize - 1) / kMiniSectorSize;
+    const std::size_t count = static_cast<std::size_t>((stream.size + kMiniSectorSize - 1) / kMiniSectorSize);
+    std::vector<std::uint32_t> chain;
+    HRESULT hr = FollowChain(miniFat_, stream.startSector, miniSectors, count, true, chain, what);
+    if (FAILED(hr))
+        return hr;
+    return CopySectors(miniStream_, 0, kMiniSectorSize, chain, stream.size, data, what);
+}
+
+} // namespace platform::cfb

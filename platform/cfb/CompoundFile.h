@@ -1,0 +1,88 @@
+// Read-only access to a compound file (structured storage): its storages, streams and their bytes.
+#pragma once
+
+#include "platform/base/HResult.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform::cfb {
+
+// The status for a file whose structure is damaged (the MAPI "corrupt data" code).
+inline constexpr HRESULT kCorruptData = EX2QLN_HR(0x8004011Bu);
+
+enum class EntryType : std::uint8_t { Storage = 1, Stream = 2, Root = 5 };
+
+struct DirectoryEntry {
+    std::string name;                    // UTF-8
+    EntryType type = EntryType::Storage;
+    std::uint32_t startSector = 0;
+    std::uint64_t size = 0;              // streams only
+    std::vector<std::uint32_t> children; // entry numbers, ordered by FoldedName
+    std::string foldedName;              // name with ASCII letters in upper case, for look-ups
+};
+
+class CompoundFile {
+public:
+    // Checks the header and reads the allocation tables and the directory of `bytes`, which must
+    // stay alive and unchanged while this object is used. On failure Error() says what is wrong.
+    HRESULT Open(std::span<const std::uint8_t> bytes);
+
+    const DirectoryEntry& Root() const { return entries_.front(); }
+    const DirectoryEntry& Entry(std::uint32_t number) const { return entries_[number]; }
+    // The child of `storage` with this name, compared without regard to ASCII case; nullptr if none.
+    const DirectoryEntry* Find(const DirectoryEntry& storage, std::string_view name) const;
+
+    // The whole content of a stream entry, from the regular or the mini sectors as its size says.
+    HRESULT ReadStream(const DirectoryEntry& stream, std::vector<std::uint8_t>& data) const;
+
+    // What made the last call fail, in a sentence without the file's name.
+    const std::string& Error() const { return error_; }
+
+private:
+    HRESULT Fail(std::string message) const;
+    HRESULT ReadHeader();
+    HRESULT ReadFat();
+    HRESULT ReadDirectory();
+    HRESULT BuildTree();
+    HRESULT ReadMiniStream();
+    // Follows `table` from `start`: exactly `count` links when count is given, else up to the end of
+    // the chain; every sector number must be below `limit` and appear only once.
+    HRESULT FollowChain(const std::vector<std::uint32_t>& table, std::uint32_t start, std::size_t limit,
+                        std::size_t count, bool exactCount, std::vector<std::uint32_t>& chain,
+                        std::string_view what) const;
+    // Copies `size` bytes of the sectors in `chain` from `source`, each of `unit` bytes at
+    // firstOffset + number * unit.
+    HRESULT CopySectors(std::span<const std::uint8_t> source, std::size_t firstOffset, std::size_t unit,
+                        const std::vector<std::uint32_t>& chain, std::uint64_t size,
+                        std::vector<std::uint8_t>& data, std::string_view what) const;
+    HRESULT ReadRegular(std::uint32_t start, std::uint64_t size, std::vector<std::uint8_t>& data,
+                        std::string_view what) const;
+
+    std::span<const std::uint8_t> bytes_;
+    std::uint16_t majorVersion_ = 0;
+    std::size_t sectorSize_ = 0;
+    std::size_t sectorCount_ = 0;        // sectors present (even partly) after the header
+    std::uint32_t miniStreamCutoff_ = 0;
+    std::uint32_t firstDirectorySector_ = 0;
+    std::uint32_t firstMiniFatSector_ = 0;
+    std::uint32_t firstDifatSector_ = 0;
+    std::uint32_t fatSectorCount_ = 0;
+    std::vector<std::uint32_t> fat_;
+    std::vector<std::uint32_t> miniFat_;
+    std::vector<std::uint8_t> miniStream_;
+    struct Links {
+        std::uint32_t left = 0;
+        std::uint32_t right = 0;
+        std::uint32_t child = 0;
+    };
+
+    std::vector<DirectoryEntry> entries_;
+    std::vector<Links> links_;
+    mutable std::string error_;
+};
+
+} // namespace platform::cfb

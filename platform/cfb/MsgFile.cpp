@@ -1,0 +1,597 @@
+// The .msg layout on top of the compound file: property streams, value streams, recipient and
+// attachment storages, embedded messages and the named-property mapping.
+#include "platform/cfb/MsgFile.h"
+
+#include "platform/cfb/CompoundFile.h"
+#include "platform/cfb/MsgCodePage.h"
+#include "platform/files/ReadOnlyMapping.h"
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <set>
+#include <utility>
+
+namespace platform::cfb {
+namespace {
+
+constexpr std::string_view kPropertiesStream = "__properties_version1.0";
+constexpr std::string_view kNameIdStorage = "__nameid_version1.0";
+constexpr std::string_view kValuePrefix = "__substg1.0_";
+constexpr std::string_view kRecipientPrefix = "__recip_version1.0_#";
+constexpr std::string_view kAttachmentPrefix = "__attach_version1.0_#";
+constexpr std::string_view kGuidStream = "__substg1.0_00020102";
+constexpr std::string_view kEntryStream = "__substg1.0_00030102";
+constexpr std::string_view kStringStream = "__substg1.0_00040102";
+
+// Property-stream header sizes: the top-level message also keeps counters and reserved bytes.
+constexpr std::size_t kTopLevelHeaderSize = 32;
+constexpr std::size_t kEmbeddedHeaderSize = 24;
+constexpr std::size_t kSubObjectHeaderSize = 8;
+constexpr std::size_t kPropertyEntrySize = 16;
+// Embedded messages deeper than this are taken for a crafted file rather than a real item.
+constexpr int kMaxNesting = 64;
+
+constexpr Guid kPsMapi = {0x28, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
+                          0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+constexpr Guid kPsPublicStrings = {0x29, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                   0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+
+using Bytes = std::vector<std::uint8_t>;
+
+std::uint16_t ReadU16(std::span<const std::uint8_t> bytes, std::size_t offset)
+{
+    return static_cast<std::uint16_t>(bytes[offset] | (bytes[offset + 1] << 8));
+}
+
+std::uint32_t ReadU32(std::span<const std::uint8_t> bytes, std::size_t offset)
+{
+    return static_cast<std::uint32_t>(bytes[offset]) | (static_cast<std::uint32_t>(bytes[offset + 1]) << 8) |
+           (static_cast<std::uint32_t>(bytes[offset + 2]) << 16) |
+           (static_cast<std::uint32_t>(bytes[offset + 3]) << 24);
+}
+
+std::uint64_t ReadU64(std::span<const std::uint8_t> bytes, std::size_t offset)
+{
+    return ReadU32(bytes, offset) | (static_cast<std::uint64_t>(ReadU32(bytes, offset + 4)) << 32);
+}
+
+std::string Hex8(std::uint32_t value)
+{
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    for (int shift = 28; shift >= 0; shift -= 4)
+        text += kDigits[(value >> shift) & 0xF];
+    return text;
+}
+
+// Eight hexadecimal digits and nothing else, as in storage and stream names.
+std::optional<std::uint32_t> ParseHex8(std::string_view text)
+{
+    if (text.size() != 8)
+        return std::nullopt;
+    std::uint32_t value = 0;
+    for (char c : text) {
+        int digit = c >= '0' && c <= '9' ? c - '0'
+                    : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                    : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                           : -1;
+        if (digit < 0)
+            return std::nullopt;
+        value = value << 4 | static_cast<std::uint32_t>(digit);
+    }
+    return value;
+}
+
+bool StartsWithFolded(std::string_view text, std::string_view prefix)
+{
+    if (text.size() < prefix.size())
+        return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        char a = text[i];
+        char b = prefix[i];
+        if (a >= 'a' && a <= 'z')
+            a = static_cast<char>(a - 'a' + 'A');
+        if (b >= 'a' && b <= 'z')
+            b = static_cast<char>(b - 'a' + 'A');
+        if (a != b)
+            return false;
+    }
+    return true;
+}
+
+bool IsFixedType(std::uint16_t type)
+{
+    switch (type) {
+    case kPropTypeNull:
+    case kPropTypeI2:
+    case kPropTypeLong:
+    case kPropTypeFloat:
+    case kPropTypeDouble:
+    case kPropTypeCurrency:
+    case kPropTypeAppTime:
+    case kPropTypeError:
+    case kPropTypeBoolean:
+    case kPropTypeI8:
+    case kPropTypeSysTime:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool IsStreamType(std::uint16_t type)
+{
+    switch (type) {
+    case kPropTypeString8:
+    case kPropTypeUnicode:
+    case kPropTypeBinary:
+    case kPropTypeClsid:
+    case kPropTypeObject:
+    case kPropTypeServerId:
+    case kPropTypeRestriction:
+    case kPropTypeRuleAction:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The size of one value of a multi-valued type kept whole in one stream; 0 for the others.
+std::size_t MultipleFixedSize(std::uint16_t baseType)
+{
+    switch (baseType) {
+    case kPropTypeI2:
+        return 2;
+    case kPropTypeLong:
+    case kPropTypeFloat:
+        return 4;
+    case kPropTypeDouble:
+    case kPropTypeCurrency:
+    case kPropTypeAppTime:
+    case kPropTypeI8:
+    case kPropTypeSysTime:
+        return 8;
+    case kPropTypeClsid:
+        return 16;
+    default:
+        return 0;
+    }
+}
+
+bool IsMultipleVariable(std::uint16_t baseType)
+{
+    return baseType == kPropTypeString8 || baseType == kPropTypeUnicode || baseType == kPropTypeBinary;
+}
+
+bool IsKnownType(std::uint16_t type)
+{
+    if ((type & kPropTypeMultiple) == 0)
+        return IsFixedType(type) || IsStreamType(type);
+    std::uint16_t base = type & ~kPropTypeMultiple;
+    return MultipleFixedSize(base) != 0 || IsMultipleVariable(base);
+}
+
+void StripTrailingZeros(Bytes& bytes)
+{
+    while (!bytes.empty() && bytes.back() == 0)
+        bytes.pop_back();
+}
+
+std::u16string ToUtf16(std::span<const std::uint8_t> bytes)
+{
+    std::u16string text;
+    text.reserve(bytes.size() / 2);
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+        text += static_cast<char16_t>(ReadU16(bytes, i));
+    while (!text.empty() && text.back() == u'\0')
+        text.pop_back();
+    return text;
+}
+
+// A fixed-size value from the 8 value bytes of a property-stream entry, by element size and type.
+void SetFixedValue(std::uint16_t type, std::span<const std::uint8_t> value, std::int64_t& integer, double& real)
+{
+    switch (type) {
+    case kPropTypeI2:
+        integer = static_cast<std::int16_t>(ReadU16(value, 0));
+        return;
+    case kPropTypeLong:
+    case kPropTypeError:
+        integer = static_cast<std::int32_t>(ReadU32(value, 0));
+        return;
+    case kPropTypeBoolean:
+        integer = value[0] != 0 ? 1 : 0;
+        return;
+    case kPropTypeFloat: {
+        float number = 0;
+        std::uint32_t bits = ReadU32(value, 0);
+        std::memcpy(&number, &bits, sizeof number);
+        real = number;
+        return;
+    }
+    case kPropTypeDouble:
+    case kPropTypeAppTime: {
+        std::uint64_t bits = ReadU64(value, 0);
+        std::memcpy(&real, &bits, sizeof real);
+        return;
+    }
+    case kPropTypeCurrency:
+    case kPropTypeI8:
+    case kPropTypeSysTime:
+        integer = static_cast<std::int64_t>(ReadU64(value, 0));
+        return;
+    default:
+        return;
+    }
+}
+
+class MsgReader {
+public:
+    explicit MsgReader(const CompoundFile& file) : file_(file) {}
+
+    HRESULT Read(MsgDocument& document)
+    {
+        HRESULT hr = ReadNamedProperties(document.namedProperties);
+        if (FAILED(hr))
+            return hr;
+        return ReadMessage(file_.Root(), "", kTopLevelHeaderSize, 0, 0, document.message);
+    }
+
+    const std::string& Error() const { return error_; }
+
+private:
+    HRESULT Fail(std::string_view where, std::string message)
+    {
+        error_ = where.empty() ? std::move(message) : std::string(where) + ": " + message;
+        return kCorruptData;
+    }
+
+    HRESULT FailFromFile(std::string_view where)
+    {
+        return Fail(where, file_.Error());
+    }
+
+    HRESULT ReadStream(const DirectoryEntry& stream, Bytes& data, std::string_view where)
+    {
+        HRESULT hr = file_.ReadStream(stream, data);
+        return FAILED(hr) ? FailFromFile(where) : hr;
+    }
+
+    // The stream of that name, or nullptr when the storage has none (a storage of that name is
+    // not a stream).
+    const DirectoryEntry* FindStream(const DirectoryEntry& storage, std::string_view name) const
+    {
+        const DirectoryEntry* entry = file_.Find(storage, name);
+        return entry != nullptr && entry->type == EntryType::Stream ? entry : nullptr;
+    }
+
+    HRESULT ReadMessage(const DirectoryEntry& storage, const std::string& where, std::size_t headerSize,
+                        int depth, std::uint32_t enclosingCodePage, MsgMessage& message)
+    {
+        if (depth > kMaxNesting)
+            return Fail(where, "embedded messages are nested more than " + std::to_string(kMaxNesting) + " deep");
+        HRESULT hr = ReadPropertyList(storage, where, headerSize, message.properties);
+        if (FAILED(hr))
+            return hr;
+        message.codePage = StringCodePage(message.properties, enclosingCodePage);
+
+        for (std::uint32_t child : storage.children) {
+            const DirectoryEntry& entry = file_.Entry(child);
+            if (entry.type != EntryType::Storage)
+                continue;
+            const std::string childWhere = where.empty() ? entry.name : where + "/" + entry.name;
+            if (StartsWithFolded(entry.name, kRecipientPrefix)) {
+                auto number = ParseHex8(std::string_view(entry.name).substr(kRecipientPrefix.size()));
+                if (!number)
+                    continue;
+                MsgRecipient& recipient = message.recipients.emplace_back();
+                recipient.number = *number;
+                hr = ReadPropertyList(entry, childWhere, kSubObjectHeaderSize, recipient.properties);
+            } else if (StartsWithFolded(entry.name, kAttachmentPrefix)) {
+                auto number = ParseHex8(std::string_view(entry.name).substr(kAttachmentPrefix.size()));
+                if (!number)
+                    continue;
+                MsgAttachment& attachment = message.attachments.emplace_back();
+                attachment.number = *number;
+                hr = ReadAttachment(entry, childWhere, depth, message.codePage, attachment);
+            }
+            if (FAILED(hr))
+                return hr;
+        }
+        std::sort(message.recipients.begin(), message.recipients.end(),
+                  [](const MsgRecipient& a, const MsgRecipient& b) { return a.number < b.number; });
+        std::sort(message.attachments.begin(), message.attachments.end(),
+                  [](const MsgAttachment& a, const MsgAttachment& b) { return a.number < b.number; });
+        return S_OK;
+    }
+
+    HRESULT ReadAttachment(const DirectoryEntry& storage, const std::string& where, int depth,
+                           std::uint32_t codePage, MsgAttachment& attachment)
+    {
+        HRESULT hr = ReadPropertyList(storage, where, kSubObjectHeaderSize, attachment.properties);
+        if (FAILED(hr))
+            return hr;
+        const MsgProperty* method = FindProperty(attachment.properties, kTagAttachMethod);
+        if (method == nullptr || method->integer != kAttachEmbeddedMessage)
+            return S_OK;
+        const std::string name = std::string(kValuePrefix) + Hex8(kTagAttachDataObject);
+        const DirectoryEntry* embedded = file_.Find(storage, name);
+        if (embedded == nullptr || embedded->type != EntryType::Storage)
+            return Fail(where, "the attachment is an embedded message but has no \"" + name + "\" storage");
+        attachment.embedded = std::make_unique<MsgMessage>();
+        return ReadMessage(*embedded, where + "/" + name, kEmbeddedHeaderSize, depth + 1, codePage,
+                           *attachment.embedded);
+    }
+
+    HRESULT ReadPropertyList(const DirectoryEntry& storage, const std::string& where, std::size_t headerSize,
+                             MsgPropertyList& properties)
+    {
+        const DirectoryEntry* stream = FindStream(storage, kPropertiesStream);
+        if (stream == nullptr)
+            return Fail(where, "there is no \"" + std::string(kPropertiesStream) + "\" stream");
+        Bytes data;
+        HRESULT hr = ReadStream(*stream, data, where);
+        if (FAILED(hr))
+            return hr;
+        if (data.size() < headerSize)
+            return Fail(where, "the property stream is shorter than its header (" + std::to_string(data.size()) +
+                                   " bytes)");
+
+        std::set<std::uint32_t> seen;
+        std::span<const std::uint8_t> all(data);
+        for (std::size_t offset = headerSize; offset + kPropertyEntrySize <= data.size();
+             offset += kPropertyEntrySize) {
+            MsgProperty property;
+            property.tag = ReadU32(all, offset);
+            property.flags = ReadU32(all, offset + 4);
+            if (!IsKnownType(property.Type()) || !seen.insert(property.tag).second)
+                continue;
+            if (IsFixedType(property.Type())) {
+                SetFixedValue(property.Type(), all.subspan(offset + 8, 8), property.integer, property.real);
+                properties.push_back(std::move(property));
+                continue;
+            }
+            bool present = false;
+            hr = ReadStreamValue(storage, where, property, present);
+            if (FAILED(hr))
+                return hr;
+            if (present)
+                properties.push_back(std::move(property));
+        }
+        // Some writers leave streamed values out of the property stream; the stream names carry
+        // the tag, so nothing is lost.
+        for (std::uint32_t child : storage.children) {
+            const DirectoryEntry& entry = file_.Entry(child);
+            if (!StartsWithFolded(entry.name, kValuePrefix))
+                continue;
+            auto tag = ParseHex8(std::string_view(entry.name).substr(kValuePrefix.size()));
+            if (!tag || !IsKnownType(static_cast<std::uint16_t>(*tag & 0xFFFF)) ||
+                IsFixedType(static_cast<std::uint16_t>(*tag & 0xFFFF)) || seen.count(*tag) != 0)
+                continue;
+            seen.insert(*tag);
+            MsgProperty property;
+            property.tag = *tag;
+            bool present = false;
+            hr = ReadStreamValue(storage, where, property, present);
+            if (FAILED(hr))
+                return hr;
+            if (present)
+                properties.push_back(std::move(property));
+        }
+        return S_OK;
+    }
+
+    // Fills a value kept outside the property stream; `present` is false when its stream is absent.
+    HRESULT ReadStreamValue(const DirectoryEntry& storage, const std::string& where, MsgProperty& property,
+                            bool& present)
+    {
+        const std::string name = std::string(kValuePrefix) + Hex8(property.tag);
+        const std::uint16_t type = property.Type();
+        if (type == kPropTypeObject) {
+            present = file_.Find(storage, name) != nullptr;
+            return S_OK;
+        }
+        const DirectoryEntry* stream = FindStream(storage, name);
+        if (stream == nullptr)
+            return S_OK;
+        present = true;
+        Bytes data;
+        HRESULT hr = ReadStream(*stream, data, where);
+        if (FAILED(hr))
+            return hr;
+        if ((type & kPropTypeMultiple) == 0) {
+            SetSingleValue(type, std::move(data), property);
+            return S_OK;
+        }
+        const std::uint16_t base = type & ~kPropTypeMultiple;
+        if (std::size_t size = MultipleFixedSize(base); size != 0) {
+            SetMultipleFixed(base, size, data, property);
+            return S_OK;
+        }
+        return ReadMultipleVariable(storage, where, name, base, data, property);
+    }
+
+    static void SetSingleValue(std::uint16_t type, Bytes data, MsgProperty& property)
+    {
+        if (type == kPropTypeUnicode) {
+            property.text = ToUtf16(data);
+            return;
+        }
+        if (type == kPropTypeString8)
+            StripTrailingZeros(data);
+        property.bytes = std::move(data);
+    }
+
+    static void SetMultipleFixed(std::uint16_t base, std::size_t size, const Bytes& data, MsgProperty& property)
+    {
+        std::span<const std::uint8_t> all(data);
+        for (std::size_t offset = 0; offset + size <= data.size(); offset += size) {
+            std::span<const std::uint8_t> value = all.subspan(offset, size);
+            if (base == kPropTypeClsid) {
+                property.byteValues.emplace_back(value.begin(), value.end());
+                continue;
+            }
+            // Fixed values are read from 8 bytes; shorter elements are padded for that.
+            std::uint8_t padded[8] = {};
+            std::copy(value.begin(), value.end(), padded);
+            std::int64_t integer = 0;
+            double real = 0;
+            SetFixedValue(base, padded, integer, real);
+            if (base == kPropTypeFloat || base == kPropTypeDouble || base == kPropTypeAppTime)
+                property.reals.push_back(real);
+            else
+                property.integers.push_back(integer);
+        }
+    }
+
+    // Variable-size multiple values: a length stream, then one stream per value named with "-" and
+    // the value's index.
+    HRESULT ReadMultipleVariable(const DirectoryEntry& storage, const std::string& where, const std::string& name,
+                                 std::uint16_t base, const Bytes& lengths, MsgProperty& property)
+    {
+        const std::size_t entrySize = base == kPropTypeBinary ? 8 : 4;
+        const std::size_t count = lengths.size() / entrySize;
+        for (std::size_t index = 0; index < count; ++index) {
+            const std::string valueName = name + "-" + Hex8(static_cast<std::uint32_t>(index));
+            const DirectoryEntry* stream = FindStream(storage, valueName);
+            if (stream == nullptr)
+                return Fail(where, "value " + std::to_string(index) + " of the multi-valued property 0x" +
+                                       Hex8(property.tag) + " has no stream");
+            Bytes data;
+            HRESULT hr = ReadStream(*stream, data, where);
+            if (FAILED(hr))
+                return hr;
+            if (base == kPropTypeUnicode) {
+                property.texts.push_back(ToUtf16(data));
+                continue;
+            }
+            if (base == kPropTypeString8)
+                StripTrailingZeros(data);
+            property.byteValues.push_back(std::move(data));
+        }
+        return S_OK;
+    }
+
+    HRESULT ReadNamedProperties(std::vector<MsgNamedProperty>& named)
+    {
+        const DirectoryEntry* storage = file_.Find(file_.Root(), kNameIdStorage);
+        if (storage == nullptr || storage->type != EntryType::Storage)
+            return S_OK;
+        const std::string where(kNameIdStorage);
+        Bytes guids;
+        Bytes entries;
+        Bytes strings;
+        for (auto [streamName, data] : {std::pair{kGuidStream, &guids}, std::pair{kEntryStream, &entries},
+                                        std::pair{kStringStream, &strings}}) {
+            const DirectoryEntry* stream = FindStream(*storage, streamName);
+            if (stream == nullptr)
+                continue;
+            HRESULT hr = ReadStream(*stream, *data, where);
+            if (FAILED(hr))
+                return hr;
+        }
+        const std::size_t guidCount = guids.size() / 16;
+        std::span<const std::uint8_t> entryBytes(entries);
+        for (std::size_t offset = 0; offset + 8 <= entries.size(); offset += 8) {
+            const std::uint32_t nameOrOffset = ReadU32(entryBytes, offset);
+            const std::uint16_t indexAndKind = ReadU16(entryBytes, offset + 4);
+            const std::uint16_t propertyIndex = ReadU16(entryBytes, offset + 6);
+            const std::size_t guidIndex = indexAndKind >> 1;
+            MsgNamedProperty property;
+            if (propertyIndex > 0x7FFE)
+                return Fail(where, "named property index " + std::to_string(propertyIndex) + " is out of range");
+            property.id = static_cast<std::uint16_t>(0x8000 + propertyIndex);
+            if (guidIndex == 1) {
+                property.propertySet = kPsMapi;
+            } else if (guidIndex == 2) {
+                property.propertySet = kPsPublicStrings;
+            } else if (guidIndex >= 3 && guidIndex - 3 < guidCount) {
+                std::copy_n(guids.begin() + static_cast<std::ptrdiff_t>((guidIndex - 3) * 16), 16,
+                            property.propertySet.begin());
+            } else {
+                return Fail(where, "named property 0x" + Hex8(property.id).substr(4) +
+                                       " refers to property set " + std::to_string(guidIndex) +
+                                       ", which does not exist");
+            }
+            property.isString = (indexAndKind & 1) != 0;
+            if (!property.isString) {
+                property.lid = nameOrOffset;
+            } else {
+                HRESULT hr = ReadName(strings, nameOrOffset, property, where);
+                if (FAILED(hr))
+                    return hr;
+            }
+            named.push_back(std::move(property));
+        }
+        return S_OK;
+    }
+
+    // A string name: its byte length, then that many bytes of UTF-16.
+    HRESULT ReadName(const Bytes& strings, std::uint32_t offset, MsgNamedProperty& property, const std::string& where)
+    {
+        if (strings.size() < 4 || offset > strings.size() - 4)
+            return Fail(where, "the name of named property 0x" + Hex8(property.id).substr(4) +
+                                   " lies outside the string stream");
+        const std::uint32_t length = ReadU32(strings, offset);
+        if (length > strings.size() - offset - 4)
+            return Fail(where, "the name of named property 0x" + Hex8(property.id).substr(4) +
+                                   " runs past the end of the string stream");
+        property.name = ToUtf16(std::span<const std::uint8_t>(strings).subspan(offset + 4, length));
+        return S_OK;
+    }
+
+    const CompoundFile& file_;
+    std::string error_;
+};
+
+std::string NameFile(std::string_view name, std::string_view message)
+{
+    return std::string(name) + ": " + std::string(message);
+}
+
+} // namespace
+
+const MsgProperty* FindProperty(const MsgPropertyList& properties, std::uint32_t tag)
+{
+    for (const MsgProperty& property : properties) {
+        if (property.tag == tag)
+            return &property;
+    }
+    return nullptr;
+}
+
+HRESULT ReadMsgBytes(std::span<const std::uint8_t> bytes, std::string_view name, MsgDocument& document,
+                     std::string& error)
+{
+    document = MsgDocument();
+    error.clear();
+    CompoundFile file;
+    HRESULT hr = file.Open(bytes);
+    if (FAILED(hr)) {
+        error = NameFile(name, file.Error());
+        return hr;
+    }
+    MsgReader reader(file);
+    hr = reader.Read(document);
+    if (FAILED(hr)) {
+        error = NameFile(name, reader.Error());
+        document = MsgDocument();
+    }
+    return hr;
+}
+
+HRESULT ReadMsgFile(const std::string& path, MsgDocument& document, std::string& error)
+{
+    document = MsgDocument();
+    platform::ReadOnlyMapping mapping;
+    HRESULT hr = mapping.Open(path);
+    if (FAILED(hr)) {
+        error = NameFile(path, std::string("cannot be read (") + std::strerror(hr & 0xFFFF) + ")");
+        return hr;
+    }
+    std::span<const char> bytes = mapping.Bytes();
+    return ReadMsgBytes({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}, path, document, error);
+}
+
+} // namespace platform::cfb

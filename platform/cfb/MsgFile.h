@@ -1,0 +1,22 @@
+// Reading Outlook .msg files (a message in a compound file) into the plain model of MsgModel.h.
+#pragma once
+
+#include "platform/base/HResult.h"
+#include "platform/cfb/MsgModel.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace platform::cfb {
+
+// Reads the .msg file at `path`. A damaged file gives kCorruptData, an unreadable one the system
+// error; `error` then names the file and says what is wrong.
+HRESULT ReadMsgFile(const std::string& path, MsgDocument& document, std::string& error);
+
+// The same for a file already in memory; `name` stands for the file in error texts.
+HRESULT ReadMsgBytes(std::span<const std::uint8_t> bytes, std::string_view name, MsgDocument& document,
+                     std::string& error);
+
+} // namespace platform::cfb

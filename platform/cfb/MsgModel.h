@@ -1,0 +1,110 @@
+// The content of an Outlook .msg file as plain values: properties, recipients, attachments,
+// embedded messages and the named-property mapping.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform::cfb {
+
+// Property types, numbered as MAPI numbers them; a multi-valued type has kPropTypeMultiple set.
+inline constexpr std::uint16_t kPropTypeNull = 0x0001;
+inline constexpr std::uint16_t kPropTypeI2 = 0x0002;
+inline constexpr std::uint16_t kPropTypeLong = 0x0003;
+inline constexpr std::uint16_t kPropTypeFloat = 0x0004;
+inline constexpr std::uint16_t kPropTypeDouble = 0x0005;
+inline constexpr std::uint16_t kPropTypeCurrency = 0x0006;
+inline constexpr std::uint16_t kPropTypeAppTime = 0x0007;
+inline constexpr std::uint16_t kPropTypeError = 0x000A;
+inline constexpr std::uint16_t kPropTypeBoolean = 0x000B;
+inline constexpr std::uint16_t kPropTypeObject = 0x000D;
+inline constexpr std::uint16_t kPropTypeI8 = 0x0014;
+inline constexpr std::uint16_t kPropTypeString8 = 0x001E;
+inline constexpr std::uint16_t kPropTypeUnicode = 0x001F;
+inline constexpr std::uint16_t kPropTypeSysTime = 0x0040;
+inline constexpr std::uint16_t kPropTypeClsid = 0x0048;
+inline constexpr std::uint16_t kPropTypeServerId = 0x00FB;
+inline constexpr std::uint16_t kPropTypeRestriction = 0x00FD;
+inline constexpr std::uint16_t kPropTypeRuleAction = 0x00FE;
+inline constexpr std::uint16_t kPropTypeBinary = 0x0102;
+inline constexpr std::uint16_t kPropTypeMultiple = 0x1000;
+
+// Tags the reader itself looks at.
+inline constexpr std::uint32_t kTagAttachMethod = 0x37050003;
+inline constexpr std::uint32_t kTagAttachDataObject = 0x3701000D;
+inline constexpr std::uint32_t kTagMessageCodePage = 0x3FFD0003;
+inline constexpr std::uint32_t kTagInternetCodePage = 0x3FDE0003;
+inline constexpr std::uint32_t kAttachEmbeddedMessage = 5;
+
+// One property. Which value member holds the value follows from the type:
+//   integer  PT_I2, PT_LONG, PT_BOOLEAN (0 or 1), PT_ERROR, PT_I8, PT_CURRENCY (the scaled
+//            64-bit value), PT_SYSTIME (the 64-bit FILETIME)
+//   real     PT_FLOAT, PT_DOUBLE, PT_APPTIME
+//   bytes    PT_BINARY, PT_CLSID (16 bytes), PT_STRING8 (bytes in the message's code page, no
+//            terminator), server ids, restrictions and rule actions; empty for PT_OBJECT
+//   text     PT_UNICODE (UTF-16, no terminator)
+//   integers, reals, byteValues, texts: the multi-valued forms of the same types.
+struct MsgProperty {
+    std::uint32_t tag = 0;
+    std::uint32_t flags = 0;  // the PROPATTR_* bits kept in the property stream
+    std::int64_t integer = 0;
+    double real = 0;
+    std::vector<std::uint8_t> bytes;
+    std::u16string text;
+    std::vector<std::int64_t> integers;
+    std::vector<double> reals;
+    std::vector<std::vector<std::uint8_t>> byteValues;
+    std::vector<std::u16string> texts;
+
+    std::uint16_t Type() const { return static_cast<std::uint16_t>(tag & 0xFFFF); }
+    std::uint16_t Id() const { return static_cast<std::uint16_t>(tag >> 16); }
+};
+
+using MsgPropertyList = std::vector<MsgProperty>;
+
+// The property with exactly this tag, or nullptr.
+const MsgProperty* FindProperty(const MsgPropertyList& properties, std::uint32_t tag);
+
+struct MsgMessage;
+
+struct MsgRecipient {
+    std::uint32_t number = 0;  // from the storage name, in file order
+    MsgPropertyList properties;
+};
+
+struct MsgAttachment {
+    std::uint32_t number = 0;  // from the storage name, in file order
+    MsgPropertyList properties;
+    std::unique_ptr<MsgMessage> embedded;  // set for attach method 5
+};
+
+struct MsgMessage {
+    MsgPropertyList properties;
+    std::vector<MsgRecipient> recipients;
+    std::vector<MsgAttachment> attachments;
+    // The code page of the PT_STRING8 values of the message, its recipients and attachments, as
+    // StringCodePage (MsgCodePage.h) finds it; 0 when nothing says.
+    std::uint32_t codePage = 0;
+};
+
+using Guid = std::array<std::uint8_t, 16>;  // in its stored (little-endian field) byte order
+
+// What a property id from 0x8000 on stands for: a property set and a number (LID) or a name.
+struct MsgNamedProperty {
+    std::uint16_t id = 0;
+    Guid propertySet{};
+    bool isString = false;
+    std::uint32_t lid = 0;   // when !isString
+    std::u16string name;     // when isString
+};
+
+// A whole file: the message and the named-property mapping that it and its embedded messages share.
+struct MsgDocument {
+    MsgMessage message;
+    std::vector<MsgNamedProperty> namedProperties;
+};
+
+} // namespace platform::cfb
