@@ -1,0 +1,46 @@
+// The published identifiers of the MAPI interfaces and property sets.
+#pragma once
+
+#include "mapiwin.h"
+
+// MAPI's interface identifiers are OLE GUIDs {xxxxxxxx-0000-0000-C000-000000000046}.
+#define MAPI_OLE_GUID(name, value)                                                                 \
+    inline constexpr GUID name = {value, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}}
+
+MAPI_OLE_GUID(IID_IMAPISession, 0x00020300);
+MAPI_OLE_GUID(IID_IMAPITable, 0x00020301);
+MAPI_OLE_GUID(IID_IMAPIAdviseSink, 0x00020302);
+MAPI_OLE_GUID(IID_IMAPIProp, 0x00020303);
+MAPI_OLE_GUID(IID_IProfSect, 0x00020304);
+MAPI_OLE_GUID(IID_IMAPIStatus, 0x00020305);
+MAPI_OLE_GUID(IID_IMsgStore, 0x00020306);
+MAPI_OLE_GUID(IID_IMessage, 0x00020307);
+MAPI_OLE_GUID(IID_IAttachment, 0x00020308);
+MAPI_OLE_GUID(IID_IAddrBook, 0x00020309);
+MAPI_OLE_GUID(IID_IMailUser, 0x0002030A);
+MAPI_OLE_GUID(IID_IMAPIContainer, 0x0002030B);
+MAPI_OLE_GUID(IID_IMAPIFolder, 0x0002030C);
+MAPI_OLE_GUID(IID_IABContainer, 0x0002030D);
+MAPI_OLE_GUID(IID_IDistList, 0x0002030E);
+MAPI_OLE_GUID(IID_IMAPISup, 0x0002030F);
+MAPI_OLE_GUID(IID_IMAPITableData, 0x00020316);
+MAPI_OLE_GUID(IID_ITNEF, 0x00020319);
+MAPI_OLE_GUID(IID_IMAPIPropData, 0x0002031A);
+MAPI_OLE_GUID(IID_IProfAdmin, 0x0002031C);
+MAPI_OLE_GUID(IID_IMsgServiceAdmin, 0x0002031D);
+MAPI_OLE_GUID(IID_IMAPIProgress, 0x0002031F);
+MAPI_OLE_GUID(IID_IProviderAdmin, 0x00020325);
+MAPI_OLE_GUID(PS_MAPI, 0x00020328);
+MAPI_OLE_GUID(PS_PUBLIC_STRINGS, 0x00020329);
+MAPI_OLE_GUID(IID_IStreamDocfile, 0x0002032C);
+MAPI_OLE_GUID(IID_IStreamTnef, 0x00020330);
+MAPI_OLE_GUID(PS_INTERNET_HEADERS, 0x00020386);
+
+// Named-property sets of Outlook items.
+inline constexpr GUID PSETID_Appointment = {0x00062002, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr GUID PSETID_Task = {0x00062003, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr GUID PSETID_Address = {0x00062004, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr GUID PSETID_Common = {0x00062008, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr GUID PSETID_Log = {0x0006200A, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr GUID PSETID_Note = {0x0006200E, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr GUID PSETID_Meeting = {0x6ED8DA90, 0x450B, 0x101B, {0x98, 0xDA, 0x00, 0xAA, 0x00, 0x3F, 0x13, 0x05}};
