@@ -98,14 +98,16 @@ void Base64LineEncoder::AppendWrapped(const char* characters, std::size_t count,
 void Base64LineEncoder::Encode(std::span<const std::uint8_t> piece, std::string& output)
 {
     std::size_t used = 0;
-    while (pendingCount_ > 0 && used < piece.size()) {
-        pending_[pendingCount_++] = piece[used++];
-        if (pendingCount_ == 3) {
-            char characters[4];
-            EncodeGroup(pending_, 3, characters);
-            AppendWrapped(characters, 4, output);
-            pendingCount_ = 0;
-        }
+    if (pendingCount_ > 0) {
+        used = std::min(sizeof pending_ - pendingCount_, piece.size());
+        std::copy_n(piece.begin(), used, pending_ + pendingCount_);
+        pendingCount_ += used;
+        if (pendingCount_ < sizeof pending_)
+            return;
+        char characters[4];
+        EncodeGroup(pending_, sizeof pending_, characters);
+        AppendWrapped(characters, 4, output);
+        pendingCount_ = 0;
     }
     constexpr std::size_t kGroupsPerBatch = 1024;
     char batch[kGroupsPerBatch * 4];
@@ -115,8 +117,11 @@ void Base64LineEncoder::Encode(std::span<const std::uint8_t> piece, std::string&
             EncodeGroup(piece.data() + used, 3, batch + g * 4);
         AppendWrapped(batch, groups * 4, output);
     }
-    while (used < piece.size())
-        pending_[pendingCount_++] = piece[used++];
+    // Fewer than three bytes are left, and nothing is pending once a whole group was encoded.
+    if (used < piece.size()) {
+        pendingCount_ = piece.size() - used;
+        std::copy(piece.begin() + static_cast<std::ptrdiff_t>(used), piece.end(), pending_);
+    }
 }
 
 void Base64LineEncoder::Finish(std::string& output)
