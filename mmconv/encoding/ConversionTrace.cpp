@@ -3,7 +3,8 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <vector>
+#include <new>
+#include <string>
 
 namespace mmconv {
 namespace {
@@ -31,7 +32,13 @@ void TraceConversion(const char* format, ...)
         va_end(arguments);
         return;
     }
-    std::vector<char> line(static_cast<std::size_t>(length) + 1);
+    std::string line;
+    try {
+        line.resize(static_cast<std::size_t>(length) + 1);
+    } catch (const std::bad_alloc&) {
+        va_end(arguments);
+        return;  // a trace line is not worth failing the conversion for
+    }
     std::vsnprintf(line.data(), line.size(), format, arguments);
     va_end(arguments);
     gTraceWriter(std::string_view(line.data(), static_cast<std::size_t>(length)));

@@ -29,7 +29,7 @@ enum class Vocab : std::size_t {
     Text, Multipart, Message, Image, Application, Plain, Mixed, Rfc822, Digest, Rfc822Headers,
     DispositionNotification, Report, DeliveryStatus, Alternative, Related, Signed, Pkcs7Signature,
     XPkcs7Signature, Html, MsTnef, WinmailDat, Calendar, XVcard, XVgroup, Pkcs7Mime, XPkcs7Mime, Gif,
-    Jpeg, HtmlSubtype, MacBinhex40, OctetStream, XMacbinary, Appledouble, Applefile, True,
+    Jpeg, HtmlRepeated, MacBinhex40, OctetStream, XMacbinary, Appledouble, Applefile, True,
     // Transfer encodings.
     QuotedPrintable, EightBit, SevenBit, Base64, Binary, XUuencode,
     // Dispositions and file extensions.

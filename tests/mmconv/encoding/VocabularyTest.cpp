@@ -26,7 +26,7 @@ TEST(Vocabulary, WordsStandAtTheirPositions)
         {Vocab::Text, "text"},
         {Vocab::Html, "html"},
         {Vocab::WinmailDat, "Winmail.dat"},
-        {Vocab::HtmlSubtype, "html"},
+        {Vocab::HtmlRepeated, "html"},
         {Vocab::True, "true"},
         {Vocab::QuotedPrintable, "quoted-printable"},
         {Vocab::XUuencode, "x-uuencode"},
