@@ -238,6 +238,11 @@ struct ADRLIST {
 };
 using LPADRLIST = ADRLIST*;
 #define CbNewADRLIST(count) (offsetof(ADRLIST, aEntries) + (count) * sizeof(ADRENTRY))
+#define SizedADRLIST(count, name)                                                                  \
+    struct _ADRLIST_##name {                                                                       \
+        ULONG cEntries;                                                                            \
+        ADRENTRY aEntries[count];                                                                  \
+    } name
 
 struct SRow {
     ULONG ulAdrEntryPad;
@@ -252,6 +257,11 @@ struct SRowSet {
 };
 using LPSRowSet = SRowSet*;
 #define CbNewSRowSet(count) (offsetof(SRowSet, aRow) + (count) * sizeof(SRow))
+#define SizedSRowSet(count, name)                                                                  \
+    struct _SRowSet_##name {                                                                       \
+        ULONG cRows;                                                                               \
+        SRow aRow[count];                                                                          \
+    } name
 
 struct SSortOrder {
     ULONG ulPropTag;
@@ -270,6 +280,13 @@ struct SSortOrderSet {
 };
 using LPSSortOrderSet = SSortOrderSet*;
 #define CbNewSSortOrderSet(count) (offsetof(SSortOrderSet, aSort) + (count) * sizeof(SSortOrder))
+#define SizedSSortOrderSet(count, name)                                                            \
+    struct _SSortOrderSet_##name {                                                                 \
+        ULONG cSorts;                                                                              \
+        ULONG cCategories;                                                                         \
+        ULONG cExpanded;                                                                           \
+        SSortOrder aSort[count];                                                                   \
+    } name
 
 // Restriction kinds.
 #define RES_AND 0x00000000u

@@ -1,0 +1,18 @@
+// Conversions between MAPI's two string forms: 8-bit text in the ANSI code page (the codeset of
+// the process's LC_CTYPE locale) and UTF-16.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include <mapidefs.h>
+
+namespace mapi {
+
+// Bytes that the codeset cannot read become U+FFFD; characters it cannot write become "?".
+std::u16string AnsiToUtf16(std::string_view text);
+std::string Utf16ToAnsi(std::u16string_view text);
+
+std::size_t Utf16Length(const WCHAR* text);
+
+} // namespace mapi
