@@ -28,6 +28,9 @@ constexpr std::array kTexts = std::to_array<NumberedText>({
     {10027, "SSL/TLS decryption failed: the server has closed the connection [%#x]"},
     {10028, "SSL/TLS decryption failed: data block sequence is incorrect [%#x]"},
     {10029, "Failed to encrypt message [%#x]"},
+    // Our own: OpenSSL checks the server's certificate, and the user needs to know how to proceed.
+    {10030, "Server certificate verification failed: %s. Trust a certificate file with --tls-ca=<file>, "
+            "or turn the check off with --tls-no-verify [%#x]"},
     // IMAP client.
     {10031, "Server has sent invalid atom special '%s'."},
     {10032, "Server has sent invalid atom '%s' when only NIL expected."},

@@ -10,6 +10,12 @@
 #include "ex2qln/mapi/ExchangeObjects.h"
 #include "ex2qln/mapi/MapiBinding.h"
 #include "ex2qln/mapi/ProfileCreation.h"
+#include "ex2qln/net/TlsSettings.h"
+
+#include <MapiPtr.h>
+#include <edkmdb.h>
+#include <mapiguid.h>
+#include <mapiutil.h>
 
 #include "Version.h"
 
@@ -111,6 +117,7 @@ HRESULT Run::Execute()
     if (parsed.rejected)
         std::fprintf(stderr, "Invalid option or command specified: %s\n", parsed.rejected->c_str());
     settings_ = parsed.settings;
+    net::SetDefaultTlsSettings({!settings_.tlsNoVerify, settings_.tlsTrustedCertificate.value_or("")});
 
     LogLocation log = ChooseLogLocation(settings_.localLog, settings_.accountsFile, startDirectory_);
     diag::OpenLog(kRunTraceMask, log.name.c_str(), kRunLogMaximumSize, log.local);
@@ -205,7 +212,7 @@ HRESULT Run::StartMapi()
     if (FAILED(status))
         return status;
     status = QLN_ASSERT_HR(CreateIProp(&IID_IMAPIPropData, MAPIAllocateBuffer, MAPIAllocateMore, MAPIFreeBuffer,
-                                       nullptr, mapi_.serverSettings.Put()));
+                                       nullptr, mapi_.serverSettings.put()));
     if (FAILED(status))
         return status;
     // The network start-up: a peer that closes its end must give an error status, not kill us.
@@ -216,7 +223,7 @@ HRESULT Run::StartMapi()
 HRESULT Run::FillServerSettings()
 {
     // SetProps' result is only reported: the commands find out for themselves what is missing.
-    return QLN_CHECK(StoreServerSettings(mapi_.serverSettings.Get(), settings_));
+    return QLN_CHECK(StoreServerSettings(mapi_.serverSettings.get(), settings_));
 }
 
 HRESULT Run::OpenSession()
@@ -224,13 +231,13 @@ HRESULT Run::OpenSession()
     std::printf("Initializing MAPI session.\n");
     const char* profile = settings_.profile ? settings_.profile->c_str() : nullptr;
     HRESULT status = QLN_CHECK(MAPILogonEx(0, const_cast<char*>(profile), nullptr, MAPI_EXTENDED | MAPI_LOGON_UI,
-                                           mapi_.session.Put()));
+                                           mapi_.session.put()));
     if (FAILED(status)) {
         std::fprintf(stderr, "Logon failed [%#x].\n", AsUnsigned(status));
         return status;
     }
     std::printf("Opening Exchange GAL.\n");
-    status = QLN_CHECK(mapi::OpenGlobalAddressList(mapi_.session.Get(), mapi_.addressBook, mapi_.gal));
+    status = QLN_CHECK(mapi::OpenGlobalAddressList(mapi_.session.get(), mapi_.addressBook, mapi_.gal));
     if (FAILED(status))
         std::fprintf(stderr, "Can not open GAL [%#x].\n", AsUnsigned(status));
     return status;
@@ -238,24 +245,24 @@ HRESULT Run::OpenSession()
 
 HRESULT Run::OpenManagementInterface()
 {
-    HRESULT status = QLN_CHECK(mapi::OpenPrivateStore(mapi_.session.Get(), mapi::kExchangePrivateStoreProvider,
+    HRESULT status = QLN_CHECK(mapi::OpenPrivateStore(mapi_.session.get(), mapi::kExchangePrivateStoreProvider,
                                                       mapi_.privateStore));
     if (FAILED(status))
         return status;
     if (!mapi_.privateStore)
         return E_FAIL;
     return QLN_CHECK(mapi_.privateStore->QueryInterface(IID_IExchangeManageStore,
-                                                        reinterpret_cast<void**>(mapi_.manageStore.Put())));
+                                                        mapi_.manageStore.put_void()));
 }
 
 HRESULT Run::RunCommands()
 {
     CommandContext context{settings_,
-                           mapi_.session.Get(),
-                           mapi_.addressBook.Get(),
-                           mapi_.gal.Get(),
-                           mapi_.manageStore.Get(),
-                           mapi_.serverSettings.Get()};
+                           mapi_.session.get(),
+                           mapi_.addressBook.get(),
+                           mapi_.gal.get(),
+                           mapi_.manageStore.get(),
+                           mapi_.serverSettings.get()};
     HRESULT status = S_OK;
     for (const Command& command : CommandsInRunOrder()) {
         if (!(settings_.commands & command.bit))

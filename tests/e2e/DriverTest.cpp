@@ -108,16 +108,22 @@ TEST_F(Driver, ValidationAndUsage)
     }
 }
 
-TEST_F(Driver, ProfileOnlyWithoutSettingsFile)
+TEST_F(Driver, ProfileOnly)
 {
     ProcessResult result = RunProgram({"profileonly"});
     EXPECT_EQ(result.standardOutput, Banner() + "Error, inf file is absent.\nCompleted with code 0x80004005. \n");
     EXPECT_EQ(result.standardError, "");
     EXPECT_EQ(result.exitCode, 5);
 
+    // The settings file is the second argument wherever profileonly stands: here "profileonly"
+    // itself, which names no file.
     ProcessResult waiting = RunProgram({"--wait", "profileonly"}, "\n");
-    EXPECT_EQ(waiting.standardOutput,
-              Banner() + "Error, inf file is absent.\nCompleted with code 0x80004005. \n" + kPrompt);
+    EXPECT_EQ(waiting.standardOutput, Banner() + "Completed with code 0x8004010f. \n" + kPrompt);
+
+    testsupport::WriteFile(work_.File("unknown.inf"), "[QLNGT_Section]\n12340003=1\n");
+    ProcessResult nothingKnown = RunProgram({"profileonly", "unknown.inf", "--anything"});
+    EXPECT_EQ(nothingKnown.standardOutput, Banner() + "Completed with code 0x8004010f. \n");
+    EXPECT_EQ(nothingKnown.exitCode, 15);
 }
 
 TEST_F(Driver, NoCommandCompletesWithStatusZero)
@@ -165,6 +171,17 @@ TEST_F(Driver, WithoutTheMapiLibraryStartUpFails)
     EXPECT_EQ(result.standardOutput, Banner());
     EXPECT_EQ(result.standardError, "Can not initialize MAPI [0x80004005].\n");
     EXPECT_EQ(result.exitCode, 5);
+    // The failure is reported in the log, which goes to the temporary directory by default.
+    EXPECT_NE(testsupport::ReadFile(temp_.File("ex2qln.log")).find("assertion failed 0x80004005"), std::string::npos);
+
+    // With --local-log the log goes beside the accounts file, relative to the start directory.
+    std::filesystem::create_directories(work_.File("lists"));
+    ProcessResult local = RunProgram({"--nowait", "--local-log", "--accounts=lists/users.csv"}, std::nullopt,
+                                     install.Path() + "/bin/ex2qln");
+    EXPECT_EQ(local.exitCode, 5);
+    std::string log = testsupport::ReadFile(work_.File("lists/users.log"));
+    EXPECT_NE(log.find("OS: Linux "), std::string::npos) << log;
+    EXPECT_NE(log.find("assertion failed 0x80004005"), std::string::npos) << log;
 }
 
 } // namespace
