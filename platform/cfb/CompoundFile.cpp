@@ -192,12 +192,18 @@ HRESULT CompoundFile::ReadFat()
 
 HRESULT CompoundFile::FollowChain(const std::vector<std::uint32_t>& table, std::uint32_t start, std::size_t limit,
                                   std::size_t count, bool exactCount, std::vector<std::uint32_t>& chain,
-                                  std::string_view what) const
+                                  std::vector<std::uint32_t>& marks, std::string_view what) const
 {
     chain.clear();
     if (exactCount && count > limit)
         return Fail(std::string(what) + " needs more sectors than the file holds");
-    std::vector<bool> seen(limit, false);
+    if (marks.size() < limit)
+        marks.resize(limit, 0);
+    if (++walk_ == 0) {
+        std::fill(sectorMarks_.begin(), sectorMarks_.end(), 0);
+        std::fill(miniSectorMarks_.begin(), miniSectorMarks_.end(), 0);
+        walk_ = 1;
+    }
     std::uint32_t sector = start;
     while (!exactCount || chain.size() < count) {
         if (sector == kEndOfChain && !exactCount)
@@ -207,9 +213,9 @@ HRESULT CompoundFile::FollowChain(const std::vector<std::uint32_t>& table, std::
                         std::to_string(count) + " sectors");
         if (sector > kMaxRegularSector || sector >= limit || sector >= table.size())
             return Fail(std::string(what) + " refers to sector " + Hex(sector) + ", outside the file");
-        if (seen[sector])
+        if (marks[sector] == walk_)
             return Fail(std::string(what) + " loops at sector " + Hex(sector));
-        seen[sector] = true;
+        marks[sector] = walk_;
         chain.push_back(sector);
         sector = table[sector];
     }
@@ -242,7 +248,7 @@ HRESULT CompoundFile::ReadRegular(std::uint32_t start, std::uint64_t size, std::
         return Fail(std::string(what) + " claims " + std::to_string(size) + " bytes, more than the file holds");
     std::size_t count = static_cast<std::size_t>((size + sectorSize_ - 1) / sectorSize_);
     std::vector<std::uint32_t> chain;
-    HRESULT hr = FollowChain(fat_, start, sectorCount_, count, true, chain, what);
+    HRESULT hr = FollowChain(fat_, start, sectorCount_, count, true, chain, sectorMarks_, what);
     if (FAILED(hr))
         return hr;
     return CopySectors(bytes_, sectorSize_, sectorSize_, chain, size, data, what);
@@ -251,7 +257,8 @@ HRESULT CompoundFile::ReadRegular(std::uint32_t start, std::uint64_t size, std::
 HRESULT CompoundFile::ReadDirectory()
 {
     std::vector<std::uint32_t> chain;
-    HRESULT hr = FollowChain(fat_, firstDirectorySector_, sectorCount_, 0, false, chain, "the directory chain");
+    HRESULT hr = FollowChain(fat_, firstDirectorySector_, sectorCount_, 0, false, chain, sectorMarks_,
+                             "the directory chain");
     if (FAILED(hr))
         return hr;
     std::vector<std::uint8_t> directory;
@@ -342,7 +349,7 @@ HRESULT CompoundFile::ReadMiniStream()
     if (FAILED(hr))
         return hr;
     std::vector<std::uint32_t> chain;
-    hr = FollowChain(fat_, firstMiniFatSector_, sectorCount_, 0, false, chain, "the mini FAT chain");
+    hr = FollowChain(fat_, firstMiniFatSector_, sectorCount_, 0, false, chain, sectorMarks_, "the mini FAT chain");
     if (FAILED(hr))
         return hr;
     std::vector<std::uint8_t> table;
@@ -381,7 +388,7 @@ HRESULT CompoundFile::ReadStream(const DirectoryEntry& stream, std::vector<std::
     const std::size_t miniSectors = (miniStream_.size() + kMiniSectorSize - 1) / kMiniSectorSize;
     const std::size_t count = static_cast<std::size_t>((stream.size + kMiniSectorSize - 1) / kMiniSectorSize);
     std::vector<std::uint32_t> chain;
-    HRESULT hr = FollowChain(miniFat_, stream.startSector, miniSectors, count, true, chain, what);
+    HRESULT hr = FollowChain(miniFat_, stream.startSector, miniSectors, count, true, chain, miniSectorMarks_, what);
     if (FAILED(hr))
         return hr;
     return CopySectors(miniStream_, 0, kMiniSectorSize, chain, stream.size, data, what);

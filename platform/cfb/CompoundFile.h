@@ -25,6 +25,7 @@ struct DirectoryEntry {
     std::string foldedName;              // name with ASCII letters in upper case, for look-ups
 };
 
+// Reading keeps per-sector bookkeeping, so one object serves one thread at a time.
 class CompoundFile {
 public:
     // Checks the header and reads the allocation tables and the directory of `bytes`, which must
@@ -39,6 +40,10 @@ public:
     // The whole content of a stream entry, from the regular or the mini sectors as its size says.
     HRESULT ReadStream(const DirectoryEntry& stream, std::vector<std::uint8_t>& data) const;
 
+    // Bytes of the file that streams can hold at most without sharing sectors: every regular
+    // sector plus the mini stream.
+    std::uint64_t Capacity() const { return bytes_.size() + miniStream_.size(); }
+
     // What made the last call fail, in a sentence without the file's name.
     const std::string& Error() const { return error_; }
 
@@ -50,10 +55,11 @@ private:
     HRESULT BuildTree();
     HRESULT ReadMiniStream();
     // Follows `table` from `start`: exactly `count` links when count is given, else up to the end of
-    // the chain; every sector number must be below `limit` and appear only once.
+    // the chain; every sector number must be below `limit` and appear only once. `marks` remembers
+    // per sector the walk that last passed it, so a loop is found without a fresh table per walk.
     HRESULT FollowChain(const std::vector<std::uint32_t>& table, std::uint32_t start, std::size_t limit,
                         std::size_t count, bool exactCount, std::vector<std::uint32_t>& chain,
-                        std::string_view what) const;
+                        std::vector<std::uint32_t>& marks, std::string_view what) const;
     // Copies `size` bytes of the sectors in `chain` from `source`, each of `unit` bytes at
     // firstOffset + number * unit.
     HRESULT CopySectors(std::span<const std::uint8_t> source, std::size_t firstOffset, std::size_t unit,
@@ -82,6 +88,9 @@ private:
 
     std::vector<DirectoryEntry> entries_;
     std::vector<Links> links_;
+    mutable std::vector<std::uint32_t> sectorMarks_;
+    mutable std::vector<std::uint32_t> miniSectorMarks_;
+    mutable std::uint32_t walk_ = 0;
     mutable std::string error_;
 };
 

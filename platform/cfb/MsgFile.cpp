@@ -228,7 +228,7 @@ void SetFixedValue(std::uint16_t type, std::span<const std::uint8_t> value, std:
 
 class MsgReader {
 public:
-    explicit MsgReader(const CompoundFile& file) : file_(file) {}
+    explicit MsgReader(const CompoundFile& file) : file_(file), budget_(file.Capacity()) {}
 
     HRESULT Read(MsgDocument& document)
     {
@@ -252,10 +252,18 @@ private:
         return Fail(where, file_.Error());
     }
 
+    // Each stream is read once; in a sound file no two streams share a sector, so all of them
+    // together fit in the file. More means directory entries share data, which could otherwise
+    // make a small file fill the memory.
     HRESULT ReadStream(const DirectoryEntry& stream, Bytes& data, std::string_view where)
     {
+        if (stream.size > budget_)
+            return Fail(where, "the streams hold more data than the file (they share sectors)");
         HRESULT hr = file_.ReadStream(stream, data);
-        return FAILED(hr) ? FailFromFile(where) : hr;
+        if (FAILED(hr))
+            return FailFromFile(where);
+        budget_ -= data.size();
+        return hr;
     }
 
     // The stream of that name, or nullptr when the storage has none (a storage of that name is
@@ -542,6 +550,7 @@ private:
     }
 
     const CompoundFile& file_;
+    std::uint64_t budget_;
     std::string error_;
 };
 

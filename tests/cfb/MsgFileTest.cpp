@@ -450,6 +450,32 @@ TEST(MsgFileTest, DamagedMessagesNameTheFileAndThePlace)
     }
 }
 
+TEST(MsgFileTest, StreamsSharingSectorsCannotMultiplyTheFile)
+{
+    // Fifty values of a multi-valued binary all point at the sectors of one 100 000-byte stream.
+    constexpr int kValues = 50;
+    constexpr std::size_t kBigSize = 100000;
+    std::vector<Node> tree = MessageTree();
+    Bytes lengths;
+    for (int i = 0; i < kValues; ++i) {
+        lengths = Concat({lengths, Le(1, 4), Le(0, 4)});
+        tree.push_back(Stream(ValueName(0x66501102) + "-" + ValueName(i).substr(12), {1}));
+    }
+    tree.push_back(Stream(ValueName(0x66501102), lengths));
+    tree.push_back(Stream(ValueName(0x66510102), Bytes(kBigSize, 0x5A)));
+    BuiltFile built = BuildCompoundFile(tree);
+    const std::uint32_t bigStart = built.StartSector(ValueName(0x66510102));
+    for (int i = 0; i < kValues; ++i) {
+        std::size_t entry = built.EntryOffset(built.entryNumbers.at(ValueName(0x66501102) + "-" + ValueName(i).substr(12)));
+        built.SetU32(entry + kStartField, bigStart);
+        built.SetU64(entry + kSizeField, kBigSize);
+    }
+    MsgDocument document;
+    std::string error;
+    EXPECT_EQ(ReadMsgBytes(built.bytes, "shared.msg", document, error), kCorruptData);
+    EXPECT_EQ(error, "shared.msg: the streams hold more data than the file (they share sectors)");
+}
+
 TEST(MsgFileTest, NestingUpToTheLimitIsRead)
 {
     std::vector<Node> tree = MessageTree();
