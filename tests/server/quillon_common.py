@@ -65,11 +65,14 @@ class FaultPlan:
 
     refuse: command prefixes answered with the refusal reply instead of being executed;
     drop / stall: command prefixes at which the connection is closed / stops being answered;
-    drop_after / stall_after: the same once a connection has received that many lines.
+    drop_after / stall_after: the same once a connection has received that many lines;
+    drop_literal, invalid, imap_refuse_reply, invalid_reply: faults of the IMAP side only (the
+    connection closed halfway through a literal, an invalid reply line instead of the answer).
     A prefix matches the start of the line; its first word (the command) ignores case.
     """
 
-    KEYS = ('refuse', 'drop', 'stall', 'drop_after', 'stall_after', 'refuse_reply')
+    KEYS = ('refuse', 'drop', 'stall', 'drop_after', 'stall_after', 'refuse_reply',
+            'drop_literal', 'invalid', 'imap_refuse_reply', 'invalid_reply')
     DEFAULT_REPLY = '554 Command refused on request'
 
     def __init__(self, options, control_path=None):
@@ -86,15 +89,23 @@ class FaultPlan:
     def action(self, line, count):
         """('refuse', reply), ('drop', None), ('stall', None) or (None, None) for the line
         that is the connection's `count`th."""
+        kind, plan = self.match(line, count, ('drop', 'stall', 'refuse'))
+        if kind in ('drop', 'stall'):
+            return kind, None
+        return kind, kind and (plan.get('refuse_reply') or self.DEFAULT_REPLY)
+
+    def match(self, line, count, kinds):
+        """(kind, current plan) for the first of `kinds` whose prefixes match the line that is the
+        connection's `count`th, after drop_after and stall_after; (None, plan) when none does."""
         plan = self.current()
         if plan.get('drop_after') is not None and count > int(plan['drop_after']):
-            return 'drop', None
+            return 'drop', plan
         if plan.get('stall_after') is not None and count > int(plan['stall_after']):
-            return 'stall', None
-        for kind in ('drop', 'stall', 'refuse'):
+            return 'stall', plan
+        for kind in kinds:
             if any(_matches(line, prefix) for prefix in plan.get(kind) or []):
-                return kind, plan.get('refuse_reply') or self.DEFAULT_REPLY
-        return None, None
+                return kind, plan
+        return None, plan
 
 
 def _matches(line, prefix):
@@ -160,8 +171,22 @@ class LineConnection:
                 raise ConnectionClosed('peer closed')
             self.buffer += chunk
 
+    def read_bytes(self, size):
+        """Exactly `size` bytes; raises ConnectionClosed when the peer closes before."""
+        while len(self.buffer) < size:
+            chunk = self.sock.recv(min(65536, size - len(self.buffer)))
+            if not chunk:
+                raise ConnectionClosed('peer closed')
+            self.buffer += chunk
+        data = bytes(self.buffer[:size])
+        del self.buffer[:size]
+        return data
+
     def write_line(self, text):
         self.sock.sendall(text.encode('utf-8', 'surrogateescape') + b'\r\n')
+
+    def write_bytes(self, data):
+        self.sock.sendall(data)
 
     def start_tls(self, context):
         # Whatever the client sent before the handshake is not part of the protected stream.

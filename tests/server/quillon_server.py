@@ -13,18 +13,25 @@ import threading
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import quillon_cli  # noqa: E402
+import quillon_imap  # noqa: E402
 from quillon_common import FaultPlan, LineConnection, ServerContext  # noqa: E402
 
-# Each protocol side by name: its session class. Another side registers itself here.
-PROTOCOLS = {quillon_cli.NAME: quillon_cli.CliSession}
+# Each protocol side by name: its session class. Another side registers itself here; a class with
+# IMPLICIT_TLS set gets TLS from the first byte and is only served with a certificate.
+PROTOCOLS = {quillon_cli.NAME: quillon_cli.CliSession,
+             quillon_imap.NAME: quillon_imap.ImapSession,
+             quillon_imap.TLS_NAME: quillon_imap.ImapsSession}
+# Modules that add options of their own (add_arguments) and shared state (configure).
+SIDE_MODULES = (quillon_imap,)
 
 
 def parse_arguments(argv):
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument('--state-dir', required=True,
                         help='directory for state.json and commands.log (created if missing)')
-    parser.add_argument('--protocols', default=','.join(PROTOCOLS),
-                        help='comma-separated protocol sides to serve (default: all)')
+    parser.add_argument('--protocols',
+                        help='comma-separated protocol sides to serve (default: all; those with '
+                             'TLS from the first byte only with --cert)')
     parser.add_argument('--port-file', help='also write the port line into this file')
     parser.add_argument('--admin', action='append', default=[], metavar='NAME:PASSWORD',
                         help='an administrator login (repeatable; default postmaster:postmaster)')
@@ -42,15 +49,35 @@ def parse_arguments(argv):
                         help='close each connection when it sends its command number N+1')
     parser.add_argument('--stall-after', type=int, metavar='N',
                         help='stop answering each connection after N commands')
+    parser.add_argument('--drop-in-literal', action='append', default=[], metavar='PREFIX',
+                        help='IMAP: close the connection halfway through the literal of such a command')
+    parser.add_argument('--invalid', action='append', default=[], metavar='PREFIX',
+                        help='IMAP: answer such a command with an invalid reply line')
+    parser.add_argument('--invalid-reply', default=quillon_imap.DEFAULT_INVALID_REPLY,
+                        help='IMAP: the invalid reply line')
+    parser.add_argument('--imap-refuse-reply', default=quillon_imap.DEFAULT_REFUSAL,
+                        help='IMAP: the refusal after the tag ("NO ..." or "BAD ...")')
     parser.add_argument('--control', metavar='FILE',
                         help='JSON file whose fault settings replace the options above while it exists')
+    for module in SIDE_MODULES:
+        module.add_arguments(parser)
     arguments = parser.parse_args(argv)
-    unknown = set(arguments.protocols.split(',')) - set(PROTOCOLS)
-    if unknown:
-        parser.error('unknown protocol: %s' % ', '.join(sorted(unknown)))
     if bool(arguments.cert) != bool(arguments.key):
         parser.error('--cert and --key go together')
+    if arguments.protocols is None:
+        arguments.protocols = ','.join(name for name, session_class in PROTOCOLS.items()
+                                       if arguments.cert or not _implicit_tls(session_class))
+    names = arguments.protocols.split(',')
+    unknown = set(names) - set(PROTOCOLS)
+    if unknown:
+        parser.error('unknown protocol: %s' % ', '.join(sorted(unknown)))
+    if not arguments.cert and any(_implicit_tls(PROTOCOLS[name]) for name in names):
+        parser.error('TLS from the first byte needs --cert and --key')
     return arguments
+
+
+def _implicit_tls(session_class):
+    return getattr(session_class, 'IMPLICIT_TLS', False)
 
 
 def make_context(arguments):
@@ -66,9 +93,14 @@ def make_context(arguments):
         tls_context.load_cert_chain(arguments.cert, arguments.key)
     faults = FaultPlan({'refuse': arguments.refuse, 'drop': arguments.drop, 'stall': arguments.stall,
                         'drop_after': arguments.drop_after, 'stall_after': arguments.stall_after,
-                        'refuse_reply': arguments.refuse_reply}, arguments.control)
+                        'refuse_reply': arguments.refuse_reply, 'drop_literal': arguments.drop_in_literal,
+                        'invalid': arguments.invalid, 'invalid_reply': arguments.invalid_reply,
+                        'imap_refuse_reply': arguments.imap_refuse_reply}, arguments.control)
     os.makedirs(arguments.state_dir, exist_ok=True)
-    return ServerContext(arguments.state_dir, admins, faults, tls_context)
+    context = ServerContext(arguments.state_dir, admins, faults, tls_context)
+    for module in SIDE_MODULES:
+        module.configure(context, arguments)
+    return context
 
 
 def serve(listener, session_class, context):
@@ -83,6 +115,8 @@ def serve(listener, session_class, context):
 def run_session(session_class, context, client):
     connection = LineConnection(client)
     try:
+        if _implicit_tls(session_class):
+            connection.start_tls(context.tls_context)
         session_class(context, connection, context.next_session()).run()
     except (OSError, ssl.SSLError):
         pass

@@ -271,7 +271,7 @@ class ServerTest(unittest.TestCase):
 
     def test_port_file(self):
         port_file = os.path.join(self.directory, 'ports')
-        port = self.start_server('--port-file', port_file)
+        port = self.start_server('--port-file', port_file, '--protocols', 'cli')
         with open(port_file, encoding='ascii') as file:
             self.assertEqual(file.read(), 'cli=%d\n' % port)
 
