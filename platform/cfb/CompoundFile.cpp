@@ -208,6 +208,9 @@ HRESULT CompoundFile::FollowChain(const std::vector<std::uint32_t>& table, std::
     while (!exactCount || chain.size() < count) {
         if (sector == kEndOfChain && !exactCount)
             return S_OK;
+        if (sector == kFreeSector && !exactCount)
+            return Fail(std::string(what) + " runs into a free sector after " + std::to_string(chain.size()) +
+                        " sectors");
         if (sector == kEndOfChain || sector == kFreeSector)
             return Fail(std::string(what) + " ends after " + std::to_string(chain.size()) + " of " +
                         std::to_string(count) + " sectors");

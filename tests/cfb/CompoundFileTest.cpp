@@ -138,6 +138,9 @@ TEST(CompoundFileTest, DamagedFilesGiveCorruptData)
         {"more FAT sectors than the file", [](BuiltFile& f) { f.SetU32(44, 0x7FFFFFFF); }, "FAT sectors"},
         {"FAT sector outside", [](BuiltFile& f) { f.SetU32(76, 5000); }, "FAT sector 0x00001388 is outside"},
         {"directory outside", [](BuiltFile& f) { f.SetU32(48, 0x00FFFFFF); }, "outside the file"},
+        {"directory chain into a free sector",
+         [](BuiltFile& f) { f.SetU32(f.FatEntryOffset(f.firstDirectorySector), 0xFFFFFFFF); },
+         "the directory chain runs into a free sector after 1 sectors"},
         {"directory chain loop",
          [](BuiltFile& f) {
              std::uint32_t last = f.firstDirectorySector + f.directorySectorCount - 1;
