@@ -1,0 +1,142 @@
+// Starting and stopping the Python stand-in server, and reading its command log.
+#include "tests/cli/StandInServer.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+extern char** environ;
+
+namespace ex2qln::cli::testing {
+namespace {
+
+const std::string kServerScript = std::string(EX2QLN_SOURCE_DIR) + "/tests/server/quillon_server.py";
+
+bool MakeCertificate(const testsupport::TemporaryDirectory& directory)
+{
+    testsupport::ProcessRun run;
+    run.program = "/usr/bin/openssl";
+    run.arguments = {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes", "-days", "1",
+                     "-subj", "/CN=Quillon test", "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost",
+                     "-keyout", directory.File("server.key"), "-out", directory.File("server.pem")};
+    return testsupport::RunProcess(run).exitCode == 0;
+}
+
+// The value of "key": in one JSON object of the command log (strings and true/false only).
+std::string JsonValue(const std::string& object, const std::string& key)
+{
+    const std::string marker = "\"" + key + "\": ";
+    std::size_t position = object.find(marker);
+    if (position == std::string::npos)
+        return {};
+    position += marker.size();
+    if (object[position] != '"')
+        return object.substr(position, object.find_first_of(",}", position) - position);
+    std::string value;
+    for (++position; position < object.size() && object[position] != '"'; ++position) {
+        char character = object[position];
+        if (character == '\\' && position + 1 < object.size()) {
+            character = object[++position];
+            if (character == 'u' && position + 4 < object.size()) {
+                character = static_cast<char>(std::stoi(object.substr(position + 1, 4), nullptr, 16));
+                position += 4;
+            } else if (character == 'n') {
+                character = '\n';
+            } else if (character == 'r') {
+                character = '\r';
+            } else if (character == 't') {
+                character = '\t';
+            }
+        }
+        value += character;
+    }
+    return value;
+}
+
+} // namespace
+
+StandInServer::StandInServer(std::vector<std::string> arguments, bool tls)
+{
+    const std::string portFile = directory_.File("ports");
+    std::vector<std::string> command = {"/usr/bin/python3", kServerScript, "--state-dir", directory_.File("state"),
+                                        "--port-file", portFile, "--admin", "postmaster:secret",
+                                        "--protocols", "cli"};
+    if (tls) {
+        if (!MakeCertificate(directory_)) {
+            ADD_FAILURE() << "openssl could not make a test certificate";
+            return;
+        }
+        command.insert(command.end(), {"--cert", CertificatePath(), "--key", directory_.File("server.key")});
+    }
+    command.insert(command.end(), arguments.begin(), arguments.end());
+
+    std::vector<char*> argv;
+    for (std::string& argument : command)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> environment = {"PYTHONDONTWRITEBYTECODE=1"};
+    for (char** variable = environ; *variable != nullptr; ++variable)
+        environment.emplace_back(*variable);
+    std::vector<char*> envp;
+    for (std::string& variable : environment)
+        envp.push_back(variable.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    const int error = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (error != 0) {
+        pid_ = -1;
+        ADD_FAILURE() << "cannot start " << kServerScript;
+        return;
+    }
+    // The server writes the port file once it listens.
+    for (int attempt = 0; attempt < 1000 && port_ == 0; ++attempt) {
+        const std::string ports = testsupport::ReadFile(portFile);
+        const std::size_t at = ports.find("cli=");
+        if (at != std::string::npos && ports.find('\n', at) != std::string::npos) {
+            port_ = static_cast<std::uint32_t>(std::stoul(ports.substr(at + 4)));
+            break;
+        }
+        if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+            pid_ = -1;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (port_ == 0)
+        ADD_FAILURE() << "the stand-in server did not start";
+}
+
+StandInServer::~StandInServer()
+{
+    if (pid_ <= 0)
+        return;
+    ::kill(pid_, SIGTERM);
+    int status = 0;
+    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+std::vector<ReceivedLine> StandInServer::Received() const
+{
+    std::vector<ReceivedLine> lines;
+    std::ifstream log(directory_.File("state/commands.log"));
+    std::string object;
+    while (std::getline(log, object))
+        lines.push_back({JsonValue(object, "line"), JsonValue(object, "secure") == "true"});
+    return lines;
+}
+
+} // namespace ex2qln::cli::testing
