@@ -1,0 +1,123 @@
+// The organisation as the MAPI layer serves it: the Global Address List, the mailbox stores with
+// their folder trees, the public folders, and their messages as .msg-model messages.
+#pragma once
+
+#include "platform/cfb/MsgModel.h"
+#include "platform/orgsource/EntryIds.h"
+
+#include <cstddef>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform::orgsource {
+
+enum class GalEntryKind { MailUser, Contact, DistList };
+
+// One entry of the Global Address List. `properties` holds what the file gave and what the
+// reader derives: PR_ENTRYID, PR_RECORD_KEY, PR_SEARCH_KEY ("EX:" and the DN in capitals),
+// PR_OBJECT_TYPE, PR_DISPLAY_TYPE, PR_ADDRTYPE_W ("EX"), PR_EMAIL_ADDRESS_W (the DN),
+// PR_SMTP_ADDRESS_W, PR_DISPLAY_NAME_W, PR_MHS_COMMON_NAME_W (the display name unless given),
+// and for mail users PR_ACCOUNT_W with PR_EMS_AB_HOME_MDB_W or PR_EMS_AB_HOME_MTA_W.
+// Strings are PT_UNICODE whatever type the file named.
+struct GalEntry {
+    GalEntryKind kind = GalEntryKind::MailUser;
+    std::string dn;           // the Exchange DN (PR_EMAIL_ADDRESS)
+    std::string smtpAddress;  // UTF-8
+    std::string account;      // mail users; UTF-8
+    std::string displayName;  // UTF-8
+    std::string homeMdb;      // mail users: the home database DN, or empty
+    std::string homeMta;      // mail users: the home transfer agent DN, or empty
+    EntryId entryId;
+    cfb::MsgPropertyList properties;
+    std::vector<std::size_t> members;  // lists: indices into Organisation::gal, in file order
+    bool openFails = false;            // lists: opening the list fails (for tests of that path)
+};
+
+// A message of a folder. Its named properties (ids from 0x8000) are those of its store's
+// `namedProperties`. Derived: PR_ENTRYID, PR_PARENT_ENTRYID, PR_HASATTACH, and in
+// PR_MESSAGE_FLAGS the bits MSGFLAG_HASATTACH (0x10) and, for hidden items, MSGFLAG_ASSOCIATED
+// (0x40).
+struct Message {
+    EntryId entryId;
+    std::string key;  // the message's id in its folder: "id" of the file, the .msg file name, or "#n"
+    cfb::MsgMessage message;
+};
+
+enum class SpecialFolder { None, Inbox, Outbox, SentItems, DeletedItems, Drafts, Calendar, Contacts, Tasks, Notes, Journal };
+
+// A folder. Derived properties: PR_ENTRYID, PR_PARENT_ENTRYID (the root's is its own),
+// PR_DISPLAY_NAME_W, PR_CONTAINER_CLASS_W when the folder has a class, PR_FOLDER_TYPE,
+// PR_CONTENT_COUNT, PR_CONTENT_UNREAD, PR_ASSOC_CONTENT_COUNT, PR_SUBFOLDERS, and on the root
+// and the Inbox the PR_IPM_*_ENTRYID of the calendar, contacts, journal, notes, tasks and drafts.
+struct Folder {
+    EntryId entryId;
+    std::uint64_t counter = 0;
+    std::string name;  // UTF-8
+    SpecialFolder special = SpecialFolder::None;
+    cfb::MsgPropertyList properties;
+    std::vector<Folder> folders;
+    std::vector<Message> messages;
+    std::vector<Message> associated;  // hidden items (the folder's associated contents)
+};
+
+// A store: a mailbox or the public folders. Its root folder holds one folder, the IPM subtree
+// ("Top of Information Store", for the public folders "IPM_SUBTREE"), under which the folders of
+// the file are. Derived properties: PR_ENTRYID, PR_RECORD_KEY, PR_DISPLAY_NAME_W, PR_MDB_PROVIDER,
+// PR_IPM_SUBTREE_ENTRYID, the PR_IPM_OUTBOX/SENTMAIL/WASTEBASKET_ENTRYID of special folders, and
+// for a mailbox PR_MAILBOX_OWNER_ENTRYID and PR_MAILBOX_OWNER_NAME_W.
+struct Store {
+    StoreKind kind = StoreKind::Mailbox;
+    std::size_t owner = 0;  // mailboxes: index of the owner in Organisation::gal
+    std::string serverName;
+    cfb::Guid guid{};
+    EntryId entryId;
+    cfb::MsgPropertyList properties;
+    Folder root;
+    EntryId receiveFolder;  // the Inbox, the receive folder of every message class; empty if none
+    std::vector<cfb::MsgNamedProperty> namedProperties;  // ids from 0x8000, in order of first use
+};
+
+// Where an object of the organisation is: enough to reach it from Organisation.
+struct ObjectLocation {
+    EntryIdKind kind = EntryIdKind::AddressBook;
+    std::size_t galIndex = 0;                // AddressBook (npos: the GAL container)
+    std::size_t storeIndex = 0;              // Store, Folder, Message
+    std::vector<std::size_t> folderPath;     // Folder, Message: child indices from the store's root
+    bool associated = false;                 // Message
+    std::size_t messageIndex = 0;            // Message
+};
+
+class Organisation {
+public:
+    std::string path;  // the organisation file, as given
+    std::string name;  // the organisation's name, or empty
+    std::vector<GalEntry> gal;  // in file order
+    EntryId galEntryId;         // the Global Address List container
+    std::vector<Store> stores;  // the mailboxes in file order, then the public folders if any
+
+    // Indexes the entry identifiers; the reader calls it once the organisation is complete.
+    void BuildIndex();
+
+    std::optional<ObjectLocation> Locate(std::span<const std::uint8_t> entryId) const;
+    const Folder* FolderAt(const ObjectLocation& location) const;
+    const Message* MessageAt(const ObjectLocation& location) const;
+
+    // Look-ups without regard to letter case; nullopt when nothing matches.
+    std::optional<std::size_t> FindGalEntryByDn(std::string_view dn) const;
+    std::optional<std::size_t> FindGalEntryBySmtpAddress(std::string_view address) const;
+    std::optional<std::size_t> FindMailboxStore(std::string_view mailboxDn) const;
+    std::optional<std::size_t> FindPublicStore() const;
+
+private:
+    std::map<EntryId, ObjectLocation> index_;
+    std::map<std::string, std::size_t> galByDn_;
+    std::map<std::string, std::size_t> galBySmtp_;
+
+    void IndexFolder(std::size_t storeIndex, const Folder& folder, std::vector<std::size_t>& path);
+};
+
+} // namespace platform::orgsource
