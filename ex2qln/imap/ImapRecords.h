@@ -1,0 +1,93 @@
+// Response records: one server line as a kind and a MAPI property list, and their owner.
+#pragma once
+
+#include "ex2qln/imap/ImapResponseParser.h"
+
+#include <mapidefs.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace ex2qln::imap {
+
+// Property tags that response lines produce.
+inline constexpr ULONG kPropComment = 0x3004001E;          // PR_COMMENT_A: status, continuation or line text
+inline constexpr ULONG kPropBody = 0x1000001E;             // PR_BODY_A: the mail trailer
+inline constexpr ULONG kPropUidValidity = 0x66F20003;      // [UIDVALIDITY n], first value of [APPENDUID]
+inline constexpr ULONG kPropAppendUid = 0x66F10003;        // second value of [APPENDUID]
+inline constexpr ULONG kPropAccess = 0x0FF70003;           // [READ-ONLY] 0, [READ-WRITE] 1
+inline constexpr ULONG kPropPermanentFlags = 0x66F40003;   // [PERMANENTFLAGS (...)] as flag bits
+inline constexpr ULONG kPropContentCount = 0x36020003;     // PR_CONTENT_COUNT: "\MESSAGES n"
+inline constexpr ULONG kPropContentUnread = 0x36030003;    // PR_CONTENT_UNREAD: "\UNSEEN n"
+inline constexpr ULONG kPropContainerClass = 0x3613001E;   // PR_CONTAINER_CLASS_A: "\CLASS s"
+inline constexpr ULONG kPropPostClass = 0x36E5001E;        // "X-Post-Class s"
+inline constexpr ULONG kPropPostDescription = 0x36E6001E;  // "X-Post-Desc s"
+inline constexpr ULONG kPropViewInfo = 0x36E0001E;         // "X-View-Info s"
+inline constexpr ULONG kPropFolderAttributes = 0x360B0003; // LIST attribute bits
+inline constexpr ULONG kPropDelimiter = 0x66F00002;        // LIST hierarchy delimiter, 0 for NIL
+inline constexpr ULONG kPropFolderName = 0x66B5001E;       // LIST folder name
+
+// LIST attribute bits.
+inline constexpr std::uint32_t kFolderNoInferiors = 0x1000;
+inline constexpr std::uint32_t kFolderNoSelect = 0x4;
+inline constexpr std::uint32_t kFolderMarked = 0x2;
+
+// Message flag bits.
+inline constexpr std::uint32_t kFlagAnswered = 1;
+inline constexpr std::uint32_t kFlagFlagged = 2;
+inline constexpr std::uint32_t kFlagDeleted = 4;
+inline constexpr std::uint32_t kFlagDraft = 8;
+inline constexpr std::uint32_t kFlagSeen = 16;
+inline constexpr std::uint32_t kFlagForwarded = 32;
+
+struct ImapRecord {
+    ULONG kind;
+    ULONG count;
+    LPSPropValue props;  // `count` values; their strings are chained to this allocation
+};
+
+// What ReadReply hands out: a count, then the records.
+struct ImapRecordBlock {
+    ULONG count;
+    ImapRecord records[1];
+};
+#define CbNewImapRecordBlock(count) (offsetof(ImapRecordBlock, records) + (count) * sizeof(ImapRecord))
+
+// The value of `tag` in `record`, or null.
+const SPropValue* FindProperty(const ImapRecord& record, ULONG tag);
+
+// A property list for `properties` from `allocateBuffer`, with the strings chained to it by
+// `allocateMore`; there is always room for at least one value, so the list is never null.
+HRESULT BuildPropertyList(std::span<const ImapProperty> properties, LPALLOCATEBUFFER allocateBuffer,
+                          LPALLOCATEMORE allocateMore, LPFREEBUFFER freeBuffer, LPSPropValue* list);
+
+// One block holding the count and copies of `records` (the property lists move into it).
+HRESULT BuildRecordBlock(std::span<const ImapRecord> records, LPALLOCATEBUFFER allocateBuffer,
+                         ImapRecordBlock** block);
+
+// Owns a record block and every record's property list; frees them with the given function.
+class ImapRecords {
+public:
+    ImapRecords() = default;
+    ImapRecords(const ImapRecords&) = delete;
+    ImapRecords& operator=(const ImapRecords&) = delete;
+    ImapRecords(ImapRecords&& other) noexcept;
+    ImapRecords& operator=(ImapRecords&& other) noexcept;
+    ~ImapRecords() { reset(); }
+
+    void reset(ImapRecordBlock* block = nullptr, LPFREEBUFFER freeBuffer = nullptr);
+
+    std::size_t size() const { return block_ == nullptr ? 0 : block_->count; }
+    bool empty() const { return size() == 0; }
+    const ImapRecord& operator[](std::size_t index) const { return block_->records[index]; }
+    const ImapRecord* begin() const { return block_ == nullptr ? nullptr : block_->records; }
+    const ImapRecord* end() const { return begin() + size(); }
+    const ImapRecordBlock* get() const { return block_; }
+
+private:
+    ImapRecordBlock* block_ = nullptr;
+    LPFREEBUFFER freeBuffer_ = nullptr;
+};
+
+} // namespace ex2qln::imap

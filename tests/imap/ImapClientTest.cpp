@@ -1,0 +1,654 @@
+// CImapXP against a scripted peer on loopback: login, tags, busy, refusals, broken connections,
+// TLS and the idle logout.
+#include "ex2qln/diag/Log.h"
+#include "ex2qln/imap/ImapGuard.h"
+#include "ex2qln/imap/ImapKeywords.h"
+#include "ex2qln/imap/ImapXP.h"
+#include "ex2qln/mapi/ConnectorProperties.h"
+#include "tests/imap/ScriptedImapPeer.h"
+
+#include <MapiPtr.h>
+#include <mapicode.h>
+#include <mapiguid.h>
+#include <mapiutil.h>
+#include <openssl/evp.h>
+#include <openssl/hmac.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <future>
+#include <sstream>
+#include <thread>
+
+namespace ex2qln::imap {
+namespace {
+
+using testing::kClosed;
+using testing::ScriptedImapPeer;
+using Session = ScriptedImapPeer::Session;
+
+constexpr std::string_view kLoginName = "postmaster@127.0.0.1";
+constexpr std::string_view kChallenge = "<1896.697170952@quillon.example>";
+constexpr std::string_view kTrailer = "-- \r\nSent via Quillon";
+
+std::string Base64(std::string_view bytes)
+{
+    std::string encoded(4 * ((bytes.size() + 2) / 3) + 1, '\0');
+    const int length = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(encoded.data()),
+                                       reinterpret_cast<const unsigned char*>(bytes.data()),
+                                       static_cast<int>(bytes.size()));
+    encoded.resize(static_cast<std::size_t>(length));
+    return encoded;
+}
+
+// RFC 2195, computed here on its own.
+std::string CramResponse(std::string_view password, std::string_view challenge = kChallenge)
+{
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    HMAC(EVP_md5(), password.data(), static_cast<int>(password.size()),
+         reinterpret_cast<const unsigned char*>(challenge.data()), challenge.size(), digest, &length);
+    std::string hex;
+    for (unsigned int i = 0; i < length; ++i) {
+        char pair[3];
+        std::snprintf(pair, sizeof pair, "%02x", digest[i]);
+        hex += pair;
+    }
+    return Base64(std::string(kLoginName) + " " + hex);
+}
+
+struct Settings {
+    std::optional<std::string> host = "127.0.0.1";
+    std::optional<std::string> password = "secret";
+    std::optional<bool> useTls{};
+    std::optional<bool> secureLogin{};
+    std::optional<std::string> trailer{};
+};
+
+MapiPtr<IPropData> MakeSettings(std::uint32_t port, const Settings& values = {})
+{
+    MapiPtr<IPropData> settings;
+    EXPECT_EQ(CreateIProp(&IID_IMAPIPropData, MAPIAllocateBuffer, MAPIAllocateMore, MAPIFreeBuffer, nullptr,
+                          settings.put()),
+              S_OK);
+    std::vector<SPropValue> props;
+    auto add = [&](ULONG tag, auto fill) {
+        SPropValue prop{};
+        prop.ulPropTag = tag;
+        fill(prop.Value);
+        props.push_back(prop);
+    };
+    const std::string account = "postmaster";
+    add(mapi::kPropAccountName, [&](PV& value) { value.lpszA = const_cast<char*>(account.c_str()); });
+    add(mapi::kPropImapPort, [&](PV& value) { value.l = static_cast<LONG>(port); });
+    if (values.host)
+        add(mapi::kPropServerHost, [&](PV& value) { value.lpszA = const_cast<char*>(values.host->c_str()); });
+    if (values.password)
+        add(mapi::kPropPassword, [&](PV& value) { value.lpszA = const_cast<char*>(values.password->c_str()); });
+    if (values.useTls)
+        add(mapi::kPropUseTls, [&](PV& value) { value.b = *values.useTls; });
+    if (values.secureLogin)
+        add(mapi::kPropSecureLogin, [&](PV& value) { value.b = *values.secureLogin; });
+    if (values.trailer)
+        add(kPropBody, [&](PV& value) { value.lpszA = const_cast<char*>(values.trailer->c_str()); });
+    EXPECT_EQ(settings->SetProps(static_cast<ULONG>(props.size()), props.data(), nullptr), S_OK);
+    return settings;
+}
+
+std::optional<std::string> SettingText(IMAPIProp* settings, ULONG tag)
+{
+    LPSPropValue value = nullptr;
+    if (FAILED(HrGetOneProp(settings, tag, &value)))
+        return std::nullopt;
+    std::string text = value->Value.lpszA;
+    MAPIFreeBuffer(value);
+    return text;
+}
+
+std::unique_ptr<CImapXP> MakeClient(ImapClientOptions options = {})
+{
+    if (options.passwordTerminal == "/dev/tty")
+        options.passwordTerminal = "/nonexistent/terminal";
+    return std::make_unique<CImapXP>(MAPIAllocateBuffer, MAPIAllocateMore, MAPIFreeBuffer, std::move(options));
+}
+
+// Greeting, CRAM-MD5 login, ENABLE and GETMAILTRAILER as the server's side of Connect.
+void GreetAndLogIn(Session& session, std::string_view greeting = "* OK Quillon IMAP ready\r\n")
+{
+    session.Send(greeting);
+    session.Answer("+ " + Base64(kChallenge) + "\r\n");
+    session.Answer("{tag} OK Logged in\r\n");
+    session.Answer("* ENABLED EXTENSIONS\r\n{tag} OK ENABLE completed\r\n");
+    session.Answer("* MAILTRAILER \"-- \\eSent via Quillon\"\r\n{tag} OK GETMAILTRAILER completed\r\n");
+}
+
+void AnswerLogout(Session& session)
+{
+    session.Answer("* BYE Quillon IMAP closing\r\n{tag} OK LOGOUT completed\r\n");
+    session.Read();
+}
+
+std::vector<std::string> LoginLines(unsigned firstTag = 1, std::string_view password = "secret")
+{
+    char tags[3][9];
+    for (unsigned i = 0; i < 3; ++i)
+        std::snprintf(tags[i], sizeof tags[i], "%08X", firstTag + (i == 0 ? 0 : i));
+    return {std::string(tags[0]) + " AUTHENTICATE CRAM-MD5", CramResponse(password),
+            std::string(tags[1]) + " ENABLE EXTENSIONS", std::string(tags[2]) + " GETMAILTRAILER"};
+}
+
+std::vector<std::string> Concat(std::vector<std::string> first, const std::vector<std::string>& second)
+{
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
+
+TEST(ImapClient, LogsInWithCramMd5AndReadsListRecords)
+{
+    ScriptedImapPeer peer([](Session& session) {
+        GreetAndLogIn(session);
+        session.Answer("* LIST (\\HasNoChildren \\CLASS \"IPF.Task\") \"/\" \"~john/Tasks\"\r\n"
+                       "* LIST () \"/\" \"~john/Tasks/Done\"\r\n"
+                       "{tag} OK LIST completed\r\n");
+        AnswerLogout(session);
+    });
+    auto settings = MakeSettings(peer.Port());
+    auto client = MakeClient();
+    ASSERT_EQ(client->Connect(settings.get()), S_OK) << client->LastErrorText();
+    EXPECT_TRUE(client->IsConnected());
+    EXPECT_EQ(SettingText(settings.get(), kPropBody), std::string(kTrailer));
+    {
+        CImapGuard guard(client.get());
+        ASSERT_EQ(client->SendCommand("LIST (CLASS) \"\" \"%s\"", "~john/Tasks*"), S_OK);
+        ImapRecords records;
+        ASSERT_EQ(client->ReadReply(nullptr, KeepBit(kKindList), &records), 0);
+        ASSERT_EQ(records.size(), 2u);
+        EXPECT_EQ(records[0].kind, kKindList);
+        ASSERT_NE(FindProperty(records[0], kPropContainerClass), nullptr);
+        EXPECT_STREQ(FindProperty(records[0], kPropContainerClass)->Value.lpszA, "IPF.Task");
+        EXPECT_STREQ(FindProperty(records[0], kPropFolderName)->Value.lpszA, "~john/Tasks");
+        EXPECT_EQ(FindProperty(records[0], kPropDelimiter)->Value.i, '/');
+        EXPECT_EQ(FindProperty(records[1], kPropContainerClass), nullptr);
+        EXPECT_STREQ(FindProperty(records[1], kPropFolderName)->Value.lpszA, "~john/Tasks/Done");
+    }
+    EXPECT_EQ(client->LastErrorText(), "LIST completed");
+    EXPECT_EQ(client->Disconnect(), S_OK);
+    EXPECT_FALSE(client->IsConnected());
+    peer.Join();
+    EXPECT_EQ(peer.Received(), Concat(LoginLines(), {"00000004 LIST (CLASS) \"\" \"~john/Tasks*\"",
+                                                     "00000005 LOGOUT", std::string(kClosed)}));
+}
+
+TEST(ImapClient, LogsInWithLoginLiteralThatIsNeverTraced)
+{
+    const std::string logPath = ::testing::TempDir() + "ex2qln-imap-login.log";
+    std::remove(logPath.c_str());
+    diag::OpenLog(diag::kTraceProtocols, logPath.c_str(), 0, false);
+
+    ScriptedImapPeer peer([](Session& session) {
+        session.Send("* OK ready\r\n");
+        session.Read();
+        session.Answer("{tag} OK LOGIN completed\r\n");
+        session.Answer("{tag} OK ENABLE completed\r\n");
+        session.Answer("{tag} OK no trailer\r\n");
+        AnswerLogout(session);
+    });
+    auto settings = MakeSettings(peer.Port(), {.password = "pa\"ss\\w0rd", .secureLogin = false,
+                                               .trailer = "old trailer"});
+    auto client = MakeClient();
+    ASSERT_EQ(client->Connect(settings.get()), S_OK) << client->LastErrorText();
+    EXPECT_EQ(SettingText(settings.get(), kPropBody), std::nullopt);
+    client.reset();
+    peer.Join();
+    diag::OpenLog(0, nullptr, 0, false);
+    EXPECT_EQ(peer.Received(),
+              (std::vector<std::string>{"00000001 LOGIN \"postmaster@127.0.0.1\" {10+}", "pa\"ss\\w0rd",
+                                        "00000002 ENABLE EXTENSIONS", "00000003 GETMAILTRAILER", "00000004 LOGOUT",
+                                        std::string(kClosed)}));
+
+    std::ifstream file(logPath, std::ios::binary);
+    std::stringstream log;
+    log << file.rdbuf();
+    EXPECT_NE(log.str().find("<<<<<< 00000002 ENABLE EXTENSIONS"), std::string::npos);
+    EXPECT_NE(log.str().find(">>>>>> 00000001 OK LOGIN completed"), std::string::npos);
+    EXPECT_EQ(log.str().find("pa\"ss"), std::string::npos);
+    EXPECT_EQ(log.str().find("LOGIN \""), std::string::npos);
+}
+
+TEST(ImapClient, LoginWithoutAPasswordOrRejectedEndsWhenThePromptIsCancelled)
+{
+    struct Case {
+        const char* name;
+        std::optional<std::string> password;
+        std::vector<std::string> received;
+    };
+    const std::vector<Case> cases = {
+        {"no password", std::nullopt, {std::string(kClosed)}},
+        {"rejected", "wrong", {"00000001 AUTHENTICATE CRAM-MD5", CramResponse("wrong"), std::string(kClosed)}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedImapPeer peer([](Session& session) {
+            session.Send("* OK ready\r\n");
+            session.Answer("+ " + Base64(kChallenge) + "\r\n");
+            session.Answer("{tag} NO Authentication failed\r\n");
+            session.Read();
+        });
+        auto settings = MakeSettings(peer.Port(), {.password = c.password});
+        auto client = MakeClient();
+        EXPECT_EQ(client->Connect(settings.get()), MAPI_E_UNCONFIGURED);
+        EXPECT_FALSE(client->IsConnected());
+        peer.Join();
+        EXPECT_EQ(peer.Received(), c.received);
+    }
+}
+
+// A pseudo-terminal for the password prompt; the test types at its master side.
+class PseudoTerminal {
+public:
+    PseudoTerminal() : master_(::posix_openpt(O_RDWR | O_NOCTTY))
+    {
+        if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0)
+            slavePath_ = ::ptsname(master_);
+        slave_ = slavePath_.empty() ? -1 : ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY);
+    }
+    ~PseudoTerminal()
+    {
+        if (slave_ >= 0)
+            ::close(slave_);
+        if (master_ >= 0)
+            ::close(master_);
+    }
+    const std::string& SlavePath() const { return slavePath_; }
+    bool Usable() const { return slave_ >= 0; }
+
+    // Waits for `prompt` (at most ten seconds), then types `keys`.
+    bool AnswerPrompt(std::string_view prompt, std::string_view keys)
+    {
+        std::string seen;
+        while (seen.find(prompt) == std::string::npos) {
+            pollfd poller{master_, POLLIN, 0};
+            char buffer[256];
+            if (::poll(&poller, 1, 10000) != 1)
+                return false;
+            const ssize_t count = ::read(master_, buffer, sizeof buffer);
+            if (count <= 0)
+                return false;
+            seen.append(buffer, static_cast<std::size_t>(count));
+        }
+        return ::write(master_, keys.data(), keys.size()) == static_cast<ssize_t>(keys.size());
+    }
+
+private:
+    int master_;
+    int slave_ = -1;
+    std::string slavePath_;
+};
+
+TEST(ImapClient, RejectedLoginAsksForThePasswordAndTriesAgain)
+{
+    PseudoTerminal terminal;
+    ASSERT_TRUE(terminal.Usable());
+    ScriptedImapPeer peer([](Session& session) {
+        session.Send("* OK ready\r\n");
+        session.Answer("+ " + Base64(kChallenge) + "\r\n");
+        session.Answer("{tag} NO Authentication failed\r\n");
+        session.Answer("+ " + Base64(kChallenge) + "\r\n");
+        session.Answer("{tag} OK Logged in\r\n");
+        session.Answer("{tag} OK ENABLE completed\r\n");
+        session.Answer("{tag} OK GETMAILTRAILER completed\r\n");
+        AnswerLogout(session);
+    });
+    auto settings = MakeSettings(peer.Port(), {.password = "wrong"});
+    auto client = MakeClient({.passwordTerminal = terminal.SlavePath()});
+    auto typist = std::async(std::launch::async, [&] { return terminal.AnswerPrompt("Password: ", "right\r"); });
+    EXPECT_EQ(client->Connect(settings.get()), S_OK) << client->LastErrorText();
+    EXPECT_TRUE(typist.get());
+    EXPECT_EQ(SettingText(settings.get(), mapi::kPropPassword), "right");
+    client.reset();
+    peer.Join();
+    EXPECT_EQ(peer.Received(),
+              (std::vector<std::string>{"00000001 AUTHENTICATE CRAM-MD5", CramResponse("wrong"),
+                                        "00000002 AUTHENTICATE CRAM-MD5", CramResponse("right"),
+                                        "00000003 ENABLE EXTENSIONS", "00000004 GETMAILTRAILER", "00000005 LOGOUT",
+                                        std::string(kClosed)}));
+}
+
+TEST(ImapClient, TagsKeepCountingAcrossAReconnect)
+{
+    ScriptedImapPeer peer([](Session& session) {
+        GreetAndLogIn(session);
+        AnswerLogout(session);
+        session.Reconnect();
+        GreetAndLogIn(session);
+        AnswerLogout(session);
+    });
+    auto settings = MakeSettings(peer.Port());
+    auto client = MakeClient();
+    ASSERT_EQ(client->Connect(settings.get()), S_OK) << client->LastErrorText();
+    EXPECT_EQ(client->Connect(settings.get()), S_OK);
+    EXPECT_EQ(client->Disconnect(), S_OK);
+    ASSERT_EQ(client->Connect(settings.get()), S_OK) << client->LastErrorText();
+    EXPECT_EQ(client->Disconnect(), S_OK);
+    peer.Join();
+    const auto expected = Concat(Concat(Concat(LoginLines(1), {"00000004 LOGOUT", std::string(kClosed)}),
+                                        LoginLines(5)),
+                                 {"00000008 LOGOUT", std::string(kClosed)});
+    EXPECT_EQ(peer.Received(), expected);
+}
+
+TEST(ImapClient, SecondCommandWhileOneIsOutstandingIsBusyAndSendsNothing)
+{
+    ScriptedImapPeer peer([](Session& session) {
+        GreetAndLogIn(session);
+        session.Answer("{tag} OK NOOP completed\r\n");
+        session.Answer("{tag} OK CHECK completed\r\n");
+        AnswerLogout(session);
+    });
+    auto settings = MakeSettings(peer.Port());
+    auto client = MakeClient();
+    ASSERT_EQ(client->Connect(settings.get()), S_OK) << client->LastErrorText();
+    CImapGuard guard(client.get());
+    ASSERT_EQ(client->SendCommand("NOOP"), S_OK);
+    EXPECT_EQ(client->SendCommand("CHECK"), MAPI_E_BUSY);
+    EXPECT_EQ(client->ReadReply(nullptr, 0, nullptr), 0);
+    ASSERT_EQ(client->SendCommand("CHECK"), S_OK);
+    EXPECT_EQ(client->ReadReply(nullptr, 0, nullptr), 0);
+    EXPECT_EQ(client->Disconnect(), S_OK);
+    peer.Join();
+    EXPECT_EQ(peer.Received(), Concat(LoginLines(), {"00000004 NOOP", "00000005 CHECK", "00000006 LOGOUT",
+                                                     std::string(kClosed)}));
+}
+
+TEST(ImapClient, InvalidReplyClosesTheConnection)
+{
+    for (const std::string reply : {"garbage", "00000003 OK stale tag", "", "00000004OK"}) {
+        SCOPED_TRACE(reply);
+        ScriptedImapPeer peer([&](Session& session) {
+            GreetAndLogIn(session);
+            session.Answer(reply + "\r\n");
+            session.Read();
+        });
+        auto settings = MakeSettings(peer.Port());
+        auto client = MakeClient();
+        ASSERT_EQ(client->Connect(settings.get()), S_OK) << client->LastErrorText();
+        CImapGuard guard(client.get());
+        ASSERT_EQ(client->SendCommand("NOOP"), S_OK);
+        EXPECT_EQ(client->ReadReply(nullptr, 0, nullptr), MAPI_E_EXTENDED_ERROR);
+        EXPECT_EQ(client->LastErrorText(), "Server has sent invalid reply '" + reply + "'.");
+        EXPECT_FALSE(client->IsConnected());
+        EXPECT_EQ(client->SendCommand("NOOP"), MAPI_E_NETWORK_ERROR);
+        peer.Join();
+        EXPECT_EQ(peer.Received(), Concat(LoginLines(), {"00000004 NOOP", std::string(kClosed)}));
+    }
+}
+
+TEST(ImapClient, DroppedConnectionIsANetworkError)
+{
+    struct Case {
+        const char* name;
+        std::string before;  // what the server sends before it drops the connection
+    };
+    const std::vector<Case> cases = {
+        {"nothing", ""},
+        {"half a line", "* LIST () \"/\" \"par"},
+        {"in the middle of a literal", "* MAILTRAILER {100}\r\nonly a part"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedImapPeer peer([&](Session& session) {
+            GreetAndLogIn(session);
+            session.Answer(c.before);
+            session.Drop();
+        });
+        auto settings = MakeSettings(peer.Port());
+        auto client = MakeClient();
+        ASSERT_EQ(client->Connect(settings.get()), S_OK) << client->LastErrorText();
+        CImapGuard guard(client.get());
+        ASSERT_EQ(client->SendCommand("GETMAILTRAILER"), S_OK);
+        EXPECT_EQ(client->ReadReply(nullptr, 0, nullptr), MAPI_E_NETWORK_ERROR);
+        EXPECT_FALSE(client->LastErrorText().empty());
+        EXPECT_FALSE(client->IsConnected());
+        EXPECT_EQ(client->SendCommand("NOOP"), MAPI_E_NETWORK_ERROR);
+        peer.Join();
+    }
+}
+
+TEST(ImapClient, ReadReplyReportsRefusalsUnlessAskedForTheKind)
+{
+    ScriptedImapPeer peer([](Session& session) {
+        GreetAndLogIn(session);
+        session.Answer("{tag} NO [TRYCREATE] No such folder\r\n");
+        session.Answer("{tag} NO Over quota\r\n");
+        session.Answer("{tag} BAD Unknown command\r\n");
+        AnswerLogout(session);
+    });
+    auto settings = MakeSettings(peer.Port());
+    auto client = MakeClient();
+    ASSERT_EQ(client->Connect(settings.get()), S_OK) << client->LastErrorText();
+    CImapGuard guard(client.get());
+    ASSERT_EQ(client->SendCommand("SETCLASS \"%s\" \"%s\"", "~john/x", "IPF.Task"), S_OK);
+    EXPECT_EQ(client->ReadReply(nullptr, 0, nullptr), MAPI_E_EXTENDED_ERROR);
+    EXPECT_EQ(client->LastErrorText(), "No such folder");
+    ASSERT_EQ(client->SendCommand("CREATE \"%s\"", "~john/x"), S_OK);
+    ULONG kind = 0;
+    EXPECT_EQ(client->ReadReply(&kind, 0, nullptr), 0);
+    EXPECT_EQ(kind, kKindNo);
+    EXPECT_EQ(client->LastErrorText(), "Over quota");
+    ASSERT_EQ(client->SendCommand("XYZZY"), S_OK);
+    ImapRecords records;
+    EXPECT_EQ(client->ReadReply(nullptr, KeepBit(kKindBad), &records), 0);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].kind, kKindBad);
+}
+
+TEST(ImapClient, ProtocolErrorInAnUntaggedLineReadsOnToTheTaggedLine)
+{
+    ScriptedImapPeer peer([](Session& session) {
+        GreetAndLogIn(session);
+        session.Answer("* LIST () \"/\" \"\"\r\n* LIST () \"/\" \"x\"\r\n{tag} OK LIST completed\r\n");
+        session.Answer("{tag} OK NOOP completed\r\n");
+        AnswerLogout(session);
+    });
+    auto settings = MakeSettings(peer.Port());
+    auto client = MakeClient();
+    ASSERT_EQ(client->Connect(settings.get()), S_OK) << client->LastErrorText();
+    CImapGuard guard(client.get());
+    ASSERT_EQ(client->SendCommand("LIST (CLASS) \"\" \"x\""), S_OK);
+    ImapRecords records;
+    EXPECT_EQ(client->ReadReply(nullptr, KeepBit(kKindList), &records), MAPI_E_EXTENDED_ERROR);
+    EXPECT_EQ(client->LastErrorText(), "Server has sent empty folder name.");
+    EXPECT_TRUE(client->IsConnected());
+    ASSERT_EQ(client->SendCommand("NOOP"), S_OK);
+    EXPECT_EQ(client->ReadReply(nullptr, 0, nullptr), 0);
+}
+
+TEST(ImapClient, ContinuationThenLiteralDataThroughSendRaw)
+{
+    ScriptedImapPeer peer([](Session& session) {
+        GreetAndLogIn(session);
+        session.Answer("+ Ready for literal data\r\n");
+        session.Read();
+        session.Answer("{tag} OK [APPENDUID 7 42] APPEND completed\r\n");
+        AnswerLogout(session);
+    });
+    auto settings = MakeSettings(peer.Port());
+    auto client = MakeClient();
+    ASSERT_EQ(client->Connect(settings.get()), S_OK) << client->LastErrorText();
+    {
+        CImapGuard guard(client.get());
+        ASSERT_EQ(client->SendCommand("APPEND \"%s\" (%s)%s {%d}", "~john/INBOX", "\\Seen", "", 7), S_OK);
+        ULONG kind = 0;
+        EXPECT_EQ(client->ReadReply(&kind, 0, nullptr), 1);
+        EXPECT_EQ(kind, kKindContinuation);
+        EXPECT_EQ(client->SendRaw("Hello\r\n\r\n"), S_OK);
+        ImapRecords records;
+        EXPECT_EQ(client->ReadReply(nullptr, KeepBit(kKindOk), &records), 0);
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(FindProperty(records[0], kPropAppendUid)->Value.ul, 42u);
+    }
+    client->Disconnect();
+    peer.Join();
+    EXPECT_EQ(peer.Received(), Concat(LoginLines(), {"00000004 APPEND \"~john/INBOX\" (\\Seen) {7}", "Hello", "",
+                                                     "00000005 LOGOUT", std::string(kClosed)}));
+}
+
+TEST(ImapClient, StartTlsBeforeTheLogin)
+{
+    ScriptedImapPeer peer([](Session& session) {
+        session.Send("* OK ready\r\n");
+        session.Answer("{tag} OK Begin TLS negotiation now\r\n");
+        if (!session.StartTls())
+            return;
+        session.Answer("+ " + Base64(kChallenge) + "\r\n");
+        session.Answer("{tag} OK Logged in\r\n");
+        session.Answer("{tag} OK ENABLE completed\r\n");
+        session.Answer("{tag} OK GETMAILTRAILER completed\r\n");
+        AnswerLogout(session);
+    });
+    auto settings = MakeSettings(peer.Port(), {.useTls = true});
+    auto client = MakeClient({.tlsSettings = net::TlsSettings{true, peer.CertificatePath()}});
+    ASSERT_EQ(client->Connect(settings.get()), S_OK) << client->LastErrorText();
+    client.reset();
+    peer.Join();
+    EXPECT_EQ(peer.Received(), Concat({"00000001 STARTTLS"}, Concat(std::vector<std::string>{
+                                                                        "00000002 AUTHENTICATE CRAM-MD5",
+                                                                        CramResponse("secret"),
+                                                                        "00000003 ENABLE EXTENSIONS",
+                                                                        "00000004 GETMAILTRAILER"},
+                                                                    {"00000005 LOGOUT", std::string(kClosed)})));
+}
+
+TEST(ImapClient, RefusedStartTlsOrEnableEndsTheConnection)
+{
+    struct Case {
+        const char* name;
+        bool useTls;
+        std::function<void(Session&)> script;
+        std::string errorText;
+    };
+    const std::vector<Case> cases = {
+        {"STARTTLS refused", true,
+         [](Session& session) {
+             session.Send("* OK ready\r\n");
+             session.Answer("{tag} NO TLS is not available\r\n");
+             session.Read();
+         },
+         "TLS is not available"},
+        {"greeting not OK while TLS is wanted", true,
+         [](Session& session) {
+             session.Send("* PREAUTH ready\r\n");
+             session.Read();
+         },
+         ""},
+        {"greeting BYE", false,
+         [](Session& session) {
+             session.Send("* BYE Too many connections\r\n");
+             session.Read();
+         },
+         "Too many connections"},
+        {"ENABLE refused", false,
+         [](Session& session) {
+             session.Send("* OK ready\r\n");
+             session.Answer("+ " + Base64(kChallenge) + "\r\n");
+             session.Answer("{tag} OK Logged in\r\n");
+             session.Answer("{tag} NO Extensions are off\r\n");
+             session.Read();
+         },
+         "Extensions are off"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedImapPeer peer(c.script);
+        auto settings = MakeSettings(peer.Port(), {.useTls = c.useTls});
+        auto client = MakeClient();
+        EXPECT_EQ(client->Connect(settings.get()), MAPI_E_EXTENDED_ERROR);
+        EXPECT_FALSE(client->IsConnected());
+        if (!c.errorText.empty()) {
+            EXPECT_EQ(client->LastErrorText(), c.errorText);
+        }
+        peer.Join();
+        ASSERT_FALSE(peer.Received().empty());
+        EXPECT_EQ(peer.Received().back(), kClosed);
+        for (const std::string& line : peer.Received())
+            EXPECT_EQ(line.find("LOGIN"), std::string::npos);
+    }
+}
+
+TEST(ImapClient, ServerAlertGoesToStandardError)
+{
+    ScriptedImapPeer peer([](Session& session) {
+        GreetAndLogIn(session, "* OK [ALERT] Maintenance at noon\r\n");
+        AnswerLogout(session);
+    });
+    auto settings = MakeSettings(peer.Port());
+    auto client = MakeClient();
+    ::testing::internal::CaptureStderr();
+    const HRESULT status = client->Connect(settings.get());
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(status, S_OK);
+    EXPECT_NE(errors.find("Server Alert:\nMaintenance at noon\n"), std::string::npos) << errors;
+}
+
+TEST(ImapClient, MissingHostOrUnreachableServer)
+{
+    auto client = MakeClient();
+    auto noHost = MakeSettings(143, {.host = std::nullopt});
+    EXPECT_EQ(client->Connect(noHost.get()), MAPI_E_UNCONFIGURED);
+
+    net::testing::LoopbackListener closed;
+    const std::uint32_t port = closed.Port();
+    closed.Close();
+    auto settings = MakeSettings(port);
+    EXPECT_EQ(client->Connect(settings.get()), MAPI_E_NETWORK_ERROR);
+    EXPECT_EQ(client->LastErrorText().rfind("Unable to connect to host: 127.0.0.1:" + std::to_string(port), 0), 0u)
+        << client->LastErrorText();
+}
+
+TEST(ImapClient, CommandTooLongIsRefusedWithoutSending)
+{
+    ScriptedImapPeer peer([](Session& session) {
+        GreetAndLogIn(session);
+        session.Answer("{tag} OK NOOP completed\r\n");
+        AnswerLogout(session);
+    });
+    auto settings = MakeSettings(peer.Port());
+    auto client = MakeClient();
+    ASSERT_EQ(client->Connect(settings.get()), S_OK) << client->LastErrorText();
+    CImapGuard guard(client.get());
+    const std::string name(CImapXP::kMaximumCommandText, 'x');
+    EXPECT_EQ(client->SendCommand("CREATE \"%s\"", name.c_str()), E_INVALIDARG);
+    ASSERT_EQ(client->SendCommand("NOOP"), S_OK);
+    EXPECT_EQ(client->ReadReply(nullptr, 0, nullptr), 0);
+    client->Disconnect();
+    peer.Join();
+    EXPECT_EQ(peer.Received(), Concat(LoginLines(), {"00000005 NOOP", "00000006 LOGOUT", std::string(kClosed)}));
+}
+
+TEST(ImapClient, IdleConnectionLogsOutOnlyOnceTheLockIsFree)
+{
+    ScriptedImapPeer peer([](Session& session) {
+        GreetAndLogIn(session);
+        AnswerLogout(session);
+    });
+    auto settings = MakeSettings(peer.Port());
+    auto client = MakeClient({.idleTime = std::chrono::milliseconds(50)});
+    // Held from before the connection, so the idle thread never sees a free lock until Unlock.
+    ASSERT_TRUE(client->Lock());
+    ASSERT_EQ(client->Connect(settings.get()), S_OK) << client->LastErrorText();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(peer.ReceivedCount(), LoginLines().size());
+    EXPECT_TRUE(client->IsConnected());
+    client->Unlock();
+    peer.Join();
+    EXPECT_EQ(peer.Received(), Concat(LoginLines(), {"00000004 LOGOUT", std::string(kClosed)}));
+    EXPECT_FALSE(client->IsConnected());
+}
+
+} // namespace
+} // namespace ex2qln::imap
