@@ -41,8 +41,10 @@ std::optional<CliReplyLine> ParseCliReply(std::string_view line)
         position = 1;
     else
         position = ParseCode(line, reply.code);
-    if (position == line.size())
+    if (position == line.size()) {
+        reply.text = line.substr(position);
         return reply;
+    }
     if (!IsBlank(line[position]))
         return std::nullopt;
     reply.text = line.substr(position + 1);
