@@ -186,8 +186,12 @@ class MailStore:
 
     def _write_folder(self, mailbox, settings):
         directory = self._directory(mailbox)
-        os.makedirs(os.path.join(directory, _MESSAGES), exist_ok=True)
-        _write_json(os.path.join(directory, _FOLDER_FILE), settings)
+        try:
+            os.makedirs(os.path.join(directory, _MESSAGES), exist_ok=True)
+            _write_json(os.path.join(directory, _FOLDER_FILE), settings)
+        except OSError as error:
+            # A name that the file system cannot hold (too long, say) is refused, not fatal.
+            raise CommandError('NO', '[CANNOT] Cannot store %s: %s' % (mailbox.name, error.strerror)) from None
 
     # Messages.
 
