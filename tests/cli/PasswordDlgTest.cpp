@@ -58,7 +58,11 @@ TEST(PasswordDlg, KnowsThePasswordOnlyWhenTheSettingsHoldOne)
     EXPECT_TRUE(known.RememberPassword());
     EXPECT_EQ(known.Password(), "secret");
 
+    // The driver fills the password's slot with an unset entry when no password was given.
     auto withoutPassword = MakeServerSettings({});
+    SPropValue unset{};
+    unset.ulPropTag = mapi::kPropUnsetSlot;
+    ASSERT_EQ(withoutPassword->SetProps(1, &unset, nullptr), S_OK);
     CPasswordDlg unknown(withoutPassword.get());
     ASSERT_EQ(unknown.Load(), S_OK);
     EXPECT_FALSE(unknown.PasswordKnown());
