@@ -92,6 +92,8 @@ constexpr TagName kTagNames[] = {
     {"PR_EMS_AB_PROXY_ADDRESSES", 0x800F101F},
     {"PR_END_DATE", 0x00610040},
     {"PR_ENTRYID", 0x0FFF0102},
+    {"PR_EXCEPTION_ENDTIME", 0x7FFC0040},
+    {"PR_EXCEPTION_STARTTIME", 0x7FFB0040},
     {"PR_EXPIRY_TIME", 0x00150040},
     {"PR_FLAG_COMPLETE_TIME", 0x10910040},
     {"PR_FLAG_STATUS", 0x10900003},
@@ -301,7 +303,7 @@ constexpr TypeNameEntry kTypeNames[] = {
     {"PT_MV_FLOAT", 0x1004},  {"PT_MV_R4", 0x1004},    {"PT_MV_DOUBLE", 0x1005}, {"PT_MV_R8", 0x1005},
     {"PT_MV_CURRENCY", 0x1006}, {"PT_MV_APPTIME", 0x1007}, {"PT_MV_I8", 0x1014}, {"PT_MV_LONGLONG", 0x1014},
     {"PT_MV_STRING8", 0x101E}, {"PT_MV_UNICODE", 0x101F}, {"PT_MV_SYSTIME", 0x1040}, {"PT_MV_CLSID", 0x1048},
-    {"PT_MV_BINARY", 0x1102},
+    {"PT_MV_BINARY", 0x1102}, {"PT_OBJECT", 0x000D},
 };
 
 constexpr cfb::Guid MakeGuid(std::uint32_t data1, std::uint16_t data2, std::uint16_t data3,
