@@ -174,9 +174,10 @@ std::string_view ResponseReader::TakeWhile(bool (*keep)(char))
     return line_.substr(start, position_ - start);
 }
 
+// Callers stand on a character that is neither a blank nor ")", so a word is never empty.
 std::string_view ResponseReader::TakeWord()
 {
-    return TakeWhile([](char c) { return c != ' ' && c != ')' && !IsControl(c); });
+    return TakeWhile([](char c) { return c != ' ' && c != ')'; });
 }
 
 HRESULT ResponseReader::Fail(unsigned textNumber, std::string_view argument)

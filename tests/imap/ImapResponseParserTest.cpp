@@ -129,6 +129,9 @@ const std::vector<ParseCase>& ParseCases()
          "IPF.Note \\Marked) \"/\" \"x\"\r\n", Untagged, kKindList,
          {Text(kPropContainerClass, "IPF.Note"), Number(kPropFolderAttributes, kFolderMarked),
           Number(kPropDelimiter, '/'), Text(kPropFolderName, "x")}},
+        {"LIST attribute with a control character", "* LIST (\\HasNo\x06" "Children \\Marked) \"/\" \"x\"", "",
+         Untagged, kKindList,
+         {Number(kPropFolderAttributes, kFolderMarked), Number(kPropDelimiter, '/'), Text(kPropFolderName, "x")}},
         {"LSUB", "* LSUB () \".\" \"Sent\"", "", Untagged, kKindLsub,
          {Number(kPropFolderAttributes, 0), Number(kPropDelimiter, '.'), Text(kPropFolderName, "Sent")}},
 
