@@ -255,8 +255,8 @@ Json Parse(std::string_view text)
 
 class Reader {
 public:
-    Reader(std::string baseDirectory, Organisation& organisation)
-        : source_{std::move(baseDirectory)}, organisation_(organisation)
+    Reader(const std::optional<std::string>& baseDirectory, Organisation& organisation)
+        : source_{baseDirectory.value_or(""), baseDirectory.has_value()}, organisation_(organisation)
     {
     }
 
@@ -669,7 +669,7 @@ private:
     {
         std::error_code error;
         // Absolute, so that the file names found here are not taken relative to the base again.
-        std::filesystem::path directory = std::filesystem::absolute(Resolve(reference), error);
+        std::filesystem::path directory = std::filesystem::absolute(ResolveFile(reference, path, source_), error);
         std::vector<std::filesystem::path> entries;
         for (std::filesystem::directory_iterator it(directory, error), end; !error && it != end; it.increment(error)) {
             entries.push_back(it->path());
@@ -697,14 +697,6 @@ private:
                 AddMessage(folder, Json(entry.string()), path, key, keys, false);
             }
         }
-    }
-
-    std::filesystem::path Resolve(const std::string& reference) const
-    {
-        if (!reference.empty() && reference.front() == '/') {
-            return reference;
-        }
-        return source_.baseDirectory + reference;
     }
 
     void FinishFolder(Folder& folder, const EntryId& parentId, bool isRoot)
@@ -858,7 +850,7 @@ private:
     {
         cfb::MsgDocument document;
         std::string error;
-        HRESULT status = cfb::ReadMsgFile(Resolve(reference).string(), document, error);
+        HRESULT status = cfb::ReadMsgFile(ResolveFile(reference, path, source_), document, error);
         if (FAILED(status)) {
             Fail(status, path, error);
         }
@@ -913,7 +905,7 @@ std::string DirectoryOf(const std::string& path)
 
 } // namespace
 
-HRESULT ReadOrganisationText(std::string_view text, std::string_view name, const std::string& baseDirectory,
+HRESULT ReadOrganisationText(std::string_view text, std::string_view name, const std::optional<std::string>& baseDirectory,
                              Organisation& organisation, std::string& error)
 {
     organisation = Organisation();

@@ -4,6 +4,7 @@
 #include "platform/base/HResult.h"
 #include "platform/orgsource/Organisation.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,8 +21,9 @@ namespace platform::orgsource {
 HRESULT ReadOrganisationFile(const std::string& path, Organisation& organisation, std::string& error);
 
 // The same for a text already in memory; `name` stands for the file in error texts and relative
-// references start from `baseDirectory` (empty, or ending in "/").
-HRESULT ReadOrganisationText(std::string_view text, std::string_view name, const std::string& baseDirectory,
+// references start from `baseDirectory` (empty, or ending in "/"). Without a base directory the
+// text may not refer to files at all.
+HRESULT ReadOrganisationText(std::string_view text, std::string_view name, const std::optional<std::string>& baseDirectory,
                              Organisation& organisation, std::string& error);
 
 } // namespace platform::orgsource

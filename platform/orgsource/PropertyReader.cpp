@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -233,7 +234,12 @@ Bytes ReadClsid(const Json& value, const std::string& path)
 
 Bytes ReadFile(const std::string& reference, const std::string& path, const ValueSource& source)
 {
-    std::string full = !reference.empty() && reference.front() == '/' ? reference : source.baseDirectory + reference;
+    std::string full = ResolveFile(reference, path, source);
+    std::error_code error;
+    if (std::filesystem::exists(full, error) && !std::filesystem::is_regular_file(full, error)) {
+        // A device or a FIFO could block or never end.
+        Fail(kOrgBadValue, path, "cannot read " + full + ": not a regular file");
+    }
     std::ifstream file(full, std::ios::binary);
     if (!file) {
         int error = errno;
@@ -349,6 +355,14 @@ cfb::MsgProperty ReadValue(const Json& value, std::uint32_t tag, const std::stri
 }
 
 } // namespace
+
+std::string ResolveFile(const std::string& reference, const std::string& path, const ValueSource& source)
+{
+    if (!source.filesAllowed) {
+        Fail(kOrgBadValue, path, "this organisation text cannot refer to files");
+    }
+    return !reference.empty() && reference.front() == '/' ? reference : source.baseDirectory + reference;
+}
 
 NamedPropertyMap::NamedPropertyMap(std::vector<cfb::MsgNamedProperty>& entries) : entries_(entries)
 {

@@ -32,10 +32,15 @@ private:
     std::map<Key, std::uint16_t> ids_;
 };
 
-// Where values come from: the directory that relative file references start from.
+// Where values come from: the directory that relative file references start from, and whether
+// files may be referred to at all.
 struct ValueSource {
     std::string baseDirectory;
+    bool filesAllowed = true;
 };
+
+// The file a reference names. Throws ReadError when files are not allowed.
+std::string ResolveFile(const std::string& reference, const std::string& path, const ValueSource& source);
 
 // Reads a property object at `path`. With `named` null (the address book) named properties are
 // not allowed and ids from 0x8000 are plain tags. Throws ReadError.

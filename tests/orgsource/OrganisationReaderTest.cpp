@@ -43,7 +43,7 @@ struct Loaded {
     Organisation organisation;
 };
 
-Loaded Load(const std::string& text, const std::string& baseDirectory = "")
+Loaded Load(const std::string& text, const std::optional<std::string>& baseDirectory = "")
 {
     Loaded loaded;
     loaded.status = ReadOrganisationText(text, "org.json", baseDirectory, loaded.organisation, loaded.error);
@@ -337,6 +337,28 @@ TEST(OrganisationReaderTest, EntryIdentifiersAreStableAndFound)
     EXPECT_EQ(location->galIndex, static_cast<std::size_t>(-1));
     EXPECT_FALSE(org.Locate(MakeAddressBookEntryId(0, "/o=X/cn=nobody")).has_value());
     EXPECT_FALSE(org.Locate(std::vector<std::uint8_t>{1, 2, 3}).has_value());
+}
+
+TEST(OrganisationReaderTest, FileReferencesNeedABaseDirectoryAndARegularFile)
+{
+    const std::string prefix = "org.json: mailboxes[0].folders[0].messages[0]";
+    struct Case {
+        std::string text;
+        std::optional<std::string> base;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {WithMessages(R"("a.msg")"), std::nullopt, prefix + ": this organisation text cannot refer to files"},
+        {WithMessages(R"({"attachments": [{"data": {"file": "/etc/hostname"}}]})"), std::nullopt,
+         prefix + ".attachments[0].data.file: this organisation text cannot refer to files"},
+        {WithMessages(R"({"attachments": [{"data": {"file": "/dev/null"}}]})"), "",
+         prefix + ".attachments[0].data.file: cannot read /dev/null: not a regular file"},
+    };
+    for (const auto& c : cases) {
+        Loaded loaded = Load(c.text, c.base);
+        EXPECT_EQ(loaded.status, kBadValue) << c.text;
+        EXPECT_EQ(loaded.error, c.message);
+    }
 }
 
 TEST(OrganisationReaderTest, FileReferencesAreRelativeToTheOrganisationFile)
