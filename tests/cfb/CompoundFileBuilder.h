@@ -1,4 +1,5 @@
-// Builds small compound files in memory for tests, with the layout facts a test needs to damage them.
+// Builds compound files in memory for tests with the product's writer, and reports the layout facts
+// a test needs to damage them.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +23,8 @@ Node Storage(std::string name, std::vector<Node> children);
 
 struct BuildOptions {
     int version = 3;
+    // More than one adds a zero-filled stream "padding" to the root, large enough for the FAT to
+    // need at least this many sectors.
     std::size_t minimumFatSectors = 1;
 };
 
@@ -45,8 +48,8 @@ struct BuiltFile {
     std::uint32_t U32(std::size_t offset) const;
 };
 
-// Streams below 4096 bytes go to the mini stream, the others to regular sectors; the sectors are
-// laid out as FAT, DIFAT, directory, mini FAT, mini stream, then the large streams in tree order.
+// Lays the tree out with WriteCompoundFile (CompoundFileWriter.h), whose layout the offsets
+// above rely on; a tree the writer refuses fails the calling test.
 BuiltFile BuildCompoundFile(const std::vector<Node>& rootChildren, const BuildOptions& options = {});
 
 // Directory entry field offsets.
