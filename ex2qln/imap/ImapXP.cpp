@@ -64,6 +64,11 @@ std::string ToAnsi(std::string_view utf8)
     return converted ? std::move(*converted) : std::string(utf8);
 }
 
+std::size_t LineEnds(std::string_view text)
+{
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }));
+}
+
 int ThreadNumber() { return static_cast<int>(::gettid()); }
 
 } // namespace
@@ -188,6 +193,13 @@ HRESULT CImapXP::SendCommand(const char* format, ...)
     if (textLength < 0 || static_cast<std::size_t>(textLength) > kMaximumCommandText) {
         busy_ = 0;
         SetLastErrorText("IMAP command too long");
+        return E_INVALIDARG;
+    }
+    // Line ends come only from the format (the LOGIN literal); one inside an argument would smuggle
+    // a second command onto the wire.
+    if (LineEnds(std::string_view(text, static_cast<std::size_t>(textLength))) != LineEnds(format)) {
+        busy_ = 0;
+        SetLastErrorText("IMAP command argument holds a line end");
         return E_INVALIDARG;
     }
     std::memcpy(text + textLength, "\r\n", 3);

@@ -610,7 +610,7 @@ TEST(ImapClient, MissingHostOrUnreachableServer)
         << client->LastErrorText();
 }
 
-TEST(ImapClient, CommandTooLongIsRefusedWithoutSending)
+TEST(ImapClient, CommandTooLongOrWithALineEndInAnArgumentIsRefusedWithoutSending)
 {
     ScriptedImapPeer peer([](Session& session) {
         GreetAndLogIn(session);
@@ -623,11 +623,12 @@ TEST(ImapClient, CommandTooLongIsRefusedWithoutSending)
     CImapGuard guard(client.get());
     const std::string name(CImapXP::kMaximumCommandText, 'x');
     EXPECT_EQ(client->SendCommand("CREATE \"%s\"", name.c_str()), E_INVALIDARG);
+    EXPECT_EQ(client->SendCommand("CREATE \"%s\"", "x\r\n00000009 DELETE \"INBOX\""), E_INVALIDARG);
     ASSERT_EQ(client->SendCommand("NOOP"), S_OK);
     EXPECT_EQ(client->ReadReply(nullptr, 0, nullptr), 0);
     client->Disconnect();
     peer.Join();
-    EXPECT_EQ(peer.Received(), Concat(LoginLines(), {"00000005 NOOP", "00000006 LOGOUT", std::string(kClosed)}));
+    EXPECT_EQ(peer.Received(), Concat(LoginLines(), {"00000006 NOOP", "00000007 LOGOUT", std::string(kClosed)}));
 }
 
 TEST(ImapClient, IdleConnectionLogsOutOnlyOnceTheLockIsFree)
