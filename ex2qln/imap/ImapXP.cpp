@@ -408,7 +408,7 @@ HRESULT CImapXP::Connect(IMAPIProp* settings, ULONG flags)
         return MapError(MAPI_E_NETWORK_ERROR, kTextOffline);
 
     const std::uint32_t port = values.Number(mapi::kPropImapPort).value_or(kDefaultPort);
-    const bool implicitTls = port == kImplicitTlsPort;
+    const bool implicitTls = port == options_.implicitTlsPort;
     status = socket_.Connect(*host, port, implicitTls);
     if (FAILED(status)) {
         CloseConnection();

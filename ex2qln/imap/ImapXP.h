@@ -33,13 +33,14 @@ struct ImapClientOptions {
     std::string passwordTerminal = "/dev/tty";
     // How TLS checks the server; the program's default settings when not given.
     std::optional<net::TlsSettings> tlsSettings{};
+    // The IMAP port on which TLS starts with the first byte and STARTTLS is not used. Tests point it
+    // at a stand-in's port, as no test can listen on the real one.
+    std::uint32_t implicitTlsPort = 993;
 };
 
 class CImapXP {
 public:
     static constexpr std::uint32_t kDefaultPort = 143;
-    // On this port TLS starts with the first byte and STARTTLS is not used.
-    static constexpr std::uint32_t kImplicitTlsPort = 993;
     static constexpr std::size_t kLineBufferSize = 65536;
     static constexpr std::size_t kErrorTextSize = 1024;
     // Longest command text: the line buffer less the tag, the blank, CR LF and the terminating zero.

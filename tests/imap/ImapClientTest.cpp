@@ -524,6 +524,24 @@ TEST(ImapClient, StartTlsBeforeTheLogin)
                                                                     {"00000005 LOGOUT", std::string(kClosed)})));
 }
 
+TEST(ImapClient, TlsFromTheFirstByteOnTheImplicitTlsPort)
+{
+    ScriptedImapPeer peer([](Session& session) {
+        if (!session.StartTls())
+            return;
+        GreetAndLogIn(session);
+        AnswerLogout(session);
+    });
+    // STARTTLS is not sent there, whatever the settings say.
+    auto settings = MakeSettings(peer.Port(), {.useTls = true});
+    auto client = MakeClient({.tlsSettings = net::TlsSettings{true, peer.CertificatePath()},
+                              .implicitTlsPort = peer.Port()});
+    ASSERT_EQ(client->Connect(settings.get()), S_OK) << client->LastErrorText();
+    client.reset();
+    peer.Join();
+    EXPECT_EQ(peer.Received(), Concat(LoginLines(), {"00000004 LOGOUT", std::string(kClosed)}));
+}
+
 TEST(ImapClient, RefusedStartTlsOrEnableEndsTheConnection)
 {
     struct Case {
