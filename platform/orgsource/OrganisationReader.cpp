@@ -488,8 +488,8 @@ private:
         named_ = std::make_unique<NamedPropertyMap>(store.namedProperties);
         counters_.clear();
         specials_.clear();
-        store.root = NewFolder("", "", 0);
-        Folder subtree = NewFolder(subtreeName, store.root.name, 1);
+        store.root = NewFolder("", "");
+        Folder subtree = NewFolder(subtreeName, store.root.name);
         if (const Json* folders = OptionalArray(json, "folders", path)) {
             ReadChildFolders(*folders, MemberPath(path, "folders"), subtree, std::string(1, '\0') + subtreeName, 2);
         }
@@ -567,9 +567,8 @@ private:
         return counter;
     }
 
-    Folder NewFolder(const std::string& name, const std::string& parentKey, int depth)
+    Folder NewFolder(const std::string& name, const std::string& parentKey)
     {
-        (void)depth;
         Folder folder;
         folder.name = name;
         folder.counter = NewCounter("folder" + parentKey + std::string(1, '\0') + name);
@@ -604,7 +603,7 @@ private:
         }
         if (json.is_string()) {
             const auto& directory = json.get_ref<const std::string&>();
-            Folder folder = NewFolder(FileName(directory), parentKey, depth);
+            Folder folder = NewFolder(FileName(directory), parentKey);
             ReadDirectory(directory, path, folder, parentKey + std::string(1, '\0') + folder.name, depth);
             return folder;
         }
@@ -615,7 +614,7 @@ private:
         if (name.empty()) {
             Fail(kOrgBadValue, MemberPath(path, "name"), "a folder name cannot be empty");
         }
-        Folder folder = NewFolder(name, parentKey, depth);
+        Folder folder = NewFolder(name, parentKey);
         std::string key = parentKey + std::string(1, '\0') + name;
         if (const Json* properties = Member(json, "properties")) {
             folder.properties = ReadPropertyObject(*properties, MemberPath(path, "properties"), named_.get(), source_);
@@ -688,7 +687,7 @@ private:
                 if (depth + 1 > kMaxFolderDepth) {
                     Fail(kOrgTooBig, path, "folders are nested too deeply");
                 }
-                Folder child = NewFolder(name, key, depth + 1);
+                Folder child = NewFolder(name, key);
                 ReadDirectory((directory / name).string(), path, child, key + std::string(1, '\0') + name, depth + 1);
                 AddChild(folder, std::move(child), path);
                 continue;
