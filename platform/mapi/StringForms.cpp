@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <memory>
+#include <string>
 
 namespace mapi {
 namespace {
@@ -71,24 +73,69 @@ ThreadConverters& ConvertersForLocale()
     return converters;
 }
 
+// The iconv name of a Windows code page: the ones glibc knows by another name, else "CP" and the number.
+std::string IconvName(unsigned codePage)
+{
+    struct Named {
+        unsigned codePage;
+        const char* name;
+    };
+    static constexpr Named kNames[] = {
+        {0, "CP1252"},           {1200, "UTF-16LE"},     {1201, "UTF-16BE"},     {10000, "MACINTOSH"},
+        {20127, "ASCII"},        {20866, "KOI8-R"},      {21866, "KOI8-U"},      {28591, "ISO-8859-1"},
+        {28592, "ISO-8859-2"},   {28593, "ISO-8859-3"},  {28594, "ISO-8859-4"},  {28595, "ISO-8859-5"},
+        {28596, "ISO-8859-6"},   {28597, "ISO-8859-7"},  {28598, "ISO-8859-8"},  {28599, "ISO-8859-9"},
+        {28603, "ISO-8859-13"},  {28605, "ISO-8859-15"}, {38598, "ISO-8859-8"},  {50220, "ISO-2022-JP"},
+        {50221, "ISO-2022-JP"},  {50222, "ISO-2022-JP"}, {50225, "ISO-2022-KR"}, {51932, "EUC-JP"},
+        {51936, "GB2312"},       {51949, "EUC-KR"},      {52936, "HZ"},          {54936, "GB18030"},
+        {65000, "UTF-7"},        {65001, "UTF-8"},
+    };
+    for (const Named& named : kNames) {
+        if (named.codePage == codePage)
+            return named.name;
+    }
+    return "CP" + std::to_string(codePage);
+}
+
+std::u16string FromUtf16Bytes(const std::string& bytes)
+{
+    std::u16string result(bytes.size() / 2, u'\0');
+    for (std::size_t i = 0; i < result.size(); ++i)
+        result[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                          static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+    return result;
+}
+
+constexpr char kUtf16Replacement[] = {'\xFD', '\xFF'};
+
 } // namespace
 
 std::u16string AnsiToUtf16(std::string_view text)
 {
     Converter& converter = *ConvertersForLocale().toUtf16;
-    std::u16string result;
     if (!converter.valid()) {
+        std::u16string result;
         for (unsigned char c : text)
             result.push_back(c < 0x80 ? c : u'\uFFFD');
         return result;
     }
-    static constexpr char kReplacement[] = {'\xFD', '\xFF'};
-    std::string bytes = converter.Run(text.data(), text.size(), 1, std::string_view(kReplacement, 2));
-    result.resize(bytes.size() / 2);
-    for (std::size_t i = 0; i < result.size(); ++i)
-        result[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                          static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
-    return result;
+    return FromUtf16Bytes(converter.Run(text.data(), text.size(), 1, std::string_view(kUtf16Replacement, 2)));
+}
+
+std::u16string CodePageToUtf16(std::string_view text, unsigned codePage)
+{
+    thread_local std::map<unsigned, std::unique_ptr<Converter>> converters;
+    std::unique_ptr<Converter>& converter = converters[codePage];
+    if (converter == nullptr)
+        converter = std::make_unique<Converter>("UTF-16LE", IconvName(codePage).c_str());
+    if (!converter->valid()) {
+        // A code page glibc cannot read: its ASCII part still reads.
+        std::u16string result;
+        for (unsigned char c : text)
+            result.push_back(c < 0x80 ? c : u'\uFFFD');
+        return result;
+    }
+    return FromUtf16Bytes(converter->Run(text.data(), text.size(), 1, std::string_view(kUtf16Replacement, 2)));
 }
 
 std::string Utf16ToAnsi(std::u16string_view text)

@@ -1,0 +1,54 @@
+// The named-property map of a store: which property id from 0x8000 on stands for which name.
+#pragma once
+
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include <mapidefs.h>
+
+namespace mapi {
+
+// One name: a property set and either a number (LID) or a string.
+struct PropertyName {
+    GUID propertySet{};
+    bool isString = false;
+    LONG lid = 0;
+    std::u16string name;
+};
+
+// Shared by every object of one store, so that all of them give a name the same id. Ids are
+// handed out from 0x8000 in the order names are first created and are never reused.
+class NamedPropertyMap {
+public:
+    static constexpr ULONG kFirstId = 0x8000;
+    static constexpr ULONG kLastId = 0xFFFE;
+
+    // The id of a name; nullopt when the map does not hold it and `create` is false, or when
+    // the ids are used up. Names in PS_MAPI stand for the id that is their number.
+    std::optional<ULONG> Resolve(const PropertyName& name, bool create);
+    // The name of an id from 0x8000 on; nullopt for an id the map has not handed out.
+    std::optional<PropertyName> NameOf(ULONG id) const;
+    // Every id handed out, in order.
+    std::vector<ULONG> Ids() const;
+
+    // GetIDsFromNames and GetNamesFromIDs of IMAPIProp, with their flags, allocations and warnings.
+    HRESULT GetIDsFromNames(ULONG cPropNames, LPMAPINAMEID* lppPropNames, ULONG ulFlags,
+                            LPSPropTagArray* lppPropTags);
+    HRESULT GetNamesFromIDs(LPSPropTagArray* lppPropTags, LPGUID lpPropSetGuid, ULONG ulFlags,
+                            ULONG* lpcPropNames, LPMAPINAMEID** lpppPropNames);
+
+private:
+    // Names of PS_INTERNET_HEADERS compare without regard to ASCII letter case (as header names do).
+    using Key = std::tuple<std::string, bool, LONG, std::u16string>;
+    static Key KeyOf(const PropertyName& name);
+
+    mutable std::mutex mutex_;
+    std::map<Key, ULONG> ids_;
+    std::vector<PropertyName> names_;  // index: id - kFirstId
+};
+
+} // namespace mapi

@@ -1,0 +1,84 @@
+// The properties of a message, recipient or attachment as the runtime keeps them: immutable values
+// shared between an object and the copies it hands out, replaced whole when they change.
+#pragma once
+
+#include <deque>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include <MapiPtr.h>
+
+namespace mapi {
+
+// One stored value. Either a MAPI copy of its own, or a view whose data belongs to an outside
+// object (the message model it was read from) that `keepAlive` holds.
+class StoredValue {
+public:
+    static std::shared_ptr<const StoredValue> Copy(const SPropValue& value, SCODE& status);
+    static std::shared_ptr<const StoredValue> View(const SPropValue& value, std::shared_ptr<const void> keepAlive);
+
+    const SPropValue& value() const { return owned_ ? *owned_.get() : view_; }
+
+private:
+    SPropValue view_{};
+    MapiBuffer<SPropValue> owned_;
+    std::shared_ptr<const void> keepAlive_;
+};
+using ValuePointer = std::shared_ptr<const StoredValue>;
+
+// Properties by id, in the order they were first set.
+class PropertyBag {
+public:
+    const SPropValue* Find(ULONG tag) const;
+    void Put(ValuePointer value);
+    // Copies `value` in; fails only when memory runs out.
+    SCODE Set(const SPropValue& value);
+    bool Erase(ULONG tag);
+    std::vector<SPropValue> Values() const;
+    std::size_t Size() const { return values_.size(); }
+
+private:
+    std::vector<ValuePointer> values_;
+};
+
+// How a value that an object works out relates to a stored one of the same id.
+enum class Computed {
+    ReadOnly,  // always the computed value; SetProps and DeleteProps are refused (MAPI_E_COMPUTED)
+    Overlay,   // always the computed value, worked out from the stored one, which may be set
+    Fallback,  // the stored value when there is one
+};
+
+// Values an object works out when asked, kept alive for one answer.
+class ComputedValues {
+public:
+    void Long(ULONG tag, LONG value, Computed kind);
+    void Boolean(ULONG tag, bool value, Computed kind);
+    void Binary(ULONG tag, std::vector<BYTE> bytes, Computed kind);
+    void Unicode(ULONG tag, std::u16string text, Computed kind);
+    // A PT_OBJECT property: listed, opened with OpenProperty, never given as a value.
+    void Object(ULONG tag);
+
+    // The computed value of the id that shows over (or, for Fallback, under) a stored one.
+    const SPropValue* Find(ULONG tag, Computed kind) const;
+    // The computed value that shows for the id given what is stored, or nullptr.
+    const SPropValue* Shown(ULONG tag, const PropertyBag& stored) const;
+    bool IsReadOnly(ULONG tag) const;
+    bool IsObject(ULONG tag) const;
+    const std::vector<ULONG>& Objects() const { return objects_; }
+
+    // The stored values with the computed ones put in by their kind: what GetProps and table rows show.
+    std::vector<SPropValue> Merge(const PropertyBag& stored) const;
+
+private:
+    void Add(SPropValue value, Computed kind);
+
+    std::vector<SPropValue> values_;
+    std::vector<Computed> kinds_;
+    std::deque<std::vector<BYTE>> bytes_;
+    std::deque<std::u16string> texts_;
+    std::vector<ULONG> objects_;
+};
+
+} // namespace mapi
