@@ -20,4 +20,7 @@ inline constexpr HRESULT kStatusHostNotFound = EX2QLN_HR(0x80072AF9u);
 inline constexpr HRESULT kStatusTryAgain = EX2QLN_HR(0x80072AFAu);
 inline constexpr HRESULT kStatusNoRecovery = EX2QLN_HR(0x80072AFBu);
 
+// A receive, send or connect that outlived the socket's time-out (WSAETIMEDOUT).
+inline constexpr HRESULT kStatusTimedOut = EX2QLN_HR(0x8007274Cu);
+
 } // namespace ex2qln::net

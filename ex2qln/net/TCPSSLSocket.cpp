@@ -89,7 +89,10 @@ void CTCPSSLSocket::ConnectionDeleter::operator()(ssl_st* connection) const
 
 CTCPSSLSocket::CTCPSSLSocket() : CTCPSSLSocket(DefaultTlsSettings()) {}
 
-CTCPSSLSocket::CTCPSSLSocket(TlsSettings settings) : settings_(std::move(settings)) {}
+CTCPSSLSocket::CTCPSSLSocket(TlsSettings settings) : settings_(std::move(settings))
+{
+    SetIoTimeout(settings_.ioTimeout);
+}
 
 CTCPSSLSocket::~CTCPSSLSocket()
 {

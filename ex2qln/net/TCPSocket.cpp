@@ -9,6 +9,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -41,13 +42,19 @@ HRESULT StatusFromResolverError(int error)
     }
 }
 
+// A receive or send that gave up after the socket's time-out.
+bool TimedOut(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
+
+HRESULT StatusFromSocketError(int error) { return TimedOut(error) ? kStatusTimedOut : HResultFromErrno(error); }
+
 // Connects `descriptor`; a signal during the wait lets the connection go on, so wait for its end.
+// A connect that outlives the send time-out gives up with EINPROGRESS.
 int ConnectDescriptor(int descriptor, const sockaddr* address, socklen_t length)
 {
     if (::connect(descriptor, address, length) == 0)
         return 0;
     if (errno != EINTR)
-        return errno;
+        return errno == EINPROGRESS ? EAGAIN : errno;
     pollfd waiting{descriptor, POLLOUT, 0};
     while (::poll(&waiting, 1, -1) < 0) {
         if (errno != EINTR)
@@ -103,6 +110,23 @@ HRESULT CTCPSocket::Connect(std::string_view host, std::uint32_t port)
     return ConnectAddresses(addresses.get(), port);
 }
 
+void CTCPSocket::SetIoTimeout(std::chrono::milliseconds timeout)
+{
+    ioTimeout_ = std::max(timeout, std::chrono::milliseconds::zero());
+    if (socket_.IsValid())
+        ApplyIoTimeout(socket_.Get());
+}
+
+void CTCPSocket::ApplyIoTimeout(int descriptor) const
+{
+    const auto microseconds = std::chrono::duration_cast<std::chrono::microseconds>(ioTimeout_).count();
+    timeval limit{};
+    limit.tv_sec = static_cast<time_t>(microseconds / 1000000);
+    limit.tv_usec = static_cast<suseconds_t>(microseconds % 1000000);
+    ::setsockopt(descriptor, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    ::setsockopt(descriptor, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+}
+
 HRESULT CTCPSocket::ConnectAddresses(const addrinfo* addresses, std::uint32_t port)
 {
     int lastError = EHOSTUNREACH;
@@ -114,6 +138,7 @@ HRESULT CTCPSocket::ConnectAddresses(const addrinfo* addresses, std::uint32_t po
             continue;
         }
         ::setsockopt(candidate.Get(), SOL_SOCKET, SO_RCVBUF, &kReceiveBufferBytes, sizeof kReceiveBufferBytes);
+        ApplyIoTimeout(candidate.Get());
         const int error = ConnectDescriptor(candidate.Get(), address->ai_addr, address->ai_addrlen);
         if (error == 0) {
             socket_ = std::move(candidate);
@@ -121,7 +146,7 @@ HRESULT CTCPSocket::ConnectAddresses(const addrinfo* addresses, std::uint32_t po
         }
         lastError = error;
     }
-    const HRESULT status = HResultFromErrno(lastError);
+    const HRESULT status = StatusFromSocketError(lastError);
     Close();
     return QLN_CHECK(Fail(status, kTextConnectFailed, {host_, port, status}));
 }
@@ -168,7 +193,7 @@ HRESULT CTCPSocket::Receive(std::span<char> buffer, std::size_t& count)
         received = ::recv(socket_.Get(), buffer.data(), buffer.size(), 0);
     while (received < 0 && errno == EINTR);
     if (received < 0) {
-        const HRESULT status = HResultFromErrno(errno);
+        const HRESULT status = StatusFromSocketError(errno);
         return QLN_CHECK(Fail(status, kTextReceiveFailed, {status}));
     }
     if (received == 0)
@@ -189,7 +214,7 @@ HRESULT CTCPSocket::Send(std::span<const char> bytes, std::size_t& count)
         sent = ::send(socket_.Get(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
     while (sent < 0 && errno == EINTR);
     if (sent < 0) {
-        const HRESULT status = HResultFromErrno(errno);
+        const HRESULT status = StatusFromSocketError(errno);
         return QLN_CHECK(Fail(status, kTextSendFailed, {status}));
     }
     if (sent == 0)

@@ -3,9 +3,11 @@
 
 #include "ex2qln/net/SocketHandle.h"
 #include "ex2qln/net/TextFormat.h"
+#include "ex2qln/net/TlsSettings.h"
 #include "platform/base/HResult.h"
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -28,6 +30,10 @@ public:
     // Connects to `host` at `port` (its low 16 bits), trying each resolved address in turn.
     // Any earlier connection is closed first.
     HRESULT Connect(std::string_view host, std::uint32_t port);
+
+    // Bounds each receive and send (and the connect) from now on, also on the open connection: a
+    // peer that stays silent for that long fails the call with kStatusTimedOut. 0 waits without end.
+    void SetIoTimeout(std::chrono::milliseconds timeout);
 
     // Shuts the connection down in both directions, closes it and empties the receive buffer.
     virtual void Close();
@@ -79,8 +85,11 @@ protected:
 
 private:
     HRESULT ConnectAddresses(const ::addrinfo* addresses, std::uint32_t port);
+    // The time-out as SO_RCVTIMEO and SO_SNDTIMEO of `descriptor`.
+    void ApplyIoTimeout(int descriptor) const;
 
     SocketHandle socket_;
+    std::chrono::milliseconds ioTimeout_ = TlsSettings::kDefaultIoTimeout;
     std::string host_;
     HRESULT lastStatus_ = S_OK;
     std::string lastErrorText_;

@@ -172,6 +172,16 @@ TEST_F(TlsSocketTest, DefaultSettingsComeFromTheProcessWideOnes)
     ASSERT_EQ(socket.SendText("x\r\n"), S_OK);
 }
 
+TEST_F(TlsSocketTest, StalledHandshakeEndsAtTheTimeOutOfTheSettings)
+{
+    // The server takes the connection and never answers the client's hello.
+    testing::LoopbackListener listener;
+    CTCPSSLSocket socket(TlsSettings{true, certificate_.PemPath(), std::chrono::milliseconds(200)});
+    EXPECT_EQ(socket.Connect("localhost", listener.Port(), true), kStatusTimedOut);
+    EXPECT_EQ(socket.LastErrorText(), "Error while receiving data through socket [0x8007274c]");
+    EXPECT_FALSE(socket.IsAlive());
+}
+
 TEST_F(TlsSocketTest, MissingTrustFileFailsAcquiringCredentials)
 {
     testing::LoopbackListener listener;

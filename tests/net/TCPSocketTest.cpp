@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <deque>
 #include <vector>
 
@@ -224,6 +225,40 @@ TEST(TCPSocket, SendingWithoutConnectionFailsAsClosed)
     EXPECT_EQ(socket.SendAll("x", sent), kStatusConnectionClosed);
     EXPECT_EQ(sent, 0u);
     EXPECT_EQ(socket.LastErrorText(), "Error while sending data through socket [0x80072749]");
+}
+
+TEST(TCPSocketTimeout, SilentPeerFailsTheReadAndClosesTheConnection)
+{
+    LoopbackListener listener;
+    CTCPSocket socket;
+    ASSERT_EQ(socket.Connect("127.0.0.1", listener.Port()), S_OK);
+    SocketHandle peer = listener.Accept();
+    socket.SetIoTimeout(std::chrono::milliseconds(200));
+    ASSERT_TRUE(WriteAll(peer.Get(), "partial line"));
+    char line[64];
+    EXPECT_EQ(socket.ReadLine(line), kStatusTimedOut);
+    EXPECT_EQ(socket.LastErrorText(), "Error while receiving data through socket [0x8007274c]");
+    EXPECT_FALSE(socket.IsAlive());
+}
+
+TEST(TCPSocketTimeout, PeerThatStopsReadingFailsTheSend)
+{
+    LoopbackListener listener;
+    CTCPSocket socket;
+    socket.SetIoTimeout(std::chrono::milliseconds(200));
+    ASSERT_EQ(socket.Connect("127.0.0.1", listener.Port()), S_OK);
+    SocketHandle peer = listener.Accept();
+    // The first sends fill both sides' buffers (the one that fills them goes out in part); the
+    // next one can move nothing and gives up.
+    const std::string block(1 << 20, 'x');
+    HRESULT status = S_OK;
+    for (int attempt = 0; attempt < 1000 && SUCCEEDED(status); ++attempt) {
+        std::size_t sent = 0;
+        status = socket.SendAll(block, sent);
+    }
+    EXPECT_EQ(status, kStatusTimedOut);
+    EXPECT_EQ(socket.LastErrorText(), "Error while sending data through socket [0x8007274c]");
+    EXPECT_FALSE(socket.IsAlive());
 }
 
 TEST(TCPSocket, GetErrorTextCutsToTheRoomGiven)
