@@ -1,6 +1,10 @@
 // The command table. A command that is not built yet says so and fails with E_NOTIMPL.
 #include "ex2qln/driver/Commands.h"
 
+#include "ex2qln/cli/AccountsCommand.h"
+#include "ex2qln/cli/CliCommand.h"
+#include "ex2qln/cli/PasswordsCommand.h"
+
 #include <array>
 #include <cstdio>
 
@@ -17,9 +21,26 @@ HRESULT NotBuiltYet(const char* name)
 HRESULT RunMailboxes(const CommandContext&) { return NotBuiltYet("mailboxes"); }
 HRESULT RunLdif(const CommandContext&) { return NotBuiltYet("ldif"); }
 HRESULT RunDistlists(const CommandContext&) { return NotBuiltYet("distlists"); }
-HRESULT RunAccounts(const CommandContext&) { return NotBuiltYet("accounts"); }
-HRESULT RunPasswords(const CommandContext&) { return NotBuiltYet("passwords"); }
-HRESULT RunCli(const CommandContext&) { return NotBuiltYet("cli"); }
+HRESULT RunAccounts(const CommandContext& context)
+{
+    const RunSettings& settings = context.settings;
+    return cli::AccountsCommand(context.serverSettings, settings.accountsFile.value_or(""),
+                                settings.publicAccount.value_or(""), settings.aliases, settings.reverseAliases);
+}
+
+HRESULT RunPasswords(const CommandContext& context)
+{
+    const RunSettings& settings = context.settings;
+    return cli::PasswordsCommand(context.serverSettings, settings.accountsFile.value_or(""),
+                                 settings.passwordDumpFile.value_or(""));
+}
+
+HRESULT RunCli(const CommandContext& context)
+{
+    const std::optional<std::string>& script = context.settings.scriptFile;
+    return cli::CliCommand(context.serverSettings,
+                           script ? std::optional<std::string_view>(*script) : std::nullopt);
+}
 HRESULT RunTransfer(const CommandContext&) { return NotBuiltYet("transfer"); }
 
 constexpr std::array kCommands{

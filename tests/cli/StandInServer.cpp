@@ -31,6 +31,37 @@ bool MakeCertificate(const testsupport::TemporaryDirectory& directory)
     return testsupport::RunProcess(run).exitCode == 0;
 }
 
+// Appends the UTF-8 form of `code`; a lone low surrogate from U+DC80 to U+DCFF is the byte that the
+// server could not decode (Python's surrogateescape), so it is given back as that byte.
+void AppendCodePoint(std::string& text, std::uint32_t code)
+{
+    if (code >= 0xDC80 && code <= 0xDCFF) {
+        text += static_cast<char>(code - 0xDC00);
+    } else if (code < 0x80) {
+        text += static_cast<char>(code);
+    } else if (code < 0x800) {
+        text += static_cast<char>(0xC0 | (code >> 6));
+        text += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        text += static_cast<char>(0xE0 | (code >> 12));
+        text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        text += static_cast<char>(0xF0 | (code >> 18));
+        text += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// The four hexadecimal digits of a "\u" escape at `position` (just after the "u"); moves past them.
+std::uint32_t HexUnit(const std::string& object, std::size_t& position)
+{
+    const std::uint32_t unit = static_cast<std::uint32_t>(std::stoul(object.substr(position, 4), nullptr, 16));
+    position += 4;
+    return unit;
+}
+
 // The value of "key": in one JSON object of the command log (strings and true/false only).
 std::string JsonValue(const std::string& object, const std::string& key)
 {
@@ -42,22 +73,32 @@ std::string JsonValue(const std::string& object, const std::string& key)
     if (object[position] != '"')
         return object.substr(position, object.find_first_of(",}", position) - position);
     std::string value;
-    for (++position; position < object.size() && object[position] != '"'; ++position) {
-        char character = object[position];
-        if (character == '\\' && position + 1 < object.size()) {
-            character = object[++position];
-            if (character == 'u' && position + 4 < object.size()) {
-                character = static_cast<char>(std::stoi(object.substr(position + 1, 4), nullptr, 16));
-                position += 4;
-            } else if (character == 'n') {
-                character = '\n';
-            } else if (character == 'r') {
-                character = '\r';
-            } else if (character == 't') {
-                character = '\t';
-            }
+    ++position;
+    while (position < object.size() && object[position] != '"') {
+        char character = object[position++];
+        if (character != '\\' || position >= object.size()) {
+            value += character;
+            continue;
         }
-        value += character;
+        character = object[position++];
+        if (character == 'u' && position + 4 <= object.size()) {
+            std::uint32_t code = HexUnit(object, position);
+            // A surrogate pair: the escape of the low half follows at once.
+            if (code >= 0xD800 && code < 0xDC00 && object.compare(position, 2, "\\u") == 0) {
+                position += 2;
+                code = 0x10000 + ((code - 0xD800) << 10) + (HexUnit(object, position) - 0xDC00);
+            }
+            AppendCodePoint(value, code);
+            continue;
+        }
+        switch (character) {
+        case 'n': value += '\n'; break;
+        case 'r': value += '\r'; break;
+        case 't': value += '\t'; break;
+        case 'b': value += '\b'; break;
+        case 'f': value += '\f'; break;
+        default: value += character; break;
+        }
     }
     return value;
 }

@@ -30,8 +30,10 @@ public:
     std::uint32_t CliPort() const { return port_; }
     // The PEM file for the client to trust (with `tls`).
     std::string CertificatePath() const { return directory_.File("server.pem"); }
-    // Every line received so far, in order, from the server's command log.
+    // Every line received so far, in order, from the server's command log, with the bytes as sent.
     std::vector<ReceivedLine> Received() const;
+    // The file in which the server keeps its accounts and groups.
+    std::string StateFile() const { return directory_.File("state/state.json"); }
 
 private:
     testsupport::TemporaryDirectory directory_;
