@@ -162,13 +162,13 @@ private:
                 return hr;
             children.push_back(StorageNode(Widen(name), std::move(storage)));
         }
-        if (headerSize != kSubObjectHeaderSize) {
-            AppendU32(header, nextRecipient);
-            AppendU32(header, nextAttachment);
-            AppendU32(header, static_cast<std::uint32_t>(message.recipients.size()));
-            AppendU32(header, static_cast<std::uint32_t>(message.attachments.size()));
-            header.resize(headerSize, 0);
-        }
+        // Reserved bytes, the ids that the next recipient and attachment would get, the counts, and
+        // for the top-level message 8 more reserved bytes.
+        AppendU32(header, nextRecipient);
+        AppendU32(header, nextAttachment);
+        AppendU32(header, static_cast<std::uint32_t>(message.recipients.size()));
+        AppendU32(header, static_cast<std::uint32_t>(message.attachments.size()));
+        header.resize(headerSize, 0);
         return AddProperties(message.properties, std::move(header), nullptr, depth, where, children);
     }
 
@@ -220,14 +220,18 @@ private:
         }
         if (type == kPropTypeObject)
             return AddObject(property, embedded, depth, where, stream, children);
-        if (IsStreamedType(type))
-            return AddSingleValue(property, stream, children);
+        if (IsStreamedType(type)) {
+            AddSingleValue(property, stream, children);
+            return S_OK;
+        }
         if ((type & kPropTypeMultiple) != 0) {
             const std::uint16_t base = type & ~kPropTypeMultiple;
             if (MultipleFixedSize(base) != 0)
                 return AddMultipleFixed(property, base, where, stream, children);
-            if (IsMultipleVariable(base))
-                return AddMultipleVariable(property, base, stream, children);
+            if (IsMultipleVariable(base)) {
+                AddMultipleVariable(property, base, stream, children);
+                return S_OK;
+            }
         }
         return Fail(where, "the property 0x" + Hex8(property.tag) + " has the type 0x" + Hex4(type) +
                                ", which a .msg file cannot hold");
@@ -258,7 +262,7 @@ private:
     }
 
     // Strings are kept without their terminator, which the size entry still counts.
-    static HRESULT AddSingleValue(const MsgProperty& property, Bytes& stream, Nodes& children)
+    static void AddSingleValue(const MsgProperty& property, Bytes& stream, Nodes& children)
     {
         Bytes data;
         std::size_t terminator = 0;
@@ -271,7 +275,6 @@ private:
         }
         AppendSizeEntry(stream, data.size() + terminator);
         children.push_back(StreamNode(ValueStreamName(property.tag), std::move(data)));
-        return S_OK;
     }
 
     HRESULT AddMultipleFixed(const MsgProperty& property, std::uint16_t base, const std::string& where, Bytes& stream,
@@ -299,7 +302,7 @@ private:
 
     // A length stream, then one stream per value named with "-" and the value's index. String
     // values keep their terminator here, and their lengths count it.
-    static HRESULT AddMultipleVariable(const MsgProperty& property, std::uint16_t base, Bytes& stream, Nodes& children)
+    static void AddMultipleVariable(const MsgProperty& property, std::uint16_t base, Bytes& stream, Nodes& children)
     {
         const std::string name = std::string(kValueStreamPrefix) + Hex8(property.tag);
         Bytes lengths;
@@ -326,7 +329,6 @@ private:
         }
         AppendSizeEntry(stream, lengths.size());
         children.push_back(StreamNode(Widen(name), std::move(lengths)));
-        return S_OK;
     }
 
     // The GUID, entry and string streams, and the mapping streams that find a property id from its
@@ -420,11 +422,10 @@ public:
     // Creates the file from the pattern's trailing "XXXXXX", readable and writable by the owner only.
     HRESULT Create()
     {
-        fd_ = ::mkstemp(path_.data());
+        fd_ = ::mkostemp(path_.data(), O_CLOEXEC);
         if (fd_ < 0)
             return HResultFromErrno(errno);
         created_ = true;
-        ::fcntl(fd_, F_SETFD, FD_CLOEXEC);
         return S_OK;
     }
 
