@@ -12,6 +12,8 @@ namespace {
 
 namespace cfb = platform::cfb;
 
+constexpr ULONG kHtmlId = 0x1013;  // PR_HTML
+
 GUID ToGuid(const cfb::Guid& stored)
 {
     // The model keeps a GUID in its stored order: little-endian fields.
@@ -125,6 +127,14 @@ private:
             value.Value.lpszW = const_cast<WCHAR*>(property.text.c_str());
             return StoredValue::View(value, keepAlive_);
         case cfb::kPropTypeString8: {
+            // Some writers store PR_HTML as 8-bit text; its bytes are what readers of PR_HTML
+            // (a binary) expect, in the charset the HTML itself names.
+            if (PROP_ID(tag) == kHtmlId) {
+                value.ulPropTag = CHANGE_PROP_TYPE(tag, PT_BINARY);
+                value.Value.bin.cb = static_cast<ULONG>(property.bytes.size());
+                value.Value.bin.lpb = const_cast<BYTE*>(property.bytes.data());
+                return StoredValue::View(value, keepAlive_);
+            }
             std::u16string text = Text(property.bytes, codePage);
             value.ulPropTag = CHANGE_PROP_TYPE(tag, PT_UNICODE);
             value.Value.lpszW = text.data();
