@@ -6,10 +6,12 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -103,22 +105,42 @@ std::string JsonValue(const std::string& object, const std::string& key)
     return value;
 }
 
+// The port of `side` in the server's port line ("cli=P imap=P imaps=P"); 0 when it is not served.
+std::uint32_t PortOf(const std::string& ports, const std::string& side)
+{
+    const std::string marker = side + "=";
+    for (std::size_t at = ports.find(marker); at != std::string::npos; at = ports.find(marker, at + 1)) {
+        if (at == 0 || ports[at - 1] == ' ')
+            return static_cast<std::uint32_t>(std::stoul(ports.substr(at + marker.size())));
+    }
+    return 0;
+}
+
 } // namespace
 
 StandInServer::StandInServer(std::vector<std::string> arguments, bool tls)
+    : StandInServer(StandInOptions{.arguments = std::move(arguments), .tls = tls})
+{
+}
+
+StandInServer::StandInServer(StandInOptions options)
 {
     const std::string portFile = directory_.File("ports");
-    std::vector<std::string> command = {"/usr/bin/python3", kServerScript, "--state-dir", directory_.File("state"),
+    std::vector<std::string> command = {"/usr/bin/python3", kServerScript, "--state-dir", StateDirectory(),
                                         "--port-file", portFile, "--admin", "postmaster:secret",
-                                        "--protocols", "cli"};
-    if (tls) {
+                                        "--protocols", options.protocols};
+    if (options.tls) {
         if (!MakeCertificate(directory_)) {
             ADD_FAILURE() << "openssl could not make a test certificate";
             return;
         }
         command.insert(command.end(), {"--cert", CertificatePath(), "--key", directory_.File("server.key")});
     }
-    command.insert(command.end(), arguments.begin(), arguments.end());
+    if (!options.initialState.empty()) {
+        ::mkdir(StateDirectory().c_str(), 0700);
+        testsupport::WriteFile(StateFile(), options.initialState);
+    }
+    command.insert(command.end(), options.arguments.begin(), options.arguments.end());
 
     std::vector<char*> argv;
     for (std::string& argument : command)
@@ -142,12 +164,14 @@ StandInServer::StandInServer(std::vector<std::string> arguments, bool tls)
         ADD_FAILURE() << "cannot start " << kServerScript;
         return;
     }
-    // The server writes the port file once it listens.
-    for (int attempt = 0; attempt < 1000 && port_ == 0; ++attempt) {
+    // The server writes the port file, a whole line at once, once it listens.
+    for (int attempt = 0; attempt < 1000 && !started_; ++attempt) {
         const std::string ports = testsupport::ReadFile(portFile);
-        const std::size_t at = ports.find("cli=");
-        if (at != std::string::npos && ports.find('\n', at) != std::string::npos) {
-            port_ = static_cast<std::uint32_t>(std::stoul(ports.substr(at + 4)));
+        if (ports.find('\n') != std::string::npos) {
+            cliPort_ = PortOf(ports, "cli");
+            imapPort_ = PortOf(ports, "imap");
+            imapsPort_ = PortOf(ports, "imaps");
+            started_ = true;
             break;
         }
         if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
@@ -156,7 +180,7 @@ StandInServer::StandInServer(std::vector<std::string> arguments, bool tls)
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    if (port_ == 0)
+    if (!started_)
         ADD_FAILURE() << "the stand-in server did not start";
 }
 
@@ -175,8 +199,13 @@ std::vector<ReceivedLine> StandInServer::Received() const
     std::vector<ReceivedLine> lines;
     std::ifstream log(directory_.File("state/commands.log"));
     std::string object;
-    while (std::getline(log, object))
-        lines.push_back({JsonValue(object, "line"), JsonValue(object, "secure") == "true"});
+    while (std::getline(log, object)) {
+        ReceivedLine line{JsonValue(object, "line"), JsonValue(object, "secure") == "true",
+                          JsonValue(object, "protocol"), std::atoi(JsonValue(object, "session").c_str())};
+        if (const std::string literal = JsonValue(object, "literal"); !literal.empty())
+            line.literal = static_cast<std::size_t>(std::stoul(literal));
+        lines.push_back(std::move(line));
+    }
     return lines;
 }
 
