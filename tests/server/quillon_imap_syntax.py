@@ -138,7 +138,9 @@ class ArgumentReader:
         return data
 
     def flag_list(self):
-        """A parenthesised list of flags, each a system flag (in its usual spelling) or a keyword."""
+        """A parenthesised list of flags, each a system flag (in its usual spelling) or a keyword.
+        The server forgives a blank before the closing parenthesis, which the migration client
+        writes after every flag word."""
         if self.peek() != '(':
             raise bad('Flag list expected at position %d' % self.position)
         self.position += 1
@@ -146,6 +148,8 @@ class ArgumentReader:
         while self.peek() != ')':
             if flags:
                 self.space()
+                if self.peek() == ')':
+                    break
             flags.append(canonical_flag(self.word()))
         self.position += 1
         return flags

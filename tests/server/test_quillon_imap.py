@@ -480,6 +480,14 @@ class ImapServerTest(unittest.TestCase):
                          % self.folder_settings('ann@example.com', 'INBOX')['uidvalidity'])
         self.assertEqual(self.stored_messages('ann@example.com', 'INBOX')[0][1], b'')
 
+    def test_append_with_a_blank_after_the_last_flag(self):
+        # The migration client writes every flag word followed by a blank.
+        client = self.logged_in()
+        self.assertEqual(self.append(client, ANN + '/INBOX', '\\Flagged \\Seen ', None, MESSAGE),
+                         'OK [APPENDUID %d 1] APPEND completed'
+                         % self.folder_settings('ann@example.com', 'INBOX')['uidvalidity'])
+        self.assertEqual(self.stored_messages('ann@example.com', 'INBOX')[0][0]['flags'], ['\\Flagged', '\\Seen'])
+
     def test_append_refusals(self):
         client = self.logged_in()
         cases = [
