@@ -5,17 +5,14 @@
 #include "ex2qln/imap/ImapKeywords.h"
 #include "ex2qln/imap/ImapXP.h"
 #include "ex2qln/mapi/ConnectorProperties.h"
+#include "tests/imap/ImapSettings.h"
+#include "tests/imap/PseudoTerminal.h"
 #include "tests/imap/ScriptedImapPeer.h"
 
 #include <MapiPtr.h>
 #include <mapicode.h>
-#include <mapiguid.h>
-#include <mapiutil.h>
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -29,7 +26,10 @@ namespace ex2qln::imap {
 namespace {
 
 using testing::kClosed;
+using testing::MakeSettings;
+using testing::PseudoTerminal;
 using testing::ScriptedImapPeer;
+using testing::SettingText;
 using Session = ScriptedImapPeer::Session;
 
 constexpr std::string_view kLoginName = "postmaster@127.0.0.1";
@@ -60,54 +60,6 @@ std::string CramResponse(std::string_view password, std::string_view challenge =
         hex += pair;
     }
     return Base64(std::string(kLoginName) + " " + hex);
-}
-
-struct Settings {
-    std::optional<std::string> host = "127.0.0.1";
-    std::optional<std::string> password = "secret";
-    std::optional<bool> useTls{};
-    std::optional<bool> secureLogin{};
-    std::optional<std::string> trailer{};
-};
-
-MapiPtr<IPropData> MakeSettings(std::uint32_t port, const Settings& values = {})
-{
-    MapiPtr<IPropData> settings;
-    EXPECT_EQ(CreateIProp(&IID_IMAPIPropData, MAPIAllocateBuffer, MAPIAllocateMore, MAPIFreeBuffer, nullptr,
-                          settings.put()),
-              S_OK);
-    std::vector<SPropValue> props;
-    auto add = [&](ULONG tag, auto fill) {
-        SPropValue prop{};
-        prop.ulPropTag = tag;
-        fill(prop.Value);
-        props.push_back(prop);
-    };
-    const std::string account = "postmaster";
-    add(mapi::kPropAccountName, [&](PV& value) { value.lpszA = const_cast<char*>(account.c_str()); });
-    add(mapi::kPropImapPort, [&](PV& value) { value.l = static_cast<LONG>(port); });
-    if (values.host)
-        add(mapi::kPropServerHost, [&](PV& value) { value.lpszA = const_cast<char*>(values.host->c_str()); });
-    if (values.password)
-        add(mapi::kPropPassword, [&](PV& value) { value.lpszA = const_cast<char*>(values.password->c_str()); });
-    if (values.useTls)
-        add(mapi::kPropUseTls, [&](PV& value) { value.b = *values.useTls; });
-    if (values.secureLogin)
-        add(mapi::kPropSecureLogin, [&](PV& value) { value.b = *values.secureLogin; });
-    if (values.trailer)
-        add(kPropBody, [&](PV& value) { value.lpszA = const_cast<char*>(values.trailer->c_str()); });
-    EXPECT_EQ(settings->SetProps(static_cast<ULONG>(props.size()), props.data(), nullptr), S_OK);
-    return settings;
-}
-
-std::optional<std::string> SettingText(IMAPIProp* settings, ULONG tag)
-{
-    LPSPropValue value = nullptr;
-    if (FAILED(HrGetOneProp(settings, tag, &value)))
-        return std::nullopt;
-    std::string text = value->Value.lpszA;
-    MAPIFreeBuffer(value);
-    return text;
 }
 
 std::unique_ptr<CImapXP> MakeClient(ImapClientOptions options = {})
@@ -247,48 +199,6 @@ TEST(ImapClient, LoginWithoutAPasswordOrRejectedEndsWhenThePromptIsCancelled)
         EXPECT_EQ(peer.Received(), c.received);
     }
 }
-
-// A pseudo-terminal for the password prompt; the test types at its master side.
-class PseudoTerminal {
-public:
-    PseudoTerminal() : master_(::posix_openpt(O_RDWR | O_NOCTTY))
-    {
-        if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0)
-            slavePath_ = ::ptsname(master_);
-        slave_ = slavePath_.empty() ? -1 : ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY);
-    }
-    ~PseudoTerminal()
-    {
-        if (slave_ >= 0)
-            ::close(slave_);
-        if (master_ >= 0)
-            ::close(master_);
-    }
-    const std::string& SlavePath() const { return slavePath_; }
-    bool Usable() const { return slave_ >= 0; }
-
-    // Waits for `prompt` (at most ten seconds), then types `keys`.
-    bool AnswerPrompt(std::string_view prompt, std::string_view keys)
-    {
-        std::string seen;
-        while (seen.find(prompt) == std::string::npos) {
-            pollfd poller{master_, POLLIN, 0};
-            char buffer[256];
-            if (::poll(&poller, 1, 10000) != 1)
-                return false;
-            const ssize_t count = ::read(master_, buffer, sizeof buffer);
-            if (count <= 0)
-                return false;
-            seen.append(buffer, static_cast<std::size_t>(count));
-        }
-        return ::write(master_, keys.data(), keys.size()) == static_cast<ssize_t>(keys.size());
-    }
-
-private:
-    int master_;
-    int slave_ = -1;
-    std::string slavePath_;
-};
 
 TEST(ImapClient, RejectedLoginAsksForThePasswordAndTriesAgain)
 {
