@@ -214,6 +214,19 @@ TEST_F(ImapIntegrationTest, LogsInOverEveryTransportWithCramMd5AndLogin)
     }
 }
 
+TEST_F(ImapIntegrationTest, StartTlsRefusedByAServerWithoutACertificateEndsBeforeTheLogin)
+{
+    StandInServer server(StandInOptions{.protocols = "imap", .initialState = kInitialState});
+    ASSERT_TRUE(server.Started());
+    auto settings = SettingsFor(server, Transport::StartTls);
+    auto client = MakeClient(server);
+    EXPECT_EQ(client->Connect(settings.get()), MAPI_E_EXTENDED_ERROR);
+    EXPECT_EQ(client->LastErrorText(), "TLS is not configured");
+    EXPECT_FALSE(client->IsConnected());
+    client.reset();
+    EXPECT_EQ(Lines(server), std::vector<std::string>{"00000001 STARTTLS"});
+}
+
 TEST_F(ImapIntegrationTest, RejectedLoginAsksForThePasswordOnTheTerminal)
 {
     struct Case {
