@@ -4,6 +4,9 @@
 #include "ex2qln/cli/AccountsCommand.h"
 #include "ex2qln/cli/CliCommand.h"
 #include "ex2qln/cli/PasswordsCommand.h"
+#include "ex2qln/directory/DistListsCommand.h"
+#include "ex2qln/directory/LdifCommand.h"
+#include "ex2qln/directory/MailboxesCommand.h"
 
 #include <array>
 #include <cstdio>
@@ -18,9 +21,30 @@ HRESULT NotBuiltYet(const char* name)
     return E_NOTIMPL;
 }
 
-HRESULT RunMailboxes(const CommandContext&) { return NotBuiltYet("mailboxes"); }
-HRESULT RunLdif(const CommandContext&) { return NotBuiltYet("ldif"); }
-HRESULT RunDistlists(const CommandContext&) { return NotBuiltYet("distlists"); }
+std::optional<std::string_view> OptionalPath(const std::optional<std::string>& path)
+{
+    return path ? std::optional<std::string_view>(*path) : std::nullopt;
+}
+
+HRESULT RunMailboxes(const CommandContext& context)
+{
+    const RunSettings& settings = context.settings;
+    return directory::MailboxesCommand(context.session, context.gal, OptionalPath(settings.accountsFile),
+                                       OptionalPath(settings.iniFile));
+}
+
+HRESULT RunLdif(const CommandContext& context)
+{
+    const RunSettings& settings = context.settings;
+    return directory::LdifCommand(context.session, context.gal, OptionalPath(settings.ldifFile), settings.targetDn,
+                                  OptionalPath(settings.iniFile));
+}
+
+HRESULT RunDistlists(const CommandContext& context)
+{
+    return directory::DistListsCommand(context.session, context.gal, OptionalPath(context.settings.scriptFile));
+}
+
 HRESULT RunAccounts(const CommandContext& context)
 {
     const RunSettings& settings = context.settings;
