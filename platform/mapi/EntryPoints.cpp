@@ -28,22 +28,8 @@ STDAPI_(void) MAPIUninitialize()
     }
 }
 
-// Sessions, profiles, TNEF, compressed RTF and messages on storages come with the organisation
-// source and the format libraries; until then these entry points say so with E_NOTIMPL.
-STDAPI MAPILogonEx(ULONG_PTR, LPTSTR, LPTSTR, ULONG, LPMAPISESSION* lppSession)
-{
-    if (lppSession != nullptr)
-        *lppSession = nullptr;
-    return E_NOTIMPL;
-}
-
-STDAPI MAPIAdminProfiles(ULONG, LPPROFADMIN* lppProfAdmin)
-{
-    if (lppProfAdmin != nullptr)
-        *lppProfAdmin = nullptr;
-    return E_NOTIMPL;
-}
-
+// TNEF, compressed RTF and messages on storages come with the format libraries; until then these
+// entry points say so with E_NOTIMPL.
 STDAPI OpenTnefStreamEx(LPVOID, LPSTREAM, LPTSTR, ULONG, LPMESSAGE, WORD, LPADRBOOK, LPITNEF* lppTNEF)
 {
     if (lppTNEF != nullptr)

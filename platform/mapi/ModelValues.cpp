@@ -1,0 +1,159 @@
+// Turning the model's property lists into stored property values.
+#include "ModelValues.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "StringForms.h"
+
+namespace mapi {
+namespace {
+
+namespace cfb = platform::cfb;
+
+std::u16string Text(const std::vector<std::uint8_t>& bytes)
+{
+    std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    while (!text.empty() && text.back() == '\0')
+        text.remove_suffix(1);
+    return CodePageToUtf16(text, 0);
+}
+
+GUID ToGuid(const std::vector<std::uint8_t>& bytes)
+{
+    // The model keeps a GUID in its stored order, which is the in-memory layout of GUID.
+    GUID guid{};
+    std::memcpy(&guid, bytes.data(), sizeof guid);
+    return guid;
+}
+
+template <typename Element, typename Source, typename Convert>
+SCODE SetNumbers(PropertyBag& bag, ULONG tag, const std::vector<Source>& source, Convert convert)
+{
+    std::vector<Element> elements;
+    elements.reserve(source.size());
+    for (const Source& item : source)
+        elements.push_back(convert(item));
+    SPropValue value{};
+    value.ulPropTag = tag;
+    // Every multi-valued number array is a count followed by a pointer.
+    value.Value.MVl.cValues = static_cast<ULONG>(elements.size());
+    value.Value.MVl.lpl = reinterpret_cast<LONG*>(elements.data());
+    return bag.Set(value);
+}
+
+SCODE SetTexts(PropertyBag& bag, ULONG tag, std::vector<std::u16string> texts)
+{
+    std::vector<LPWSTR> pointers;
+    for (std::u16string& text : texts)
+        pointers.push_back(text.data());
+    SPropValue value{};
+    value.ulPropTag = CHANGE_PROP_TYPE(tag, PT_MV_UNICODE);
+    value.Value.MVszW = {static_cast<ULONG>(pointers.size()), pointers.data()};
+    return bag.Set(value);
+}
+
+SCODE SetMultiple(PropertyBag& bag, const cfb::MsgProperty& property, ULONG tag)
+{
+    switch (property.Type()) {
+    case cfb::kPropTypeMultiple | cfb::kPropTypeI2:
+        return SetNumbers<SHORT>(bag, tag, property.integers, [](std::int64_t v) { return static_cast<SHORT>(v); });
+    case cfb::kPropTypeMultiple | cfb::kPropTypeLong:
+        return SetNumbers<LONG>(bag, tag, property.integers, [](std::int64_t v) { return static_cast<LONG>(v); });
+    case cfb::kPropTypeMultiple | cfb::kPropTypeI8:
+    case cfb::kPropTypeMultiple | cfb::kPropTypeCurrency:
+    case cfb::kPropTypeMultiple | cfb::kPropTypeSysTime:
+        return SetNumbers<std::int64_t>(bag, tag, property.integers, [](std::int64_t v) { return v; });
+    case cfb::kPropTypeMultiple | cfb::kPropTypeFloat:
+        return SetNumbers<float>(bag, tag, property.reals, [](double v) { return static_cast<float>(v); });
+    case cfb::kPropTypeMultiple | cfb::kPropTypeDouble:
+    case cfb::kPropTypeMultiple | cfb::kPropTypeAppTime:
+        return SetNumbers<double>(bag, tag, property.reals, [](double v) { return v; });
+    case cfb::kPropTypeMultiple | cfb::kPropTypeBinary: {
+        std::vector<SBinary> binaries;
+        for (const std::vector<std::uint8_t>& bytes : property.byteValues)
+            binaries.push_back({static_cast<ULONG>(bytes.size()), const_cast<BYTE*>(bytes.data())});
+        SPropValue value{};
+        value.ulPropTag = tag;
+        value.Value.MVbin = {static_cast<ULONG>(binaries.size()), binaries.data()};
+        return bag.Set(value);
+    }
+    case cfb::kPropTypeMultiple | cfb::kPropTypeUnicode:
+        return SetTexts(bag, tag, property.texts);
+    case cfb::kPropTypeMultiple | cfb::kPropTypeString8: {
+        std::vector<std::u16string> texts;
+        for (const std::vector<std::uint8_t>& bytes : property.byteValues)
+            texts.push_back(Text(bytes));
+        return SetTexts(bag, tag, std::move(texts));
+    }
+    default:
+        return S_OK;
+    }
+}
+
+SCODE SetValue(PropertyBag& bag, const cfb::MsgProperty& property, ULONG tag)
+{
+    SPropValue value{};
+    value.ulPropTag = tag;
+    switch (property.Type()) {
+    case cfb::kPropTypeI2: value.Value.i = static_cast<SHORT>(property.integer); break;
+    case cfb::kPropTypeLong: value.Value.l = static_cast<LONG>(property.integer); break;
+    case cfb::kPropTypeError: value.Value.err = static_cast<SCODE>(property.integer); break;
+    case cfb::kPropTypeBoolean: value.Value.b = property.integer != 0; break;
+    case cfb::kPropTypeI8: value.Value.li.QuadPart = property.integer; break;
+    case cfb::kPropTypeCurrency: value.Value.cur.int64 = property.integer; break;
+    case cfb::kPropTypeSysTime:
+        value.Value.ft.dwLowDateTime = static_cast<DWORD>(property.integer);
+        value.Value.ft.dwHighDateTime = static_cast<DWORD>(static_cast<std::uint64_t>(property.integer) >> 32);
+        break;
+    case cfb::kPropTypeFloat: value.Value.flt = static_cast<float>(property.real); break;
+    case cfb::kPropTypeDouble:
+    case cfb::kPropTypeAppTime: value.Value.dbl = property.real; break;
+    case cfb::kPropTypeBinary:
+        value.Value.bin = {static_cast<ULONG>(property.bytes.size()), const_cast<BYTE*>(property.bytes.data())};
+        break;
+    case cfb::kPropTypeUnicode: {
+        std::u16string text = property.text;
+        value.Value.lpszW = text.data();
+        return bag.Set(value);
+    }
+    case cfb::kPropTypeString8: {
+        std::u16string text = Text(property.bytes);
+        value.ulPropTag = CHANGE_PROP_TYPE(tag, PT_UNICODE);
+        value.Value.lpszW = text.data();
+        return bag.Set(value);
+    }
+    case cfb::kPropTypeClsid: {
+        if (property.bytes.size() != sizeof(GUID))
+            return S_OK;
+        GUID guid = ToGuid(property.bytes);
+        value.Value.lpguid = &guid;
+        return bag.Set(value);
+    }
+    default: return SetMultiple(bag, property, tag);
+    }
+    return bag.Set(value);
+}
+
+} // namespace
+
+SCODE LoadModelValues(const cfb::MsgPropertyList& properties, const std::map<std::uint16_t, ULONG>* namedIds,
+                      PropertyBag& bag)
+{
+    for (const cfb::MsgProperty& property : properties) {
+        ULONG id = property.Id();
+        if (namedIds != nullptr && id >= 0x8000) {
+            auto mapped = namedIds->find(static_cast<std::uint16_t>(id));
+            if (mapped == namedIds->end())
+                continue;
+            id = mapped->second;
+        }
+        SCODE status = SetValue(bag, property, PROP_TAG(property.Type(), id));
+        if (status != S_OK)
+            return status;
+    }
+    return S_OK;
+}
+
+} // namespace mapi

@@ -1,0 +1,201 @@
+// qlnprofile: the MAPI runtime's profiles from the command line - create one that serves an
+// organisation file, list them, choose the default one, delete one.
+#include <MapiPtr.h>
+#include <QlnProfiles.h>
+#include <mapitags.h>
+#include <mapiutil.h>
+#include <mapix.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kUsageError = 1;
+constexpr int kFailed = 2;
+
+constexpr const char* kUsage =
+    "Usage: qlnprofile list\n"
+    "       qlnprofile create NAME ORGANISATION [--mailbox=MAILBOX] [--default]\n"
+    "       qlnprofile default NAME\n"
+    "       qlnprofile delete NAME\n"
+    "ORGANISATION is an organisation file, or a directory holding organisation.json.\n"
+    "MAILBOX (the account, Exchange DN or SMTP address of a GAL user) is the mailbox the\n"
+    "session logs on to; without it the first mailbox of the organisation.\n";
+
+int Fail(const std::string& what, HRESULT status)
+{
+    std::fprintf(stderr, "qlnprofile: %s [%#x].\n", what.c_str(), static_cast<unsigned>(status));
+    return kFailed;
+}
+
+// MAPIInitialize for the life of the tool.
+class MapiStarted {
+public:
+    MapiStarted() : status_(MAPIInitialize(nullptr)) {}
+    ~MapiStarted()
+    {
+        if (SUCCEEDED(status_))
+            MAPIUninitialize();
+    }
+    HRESULT status() const { return status_; }
+
+private:
+    HRESULT status_;
+};
+
+std::string Text(const SPropValue& value)
+{
+    return PROP_TYPE(value.ulPropTag) == PT_STRING8 && value.Value.lpszA != nullptr ? value.Value.lpszA : "";
+}
+
+// What the organisation source section of a profile says, and which services the profile has.
+std::string Describe(IProfAdmin* admin, std::string name)
+{
+    MapiPtr<IMsgServiceAdmin> services;
+    if (FAILED(admin->AdminServices(name.data(), nullptr, 0, 0, services.put())))
+        return "cannot be read";
+    std::string serviceNames;
+    MapiPtr<IMAPITable> table;
+    MapiRows rows;
+    SizedSPropTagArray(1, serviceColumns) = {1, {PR_SERVICE_NAME_A}};
+    if (SUCCEEDED(services->GetMsgServiceTable(0, table.put())) &&
+        SUCCEEDED(HrQueryAllRows(table.get(), reinterpret_cast<LPSPropTagArray>(&serviceColumns), nullptr, nullptr, 0, rows.put()))) {
+        for (ULONG i = 0; i < rows.size(); ++i)
+            serviceNames += (serviceNames.empty() ? "" : ", ") + Text(rows->aRow[i].lpProps[0]);
+    }
+    MAPIUID section = kQlnOrganisationSection;
+    MapiPtr<IProfSect> values;
+    std::string organisation;
+    std::string mailbox;
+    if (SUCCEEDED(services->OpenProfileSection(&section, nullptr, 0, values.put()))) {
+        SizedSPropTagArray(2, columns) = {2, {PR_QLN_ORGANISATION_PATH_A, PR_QLN_MAILBOX_A}};
+        ULONG count = 0;
+        MapiBuffer<SPropValue> props;
+        if (SUCCEEDED(values->GetProps(reinterpret_cast<LPSPropTagArray>(&columns), 0, &count, props.put())) && count == 2) {
+            organisation = Text(props[0]);
+            mailbox = Text(props[1]);
+        }
+    }
+    std::string text = organisation.empty() ? "no organisation source" : organisation;
+    if (!mailbox.empty())
+        text += ", mailbox " + mailbox;
+    if (!serviceNames.empty())
+        text += " (services: " + serviceNames + ")";
+    return text;
+}
+
+int List(IProfAdmin* admin)
+{
+    MapiPtr<IMAPITable> table;
+    HRESULT status = admin->GetProfileTable(0, table.put());
+    if (FAILED(status))
+        return Fail("cannot list the profiles", status);
+    SizedSPropTagArray(2, columns) = {2, {PR_DISPLAY_NAME_A, PR_DEFAULT_PROFILE}};
+    MapiRows rows;
+    status = HrQueryAllRows(table.get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, rows.put());
+    if (FAILED(status))
+        return Fail("cannot list the profiles", status);
+    if (rows.size() == 0)
+        std::printf("No profiles: ex2qln serves the demo organisation.\n");
+    for (ULONG i = 0; i < rows.size(); ++i) {
+        const SRow& row = rows->aRow[i];
+        std::string name = Text(row.lpProps[0]);
+        bool isDefault = row.lpProps[1].ulPropTag == PR_DEFAULT_PROFILE && row.lpProps[1].Value.b != 0;
+        std::printf("%s%s: %s\n", name.c_str(), isDefault ? " (default)" : "", Describe(admin, name).c_str());
+    }
+    return 0;
+}
+
+int Create(IProfAdmin* admin, std::string name, const std::string& organisation, const std::string& mailbox, bool makeDefault)
+{
+    std::error_code error;
+    std::string path = std::filesystem::absolute(organisation, error).lexically_normal().string();
+    if (error || !std::filesystem::exists(path, error))
+        return Fail("there is no organisation file " + organisation, MAPI_E_NOT_FOUND);
+    HRESULT status = admin->CreateProfile(name.data(), nullptr, 0, 0);
+    if (FAILED(status))
+        return Fail("cannot create the profile \"" + name + "\" (does it exist already?)", status);
+    MapiPtr<IMsgServiceAdmin> services;
+    status = admin->AdminServices(name.data(), nullptr, 0, 0, services.put());
+    std::string service = QLN_SERVICE_ORGANISATION;
+    if (SUCCEEDED(status))
+        status = services->CreateMsgService(service.data(), nullptr, 0, 0);
+    std::vector<SPropValue> values(1);
+    values[0].ulPropTag = PR_QLN_ORGANISATION_PATH_A;
+    values[0].Value.lpszA = path.data();
+    std::string chosenMailbox = mailbox;
+    if (!chosenMailbox.empty()) {
+        SPropValue& value = values.emplace_back();
+        value.ulPropTag = PR_QLN_MAILBOX_A;
+        value.Value.lpszA = chosenMailbox.data();
+    }
+    MAPIUID section = kQlnOrganisationSection;
+    if (SUCCEEDED(status))
+        status = services->ConfigureMsgService(&section, 0, 0, static_cast<ULONG>(values.size()), values.data());
+    // The profile must serve what it names: a logon reads the organisation and finds the mailbox.
+    MapiPtr<IMAPISession> session;
+    if (SUCCEEDED(status))
+        status = MAPILogonEx(0, name.data(), nullptr, MAPI_EXTENDED | MAPI_LOGON_UI, session.put());
+    if (SUCCEEDED(status) && makeDefault)
+        status = admin->SetDefaultProfile(name.data(), 0);
+    if (FAILED(status)) {
+        admin->DeleteProfile(name.data(), 0);
+        return Fail("cannot set up the profile \"" + name + "\"", status);
+    }
+    std::printf("Created the profile \"%s\" for %s%s.\n", name.c_str(), path.c_str(), makeDefault ? " as the default" : "");
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> words(argv + 1, argv + argc);
+    if (words.empty()) {
+        std::fputs(kUsage, stderr);
+        return kUsageError;
+    }
+    MapiStarted started;
+    if (FAILED(started.status()))
+        return Fail("cannot start MAPI", started.status());
+    MapiPtr<IProfAdmin> admin;
+    HRESULT status = MAPIAdminProfiles(0, admin.put());
+    if (FAILED(status))
+        return Fail("cannot administer profiles", status);
+
+    const std::string& command = words[0];
+    if (command == "list" && words.size() == 1)
+        return List(admin.get());
+    if (command == "create" && words.size() >= 3) {
+        std::string mailbox;
+        bool makeDefault = false;
+        for (std::size_t i = 3; i < words.size(); ++i) {
+            if (words[i].rfind("--mailbox=", 0) == 0) {
+                mailbox = words[i].substr(std::strlen("--mailbox="));
+            } else if (words[i] == "--default") {
+                makeDefault = true;
+            } else {
+                std::fputs(kUsage, stderr);
+                return kUsageError;
+            }
+        }
+        return Create(admin.get(), words[1], words[2], mailbox, makeDefault);
+    }
+    if (command == "default" && words.size() == 2) {
+        std::string name = words[1];
+        status = admin->SetDefaultProfile(name.data(), 0);
+        return FAILED(status) ? Fail("cannot make \"" + name + "\" the default profile", status) : 0;
+    }
+    if (command == "delete" && words.size() == 2) {
+        std::string name = words[1];
+        status = admin->DeleteProfile(name.data(), 0);
+        return FAILED(status) ? Fail("cannot delete the profile \"" + name + "\"", status) : 0;
+    }
+    std::fputs(kUsage, stderr);
+    return kUsageError;
+}
