@@ -1,6 +1,8 @@
 // Compound-file reading: header, DIFAT, FAT, mini FAT, directory tree and stream contents.
 #include "platform/cfb/CompoundFile.h"
 
+#include "platform/cfb/LittleEndian.h"
+
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -17,23 +19,6 @@ constexpr std::uint32_t kMaxRegularSector = 0xFFFFFFFAu;
 constexpr std::uint32_t kEndOfChain = 0xFFFFFFFEu;
 constexpr std::uint32_t kFreeSector = 0xFFFFFFFFu;
 constexpr std::uint32_t kNoStream = 0xFFFFFFFFu;
-
-std::uint16_t ReadU16(std::span<const std::uint8_t> bytes, std::size_t offset)
-{
-    return static_cast<std::uint16_t>(bytes[offset] | (bytes[offset + 1] << 8));
-}
-
-std::uint32_t ReadU32(std::span<const std::uint8_t> bytes, std::size_t offset)
-{
-    return static_cast<std::uint32_t>(bytes[offset]) | (static_cast<std::uint32_t>(bytes[offset + 1]) << 8) |
-           (static_cast<std::uint32_t>(bytes[offset + 2]) << 16) |
-           (static_cast<std::uint32_t>(bytes[offset + 3]) << 24);
-}
-
-std::uint64_t ReadU64(std::span<const std::uint8_t> bytes, std::size_t offset)
-{
-    return ReadU32(bytes, offset) | (static_cast<std::uint64_t>(ReadU32(bytes, offset + 4)) << 32);
-}
 
 void AppendUtf8(std::string& out, std::uint32_t codePoint)
 {

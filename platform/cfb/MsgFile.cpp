@@ -3,7 +3,9 @@
 #include "platform/cfb/MsgFile.h"
 
 #include "platform/cfb/CompoundFile.h"
+#include "platform/cfb/LittleEndian.h"
 #include "platform/cfb/MsgCodePage.h"
+#include "platform/cfb/MsgLayout.h"
 #include "platform/files/ReadOnlyMapping.h"
 
 #include <algorithm>
@@ -15,55 +17,7 @@
 namespace platform::cfb {
 namespace {
 
-constexpr std::string_view kPropertiesStream = "__properties_version1.0";
-constexpr std::string_view kNameIdStorage = "__nameid_version1.0";
-constexpr std::string_view kValuePrefix = "__substg1.0_";
-constexpr std::string_view kRecipientPrefix = "__recip_version1.0_#";
-constexpr std::string_view kAttachmentPrefix = "__attach_version1.0_#";
-constexpr std::string_view kGuidStream = "__substg1.0_00020102";
-constexpr std::string_view kEntryStream = "__substg1.0_00030102";
-constexpr std::string_view kStringStream = "__substg1.0_00040102";
-
-// Property-stream header sizes: the top-level message also keeps counters and reserved bytes.
-constexpr std::size_t kTopLevelHeaderSize = 32;
-constexpr std::size_t kEmbeddedHeaderSize = 24;
-constexpr std::size_t kSubObjectHeaderSize = 8;
-constexpr std::size_t kPropertyEntrySize = 16;
-// Embedded messages deeper than this are taken for a crafted file rather than a real item.
-constexpr int kMaxNesting = 64;
-
-constexpr Guid kPsMapi = {0x28, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
-                          0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
-constexpr Guid kPsPublicStrings = {0x29, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                   0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
-
 using Bytes = std::vector<std::uint8_t>;
-
-std::uint16_t ReadU16(std::span<const std::uint8_t> bytes, std::size_t offset)
-{
-    return static_cast<std::uint16_t>(bytes[offset] | (bytes[offset + 1] << 8));
-}
-
-std::uint32_t ReadU32(std::span<const std::uint8_t> bytes, std::size_t offset)
-{
-    return static_cast<std::uint32_t>(bytes[offset]) | (static_cast<std::uint32_t>(bytes[offset + 1]) << 8) |
-           (static_cast<std::uint32_t>(bytes[offset + 2]) << 16) |
-           (static_cast<std::uint32_t>(bytes[offset + 3]) << 24);
-}
-
-std::uint64_t ReadU64(std::span<const std::uint8_t> bytes, std::size_t offset)
-{
-    return ReadU32(bytes, offset) | (static_cast<std::uint64_t>(ReadU32(bytes, offset + 4)) << 32);
-}
-
-std::string Hex8(std::uint32_t value)
-{
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    for (int shift = 28; shift >= 0; shift -= 4)
-        text += kDigits[(value >> shift) & 0xF];
-    return text;
-}
 
 // Eight hexadecimal digits and nothing else, as in storage and stream names.
 std::optional<std::uint32_t> ParseHex8(std::string_view text)
@@ -100,74 +54,10 @@ bool StartsWithFolded(std::string_view text, std::string_view prefix)
     return true;
 }
 
-bool IsFixedType(std::uint16_t type)
-{
-    switch (type) {
-    case kPropTypeNull:
-    case kPropTypeI2:
-    case kPropTypeLong:
-    case kPropTypeFloat:
-    case kPropTypeDouble:
-    case kPropTypeCurrency:
-    case kPropTypeAppTime:
-    case kPropTypeError:
-    case kPropTypeBoolean:
-    case kPropTypeI8:
-    case kPropTypeSysTime:
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool IsStreamType(std::uint16_t type)
-{
-    switch (type) {
-    case kPropTypeString8:
-    case kPropTypeUnicode:
-    case kPropTypeBinary:
-    case kPropTypeClsid:
-    case kPropTypeObject:
-    case kPropTypeServerId:
-    case kPropTypeRestriction:
-    case kPropTypeRuleAction:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// The size of one value of a multi-valued type kept whole in one stream; 0 for the others.
-std::size_t MultipleFixedSize(std::uint16_t baseType)
-{
-    switch (baseType) {
-    case kPropTypeI2:
-        return 2;
-    case kPropTypeLong:
-    case kPropTypeFloat:
-        return 4;
-    case kPropTypeDouble:
-    case kPropTypeCurrency:
-    case kPropTypeAppTime:
-    case kPropTypeI8:
-    case kPropTypeSysTime:
-        return 8;
-    case kPropTypeClsid:
-        return 16;
-    default:
-        return 0;
-    }
-}
-
-bool IsMultipleVariable(std::uint16_t baseType)
-{
-    return baseType == kPropTypeString8 || baseType == kPropTypeUnicode || baseType == kPropTypeBinary;
-}
-
 bool IsKnownType(std::uint16_t type)
 {
     if ((type & kPropTypeMultiple) == 0)
-        return IsFixedType(type) || IsStreamType(type);
+        return IsInlineType(type) || IsStreamedType(type);
     std::uint16_t base = type & ~kPropTypeMultiple;
     return MultipleFixedSize(base) != 0 || IsMultipleVariable(base);
 }
@@ -289,15 +179,15 @@ private:
             if (entry.type != EntryType::Storage)
                 continue;
             const std::string childWhere = where.empty() ? entry.name : where + "/" + entry.name;
-            if (StartsWithFolded(entry.name, kRecipientPrefix)) {
-                auto number = ParseHex8(std::string_view(entry.name).substr(kRecipientPrefix.size()));
+            if (StartsWithFolded(entry.name, kRecipientStoragePrefix)) {
+                auto number = ParseHex8(std::string_view(entry.name).substr(kRecipientStoragePrefix.size()));
                 if (!number)
                     continue;
                 MsgRecipient& recipient = message.recipients.emplace_back();
                 recipient.number = *number;
                 hr = ReadPropertyList(entry, childWhere, kSubObjectHeaderSize, recipient.properties);
-            } else if (StartsWithFolded(entry.name, kAttachmentPrefix)) {
-                auto number = ParseHex8(std::string_view(entry.name).substr(kAttachmentPrefix.size()));
+            } else if (StartsWithFolded(entry.name, kAttachmentStoragePrefix)) {
+                auto number = ParseHex8(std::string_view(entry.name).substr(kAttachmentStoragePrefix.size()));
                 if (!number)
                     continue;
                 MsgAttachment& attachment = message.attachments.emplace_back();
@@ -323,7 +213,7 @@ private:
         const MsgProperty* method = FindProperty(attachment.properties, kTagAttachMethod);
         if (method == nullptr || method->integer != kAttachEmbeddedMessage)
             return S_OK;
-        const std::string name = std::string(kValuePrefix) + Hex8(kTagAttachDataObject);
+        const std::string name = std::string(kValueStreamPrefix) + Hex8(kTagAttachDataObject);
         const DirectoryEntry* embedded = file_.Find(storage, name);
         if (embedded == nullptr || embedded->type != EntryType::Storage)
             return Fail(where, "the attachment is an embedded message but has no \"" + name + "\" storage");
@@ -335,9 +225,9 @@ private:
     HRESULT ReadPropertyList(const DirectoryEntry& storage, const std::string& where, std::size_t headerSize,
                              MsgPropertyList& properties)
     {
-        const DirectoryEntry* stream = FindStream(storage, kPropertiesStream);
+        const DirectoryEntry* stream = FindStream(storage, kPropertiesStreamName);
         if (stream == nullptr)
-            return Fail(where, "there is no \"" + std::string(kPropertiesStream) + "\" stream");
+            return Fail(where, "there is no \"" + std::string(kPropertiesStreamName) + "\" stream");
         Bytes data;
         HRESULT hr = ReadStream(*stream, data, where);
         if (FAILED(hr))
@@ -355,7 +245,7 @@ private:
             property.flags = ReadU32(all, offset + 4);
             if (!IsKnownType(property.Type()) || !seen.insert(property.tag).second)
                 continue;
-            if (IsFixedType(property.Type())) {
+            if (IsInlineType(property.Type())) {
                 SetFixedValue(property.Type(), all.subspan(offset + 8, 8), property.integer, property.real);
                 properties.push_back(std::move(property));
                 continue;
@@ -371,11 +261,11 @@ private:
         // the tag, so nothing is lost.
         for (std::uint32_t child : storage.children) {
             const DirectoryEntry& entry = file_.Entry(child);
-            if (!StartsWithFolded(entry.name, kValuePrefix))
+            if (!StartsWithFolded(entry.name, kValueStreamPrefix))
                 continue;
-            auto tag = ParseHex8(std::string_view(entry.name).substr(kValuePrefix.size()));
+            auto tag = ParseHex8(std::string_view(entry.name).substr(kValueStreamPrefix.size()));
             if (!tag || !IsKnownType(static_cast<std::uint16_t>(*tag & 0xFFFF)) ||
-                IsFixedType(static_cast<std::uint16_t>(*tag & 0xFFFF)) || seen.count(*tag) != 0)
+                IsInlineType(static_cast<std::uint16_t>(*tag & 0xFFFF)) || seen.count(*tag) != 0)
                 continue;
             seen.insert(*tag);
             MsgProperty property;
@@ -394,7 +284,7 @@ private:
     HRESULT ReadStreamValue(const DirectoryEntry& storage, const std::string& where, MsgProperty& property,
                             bool& present)
     {
-        const std::string name = std::string(kValuePrefix) + Hex8(property.tag);
+        const std::string name = std::string(kValueStreamPrefix) + Hex8(property.tag);
         const std::uint16_t type = property.Type();
         if (type == kPropTypeObject) {
             present = file_.Find(storage, name) != nullptr;
@@ -483,15 +373,15 @@ private:
 
     HRESULT ReadNamedProperties(std::vector<MsgNamedProperty>& named)
     {
-        const DirectoryEntry* storage = file_.Find(file_.Root(), kNameIdStorage);
+        const DirectoryEntry* storage = file_.Find(file_.Root(), kNameIdStorageName);
         if (storage == nullptr || storage->type != EntryType::Storage)
             return S_OK;
-        const std::string where(kNameIdStorage);
+        const std::string where(kNameIdStorageName);
         Bytes guids;
         Bytes entries;
         Bytes strings;
-        for (auto [streamName, data] : {std::pair{kGuidStream, &guids}, std::pair{kEntryStream, &entries},
-                                        std::pair{kStringStream, &strings}}) {
+        for (auto [streamName, data] : {std::pair{kGuidStreamName, &guids}, std::pair{kEntryStreamName, &entries},
+                                        std::pair{kStringStreamName, &strings}}) {
             const DirectoryEntry* stream = FindStream(*storage, streamName);
             if (stream == nullptr)
                 continue;

@@ -25,6 +25,10 @@ inline constexpr std::size_t kEmbeddedHeaderSize = 24;
 inline constexpr std::size_t kSubObjectHeaderSize = 8;
 inline constexpr std::size_t kPropertyEntrySize = 16;
 
+// Embedded messages deeper than this are taken for a crafted file rather than a real item; the
+// writer refuses them too, so that what it writes can be read.
+inline constexpr int kMaxNesting = 64;
+
 // Property sets with fixed indexes in the named-property mapping (1 and 2); others are listed in
 // the GUID stream from index 3 on.
 inline constexpr Guid kPsMapi = {0x28, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,

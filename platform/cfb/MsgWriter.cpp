@@ -20,8 +20,6 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using Nodes = std::vector<CompoundFileNode>;
 
-// Embedded messages deeper than the reader accepts are refused, so what is written can be read.
-constexpr int kMaxNesting = 64;
 constexpr std::uint32_t kObjectSize = 0xFFFFFFFFu;  // the size entry of an object property
 constexpr std::uint32_t kFirstNamedId = 0x8000;
 constexpr std::uint32_t kLastNamedId = 0xFFFE;
