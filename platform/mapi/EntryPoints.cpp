@@ -2,7 +2,6 @@
 #include <edkmdb.h>
 #include <imessage.h>
 #include <mapiutil.h>
-#include <tnef.h>
 
 #include <atomic>
 
@@ -28,22 +27,7 @@ STDAPI_(void) MAPIUninitialize()
     }
 }
 
-// TNEF, compressed RTF and messages on storages come with the format libraries; until then these
-// entry points say so with E_NOTIMPL.
-STDAPI OpenTnefStreamEx(LPVOID, LPSTREAM, LPTSTR, ULONG, LPMESSAGE, WORD, LPADRBOOK, LPITNEF* lppTNEF)
-{
-    if (lppTNEF != nullptr)
-        *lppTNEF = nullptr;
-    return E_NOTIMPL;
-}
-
-STDAPI WrapCompressedRTFStream(LPSTREAM, ULONG, LPSTREAM* lpUncompressedRTFStream)
-{
-    if (lpUncompressedRTFStream != nullptr)
-        *lpUncompressedRTFStream = nullptr;
-    return E_NOTIMPL;
-}
-
+// Keeping the RTF and plain bodies in step is not built; the program only reads bodies.
 STDAPI RTFSync(LPMESSAGE, ULONG, BOOL* lpfMessageUpdated)
 {
     if (lpfMessageUpdated != nullptr)

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "Guard.h"
+#include "MessageCopy.h"
 #include "PropValues.h"
 
 namespace mapi {
@@ -199,6 +200,30 @@ HRESULT MessageObject::OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG, ULONG 
         if (*lpiid == IID_IStream)
             return OpenStream(ulPropTag, ulFlags, lppUnk);
         return MAPI_E_INTERFACE_NOT_SUPPORTED;
+    });
+}
+
+HRESULT MessageObject::CopyTo(ULONG, LPCIID, LPSPropTagArray lpExcludeProps, ULONG_PTR, LPMAPIPROGRESS,
+                              LPCIID lpInterface, LPVOID lpDestObj, ULONG ulFlags, LPSPropProblemArray* lppProblems)
+{
+    if (lppProblems != nullptr)
+        *lppProblems = nullptr;
+    if (lpDestObj == nullptr || lpDestObj == static_cast<IMessage*>(this))
+        return MAPI_E_INVALID_PARAMETER;
+    if (lpInterface != nullptr && *lpInterface != IID_IMessage)
+        return MAPI_E_INTERFACE_NOT_SUPPORTED;
+    if ((ulFlags & MAPI_MOVE) != 0)
+        return MAPI_E_NO_SUPPORT;  // the source is never changed
+    return Guard([&]() -> HRESULT {
+        std::vector<ULONG> excluded;
+        if (lpExcludeProps != nullptr)
+            excluded.assign(lpExcludeProps->aulPropTag, lpExcludeProps->aulPropTag + lpExcludeProps->cValues);
+        MessageState snapshot;
+        {
+            std::lock_guard lock(mutex_);
+            snapshot = state_;
+        }
+        return CopyMessage(snapshot, *names_, excluded, static_cast<IMessage*>(lpDestObj), lppProblems);
     });
 }
 

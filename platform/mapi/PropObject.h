@@ -79,7 +79,7 @@ public:
     {
         if (lppProblems != nullptr)
             *lppProblems = nullptr;
-        return E_NOTIMPL;  // copying into another object comes with the .msg writer
+        return E_NOTIMPL;  // only whole messages copy (MessageObject::CopyTo); attachments on their own do not
     }
 
     HRESULT CopyProps(LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
@@ -87,7 +87,7 @@ public:
     {
         if (lppProblems != nullptr)
             *lppProblems = nullptr;
-        return E_NOTIMPL;  // copying into another object comes with the .msg writer
+        return E_NOTIMPL;  // copying chosen properties into another object is not built
     }
 
     HRESULT GetNamesFromIDs(LPSPropTagArray* lppPropTags, LPGUID lpPropSetGuid, ULONG ulFlags, ULONG* lpcPropNames,

@@ -539,6 +539,75 @@ TEST_F(MessageChangeTest, SetReadFlagChangesTheMessageFlags)
     EXPECT_EQ(message->SubmitMessage(0), MAPI_E_NO_SUPPORT);
 }
 
+// An empty message to copy into: the embedded message of a new attachment of a writable one.
+MapiPtr<IMessage> EmptyMessage(IMessage* holder)
+{
+    MapiPtr<IAttach> attachment;
+    ULONG number = 0;
+    EXPECT_EQ(holder->CreateAttach(nullptr, 0, &number, attachment.put()), S_OK);
+    MapiPtr<IMessage> empty;
+    if (attachment) {
+        EXPECT_EQ(attachment->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, MAPI_CREATE | MAPI_MODIFY,
+                                           empty.put_unknown()),
+                  S_OK);
+    }
+    return empty;
+}
+
+TEST_F(MessageChangeTest, CopyToCopiesTheWholeMessageTree)
+{
+    MapiPtr<IMessage> holder = OpenSample("aquasync-ruby-msg/note.msg", MAPI_MODIFY);
+    ASSERT_TRUE(holder);
+    MapiPtr<IMessage> target = EmptyMessage(holder.get());
+    ASSERT_TRUE(target);
+    MapiPtr<IMessage> source = OpenSample(kNested);
+    ASSERT_TRUE(source);
+    SizedSPropTagArray(1, excluded) = {1, {PR_BODY_W}};
+    MapiBuffer<SPropProblemArray> problems;
+    ASSERT_EQ(source->CopyTo(0, nullptr, reinterpret_cast<LPSPropTagArray>(&excluded), 0, nullptr, &IID_IMessage,
+                             target.get(), 0, problems.put()),
+              S_OK);
+    EXPECT_FALSE(problems);
+    EXPECT_EQ(Text(target.get(), PR_SUBJECT_A), "I have sub attachments!");
+    EXPECT_FALSE(Has(target.get(), PR_BODY_W));
+    EXPECT_TRUE(Has(target.get(), PR_RTF_COMPRESSED));
+    EXPECT_EQ(RowCount(target.get(), false), 2u);
+    MapiPtr<IMessage> middle = Embedded(target.get(), 0);
+    ASSERT_TRUE(middle);
+    EXPECT_EQ(Text(middle.get(), PR_SUBJECT_A), "I have attachments!");
+    MapiPtr<IMessage> inner = Embedded(middle.get(), 0);
+    ASSERT_TRUE(inner);
+    EXPECT_EQ(Text(inner.get(), PR_SUBJECT_A), "Microsoft Outlook テスト メッセージ");
+    EXPECT_EQ(RecipientNames(inner.get()), (std::vector<std::string>{"xmailuser"}));
+    MapiPtr<IAttach> green;
+    ASSERT_EQ(middle->OpenAttach(1, nullptr, 0, green.put()), S_OK);
+    std::string png;
+    ASSERT_EQ(StreamBytes(green.get(), PR_ATTACH_DATA_BIN, png), S_OK);
+    EXPECT_EQ(png.size(), 134u);
+
+    // Named properties arrive under the target's ids for the same names.
+    MapiPtr<IMessage> schedule = OpenSample("HiraokaHyperTools-msgreader/A_schedule.msg");
+    ASSERT_TRUE(schedule);
+    MapiPtr<IMessage> second = EmptyMessage(holder.get());
+    ASSERT_EQ(schedule->CopyTo(0, nullptr, nullptr, 0, nullptr, nullptr, second.get(), 0, nullptr), S_OK);
+    GUID set = PSETID_Appointment;
+    MAPINAMEID location{&set, MNID_ID, {}};
+    location.Kind.lID = 0x8208;
+    LPMAPINAMEID names[] = {&location};
+    MapiBuffer<SPropTagArray> tags;
+    ASSERT_EQ(second->GetIDsFromNames(1, names, 0, tags.put()), S_OK);
+    EXPECT_EQ(Text(second.get(), CHANGE_PROP_TYPE(tags->aulPropTag[0], PT_UNICODE)), "A place");
+    EXPECT_EQ(RecipientNames(second.get()).size(), 1u);
+
+    // Refusals: a target that cannot change, moving, another interface.
+    MapiPtr<IMessage> readOnly = OpenSample(kReceived);
+    EXPECT_EQ(source->CopyTo(0, nullptr, nullptr, 0, nullptr, nullptr, readOnly.get(), 0, nullptr), MAPI_E_NO_ACCESS);
+    EXPECT_EQ(source->CopyTo(0, nullptr, nullptr, 0, nullptr, nullptr, second.get(), MAPI_MOVE, nullptr),
+              MAPI_E_NO_SUPPORT);
+    EXPECT_EQ(source->CopyTo(0, nullptr, nullptr, 0, nullptr, &IID_IAttachment, second.get(), 0, nullptr),
+              MAPI_E_INTERFACE_NOT_SUPPORTED);
+}
+
 TEST_F(MessageChangeTest, UnreadableFilesAreNamedInTheError)
 {
     std::filesystem::path damaged = directory_ / "damaged.msg";
