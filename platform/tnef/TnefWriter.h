@@ -1,0 +1,54 @@
+// Lays out a TNEF stream in memory: the signature and key, then attributes with their checksums.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "platform/base/HResult.h"
+#include "platform/tnef/TnefFormat.h"
+
+namespace platform::tnef {
+
+// An attribute or value longer than its 32-bit length field can say.
+inline constexpr HRESULT kStatusTooBig = EX2QLN_HR(0x80040305u);
+
+// The sum of the bytes modulo 65536, as every attribute carries after its data.
+std::uint16_t Checksum(std::span<const std::uint8_t> data);
+
+void AppendU16(std::vector<std::uint8_t>& out, std::uint16_t value);
+void AppendU32(std::vector<std::uint8_t>& out, std::uint32_t value);
+void AppendU64(std::vector<std::uint8_t>& out, std::uint64_t value);
+void AppendBytes(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> bytes);
+// Zero bytes up to the next multiple of four of the output's size.
+void AppendPadding(std::vector<std::uint8_t>& out);
+
+// What attAttachRenddata says about how an attachment is shown.
+struct RenderData {
+    std::uint16_t type = kRenderFile;
+    std::uint32_t position = 0xFFFFFFFFu;  // no place in the body text
+    std::uint16_t width = 32;
+    std::uint16_t height = 32;
+    std::uint32_t flags = 0;
+};
+
+class TnefWriter {
+public:
+    // Starts the stream in `output` (appended to) with the signature and `key`.
+    TnefWriter(std::vector<std::uint8_t>& output, std::uint16_t key);
+
+    // One attribute: level, identifier, data length, data, checksum. kStatusTooBig when the data
+    // does not fit a 32-bit length.
+    HRESULT Attribute(Level level, std::uint32_t id, std::span<const std::uint8_t> data);
+
+    // attTnefVersion, attOemCodepage (the code page of the stream's 8-bit text) and, when the
+    // class is not empty, attMessageClass with its terminating zero.
+    HRESULT MessageHeader(std::uint32_t codePage, std::span<const std::uint8_t> messageClass);
+
+    HRESULT AttachRenderData(const RenderData& render);
+
+private:
+    std::vector<std::uint8_t>& output_;
+};
+
+} // namespace platform::tnef
