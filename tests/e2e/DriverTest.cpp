@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string_view>
 
 using testsupport::ProcessResult;
 using testsupport::ProcessRun;
@@ -172,6 +173,91 @@ TEST_F(Driver, WithoutTheMapiLibraryStartUpFails)
     std::string log = testsupport::ReadFile(work_.File("lists/users.log"));
     EXPECT_NE(log.find("OS: Linux "), std::string::npos) << log;
     EXPECT_NE(log.find("assertion failed 0x80004005"), std::string::npos) << log;
+}
+
+// The value "DefaultProfile" of a key in a registry file, or "" when the key or value is absent.
+std::string DefaultProfileIn(const std::string& registryText, const std::string& key)
+{
+    std::size_t section = registryText.find("[" + key + "]\n");
+    if (section == std::string::npos)
+        return "";
+    std::size_t end = registryText.find("\n[", section + 1);
+    std::string_view body(registryText.data() + section, (end == std::string::npos ? registryText.size() : end) - section);
+    const std::string_view name = "\n\"DefaultProfile\"=\"";
+    std::size_t value = body.find(name);
+    if (value == std::string_view::npos)
+        return "";
+    value += name.size();
+    return std::string(body.substr(value, body.find('"', value) - value));
+}
+
+// On a machine without profiles the runtime serves the demo organisation installed beside it:
+// the session and the Global Address List open, and the command runs.
+TEST_F(Driver, MailboxesWithoutOptionsLogsOnToTheDemoOrganisation)
+{
+    ProcessResult result = RunProgram({"mailboxes", "--nowait"});
+    const std::string opened = Banner() + "Initializing MAPI session.\nOpening Exchange GAL.\n";
+    EXPECT_EQ(result.standardOutput.substr(0, opened.size()), opened) << result.standardOutput;
+    EXPECT_EQ(result.standardError.find("Logon failed"), std::string::npos) << result.standardError;
+    EXPECT_EQ(result.standardError.find("Can not open GAL"), std::string::npos) << result.standardError;
+    EXPECT_NE(result.standardOutput.find("Execution completed ["), std::string::npos) << result.standardOutput;
+
+    // The directory of an organisation file, named where a profile goes, serves the same way.
+    ProcessResult byPath =
+        RunProgram({"mailboxes", "--nowait", "--profile=" + std::string(EX2QLN_BIN_DIR) + "/../share/ex2qln/demo-org"});
+    EXPECT_EQ(byPath.standardOutput.substr(0, opened.size()), opened) << byPath.standardOutput;
+    EXPECT_EQ(byPath.standardError.find("Logon failed"), std::string::npos) << byPath.standardError;
+}
+
+TEST_F(Driver, AnUnknownProfileFailsTheLogon)
+{
+    ProcessResult result = RunProgram({"mailboxes", "--nowait", "--profile=nosuch"});
+    EXPECT_EQ(result.standardOutput, Banner() + "Initializing MAPI session.\n");
+    EXPECT_EQ(result.standardError, "There is no MAPI profile \"nosuch\" and no organisation file of that name.\n"
+                                    "Logon failed [0x80040111].\n");
+    EXPECT_EQ(result.exitCode, 0x11);
+}
+
+// profileonly creates the connector's profile, which qlnprofile lists; with a fourth argument it
+// becomes the default for Outlook and for MAPI, and a logon to it is refused: it names no
+// organisation source.
+TEST_F(Driver, ProfileOnlyCreatesAProfileThatBecomesTheDefault)
+{
+    testsupport::WriteFile(work_.File("connector.inf"), "[QLNGT_Section]\n6608001e=mail.example\n66a40003=8f000000\n");
+    testsupport::WriteFile(temp_.File("user-registry.ini"), "[Software\\Microsoft\\Office\\16.0\\Outlook]\n\"Other\"=\"x\"\n");
+    testsupport::WriteFile(temp_.File("machine-registry.ini"),
+                           "[Software\\Classes\\Outlook.Application\\CurVer]\n@=\"Outlook.Application.16\"\n");
+    const std::string qlnprofile = std::string(EX2QLN_BIN_DIR) + "/qlnprofile";
+
+    ProcessResult created = RunProgram({"profileonly", "connector.inf"});
+    EXPECT_EQ(created.standardOutput, Banner() + "Completed with code 0. \n");
+    EXPECT_EQ(created.exitCode, 0);
+    ProcessResult listed = RunProgram({"list"}, std::nullopt, qlnprofile);
+    EXPECT_NE(listed.standardOutput.find("_QLNGT: no organisation source (services: QLNGTCON)\n"), std::string::npos)
+        << listed.standardOutput;
+    std::string registry = testsupport::ReadFile(temp_.File("user-registry.ini"));
+    const std::string profilesKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem\\Profiles";
+    EXPECT_EQ(DefaultProfileIn(registry, profilesKey), "");
+
+    // The same name again fails (the profile exists); a new name with the fourth argument.
+    ProcessResult again = RunProgram({"profileonly", "connector.inf", "default"});
+    EXPECT_EQ(again.standardOutput, Banner() + "Completed with code 0x80070005. \n");
+    testsupport::WriteFile(temp_.File("user-registry.ini"), "[Software\\Microsoft\\Office\\16.0\\Outlook]\n\"Other\"=\"x\"\n");
+    ProcessResult madeDefault = RunProgram({"profileonly", "connector.inf", "default"});
+    EXPECT_EQ(madeDefault.standardOutput, Banner() + "Completed with code 0. \n");
+    registry = testsupport::ReadFile(temp_.File("user-registry.ini"));
+    std::string name = DefaultProfileIn(registry, profilesKey);
+    EXPECT_NE(name.find("_QLNGT"), std::string::npos) << registry;
+    EXPECT_EQ(DefaultProfileIn(registry, "Software\\Microsoft\\Office\\16.0\\Outlook"), name) << registry;
+    listed = RunProgram({"list"}, std::nullopt, qlnprofile);
+    EXPECT_NE(listed.standardOutput.find(name + " (default): no organisation source"), std::string::npos)
+        << listed.standardOutput;
+
+    ProcessResult refused = RunProgram({"mailboxes", "--nowait"});
+    EXPECT_EQ(refused.standardOutput, Banner() + "Initializing MAPI session.\n");
+    EXPECT_EQ(refused.standardError.find("The MAPI profile \"" + name + "\" names no organisation source"), 0u)
+        << refused.standardError;
+    EXPECT_NE(refused.standardError.find("Logon failed [0x8004011c].\n"), std::string::npos) << refused.standardError;
 }
 
 } // namespace
