@@ -59,4 +59,27 @@ TEST(DriverLog, AFailingStepIsReportedWithItsSourceLine)
     EXPECT_NE(log.find(") : assertion failed 0x80004005: \r\n"), std::string::npos) << log;
 }
 
+// Other users can read a process's arguments, so the password must be gone from them while the
+// program runs.
+TEST(DriverArguments, ThePasswordIsWipedFromTheArguments)
+{
+    testsupport::TemporaryDirectory temp;
+    std::string arguments;
+    ProcessRun run;
+    run.program = kProgram;
+    run.arguments = {"--wait", "--pwd=Secret123", "--account=admin"};
+    run.workingDirectory = temp.Path();
+    run.environment = {{"TMPDIR", temp.Path()}, {"EX2QLN_USER_REGISTRY", temp.File("user.ini")},
+                       {"EX2QLN_MACHINE_REGISTRY", temp.File("machine.ini")}};
+    run.standardInput = "\n";
+    run.waitForOutput = "Press Enter to continue";
+    run.whileWaiting = [&](int pid) {
+        arguments = testsupport::ReadFile("/proc/" + std::to_string(pid) + "/cmdline");
+    };
+    ProcessResult result = testsupport::RunProcess(run);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(arguments.find("Secret123"), std::string::npos);
+    EXPECT_NE(arguments.find(std::string("--pwd=xxxxxxxxx\0--account=admin", 31)), std::string::npos);
+}
+
 } // namespace

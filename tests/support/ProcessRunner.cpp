@@ -88,7 +88,8 @@ ProcessResult RunProcess(const ProcessRun& run)
 
     std::string input = run.standardInput.value_or("");
     std::size_t written = 0;
-    if (!run.standardInput || input.empty()) {
+    bool holdingInput = !run.waitForOutput.empty();
+    if (!holdingInput && (!run.standardInput || input.empty())) {
         close(in.write);
         in.write = -1;
     }
@@ -97,7 +98,7 @@ ProcessResult RunProcess(const ProcessRun& run)
     ProcessResult result;
     auto deadline = std::chrono::steady_clock::now() + run.timeout;
     while (out.read >= 0 || err.read >= 0) {
-        pollfd fds[3] = {{out.read, POLLIN, 0}, {err.read, POLLIN, 0}, {in.write, POLLOUT, 0}};
+        pollfd fds[3] = {{out.read, POLLIN, 0}, {err.read, POLLIN, 0}, {holdingInput ? -1 : in.write, POLLOUT, 0}};
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             kill(child, SIGKILL);
@@ -118,7 +119,16 @@ ProcessResult RunProcess(const ProcessRun& run)
             }
             (i == 0 ? result.standardOutput : result.standardError).append(buffer, static_cast<std::size_t>(n));
         }
-        if (in.write >= 0 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP))) {
+        if (holdingInput && result.standardOutput.find(run.waitForOutput) != std::string::npos) {
+            holdingInput = false;
+            if (run.whileWaiting)
+                run.whileWaiting(child);
+            if (input.empty()) {
+                close(in.write);
+                in.write = -1;
+            }
+        }
+        if (!holdingInput && in.write >= 0 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP))) {
             ssize_t n = write(in.write, input.data() + written, input.size() - written);
             written += n > 0 ? static_cast<std::size_t>(n) : input.size();
             if (written >= input.size()) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -16,6 +17,10 @@ struct ProcessRun {
     std::optional<std::string> workingDirectory;
     std::optional<std::string> standardInput;  // nullopt: /dev/null
     std::chrono::seconds timeout{60};          // the child is killed after it
+    // When set, standard input is held back until standard output contains `waitForOutput`; then
+    // `whileWaiting` runs with the child's process id, and the input is written.
+    std::string waitForOutput;
+    std::function<void(int pid)> whileWaiting;
 };
 
 struct ProcessResult {
