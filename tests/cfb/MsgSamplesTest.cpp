@@ -3,6 +3,7 @@
 #include "platform/cfb/CompoundFile.h"
 #include "platform/cfb/MsgFile.h"
 #include "platform/files/ReadOnlyMapping.h"
+#include "tests/support/OutlookSamples.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +13,7 @@ namespace {
 
 using namespace platform::cfb;
 using Bytes = std::vector<std::uint8_t>;
-
-const std::filesystem::path kSamples = std::filesystem::path(EX2QLN_SOURCE_DIR) / ".." / "shared" / "samples" / "outlook";
+using testsupport::OutlookSamplesDirectory;
 
 std::string ToUtf8(std::u16string_view text)
 {
@@ -79,15 +79,15 @@ class MsgSamplesTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!std::filesystem::is_directory(kSamples))
-            GTEST_SKIP() << "the Outlook samples folder " << kSamples << " is not there";
+        if (!testsupport::HaveOutlookSamples())
+            GTEST_SKIP() << "the Outlook samples folder " << OutlookSamplesDirectory() << " is not there";
     }
 
     static MsgDocument Read(const std::string& relative)
     {
         MsgDocument document;
         std::string error;
-        EXPECT_EQ(ReadMsgFile((kSamples / relative).string(), document, error), S_OK) << error;
+        EXPECT_EQ(ReadMsgFile((OutlookSamplesDirectory() / relative).string(), document, error), S_OK) << error;
         return document;
     }
 };
@@ -159,12 +159,7 @@ std::uint32_t ReadLe32(const Bytes& bytes, std::size_t offset)
 
 TEST_F(MsgSamplesTest, EverySampleYieldsClassSubjectBodiesRecipientsAndAttachments)
 {
-    std::size_t seen = 0;
-    for (const auto& item : std::filesystem::recursive_directory_iterator(kSamples)) {
-        if (item.path().extension() == ".msg")
-            ++seen;
-    }
-    EXPECT_EQ(seen, kSampleTable.size()) << "a sample is not in the table";
+    EXPECT_EQ(testsupport::OutlookSampleFiles().size(), kSampleTable.size()) << "a sample is not in the table";
 
     for (const Sample& sample : kSampleTable) {
         SCOPED_TRACE(sample.file);
@@ -199,7 +194,7 @@ TEST_F(MsgSamplesTest, EveryStreamOfEverySampleReads)
     for (const Sample& sample : kSampleTable) {
         SCOPED_TRACE(sample.file);
         platform::ReadOnlyMapping mapping;
-        ASSERT_EQ(mapping.Open((kSamples / sample.file).string()), S_OK);
+        ASSERT_EQ(mapping.Open((OutlookSamplesDirectory() / sample.file).string()), S_OK);
         CompoundFile file;
         const auto bytes = mapping.Bytes();
         ASSERT_EQ(file.Open({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}), S_OK) << file.Error();

@@ -5,6 +5,7 @@
 #include "platform/cfb/CompoundFileWriter.h"
 #include "platform/cfb/MsgFile.h"
 #include "platform/cfb/MsgWriter.h"
+#include "tests/support/OutlookSamples.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +27,6 @@ using namespace platform::cfb;
 using Bytes = std::vector<std::uint8_t>;
 namespace fs = std::filesystem;
 
-const fs::path kSamples = fs::path(EX2QLN_SOURCE_DIR) / ".." / "shared" / "samples" / "outlook";
 
 constexpr Guid kAppointmentSet = {0x02, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
                                   0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
@@ -621,22 +621,11 @@ TEST(MsgWriterTest, AnUnwritablePlaceGivesTheSystemErrorAndNamesTheFile)
     EXPECT_FALSE(fs::exists(dir.Path() / "missing"));
 }
 
-std::vector<fs::path> SampleFiles()
-{
-    std::vector<fs::path> files;
-    for (const auto& entry : fs::recursive_directory_iterator(kSamples)) {
-        if (entry.is_regular_file() && entry.path().extension() == ".msg")
-            files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
 TEST(MsgWriterTest, EverySampleReadsBackTheSameAfterWriting)
 {
-    if (!fs::is_directory(kSamples))
-        GTEST_SKIP() << "the Outlook samples folder " << kSamples << " is not there";
-    const std::vector<fs::path> files = SampleFiles();
+    if (!testsupport::HaveOutlookSamples())
+        GTEST_SKIP() << "the Outlook samples folder " << testsupport::OutlookSamplesDirectory() << " is not there";
+    const std::vector<fs::path> files = testsupport::OutlookSampleFiles();
     ASSERT_FALSE(files.empty());
     for (const fs::path& file : files) {
         SCOPED_TRACE(file.filename().string());
@@ -749,7 +738,7 @@ TEST(MsgWriterTest, MsgconvertOpensARewrittenSample)
 {
     if (!HasMsgconvert())
         GTEST_SKIP() << "msgconvert (Debian package libemail-outlook-message-perl) is not installed";
-    const fs::path sample = kSamples / "Sicos1977-MSGReader" / "EmailWithAttachments.msg";
+    const fs::path sample = testsupport::OutlookSamplesDirectory() / "Sicos1977-MSGReader" / "EmailWithAttachments.msg";
     if (!fs::exists(sample))
         GTEST_SKIP() << "the Outlook sample " << sample << " is not there";
     TempDir dir;

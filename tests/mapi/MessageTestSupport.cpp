@@ -1,5 +1,6 @@
 // Helpers of the message tests.
 #include "MessageTestSupport.h"
+#include "tests/support/OutlookSamples.h"
 
 #include <QlnMapiExtras.h>
 
@@ -12,8 +13,7 @@ namespace mapitest {
 
 const std::filesystem::path& SamplesDirectory()
 {
-    static const std::filesystem::path directory = std::filesystem::path(EX2QLN_SAMPLES_DIR) / "outlook";
-    return directory;
+    return testsupport::OutlookSamplesDirectory();
 }
 
 bool HaveSamples()

@@ -3,6 +3,7 @@
 #include "platform/orgsource/OrganisationReader.h"
 #include "platform/orgsource/PropertyNames.h"
 #include "platform/orgsource/ValueDecoding.h"
+#include "tests/support/OutlookSamples.h"
 
 #include <gtest/gtest.h>
 
@@ -16,8 +17,7 @@ namespace {
 using namespace platform::orgsource;
 namespace cfb = platform::cfb;
 
-const std::filesystem::path kSamples =
-    std::filesystem::path(EX2QLN_SOURCE_DIR) / ".." / "shared" / "samples" / "outlook" / "HiraokaHyperTools-msgreader";
+const std::filesystem::path kSamples = testsupport::OutlookSamplesDirectory() / "HiraokaHyperTools-msgreader";
 
 const std::string kUser = R"({"kind": "user", "account": "a", "dn": "/o=X/cn=a", "smtp": "a@x.example", "displayName": "A"})";
 

@@ -2,6 +2,7 @@
 #include "platform/cfb/MsgFile.h"
 #include "platform/rtf/RtfCompressor.h"
 #include "platform/rtf/RtfDecompressor.h"
+#include "tests/support/OutlookSamples.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +15,6 @@ using namespace platform::rtf;
 using namespace platform::cfb;
 
 constexpr std::uint32_t kTagRtfCompressed = 0x10090102;
-
-const std::filesystem::path kSamples = std::filesystem::path(EX2QLN_SAMPLES_DIR) / "outlook";
 
 // The compressed RTF of a message and of its embedded messages, depth first.
 void CollectRtf(const MsgMessage& message, const std::string& name,
@@ -31,16 +30,14 @@ void CollectRtf(const MsgMessage& message, const std::string& name,
 
 TEST(RtfSamplesTest, EverySampleBodyDecompressesAndRoundTrips)
 {
-    if (!std::filesystem::is_directory(kSamples))
-        GTEST_SKIP() << "Outlook samples not found at " << kSamples;
+    if (!testsupport::HaveOutlookSamples())
+        GTEST_SKIP() << "Outlook samples not found at " << testsupport::OutlookSamplesDirectory();
     std::vector<std::pair<std::string, std::vector<std::uint8_t>>> bodies;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(kSamples)) {
-        if (entry.path().extension() != ".msg")
-            continue;
+    for (const std::filesystem::path& file : testsupport::OutlookSampleFiles()) {
         MsgDocument document;
         std::string error;
-        ASSERT_EQ(ReadMsgFile(entry.path().string(), document, error), S_OK) << error;
-        CollectRtf(document.message, entry.path().filename().string(), bodies);
+        ASSERT_EQ(ReadMsgFile(file.string(), document, error), S_OK) << error;
+        CollectRtf(document.message, file.filename().string(), bodies);
     }
     ASSERT_GE(bodies.size(), 20u) << "fewer RTF bodies than the samples hold";
     for (const auto& [name, compressed] : bodies) {

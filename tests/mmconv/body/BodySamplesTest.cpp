@@ -5,6 +5,7 @@
 #include "mmconv/encoding/CodePageConversion.h"
 #include "platform/cfb/MsgFile.h"
 #include "platform/rtf/RtfDecompressor.h"
+#include "tests/support/OutlookSamples.h"
 
 #include <gtest/gtest.h>
 
@@ -18,8 +19,6 @@ using namespace platform::cfb;
 constexpr std::uint32_t kTagRtfCompressed = 0x10090102;
 constexpr std::uint32_t kTagBodyUnicode = 0x1000001F;
 constexpr std::uint32_t kTagBodyAnsi = 0x1000001E;
-
-const std::filesystem::path kSamples = std::filesystem::path(EX2QLN_SAMPLES_DIR) / "outlook";
 
 struct SampleBody {
     std::string name;
@@ -53,13 +52,11 @@ void Collect(const MsgMessage& message, const std::string& name, std::vector<Sam
 std::vector<SampleBody> LoadSamples()
 {
     std::vector<SampleBody> samples;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(kSamples)) {
-        if (entry.path().extension() != ".msg")
-            continue;
+    for (const std::filesystem::path& file : testsupport::OutlookSampleFiles()) {
         MsgDocument document;
         std::string error;
-        EXPECT_EQ(ReadMsgFile(entry.path().string(), document, error), S_OK) << error;
-        Collect(document.message, entry.path().filename().string(), samples);
+        EXPECT_EQ(ReadMsgFile(file.string(), document, error), S_OK) << error;
+        Collect(document.message, file.filename().string(), samples);
     }
     return samples;
 }
@@ -87,8 +84,8 @@ std::u16string Utf8ToWide(std::string_view utf8)
 
 TEST(BodySamplesTest, TextMatchesThePlainTextBody)
 {
-    if (!std::filesystem::is_directory(kSamples))
-        GTEST_SKIP() << "Outlook samples not found at " << kSamples;
+    if (!testsupport::HaveOutlookSamples())
+        GTEST_SKIP() << "Outlook samples not found at " << testsupport::OutlookSamplesDirectory();
     const std::vector<SampleBody> samples = LoadSamples();
     std::size_t compared = 0;
     for (const SampleBody& sample : samples) {
@@ -104,8 +101,8 @@ TEST(BodySamplesTest, TextMatchesThePlainTextBody)
 
 TEST(BodySamplesTest, EncapsulatedHtmlComesBackWhole)
 {
-    if (!std::filesystem::is_directory(kSamples))
-        GTEST_SKIP() << "Outlook samples not found at " << kSamples;
+    if (!testsupport::HaveOutlookSamples())
+        GTEST_SKIP() << "Outlook samples not found at " << testsupport::OutlookSamplesDirectory();
     std::size_t encapsulated = 0;
     std::size_t documents = 0;
     for (const SampleBody& sample : LoadSamples()) {
