@@ -20,8 +20,8 @@ struct CodePageInfo {
 // The row of a code page, null when the table does not list it.
 const CodePageInfo* FindCodePage(unsigned codePage);
 
-// The code page a charset name (any case; IANA names, common aliases and C library codeset names)
-// stands for.
+// The code page a mail charset name stands for (any case; IANA names, common aliases and the
+// table's glibc converter names). The locale's own codeset is platform::CodePageFromCodeSetName's.
 std::optional<unsigned> CodePageFromCharset(std::string_view name);
 
 } // namespace mmconv

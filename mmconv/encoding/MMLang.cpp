@@ -9,19 +9,21 @@
 #include "mmconv/encoding/CodePageConversion.h"
 #include "mmconv/encoding/CodePageTable.h"
 #include "mmconv/encoding/ConversionTrace.h"
+#include "platform/locale/Locale.h"
 
 namespace mmconv {
 namespace {
 
-// The code page of the codeset that the environment's locale settings select.
+// The code page of the codeset that the environment's locale settings select; US-ASCII when the
+// code-page table has no converter for it (EUC-TW), so that the default charset can be named.
 unsigned LocaleCodePage()
 {
     locale_t locale = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
     if (locale == static_cast<locale_t>(nullptr))
         return kCodePageUsAscii;
-    const std::optional<unsigned> codePage = CodePageFromCharset(nl_langinfo_l(CODESET, locale));
+    const unsigned codePage = platform::CodePageFromCodeSetName(nl_langinfo_l(CODESET, locale));
     freelocale(locale);
-    return codePage.value_or(kCodePageUsAscii);
+    return FindCodePage(codePage) != nullptr ? codePage : kCodePageUsAscii;
 }
 
 } // namespace

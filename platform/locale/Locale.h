@@ -20,6 +20,10 @@ std::string AnsiCodeSetName();
 // "iso88592" give 28592); 20127 (US-ASCII) for a name the table does not hold.
 unsigned CodePageFromCodeSetName(std::string_view codeSet);
 
+// The Windows ANSI code page of a locale identifier (LCID, whose low 16 bits are the LANGID): 1041
+// gives 932; 1252 for languages without a code page of their own.
+std::uint32_t AnsiCodePageOfLocale(std::uint32_t localeId);
+
 // The Windows language identifier (LANGID) of the user's locale (LC_MESSAGES, else LC_ALL/LANG),
 // for example 0x0409 for en_US and 0x0407 for de_DE; 0x0409 when it cannot be told.
 std::uint16_t UserDefaultLanguageId();

@@ -61,6 +61,24 @@ TEST(LocaleTest, LanguageIdsOfLocaleNames)
         EXPECT_EQ(LanguageIdFromLocaleName(c.locale), c.languageId) << c.locale;
 }
 
+TEST(LocaleTest, AnsiCodePagesOfLocaleIds)
+{
+    struct Case {
+        std::uint32_t localeId;
+        std::uint32_t codePage;
+    };
+    // Territories that differ from their language's default come first; the sort bits above the
+    // LANGID do not count.
+    const std::vector<Case> cases = {
+        {0x0804, 936},  {0x0404, 950},  {0x0C04, 950},  {0x0C1A, 1251}, {0x081A, 1250}, {0x042C, 1254},
+        {0x082C, 1251}, {0x0411, 932},  {0x00010411, 932}, {0x0412, 949}, {0x041E, 874}, {0x0415, 1250},
+        {0x0419, 1251}, {0x0408, 1253}, {0x041F, 1254}, {0x040D, 1255}, {0x0401, 1256}, {0x0C01, 1256},
+        {0x0426, 1257}, {0x042A, 1258}, {0x0407, 1252}, {0x0409, 1252}, {0x0000, 1252},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(AnsiCodePageOfLocale(c.localeId), c.codePage) << std::hex << c.localeId;
+}
+
 TEST(LocaleTest, UserLanguageComesFromTheEnvironmentInPosixOrder)
 {
     // The test program never sets its message locale, so the environment decides.

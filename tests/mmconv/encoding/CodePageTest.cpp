@@ -9,6 +9,7 @@
 #include "mmconv/encoding/CodePageTable.h"
 #include "mmconv/encoding/ConversionTrace.h"
 #include "mmconv/encoding/MMLang.h"
+#include "tests/platform/TestEnvironment.h"
 
 namespace mmconv {
 namespace {
@@ -50,6 +51,27 @@ TEST(CodePageTable, NamesEachCodePageAsMailClientsExpect)
         EXPECT_EQ(lang.GetCodepageInfo(c.codePage, charset), S_OK) << c.codePage;
         EXPECT_EQ(charset, c.charset) << c.codePage;
         EXPECT_EQ(lang.GetMaxCharSize(c.codePage), c.maxCharSize) << c.codePage;
+    }
+}
+
+TEST(CodePageTable, DefaultAnsiPageIsThatOfTheEnvironmentsCodeSet)
+{
+    struct Case {
+        const char* locale;
+        unsigned codePage;
+        const char* charset;
+    };
+    const Case cases[] = {
+        {"C", 20127, "us-ascii"},
+        {"C.UTF-8", 65001, "utf-8"},
+    };
+    for (const Case& c : cases) {
+        const testsupport::ScopedEnvironment locale("LC_ALL", std::string(c.locale));
+        const CMMLang lang;
+        EXPECT_EQ(lang.GetDefaultANSIPage(), c.codePage) << c.locale;
+        std::string charset;
+        EXPECT_EQ(lang.GetDefaultCharset(charset), S_OK) << c.locale;
+        EXPECT_EQ(charset, c.charset) << c.locale;
     }
 }
 
