@@ -4,6 +4,7 @@
 #include "ex2qln/diag/StringTable.h"
 #include "platform/files/ConfigDirectory.h"
 #include "platform/ini/IniFile.h"
+#include "platform/locale/IconvConverter.h"
 #include "platform/locale/Locale.h"
 
 #include <algorithm>
@@ -11,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iconv.h>
 #include <mutex>
 #include <sys/stat.h>
 
@@ -27,24 +27,6 @@ constexpr std::uint16_t kPrimaryLanguageMask = 0x3FF;
 
 std::mutex languageLock;
 std::optional<std::uint16_t> chosenLanguage;
-
-// An iconv descriptor closed on every path.
-class Converter {
-public:
-    Converter(const char* to, const char* from) : handle_(iconv_open(to, from)) {}
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-    ~Converter()
-    {
-        if (IsOpen())
-            iconv_close(handle_);
-    }
-    bool IsOpen() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
-    iconv_t Get() const { return handle_; }
-
-private:
-    iconv_t handle_;
-};
 
 std::uint16_t LanguageFromFile(const platform::IniFile* file)
 {
@@ -134,7 +116,7 @@ std::string LanguageFilePath()
 
 std::optional<std::string> ConvertFromUtf8(std::string_view utf8, const char* codeSet)
 {
-    Converter converter(codeSet, "UTF-8");
+    platform::IconvConverter converter(codeSet, "UTF-8");
     if (!converter.IsOpen())
         return std::nullopt;
     std::string result;
@@ -145,8 +127,8 @@ std::optional<std::string> ConvertFromUtf8(std::string_view utf8, const char* co
         char* out = chunk;
         std::size_t outLeft = sizeof chunk;
         // A flush call (null input) finishes stateful character sets once the input is used up.
-        std::size_t converted = inputLeft > 0 ? iconv(converter.Get(), &input, &inputLeft, &out, &outLeft)
-                                              : iconv(converter.Get(), nullptr, nullptr, &out, &outLeft);
+        std::size_t converted = inputLeft > 0 ? iconv(converter.Handle(), &input, &inputLeft, &out, &outLeft)
+                                              : iconv(converter.Handle(), nullptr, nullptr, &out, &outLeft);
         int error = errno;
         result.append(chunk, out);
         if (converted == static_cast<std::size_t>(-1)) {

@@ -6,10 +6,12 @@
 #include <new>
 
 #include "mmconv/encoding/CodePageTable.h"
-#include "mmconv/encoding/IconvConverter.h"
+#include "platform/locale/IconvConverter.h"
 
 namespace mmconv {
 namespace {
+
+using platform::IconvConverter;
 
 constexpr std::string_view kWideName =
     std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";

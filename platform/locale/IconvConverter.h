@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-namespace mmconv {
+namespace platform {
 
 class IconvConverter {
 public:
@@ -23,4 +23,4 @@ private:
     iconv_t handle_ = kInvalid;
 };
 
-} // namespace mmconv
+} // namespace platform

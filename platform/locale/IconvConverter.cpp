@@ -1,9 +1,9 @@
 // Opening and closing of iconv descriptors.
-#include "mmconv/encoding/IconvConverter.h"
+#include "platform/locale/IconvConverter.h"
 
 #include <string>
 
-namespace mmconv {
+namespace platform {
 
 IconvConverter::IconvConverter(std::string_view toName, std::string_view fromName)
 {
@@ -16,4 +16,4 @@ IconvConverter::~IconvConverter()
         iconv_close(handle_);
 }
 
-} // namespace mmconv
+} // namespace platform
