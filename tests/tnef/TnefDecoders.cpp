@@ -3,7 +3,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <regex>
 #include <sstream>
 #include <sys/wait.h>
 
@@ -11,9 +10,6 @@
 
 namespace tneftest {
 namespace {
-
-// The regular expressions below recurse per character: longer lines are not listing lines.
-constexpr std::size_t kLongestLine = 32768;
 
 std::string Quote(const std::string& text)
 {
@@ -62,58 +58,79 @@ std::string Lower(std::string text)
     return text;
 }
 
-// tnef --debug lists "(MAPI) NAME <id> [type: ... <type>] [num_values = n] =" and then one
-// tab-indented line per GUID, name and value; it repeats a multi-valued property's header as it
-// fills the values, so a repeated header replaces the one before.
+bool StartsWith(const std::string& text, const std::string& prefix)
+{
+    return text.rfind(prefix, 0) == 0;
+}
+
+// The text between `open` and the next `close` after it; empty when either is missing.
+std::string Between(const std::string& text, const std::string& open, const std::string& close,
+                    std::size_t from = 0)
+{
+    std::size_t begin = text.find(open, from);
+    if (begin == std::string::npos)
+        return {};
+    begin += open.size();
+    std::size_t end = text.find(close, begin);
+    return end == std::string::npos ? std::string() : text.substr(begin, end - begin);
+}
+
+std::string Unquoted(const std::string& text, char open, char close)
+{
+    if (text.size() >= 2 && text.front() == open && text.back() == close)
+        return text.substr(1, text.size() - 2);
+    return text;
+}
+
+// tnef --debug lists "(MAPI) NAME <id> [type: ... <type>] [num_values = n] =" (or "(MAPI) id
+// [type: ...") and then one tab-indented line per GUID, name and value ("\t#i [len: n] = v"); it
+// repeats a multi-valued property's header as it fills the values, so a repeated header replaces
+// the one before. Texts with line ends run on over the following lines.
 void ParseTnefListing(const std::string& output, DecoderReport& report)
 {
-    static const std::regex header(R"(^\(MAPI\) (?:\S+ <([0-9a-f]{4})>|([0-9a-f]{4})) \[type: .*<([0-9a-f]{4})>\] \[num_values = (\d+)\])");
-    static const std::regex value(R"(^\t#(\d+) \[len: \d+\] = ?(.*)$)");
-    static const std::regex guid(R"(^\tGUID: (.*)$)");
-    static const std::regex name(R"(^\tname #\d+: '(.*)'$)");
     ListedProperty* current = nullptr;
     int component = 0;
     bool open = false;
     for (std::string line : Lines(output)) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();  // texts come back with "\n" for "\r\n"
-        std::smatch match;
-        if (!open && line.rfind("(ATTA) Attachment Rendering Data", 0) == 0)
-            ++component;
-        // Attribute dumps can run to megabytes; the listing's own lines are short.
-        if (!open && (line.rfind("(MESS)", 0) == 0 || line.rfind("(ATTA)", 0) == 0 || line.size() > kLongestLine)) {
-            current = nullptr;
+        if (open) {
+            current->values.back() += "\n" + line;
+            open = line.empty() || line.back() != '\'';
+            if (!open)
+                current->values.back() = Unquoted(current->values.back(), '\'', '\'');
             continue;
         }
-        if (!open && std::regex_search(line, match, header)) {
+        if (StartsWith(line, "(ATTA) Attachment Rendering Data"))
+            ++component;
+        if (StartsWith(line, "(MAPI) ")) {
+            std::size_t typeAt = line.find(" [type: ");
+            if (typeAt == std::string::npos)
+                continue;
             ListedProperty property;
             property.component = component;
-            property.id = match[1].matched ? match[1].str() : match[2].str();
-            property.type = match[3].str();
-            std::size_t count = std::stoul(match[4].str());
+            std::string head = line.substr(7, typeAt - 7);
+            property.id = head.size() == 4 ? head : Between(head, "<", ">");
+            property.type = Between(line, "<", ">", line.rfind("<", line.find("] [num_values")) - 1);
+            std::size_t count = std::strtoul(Between(line, "[num_values = ", "]").c_str(), nullptr, 10);
             if (count > 1 && !report.properties.empty() && report.properties.back().id == property.id &&
                 report.properties.back().type == property.type)
                 report.properties.pop_back();
             report.properties.push_back(std::move(property));
             current = &report.properties.back();
-        } else if (open) {
-            // A string value with line ends goes on until the line that closes its quote.
-            current->values.back() += "\n" + line;
-            open = !(line.size() > 0 && line.back() == '\'');
-            if (!open)
-                current->values.back() = current->values.back().substr(1, current->values.back().size() - 2);
-        } else if (current != nullptr && std::regex_search(line, match, value)) {
-            std::string text = match[2].str();
-            if (text.size() >= 2 && text.front() == '\'' && text.back() == '\'')
-                text = text.substr(1, text.size() - 2);
-            else if (!text.empty() && text.front() == '\'')
+        } else if (current != nullptr && StartsWith(line, "\t#")) {
+            std::size_t at = line.find("] =");
+            std::string text = at == std::string::npos || at + 3 >= line.size() ? std::string() : line.substr(at + 4);
+            if (!text.empty() && text.front() == '\'' && (text.size() == 1 || text.back() != '\''))
                 open = true;
+            else
+                text = Unquoted(text, '\'', '\'');
             current->values.push_back(text);
-        } else if (current != nullptr && std::regex_search(line, match, guid)) {
-            current->guid = match[1].str();
-        } else if (current != nullptr && std::regex_search(line, match, name)) {
-            current->name = match[1].str();
-        } else if (line.rfind("\t", 0) != 0) {
+        } else if (current != nullptr && StartsWith(line, "\tGUID: ")) {
+            current->guid = line.substr(8);
+        } else if (current != nullptr && StartsWith(line, "\tname #")) {
+            current->name = Unquoted(line.substr(line.find(": ") + 2), '\'', '\'');
+        } else if (!StartsWith(line, "\t")) {
             current = nullptr;
         }
     }
@@ -123,24 +140,25 @@ void ParseTnefListing(const std::string& output, DecoderReport& report)
 // and "Size: n    Value: v" (with "[i/n]" before each value of a multi-valued property).
 void ParseYtnefListing(const std::string& output, DecoderReport& report)
 {
-    static const std::regex header(R"(^\s+#\d+: Type: \[.*\]\s+Code: \[(?:UD:x|0x)?([0-9A-Za-z_]+)\])");
-    static const std::regex value(R"(^\s+(?:\[\d+/\d+\] )?Size: \d+\s+Value: (.*)$)");
-    static const std::regex name(R"(^\s+Name: (.*)$)");
     for (const std::string& line : Lines(output)) {
-        std::smatch match;
-        if (line.size() > kLongestLine || line.rfind("DEBUG", 0) == 0)
+        if (StartsWith(line, "DEBUG"))
             continue;
-        if (std::regex_search(line, match, header)) {
+        std::size_t first = line.find_first_not_of(' ');
+        std::string text = first == std::string::npos ? std::string() : line.substr(first);
+        if (StartsWith(text, "#") && text.find(": Type: [") != std::string::npos) {
+            std::string code = Between(text, "Code: [", "]");
+            for (const char* prefix : {"UD:x", "0x"}) {
+                if (StartsWith(code, prefix))
+                    code = code.substr(std::string(prefix).size());
+            }
             ListedProperty property;
-            property.id = Lower(match[1].str());
+            property.id = Lower(code);
             report.properties.push_back(std::move(property));
-        } else if (!report.properties.empty() && std::regex_search(line, match, value)) {
-            std::string text = match[1].str();
-            if (text.size() >= 2 && text.front() == '[' && text.back() == ']')
-                text = text.substr(1, text.size() - 2);
-            report.properties.back().values.push_back(text);
-        } else if (!report.properties.empty() && std::regex_search(line, match, name)) {
-            report.properties.back().name = match[1].str();
+        } else if (!report.properties.empty() && text.find("Size: ") != std::string::npos &&
+                   text.find("Value: ") != std::string::npos) {
+            report.properties.back().values.push_back(Unquoted(text.substr(text.find("Value: ") + 7), '[', ']'));
+        } else if (!report.properties.empty() && StartsWith(text, "Name: ")) {
+            report.properties.back().name = text.substr(6);
         }
     }
 }
