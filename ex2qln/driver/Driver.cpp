@@ -62,6 +62,7 @@ void PrintBanner()
     std::printf("Quillon Migration Utility Version %u.%u.%u.%u\n", version::kMajor, version::kMinor, version::kPatch,
                 version::kBuild);
     std::printf("Copies an Exchange organisation's directory and mailboxes into a Quillon server.\n\n");
+    std::fflush(stdout);  // so that it comes before any error line, also through a pipe
 }
 
 // The MAPI objects a run holds. Members are destroyed in reverse order of declaration, which
@@ -229,6 +230,7 @@ HRESULT Run::FillServerSettings()
 HRESULT Run::OpenSession()
 {
     std::printf("Initializing MAPI session.\n");
+    std::fflush(stdout);
     const char* profile = settings_.profile ? settings_.profile->c_str() : nullptr;
     HRESULT status = QLN_CHECK(MAPILogonEx(0, const_cast<char*>(profile), nullptr, MAPI_EXTENDED | MAPI_LOGON_UI,
                                            mapi_.session.put()));
@@ -237,6 +239,7 @@ HRESULT Run::OpenSession()
         return status;
     }
     std::printf("Opening Exchange GAL.\n");
+    std::fflush(stdout);
     status = QLN_CHECK(mapi::OpenGlobalAddressList(mapi_.session.get(), mapi_.addressBook, mapi_.gal));
     if (FAILED(status))
         std::fprintf(stderr, "Can not open GAL [%#x].\n", AsUnsigned(status));
