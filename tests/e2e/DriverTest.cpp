@@ -158,10 +158,12 @@ TEST_F(Driver, WithoutTheMapiLibraryStartUpFails)
     std::filesystem::create_directories(install.Path() + "/bin");
     std::filesystem::copy_file(kProgram, install.Path() + "/bin/ex2qln");
     std::filesystem::permissions(install.Path() + "/bin/ex2qln", std::filesystem::perms::owner_all);
-    ProcessResult result = RunProgram({"--nowait"}, std::nullopt, install.Path() + "/bin/ex2qln");
-    EXPECT_EQ(result.standardOutput, Banner());
-    EXPECT_EQ(result.standardError, "Can not initialize MAPI [0x80004005].\n");
-    EXPECT_EQ(result.exitCode, 5);
+    for (const char* command : {"--nowait", "mailboxes"}) {
+        ProcessResult result = RunProgram({command, "--nowait"}, std::nullopt, install.Path() + "/bin/ex2qln");
+        EXPECT_EQ(result.standardOutput, Banner()) << command;
+        EXPECT_EQ(result.standardError, "Can not initialize MAPI [0x80004005].\n") << command;
+        EXPECT_EQ(result.exitCode, 5) << command;
+    }
     // The failure is reported in the log, which goes to the temporary directory by default.
     EXPECT_NE(testsupport::ReadFile(temp_.File("ex2qln.log")).find("assertion failed 0x80004005"), std::string::npos);
 
@@ -207,6 +209,15 @@ TEST_F(Driver, MailboxesWithoutOptionsLogsOnToTheDemoOrganisation)
         RunProgram({"mailboxes", "--nowait", "--profile=" + std::string(EX2QLN_BIN_DIR) + "/../share/ex2qln/demo-org"});
     EXPECT_EQ(byPath.standardOutput.substr(0, opened.size()), opened) << byPath.standardOutput;
     EXPECT_EQ(byPath.standardError.find("Logon failed"), std::string::npos) << byPath.standardError;
+}
+
+TEST_F(Driver, TransferOpensTheMailboxManagementInterface)
+{
+    ProcessResult result = RunProgram({"transfer", "--accounts=a.csv", "--server=host", "--nowait"});
+    EXPECT_EQ(result.standardOutput, Banner() + "Initializing MAPI session.\nOpening Exchange GAL.\n"
+                                                "Execution completed [0x80004001].\n");
+    EXPECT_EQ(result.standardError, "The transfer command is not available in this version [0x80004001].\n");
+    EXPECT_EQ(result.exitCode, 1);
 }
 
 TEST_F(Driver, AnUnknownProfileFailsTheLogon)
