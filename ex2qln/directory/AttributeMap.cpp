@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <limits>
 
 namespace ex2qln::directory {
@@ -57,6 +58,19 @@ HRESULT ReadMapSection(const std::string& path, std::string_view section, std::v
         return status;
     const std::span<const char> bytes = mapping.Bytes();
     return ParseMapSection(std::string_view(bytes.data(), bytes.size()), section, lines);
+}
+
+HRESULT ReadMapSectionReporting(std::string_view path, std::string_view section, std::vector<MapLine>& lines)
+{
+    HRESULT status = ReadMapSection(std::string(path), section, lines);
+    if (status == MAPI_E_NOT_ENOUGH_RESOURCES) {
+        std::fputs("Too many attributes specified.\n", stderr);
+        return status;
+    }
+    if (FAILED(status))
+        std::fprintf(stderr, "Can not open %.*s for reading [%#x].\n", static_cast<int>(path.size()), path.data(),
+                     static_cast<unsigned>(status));
+    return status;
 }
 
 std::optional<ULONG> ParsePropertyTag(std::string_view key)

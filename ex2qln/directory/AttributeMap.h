@@ -31,6 +31,10 @@ HRESULT ParseMapSection(std::string_view iniText, std::string_view section, std:
 // Reads the file and its section; the system error when the file cannot be read.
 HRESULT ReadMapSection(const std::string& path, std::string_view section, std::vector<MapLine>& lines);
 
+// ReadMapSection that also says why it failed on standard error: "Too many attributes specified.\n",
+// or "Can not open %s for reading [%#x].\n" when the file cannot be read.
+HRESULT ReadMapSectionReporting(std::string_view path, std::string_view section, std::vector<MapLine>& lines);
+
 // A property tag written in hexadecimal, with or without "0x": one to eight digits and nothing else.
 std::optional<ULONG> ParsePropertyTag(std::string_view key);
 

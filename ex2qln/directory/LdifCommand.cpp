@@ -26,16 +26,9 @@ HRESULT ReadLdifMap(std::optional<std::string_view> iniPath, LdifMap& map)
         return S_OK;
     }
     std::vector<MapLine> lines;
-    HRESULT status = ReadMapSection(std::string(*iniPath), "ldif", lines);
-    if (status == MAPI_E_NOT_ENOUGH_RESOURCES) {
-        std::fputs("Too many attributes specified.\n", stderr);
+    HRESULT status = ReadMapSectionReporting(*iniPath, "ldif", lines);
+    if (FAILED(status))
         return status;
-    }
-    if (FAILED(status)) {
-        std::fprintf(stderr, "Can not open %.*s for reading [%#x].\n", static_cast<int>(iniPath->size()),
-                     iniPath->data(), AsUnsigned(status));
-        return status;
-    }
     std::string rejected;
     LdifMapProblem problem = LdifMapProblem::kNone;
     status = BuildLdifMap(lines, map, rejected, problem);

@@ -30,16 +30,9 @@ HRESULT ReadCsvMap(std::optional<std::string_view> iniPath, CsvMap& map)
     if (!iniPath)
         return S_OK;
     std::vector<MapLine> lines;
-    HRESULT status = ReadMapSection(std::string(*iniPath), "csv", lines);
-    if (status == MAPI_E_NOT_ENOUGH_RESOURCES) {
-        std::fputs("Too many attributes specified.\n", stderr);
+    HRESULT status = ReadMapSectionReporting(*iniPath, "csv", lines);
+    if (FAILED(status))
         return status;
-    }
-    if (FAILED(status)) {
-        std::fprintf(stderr, "Can not open %.*s for reading [%#x].\n", static_cast<int>(iniPath->size()),
-                     iniPath->data(), AsUnsigned(status));
-        return status;
-    }
     std::string rejected;
     status = BuildCsvMap(lines, map, rejected);
     if (FAILED(status))
