@@ -223,12 +223,13 @@ SCODE StoreStreamContent(PropertyBag& stored, ULONG tag, std::vector<BYTE> conte
     return stored.Set(value);
 }
 
-HRESULT ReportProblems(const std::vector<SPropProblem>& problems, LPSPropProblemArray* result)
+HRESULT ReportProblems(const std::vector<SPropProblem>& problems, LPSPropProblemArray* result,
+                       ALLOCATEBUFFER* allocateBuffer)
 {
     if (problems.empty() || result == nullptr)
         return S_OK;
     void* buffer = nullptr;
-    SCODE status = MAPIAllocateBuffer(static_cast<ULONG>(CbNewSPropProblemArray(problems.size())), &buffer);
+    SCODE status = allocateBuffer(static_cast<ULONG>(CbNewSPropProblemArray(problems.size())), &buffer);
     if (status != S_OK)
         return status;
     auto* array = static_cast<LPSPropProblemArray>(buffer);

@@ -37,6 +37,7 @@ SCODE StoreStreamContent(PropertyBag& stored, ULONG tag, std::vector<BYTE> conte
 // Whether OpenProperty gives a stream for the type.
 bool IsStreamType(ULONG type);
 
-HRESULT ReportProblems(const std::vector<SPropProblem>& problems, LPSPropProblemArray* result);
+HRESULT ReportProblems(const std::vector<SPropProblem>& problems, LPSPropProblemArray* result,
+                       ALLOCATEBUFFER* allocateBuffer = MAPIAllocateBuffer);
 
 } // namespace mapi

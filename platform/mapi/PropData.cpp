@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ComObject.h"
+#include "PropAnswers.h"
 #include "PropValues.h"
 
 namespace mapi {
@@ -115,7 +116,7 @@ public:
             if (status != S_OK)
                 problems.push_back({i, lpPropArray[i].ulPropTag, status});
         }
-        return ReportProblems(problems, lppProblems);
+        return ReportProblems(problems, lppProblems, allocateBuffer_);
     }
 
     HRESULT DeleteProps(LPSPropTagArray lpPropTagArray, LPSPropProblemArray* lppProblems) override
@@ -138,7 +139,7 @@ public:
             else
                 properties_.erase(stored);
         }
-        return ReportProblems(problems, lppProblems);
+        return ReportProblems(problems, lppProblems, allocateBuffer_);
     }
 
     HRESULT CopyTo(ULONG, LPCIID, LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
@@ -273,21 +274,6 @@ private:
         stored->tag = value.ulPropTag;
         stored->value = std::move(copy);
         stored->access = (stored->access & ~IPROP_CLEAN) | IPROP_DIRTY;
-        return S_OK;
-    }
-
-    HRESULT ReportProblems(const std::vector<SPropProblem>& problems, LPSPropProblemArray* lppProblems)
-    {
-        if (problems.empty() || lppProblems == nullptr)
-            return S_OK;
-        void* buffer = nullptr;
-        SCODE status = allocateBuffer_(static_cast<ULONG>(CbNewSPropProblemArray(problems.size())), &buffer);
-        if (status != S_OK)
-            return status;
-        auto* array = static_cast<LPSPropProblemArray>(buffer);
-        array->cProblem = static_cast<ULONG>(problems.size());
-        std::copy(problems.begin(), problems.end(), array->aProblem);
-        *lppProblems = array;
         return S_OK;
     }
 
