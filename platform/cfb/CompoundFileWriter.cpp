@@ -1,5 +1,6 @@
 // Compound-file writing: directory trees, sector allocation (FAT, DIFAT, mini FAT) and the file image.
 #include "platform/cfb/CompoundFileWriter.h"
+#include "platform/locale/Utf16.h"
 
 #include <algorithm>
 #include <cstring>
@@ -81,35 +82,6 @@ bool NameBefore(std::u16string_view a, std::u16string_view b)
     return false;
 }
 
-// For error texts; an unpaired surrogate becomes U+FFFD.
-std::string ToUtf8(std::u16string_view text)
-{
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        std::uint32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        else if (c >= 0xD800 && c < 0xE000)
-            c = 0xFFFD;
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 // The number of completely filled levels of a tree of `count` nodes built by halving:
 // floor(log2(count + 1)). Only the level below them can be partly filled.
 std::size_t FullLevels(std::size_t count)
@@ -151,7 +123,7 @@ private:
 
     HRESULT CheckName(const CompoundFileNode& node, const std::string& path)
     {
-        const std::string shown = "\"" + path + ToUtf8(node.name) + "\"";
+        const std::string shown = "\"" + path + platform::Utf16ToUtf8(node.name) + "\"";
         if (node.name.empty())
             return Fail(kInvalidName, "an entry of \"" + path + "\" has an empty name");
         if (node.name.size() > kMaxNameLength)
@@ -186,8 +158,9 @@ private:
                   [this](std::uint32_t a, std::uint32_t b) { return NameBefore(Name(a), Name(b)); });
         for (std::size_t i = 1; i < sorted.size(); ++i) {
             if (!NameBefore(Name(sorted[i - 1]), Name(sorted[i])))
-                return Fail(kNameAlreadyExists, "\"" + path + ToUtf8(Name(sorted[i - 1])) + "\" and \"" + path +
-                                                    ToUtf8(Name(sorted[i])) + "\" are the same name");
+                return Fail(kNameAlreadyExists, "\"" + path + platform::Utf16ToUtf8(Name(sorted[i - 1])) +
+                                                    "\" and \"" + path + platform::Utf16ToUtf8(Name(sorted[i])) +
+                                                    "\" are the same name");
         }
         entries_[parent].child = Balance(sorted, 0, sorted.size(), 0, FullLevels(sorted.size()));
 
@@ -195,7 +168,7 @@ private:
             if (!children[i].isStorage)
                 continue;
             HRESULT hr = AddChildren(first + static_cast<std::uint32_t>(i), children[i].children,
-                                     path + ToUtf8(children[i].name) + "/");
+                                     path + platform::Utf16ToUtf8(children[i].name) + "/");
             if (FAILED(hr))
                 return hr;
         }

@@ -1,5 +1,6 @@
 // Profiles, services and profile sections in the registry substitute.
 #include "ProfileRegistry.h"
+#include "platform/locale/Utf16.h"
 
 #include <mapitags.h>
 
@@ -97,10 +98,10 @@ std::optional<RegistryValue> Encode(const SPropValue& value)
         stored.text.assign(reinterpret_cast<const char*>(value.Value.bin.lpb), value.Value.bin.cb);
         break;
     case PT_STRING8:
-        stored.text = platform::orgsource::Utf16ToUtf8(AnsiToUtf16(value.Value.lpszA == nullptr ? "" : value.Value.lpszA));
+        stored.text = platform::Utf16ToUtf8(AnsiToUtf16(value.Value.lpszA == nullptr ? "" : value.Value.lpszA));
         break;
     case PT_UNICODE:
-        stored.text = platform::orgsource::Utf16ToUtf8(value.Value.lpszW == nullptr ? u"" : value.Value.lpszW);
+        stored.text = platform::Utf16ToUtf8(value.Value.lpszW == nullptr ? u"" : value.Value.lpszW);
         break;
     default: return std::nullopt;
     }

@@ -17,9 +17,6 @@ using Bytes = std::vector<std::uint8_t>;
 // UTF-8 to UTF-16; nullopt for malformed UTF-8 (overlong forms, surrogates, truncated sequences).
 std::optional<std::u16string> Utf8ToUtf16(std::string_view text);
 
-// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
-std::string Utf16ToUtf8(std::u16string_view text);
-
 // Pairs of hexadecimal digits; blanks between pairs are allowed. nullopt for anything else.
 std::optional<Bytes> DecodeHex(std::string_view text);
 

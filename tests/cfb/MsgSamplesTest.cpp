@@ -1,6 +1,7 @@
 // Tests of the .msg reader on real Outlook items from the shared samples folder; the expected
 // values were read off the files with an independent compound-file reader.
 #include "platform/cfb/CompoundFile.h"
+#include "platform/locale/Utf16.h"
 #include "platform/cfb/MsgFile.h"
 #include "platform/files/ReadOnlyMapping.h"
 #include "tests/support/OutlookSamples.h"
@@ -15,38 +16,11 @@ using namespace platform::cfb;
 using Bytes = std::vector<std::uint8_t>;
 using testsupport::OutlookSamplesDirectory;
 
-std::string ToUtf8(std::u16string_view text)
-{
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        std::uint32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size()) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 // A string property as UTF-8 when it is Unicode, as its stored bytes when it is 8-bit.
 std::string Text(const MsgPropertyList& properties, std::uint16_t id)
 {
     if (const MsgProperty* unicode = FindProperty(properties, std::uint32_t{id} << 16 | kPropTypeUnicode))
-        return ToUtf8(unicode->text);
+        return platform::Utf16ToUtf8(unicode->text);
     if (const MsgProperty* ansi = FindProperty(properties, std::uint32_t{id} << 16 | kPropTypeString8))
         return std::string(ansi->bytes.begin(), ansi->bytes.end());
     return "<absent>";
@@ -279,7 +253,7 @@ TEST_F(MsgSamplesTest, ReadsAttachmentsOfOtherSamples)
     const MsgDocument withInline = Read("HiraokaHyperTools-msgreader/attachAndInline.msg");
     const MsgProperty* contentId = FindProperty(withInline.message.attachments[1].properties, 0x3712001F);
     ASSERT_NE(contentId, nullptr);
-    EXPECT_EQ(ToUtf8(contentId->text), "image001.png@01D78380.EF6DC500");
+    EXPECT_EQ(platform::Utf16ToUtf8(contentId->text), "image001.png@01D78380.EF6DC500");
 }
 
 const MsgNamedProperty* Named(const MsgDocument& document, std::uint16_t id)
@@ -314,7 +288,7 @@ TEST_F(MsgSamplesTest, ResolvesNamedProperties)
     ASSERT_NE(language, nullptr);
     EXPECT_EQ(language->propertySet, kSearchSet);
     EXPECT_TRUE(language->isString);
-    EXPECT_EQ(ToUtf8(language->name), "DetectedLanguage");
+    EXPECT_EQ(platform::Utf16ToUtf8(language->name), "DetectedLanguage");
     EXPECT_EQ(Text(outlook.message.properties, 0x800B), "ja");
 
     const MsgDocument group = Read("aspose-email-dotnet/NewGroup.msg");

@@ -129,7 +129,7 @@ TEST_F(MessageSamplesTest, EverySampleYieldsClassSubjectBodiesRecipientsAndAttac
         EXPECT_EQ(SUCCEEDED(StreamBytes(message.get(), PR_BODY_A, narrow)), sample.text);
         if (sample.text) {
             EXPECT_FALSE(narrow.empty());
-            EXPECT_EQ(ToUtf8(FromUtf16Bytes(wide)), narrow);
+            EXPECT_EQ(platform::Utf16ToUtf8(FromUtf16Bytes(wide)), narrow);
             EXPECT_EQ(Text(message.get(), PR_BODY_A), narrow);
         }
         std::string html;

@@ -1,6 +1,7 @@
 // Helpers of the message tests: the shared Outlook samples, property reads, streams and tables.
 #pragma once
 
+#include "platform/locale/Utf16.h"
 #include <MapiPtr.h>
 #include <mapitags.h>
 #include <mapiutil.h>
@@ -29,7 +30,6 @@ std::string Text(IMAPIProp* object, ULONG tag);
 LONG Long(IMAPIProp* object, ULONG tag, LONG absent = -1);
 bool Has(IMAPIProp* object, ULONG tag);
 
-std::string ToUtf8(std::u16string_view text);
 
 // OpenProperty with IID_IStream and its bytes; the status when it fails.
 HRESULT StreamBytes(IMAPIProp* object, ULONG tag, std::string& bytes, ULONG flags = 0);

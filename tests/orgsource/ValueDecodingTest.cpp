@@ -1,5 +1,6 @@
 // Tests of the text forms of values: ISO times, hexadecimal, Base64, GUIDs and UTF-8.
 #include "platform/orgsource/ValueDecoding.h"
+#include "platform/locale/Utf16.h"
 
 #include <gtest/gtest.h>
 
@@ -69,7 +70,7 @@ TEST(ValueDecodingTest, Utf8)
 {
     EXPECT_EQ(Utf8ToUtf16("J\xC3\xBCrgen Wei\xC3\x9F"), std::u16string(u"Jürgen Weiß"));
     EXPECT_EQ(Utf8ToUtf16("\xF0\x9F\x98\x80"), std::u16string(u"\U0001F600"));
-    EXPECT_EQ(Utf16ToUtf8(u"\U0001F600 \u00E9"), "\xF0\x9F\x98\x80 \xC3\xA9");
+    EXPECT_EQ(platform::Utf16ToUtf8(u"\U0001F600 \u00E9"), "\xF0\x9F\x98\x80 \xC3\xA9");
     for (const char* bad : {"\xC3", "\xC0\xAF", "\xED\xA0\x80", "\xF8\x88\x80\x80\x80", "\x80", "\xF4\x90\x80\x80"}) {
         EXPECT_EQ(Utf8ToUtf16(bad), std::nullopt) << "bytes of length " << std::string(bad).size();
     }

@@ -80,7 +80,7 @@ std::optional<std::string> TnefText(std::uint16_t type, const platform::cfb::Msg
     std::int64_t integer = !multi ? p.integer : i < p.integers.size() ? p.integers[i] : 0;
     switch (type) {
     case PT_UNICODE: {
-        std::string text = ToUtf8(multi ? p.texts[i] : p.text);
+        std::string text = platform::Utf16ToUtf8(multi ? p.texts[i] : p.text);
         for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at))
             text.erase(at, 1);
         return text;
@@ -146,7 +146,7 @@ void ExpectListed(const DecoderReport& report, int component, const platform::cf
         if (named != nullptr) {
             EXPECT_NE(listed->guid, "");
             if (named->isString) {
-                EXPECT_EQ(listed->name, ToUtf8(named->name));
+                EXPECT_EQ(listed->name, platform::Utf16ToUtf8(named->name));
             }
         }
         std::size_t count = multi ? ValueCount(p) : 1;
@@ -290,8 +290,8 @@ void CheckStream(const std::vector<std::uint8_t>& stream, const MsgMessage& mess
                 name = FileName(attachment, PR_ATTACH_LONG_FILENAME_W);
             if (data == nullptr || data->bytes.empty() || name.empty())
                 continue;
-            auto file = ytnef.files.find(ToUtf8(name));
-            ASSERT_NE(file, ytnef.files.end()) << ToUtf8(name);
+            auto file = ytnef.files.find(platform::Utf16ToUtf8(name));
+            ASSERT_NE(file, ytnef.files.end()) << platform::Utf16ToUtf8(name);
             EXPECT_EQ(file->second, std::string(data->bytes.begin(), data->bytes.end()));
         }
     }
@@ -309,8 +309,8 @@ void CheckStream(const std::vector<std::uint8_t>& stream, const MsgMessage& mess
         std::u16string name = FileName(attachment, PR_ATTACH_LONG_FILENAME_W);
         if (data == nullptr || name.empty())
             continue;
-        auto file = tnef.files.find(ToUtf8(name));
-        ASSERT_NE(file, tnef.files.end()) << ToUtf8(name);
+        auto file = tnef.files.find(platform::Utf16ToUtf8(name));
+        ASSERT_NE(file, tnef.files.end()) << platform::Utf16ToUtf8(name);
         EXPECT_EQ(file->second, std::string(data->bytes.begin(), data->bytes.end()));
     }
 }
@@ -489,7 +489,7 @@ TEST_F(TnefDecoderTest, RecipientRowsCarryTheirValues)
         std::string utf16;
         for (char16_t c : text)
             utf16 += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
-        EXPECT_NE(data.find(utf16), std::string::npos) << ToUtf8(text);
+        EXPECT_NE(data.find(utf16), std::string::npos) << platform::Utf16ToUtf8(text);
     }
 }
 

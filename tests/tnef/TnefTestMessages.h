@@ -2,6 +2,7 @@
 // IMessage, and encoded with OpenTnefStreamEx.
 #pragma once
 
+#include "platform/locale/Utf16.h"
 #include <MapiPtr.h>
 #include <mapitags.h>
 #include <tnef.h>
@@ -61,7 +62,6 @@ MapiPtr<IMessage> OpenDocument(const MsgDocument& document, const std::filesyste
 std::vector<std::uint8_t> EncodeMessage(IMessage* message, const std::vector<ULONG>& excluded, HRESULT& status,
                                         WORD key = 1);
 
-std::string ToUtf8(std::u16string_view text);
 std::string ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 

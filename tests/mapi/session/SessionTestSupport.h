@@ -1,6 +1,7 @@
 // Helpers of the session tests: a private registry, organisation fixtures, logons and property reads.
 #pragma once
 
+#include "platform/locale/Utf16.h"
 #include <MapiPtr.h>
 #include <mapitags.h>
 #include <mapiutil.h>
@@ -46,6 +47,5 @@ void QueryAll(IMAPITable* table, std::vector<ULONG> columns, MapiRows& rows, LPS
 // One column of every row as text.
 std::vector<std::string> Column(IMAPITable* table, ULONG tag, LPSRestriction restriction = nullptr);
 
-std::string ToUtf8(std::u16string_view text);
 
 } // namespace sessiontest
