@@ -25,7 +25,8 @@ public:
     {
         if (data_.size() < output.size())
             return kStatusConnectionClosed;
-        std::memcpy(output.data(), data_.data(), output.size());
+        if (!output.empty())  // a {0} literal asks for nothing, through a span that may be null
+            std::memcpy(output.data(), data_.data(), output.size());
         data_.remove_prefix(output.size());
         return S_OK;
     }
