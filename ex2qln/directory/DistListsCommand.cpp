@@ -113,18 +113,10 @@ void ListExport::Visit(const SRow& row)
 
 HRESULT DistListsCommand(IMAPISession*, IABContainer* gal, std::optional<std::string_view> scriptPath)
 {
-    MapiBuffer<SPropTagArray> columns;
-    HRESULT status = QLN_CHECK(AllocateTagList(kListTags, columns));
-    if (FAILED(status)) {
-        std::fprintf(stderr, "Can not allocate memory [%x].\n", AsUnsigned(status));
-        return status;
-    }
     MapiPtr<IMAPITable> table;
-    status = QLN_CHECK(OpenContentsTable(gal, columns.get(), table));
-    if (FAILED(status)) {
-        std::fprintf(stderr, "Can not access GAL (needed for distlist) [%#x].\n", AsUnsigned(status));
+    HRESULT status = OpenGalColumns(gal, kListTags, "Can not access GAL (needed for distlist) [%#x].\n", table);
+    if (FAILED(status))
         return status;
-    }
 
     OutputFile script;
     OutputFile sideFile;

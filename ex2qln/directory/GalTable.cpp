@@ -1,6 +1,8 @@
 // Contents tables of the Global Address List: columns, batches and the progress line.
 #include "ex2qln/directory/GalTable.h"
 
+#include "ex2qln/diag/Log.h"
+
 #include <mapicode.h>
 #include <mapix.h>
 
@@ -61,6 +63,21 @@ const SPropValue* ValueOfType(const SRow& row, ULONG column, ULONG type)
         return nullptr;
     const SPropValue& value = row.lpProps[column];
     return PROP_TYPE(value.ulPropTag) == type ? &value : nullptr;
+}
+
+HRESULT OpenGalColumns(IABContainer* gal, std::span<const ULONG> tags, const char* accessFailure,
+                       MapiPtr<IMAPITable>& table)
+{
+    MapiBuffer<SPropTagArray> columns;
+    HRESULT status = QLN_CHECK(AllocateTagList(tags, columns));
+    if (FAILED(status)) {
+        std::fprintf(stderr, "Can not allocate memory [%x].\n", static_cast<unsigned>(status));
+        return status;
+    }
+    status = QLN_CHECK(OpenContentsTable(gal, columns.get(), table));
+    if (FAILED(status))
+        std::fprintf(stderr, accessFailure, static_cast<unsigned>(status));
+    return status;
 }
 
 } // namespace ex2qln::directory

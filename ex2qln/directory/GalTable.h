@@ -17,6 +17,11 @@ HRESULT AllocateTagList(std::span<const ULONG> tags, MapiBuffer<SPropTagArray>& 
 // The container's contents table (flags 0) with the given columns.
 HRESULT OpenContentsTable(IMAPIContainer* container, SPropTagArray* columns, MapiPtr<IMAPITable>& table);
 
+// The GAL's contents table with `tags` as its columns. On failure writes "Can not allocate memory
+// [%x].\n", or `accessFailure` (a format with one %#x for the status), to standard error.
+HRESULT OpenGalColumns(IABContainer* gal, std::span<const ULONG> tags, const char* accessFailure,
+                       MapiPtr<IMAPITable>& table);
+
 struct ScanResult {
     ULONG processed = 0;  // rows handed to the visitor
     ULONG rowCount = 0;   // what the table said it held

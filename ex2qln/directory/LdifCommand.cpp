@@ -50,18 +50,10 @@ HRESULT LdifCommand(IMAPISession*, IABContainer* gal, std::optional<std::string_
         return status;
 
     const LdifEntryWriter writer(map, targetDn, platform::AnsiCodePage());
-    MapiBuffer<SPropTagArray> columns;
-    status = QLN_CHECK(AllocateTagList(writer.Columns(), columns));
-    if (FAILED(status)) {
-        std::fprintf(stderr, "Can not allocate memory [%x].\n", AsUnsigned(status));
-        return status;
-    }
     MapiPtr<IMAPITable> table;
-    status = QLN_CHECK(OpenContentsTable(gal, columns.get(), table));
-    if (FAILED(status)) {
-        std::fprintf(stderr, "Can not access GAL (needed for ldif) [%#x].\n", AsUnsigned(status));
+    status = OpenGalColumns(gal, writer.Columns(), "Can not access GAL (needed for ldif) [%#x].\n", table);
+    if (FAILED(status))
         return status;
-    }
 
     OutputFile output;
     if (HRESULT opened = output.Open(ldifPath); FAILED(opened))

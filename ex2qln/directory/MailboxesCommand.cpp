@@ -94,18 +94,10 @@ HRESULT MailboxesCommand(IMAPISession*, IABContainer* gal, std::optional<std::st
 
     std::vector<ULONG> tags(std::begin(kFixedTags), std::end(kFixedTags));
     tags.insert(tags.end(), map.tags.begin(), map.tags.end());
-    MapiBuffer<SPropTagArray> columns;
-    status = QLN_CHECK(AllocateTagList(tags, columns));
-    if (FAILED(status)) {
-        std::fprintf(stderr, "Can not allocate memory [%x].\n", AsUnsigned(status));
-        return status;
-    }
     MapiPtr<IMAPITable> table;
-    status = QLN_CHECK(OpenContentsTable(gal, columns.get(), table));
-    if (FAILED(status)) {
-        std::fprintf(stderr, "Can not set GAL restriction [%#x].\n", AsUnsigned(status));
+    status = OpenGalColumns(gal, tags, "Can not set GAL restriction [%#x].\n", table);
+    if (FAILED(status))
         return status;
-    }
 
     OutputFile output;
     if (HRESULT opened = output.Open(accountsPath); FAILED(opened))
