@@ -40,7 +40,7 @@ std::array<SPropValue, 7> ServerSettingValues(const RunSettings& settings, std::
     ServerAddress address = ParseServerAddress(settings.server.value_or(""));
     host = address.host;
     SPropValue password{};
-    password.ulPropTag = mapi::kPropUnsetSlot;
+    password.ulPropTag = PR_NULL;
     if (settings.password)
         password = StringValue(mapi::kPropPassword, *settings.password);
     return {

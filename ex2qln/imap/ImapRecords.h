@@ -4,6 +4,7 @@
 #include "ex2qln/imap/ImapResponseParser.h"
 
 #include <mapidefs.h>
+#include <mapitags.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -11,22 +12,23 @@
 
 namespace ex2qln::imap {
 
-// Property tags that response lines produce.
-inline constexpr ULONG kPropComment = 0x3004001E;          // PR_COMMENT_A: status, continuation or line text
-inline constexpr ULONG kPropBody = 0x1000001E;             // PR_BODY_A: the mail trailer
-inline constexpr ULONG kPropUidValidity = 0x66F20003;      // [UIDVALIDITY n], first value of [APPENDUID]
-inline constexpr ULONG kPropAppendUid = 0x66F10003;        // second value of [APPENDUID]
-inline constexpr ULONG kPropAccess = 0x0FF70003;           // [READ-ONLY] 0, [READ-WRITE] 1
-inline constexpr ULONG kPropPermanentFlags = 0x66F40003;   // [PERMANENTFLAGS (...)] as flag bits
-inline constexpr ULONG kPropContentCount = 0x36020003;     // PR_CONTENT_COUNT: "\MESSAGES n"
-inline constexpr ULONG kPropContentUnread = 0x36030003;    // PR_CONTENT_UNREAD: "\UNSEEN n"
-inline constexpr ULONG kPropContainerClass = 0x3613001E;   // PR_CONTAINER_CLASS_A: "\CLASS s"
-inline constexpr ULONG kPropPostClass = 0x36E5001E;        // "X-Post-Class s"
-inline constexpr ULONG kPropPostDescription = 0x36E6001E;  // "X-Post-Desc s"
-inline constexpr ULONG kPropViewInfo = 0x36E0001E;         // "X-View-Info s"
-inline constexpr ULONG kPropFolderAttributes = 0x360B0003; // LIST attribute bits
-inline constexpr ULONG kPropDelimiter = 0x66F00002;        // LIST hierarchy delimiter, 0 for NIL
-inline constexpr ULONG kPropFolderName = 0x66B5001E;       // LIST folder name
+// Property tags that response lines produce: published ones where MAPI has the meaning, the
+// server's own (0x66xx) where it has not.
+inline constexpr ULONG kPropComment = PR_COMMENT_A;                  // status, continuation or line text
+inline constexpr ULONG kPropBody = PR_BODY_A;                        // the mail trailer
+inline constexpr ULONG kPropUidValidity = 0x66F20003;                // [UIDVALIDITY n], first value of [APPENDUID]
+inline constexpr ULONG kPropAppendUid = 0x66F10003;                  // second value of [APPENDUID]
+inline constexpr ULONG kPropAccess = PR_ACCESS_LEVEL;                // [READ-ONLY] 0, [READ-WRITE] 1
+inline constexpr ULONG kPropPermanentFlags = 0x66F40003;             // [PERMANENTFLAGS (...)] as flag bits
+inline constexpr ULONG kPropContentCount = PR_CONTENT_COUNT;         // "\MESSAGES n"
+inline constexpr ULONG kPropContentUnread = PR_CONTENT_UNREAD;       // "\UNSEEN n"
+inline constexpr ULONG kPropContainerClass = PR_CONTAINER_CLASS_A;   // "\CLASS s"
+inline constexpr ULONG kPropPostClass = PR_DEF_POST_MSGCLASS_A;      // "X-Post-Class s"
+inline constexpr ULONG kPropPostDescription = PR_DEF_POST_DISPLAYNAME_A;  // "X-Post-Desc s"
+inline constexpr ULONG kPropViewInfo = CHANGE_PROP_TYPE(PR_FOLDER_XVIEWINFO_E, PT_STRING8);  // "X-View-Info s"
+inline constexpr ULONG kPropFolderAttributes = PR_STATUS;            // LIST attribute bits
+inline constexpr ULONG kPropDelimiter = 0x66F00002;                  // LIST hierarchy delimiter, 0 for NIL
+inline constexpr ULONG kPropFolderName = 0x66B5001E;                 // LIST folder name
 
 // LIST attribute bits.
 inline constexpr std::uint32_t kFolderNoInferiors = 0x1000;

@@ -13,8 +13,6 @@
 namespace ex2qln::mapi {
 namespace {
 
-constexpr ULONG kPropExchangeContainerId = 0xFFFD0003;  // PR_EMS_AB_CONTAINERID
-
 SBinary AsBinary(const MAPIUID& uid)
 {
     return SBinary{sizeof uid.ab, const_cast<LPBYTE>(uid.ab)};
@@ -65,7 +63,7 @@ HRESULT FindGlobalAddressList(IAddrBook* addressBook, ULONG* entryIdSize, LPENTR
 
     SPropValue provider = BinaryValue(PR_AB_PROVIDER_ID, kExchangeAddressBookProvider);
     SPropValue container{};
-    container.ulPropTag = kPropExchangeContainerId;
+    container.ulPropTag = PR_EMS_AB_CONTAINERID;
     container.Value.l = 0;
     SRestriction both[2] = {Equals(provider), Equals(container)};
     SRestriction restriction{};

@@ -2,16 +2,15 @@
 #pragma once
 
 #include <MapiPtr.h>
+#include <edkmdb.h>
 #include <mapidefs.h>
 #include <mapix.h>
 
 namespace ex2qln::mapi {
 
 // The Exchange address book provider and the Exchange private store provider.
-inline constexpr MAPIUID kExchangeAddressBookProvider = {
-    {0xDC, 0xA7, 0x40, 0xC8, 0xC0, 0x42, 0x10, 0x1A, 0xB4, 0xB9, 0x08, 0x00, 0x2B, 0x2F, 0xE1, 0x82}};
-inline constexpr MAPIUID kExchangePrivateStoreProvider = {
-    {0x54, 0x94, 0xA1, 0xC0, 0x29, 0x7F, 0x10, 0x1B, 0xA5, 0x87, 0x08, 0x00, 0x2B, 0x2A, 0x25, 0x17}};
+inline constexpr MAPIUID kExchangeAddressBookProvider = {MUIDEMSAB};
+inline constexpr MAPIUID kExchangePrivateStoreProvider = {pbExchangeProviderPrimaryUserGuid};
 
 // The entry identifier of the one container of the address book's hierarchy that the Exchange
 // provider serves with container id 0, in a new MAPI buffer. MAPI_E_NOT_FOUND unless exactly one.

@@ -1,6 +1,7 @@
 // Reading the profile settings file into the fifteen profile entries.
 #include "ex2qln/mapi/ProfileSettingsFile.h"
 
+#include "ex2qln/mapi/ConnectorProperties.h"
 #include "platform/ini/IniFile.h"
 
 #include <cstdio>
@@ -10,11 +11,6 @@
 namespace ex2qln::mapi {
 namespace {
 
-constexpr std::uint32_t kPropTypeMask = 0xFFFF;
-constexpr std::uint32_t kTypeString8 = 0x001E;
-constexpr std::uint32_t kTypeLong = 0x0003;
-constexpr std::uint32_t kTypeBoolean = 0x000B;
-constexpr std::uint32_t kAccountTag = 0x6607001E;
 constexpr std::size_t kMaximumValueLength = 259;
 constexpr char kUserNamePrefix[] = "%username%";
 
@@ -36,8 +32,11 @@ std::string ExpandUserName(const std::string& value, const std::string& userName
 } // namespace
 
 const std::array<std::uint32_t, kProfileEntryCount> kProfileTags = {
-    0x6608001E, 0x6602001E, 0x00000001, 0x66A5000B, 0x66A40003, 0x6607001E, 0x66A6000B, 0x66A20003,
-    0x66B4000B, 0x66AD000B, 0x669E0003, 0x66BE000B, 0x66BD000B, 0x669B001E, 0x669C001E,
+    kPropServerHost,           kPropConnectorSetting6602, PR_NULL,
+    kPropUseTls,               kPropImapPort,             kPropAccountName,
+    kPropSecureLogin,          kPropLoginMethod,          kPropKerberosFallback,
+    kPropConnectorSetting66AD, kPropConnectorSetting669E, kPropConnectorSetting66BE,
+    kPropConnectorSetting66BD, kPropConnectorSetting669B, kPropConnectorSetting669C,
 };
 
 std::uint32_t ReadMemoryOrderHex(const std::string& value)
@@ -61,8 +60,8 @@ std::size_t ReadProfileSettings(const std::string& path, const std::string& user
     std::size_t found = 0;
     for (std::size_t i = 0; i < kProfileEntryCount; ++i) {
         std::uint32_t tag = kProfileTags[i];
-        std::uint32_t type = tag & kPropTypeMask;
-        if (type != kTypeString8 && type != kTypeLong && type != kTypeBoolean)
+        std::uint32_t type = PROP_TYPE(tag);
+        if (type != PT_STRING8 && type != PT_LONG && type != PT_BOOLEAN)
             continue;
         std::optional<std::string> value = file->ReadString("QLNGT_Section", TagKey(tag));
         if (!value || value->empty())
@@ -70,8 +69,8 @@ std::size_t ReadProfileSettings(const std::string& path, const std::string& user
         std::string text = value->substr(0, kMaximumValueLength);
         ProfileEntry& entry = entries[i];
         entry.tag = tag;
-        if (type == kTypeString8)
-            entry.text = tag == kAccountTag ? ExpandUserName(text, userName) : text;
+        if (type == PT_STRING8)
+            entry.text = tag == kPropAccountName ? ExpandUserName(text, userName) : text;
         else
             entry.number = ReadMemoryOrderHex(text);
         ++found;

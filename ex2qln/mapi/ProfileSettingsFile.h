@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <string>
 
+#include <mapidefs.h>
+
 namespace ex2qln::mapi {
 
-// One of the fifteen profile entries; tag 0x00000001 marks an unset slot.
+// One of the fifteen profile entries; tag PR_NULL marks an unset slot.
 struct ProfileEntry {
-    std::uint32_t tag = 0x00000001;
+    std::uint32_t tag = PR_NULL;
     std::string text;          // 8-bit string entries
     std::uint32_t number = 0;  // 32-bit integer and boolean entries
 };
@@ -17,7 +19,7 @@ struct ProfileEntry {
 inline constexpr std::size_t kProfileEntryCount = 15;
 using ProfileEntries = std::array<ProfileEntry, kProfileEntryCount>;
 
-// The tags in the order in which they are written; 0x00000001 is the slot that is always unset.
+// The tags in the order in which they are written; PR_NULL is the slot that is always unset.
 extern const std::array<std::uint32_t, kProfileEntryCount> kProfileTags;
 
 // Reads the entries of `path`. A key that is missing or empty, or whose tag has another type,

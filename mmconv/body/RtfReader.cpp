@@ -99,10 +99,10 @@ HRESULT RtfReader::Read(std::string_view rtf, RtfHandler& handler)
     handler_ = &handler;
     RtfTokenizer tokenizer(rtf);
     if (tokenizer.Next().kind != RtfTokenKind::kGroupStart)
-        return platform::rtf::kStatusCorruptData;
+        return MAPI_E_CORRUPT_DATA;
     const RtfToken first = tokenizer.Next();
     if (first.kind != RtfTokenKind::kControlWord || first.word != "rtf")
-        return platform::rtf::kStatusCorruptData;
+        return MAPI_E_CORRUPT_DATA;
     groups_.push_back(state_);
     for (RtfToken token = tokenizer.Next(); token.kind != RtfTokenKind::kEnd && !groups_.empty();
          token = tokenizer.Next()) {
@@ -158,7 +158,7 @@ HRESULT RtfReader::Read(std::string_view rtf, RtfHandler& handler)
 HRESULT RtfReader::GroupStart()
 {
     if (groups_.size() >= kMaxGroupDepth)
-        return platform::rtf::kStatusCorruptData;
+        return MAPI_E_CORRUPT_DATA;
     fallbackLeft_ = 0;
     groups_.push_back(state_);
     return S_OK;

@@ -3,6 +3,8 @@
 
 #include "platform/cfb/LittleEndian.h"
 
+#include <mapicode.h>
+
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -82,7 +84,7 @@ std::string Hex(std::uint32_t value)
 HRESULT CompoundFile::Fail(std::string message) const
 {
     error_ = std::move(message);
-    return kCorruptData;
+    return MAPI_E_CORRUPT_DATA;
 }
 
 HRESULT CompoundFile::Open(std::span<const std::uint8_t> bytes)

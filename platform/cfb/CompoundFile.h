@@ -11,9 +11,6 @@
 
 namespace platform::cfb {
 
-// The status for a file whose structure is damaged (the MAPI "corrupt data" code).
-inline constexpr HRESULT kCorruptData = EX2QLN_HR(0x8004011Bu);
-
 enum class EntryType : std::uint8_t { Storage = 1, Stream = 2, Root = 5 };
 
 struct DirectoryEntry {

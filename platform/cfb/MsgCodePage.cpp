@@ -38,13 +38,13 @@ std::uint32_t PropertyNumber(const MsgPropertyList& properties, std::uint32_t ta
 
 std::uint32_t StringCodePage(const MsgPropertyList& properties, std::uint32_t enclosingCodePage)
 {
-    if (std::uint32_t codePage = PropertyNumber(properties, kTagMessageCodePage); codePage != 0)
+    if (std::uint32_t codePage = PropertyNumber(properties, PR_MESSAGE_CODEPAGE); codePage != 0)
         return codePage;
-    if (std::uint32_t localeId = PropertyNumber(properties, kTagMessageLocaleId); localeId != 0)
+    if (std::uint32_t localeId = PropertyNumber(properties, PR_MESSAGE_LOCALE_ID); localeId != 0)
         return platform::AnsiCodePageOfLocale(localeId);
     if (enclosingCodePage != 0)
         return enclosingCodePage;
-    return WindowsCodePageOfInternet(PropertyNumber(properties, kTagInternetCodePage));
+    return WindowsCodePageOfInternet(PropertyNumber(properties, PR_INTERNET_CPID));
 }
 
 } // namespace platform::cfb

@@ -7,8 +7,6 @@
 
 namespace platform::cfb {
 
-inline constexpr std::uint32_t kTagMessageLocaleId = 0x3FF10003;
-
 // The code page of a message's PT_STRING8 values: PR_MESSAGE_CODEPAGE; else the ANSI code page of
 // PR_MESSAGE_LOCALE_ID; else the enclosing message's; else PR_INTERNET_CPID, with the 7-bit and
 // EUC forms of the East Asian sets taken as their Windows code pages. 0 when nothing says.

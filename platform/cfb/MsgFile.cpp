@@ -56,9 +56,9 @@ bool StartsWithFolded(std::string_view text, std::string_view prefix)
 
 bool IsKnownType(std::uint16_t type)
 {
-    if ((type & kPropTypeMultiple) == 0)
+    if ((type & MV_FLAG) == 0)
         return IsInlineType(type) || IsStreamedType(type);
-    std::uint16_t base = type & ~kPropTypeMultiple;
+    std::uint16_t base = type & ~MV_FLAG;
     return MultipleFixedSize(base) != 0 || IsMultipleVariable(base);
 }
 
@@ -83,32 +83,32 @@ std::u16string ToUtf16(std::span<const std::uint8_t> bytes)
 void SetFixedValue(std::uint16_t type, std::span<const std::uint8_t> value, std::int64_t& integer, double& real)
 {
     switch (type) {
-    case kPropTypeI2:
+    case PT_I2:
         integer = static_cast<std::int16_t>(ReadU16(value, 0));
         return;
-    case kPropTypeLong:
-    case kPropTypeError:
+    case PT_LONG:
+    case PT_ERROR:
         integer = static_cast<std::int32_t>(ReadU32(value, 0));
         return;
-    case kPropTypeBoolean:
+    case PT_BOOLEAN:
         integer = value[0] != 0 ? 1 : 0;
         return;
-    case kPropTypeFloat: {
+    case PT_FLOAT: {
         float number = 0;
         std::uint32_t bits = ReadU32(value, 0);
         std::memcpy(&number, &bits, sizeof number);
         real = number;
         return;
     }
-    case kPropTypeDouble:
-    case kPropTypeAppTime: {
+    case PT_DOUBLE:
+    case PT_APPTIME: {
         std::uint64_t bits = ReadU64(value, 0);
         std::memcpy(&real, &bits, sizeof real);
         return;
     }
-    case kPropTypeCurrency:
-    case kPropTypeI8:
-    case kPropTypeSysTime:
+    case PT_CURRENCY:
+    case PT_I8:
+    case PT_SYSTIME:
         integer = static_cast<std::int64_t>(ReadU64(value, 0));
         return;
     default:
@@ -134,7 +134,7 @@ private:
     HRESULT Fail(std::string_view where, std::string message)
     {
         error_ = where.empty() ? std::move(message) : std::string(where) + ": " + message;
-        return kCorruptData;
+        return MAPI_E_CORRUPT_DATA;
     }
 
     HRESULT FailFromFile(std::string_view where)
@@ -210,10 +210,10 @@ private:
         HRESULT hr = ReadPropertyList(storage, where, kSubObjectHeaderSize, attachment.properties);
         if (FAILED(hr))
             return hr;
-        const MsgProperty* method = FindProperty(attachment.properties, kTagAttachMethod);
-        if (method == nullptr || method->integer != kAttachEmbeddedMessage)
+        const MsgProperty* method = FindProperty(attachment.properties, PR_ATTACH_METHOD);
+        if (method == nullptr || method->integer != ATTACH_EMBEDDED_MSG)
             return S_OK;
-        const std::string name = std::string(kValueStreamPrefix) + Hex8(kTagAttachDataObject);
+        const std::string name = std::string(kValueStreamPrefix) + Hex8(PR_ATTACH_DATA_OBJ);
         const DirectoryEntry* embedded = file_.Find(storage, name);
         if (embedded == nullptr || embedded->type != EntryType::Storage)
             return Fail(where, "the attachment is an embedded message but has no \"" + name + "\" storage");
@@ -286,7 +286,7 @@ private:
     {
         const std::string name = std::string(kValueStreamPrefix) + Hex8(property.tag);
         const std::uint16_t type = property.Type();
-        if (type == kPropTypeObject) {
+        if (type == PT_OBJECT) {
             present = file_.Find(storage, name) != nullptr;
             return S_OK;
         }
@@ -298,11 +298,11 @@ private:
         HRESULT hr = ReadStream(*stream, data, where);
         if (FAILED(hr))
             return hr;
-        if ((type & kPropTypeMultiple) == 0) {
+        if ((type & MV_FLAG) == 0) {
             SetSingleValue(type, std::move(data), property);
             return S_OK;
         }
-        const std::uint16_t base = type & ~kPropTypeMultiple;
+        const std::uint16_t base = type & ~MV_FLAG;
         if (std::size_t size = MultipleFixedSize(base); size != 0) {
             SetMultipleFixed(base, size, data, property);
             return S_OK;
@@ -312,11 +312,11 @@ private:
 
     static void SetSingleValue(std::uint16_t type, Bytes data, MsgProperty& property)
     {
-        if (type == kPropTypeUnicode) {
+        if (type == PT_UNICODE) {
             property.text = ToUtf16(data);
             return;
         }
-        if (type == kPropTypeString8)
+        if (type == PT_STRING8)
             StripTrailingZeros(data);
         property.bytes = std::move(data);
     }
@@ -326,7 +326,7 @@ private:
         std::span<const std::uint8_t> all(data);
         for (std::size_t offset = 0; offset + size <= data.size(); offset += size) {
             std::span<const std::uint8_t> value = all.subspan(offset, size);
-            if (base == kPropTypeClsid) {
+            if (base == PT_CLSID) {
                 property.byteValues.emplace_back(value.begin(), value.end());
                 continue;
             }
@@ -336,7 +336,7 @@ private:
             std::int64_t integer = 0;
             double real = 0;
             SetFixedValue(base, padded, integer, real);
-            if (base == kPropTypeFloat || base == kPropTypeDouble || base == kPropTypeAppTime)
+            if (base == PT_FLOAT || base == PT_DOUBLE || base == PT_APPTIME)
                 property.reals.push_back(real);
             else
                 property.integers.push_back(integer);
@@ -348,7 +348,7 @@ private:
     HRESULT ReadMultipleVariable(const DirectoryEntry& storage, const std::string& where, const std::string& name,
                                  std::uint16_t base, const Bytes& lengths, MsgProperty& property)
     {
-        const std::size_t entrySize = base == kPropTypeBinary ? 8 : 4;
+        const std::size_t entrySize = base == PT_BINARY ? 8 : 4;
         const std::size_t count = lengths.size() / entrySize;
         for (std::size_t index = 0; index < count; ++index) {
             const std::string valueName = name + "-" + Hex8(static_cast<std::uint32_t>(index));
@@ -360,11 +360,11 @@ private:
             HRESULT hr = ReadStream(*stream, data, where);
             if (FAILED(hr))
                 return hr;
-            if (base == kPropTypeUnicode) {
+            if (base == PT_UNICODE) {
                 property.texts.push_back(ToUtf16(data));
                 continue;
             }
-            if (base == kPropTypeString8)
+            if (base == PT_STRING8)
                 StripTrailingZeros(data);
             property.byteValues.push_back(std::move(data));
         }

@@ -11,8 +11,8 @@
 
 namespace platform::cfb {
 
-// Reads the .msg file at `path`. A damaged file gives kCorruptData, an unreadable one the system
-// error; `error` then names the file and says what is wrong.
+// Reads the .msg file at `path`. A damaged file gives MAPI_E_CORRUPT_DATA, an unreadable one the
+// system error; `error` then names the file and says what is wrong.
 HRESULT ReadMsgFile(const std::string& path, MsgDocument& document, std::string& error);
 
 // The same for a file already in memory; `name` stands for the file in error texts.

@@ -50,17 +50,17 @@ inline std::string Hex8(std::uint32_t value)
 inline bool IsInlineType(std::uint16_t type)
 {
     switch (type) {
-    case kPropTypeNull:
-    case kPropTypeI2:
-    case kPropTypeLong:
-    case kPropTypeFloat:
-    case kPropTypeDouble:
-    case kPropTypeCurrency:
-    case kPropTypeAppTime:
-    case kPropTypeError:
-    case kPropTypeBoolean:
-    case kPropTypeI8:
-    case kPropTypeSysTime:
+    case PT_NULL:
+    case PT_I2:
+    case PT_LONG:
+    case PT_FLOAT:
+    case PT_DOUBLE:
+    case PT_CURRENCY:
+    case PT_APPTIME:
+    case PT_ERROR:
+    case PT_BOOLEAN:
+    case PT_I8:
+    case PT_SYSTIME:
         return true;
     default:
         return false;
@@ -71,14 +71,14 @@ inline bool IsInlineType(std::uint16_t type)
 inline bool IsStreamedType(std::uint16_t type)
 {
     switch (type) {
-    case kPropTypeString8:
-    case kPropTypeUnicode:
-    case kPropTypeBinary:
-    case kPropTypeClsid:
-    case kPropTypeObject:
-    case kPropTypeServerId:
-    case kPropTypeRestriction:
-    case kPropTypeRuleAction:
+    case PT_STRING8:
+    case PT_UNICODE:
+    case PT_BINARY:
+    case PT_CLSID:
+    case PT_OBJECT:
+    case PT_SVREID:
+    case PT_SRESTRICT:
+    case PT_ACTIONS:
         return true;
     default:
         return false;
@@ -89,18 +89,18 @@ inline bool IsStreamedType(std::uint16_t type)
 inline std::size_t MultipleFixedSize(std::uint16_t baseType)
 {
     switch (baseType) {
-    case kPropTypeI2:
+    case PT_I2:
         return 2;
-    case kPropTypeLong:
-    case kPropTypeFloat:
+    case PT_LONG:
+    case PT_FLOAT:
         return 4;
-    case kPropTypeDouble:
-    case kPropTypeCurrency:
-    case kPropTypeAppTime:
-    case kPropTypeI8:
-    case kPropTypeSysTime:
+    case PT_DOUBLE:
+    case PT_CURRENCY:
+    case PT_APPTIME:
+    case PT_I8:
+    case PT_SYSTIME:
         return 8;
-    case kPropTypeClsid:
+    case PT_CLSID:
         return 16;
     default:
         return 0;
@@ -110,7 +110,7 @@ inline std::size_t MultipleFixedSize(std::uint16_t baseType)
 // Multi-valued types with a length stream and one stream per value.
 inline bool IsMultipleVariable(std::uint16_t baseType)
 {
-    return baseType == kPropTypeString8 || baseType == kPropTypeUnicode || baseType == kPropTypeBinary;
+    return baseType == PT_STRING8 || baseType == PT_UNICODE || baseType == PT_BINARY;
 }
 
 } // namespace platform::cfb

@@ -8,36 +8,10 @@
 #include <string>
 #include <vector>
 
+#include <mapidefs.h>
+#include <mapitags.h>
+
 namespace platform::cfb {
-
-// Property types, numbered as MAPI numbers them; a multi-valued type has kPropTypeMultiple set.
-inline constexpr std::uint16_t kPropTypeNull = 0x0001;
-inline constexpr std::uint16_t kPropTypeI2 = 0x0002;
-inline constexpr std::uint16_t kPropTypeLong = 0x0003;
-inline constexpr std::uint16_t kPropTypeFloat = 0x0004;
-inline constexpr std::uint16_t kPropTypeDouble = 0x0005;
-inline constexpr std::uint16_t kPropTypeCurrency = 0x0006;
-inline constexpr std::uint16_t kPropTypeAppTime = 0x0007;
-inline constexpr std::uint16_t kPropTypeError = 0x000A;
-inline constexpr std::uint16_t kPropTypeBoolean = 0x000B;
-inline constexpr std::uint16_t kPropTypeObject = 0x000D;
-inline constexpr std::uint16_t kPropTypeI8 = 0x0014;
-inline constexpr std::uint16_t kPropTypeString8 = 0x001E;
-inline constexpr std::uint16_t kPropTypeUnicode = 0x001F;
-inline constexpr std::uint16_t kPropTypeSysTime = 0x0040;
-inline constexpr std::uint16_t kPropTypeClsid = 0x0048;
-inline constexpr std::uint16_t kPropTypeServerId = 0x00FB;
-inline constexpr std::uint16_t kPropTypeRestriction = 0x00FD;
-inline constexpr std::uint16_t kPropTypeRuleAction = 0x00FE;
-inline constexpr std::uint16_t kPropTypeBinary = 0x0102;
-inline constexpr std::uint16_t kPropTypeMultiple = 0x1000;
-
-// Tags the reader itself looks at.
-inline constexpr std::uint32_t kTagAttachMethod = 0x37050003;
-inline constexpr std::uint32_t kTagAttachDataObject = 0x3701000D;
-inline constexpr std::uint32_t kTagMessageCodePage = 0x3FFD0003;
-inline constexpr std::uint32_t kTagInternetCodePage = 0x3FDE0003;
-inline constexpr std::uint32_t kAttachEmbeddedMessage = 5;
 
 // One property. Which value member holds the value follows from the type:
 //   integer  PT_I2, PT_LONG, PT_BOOLEAN (0 or 1), PT_ERROR, PT_I8, PT_CURRENCY (the scaled

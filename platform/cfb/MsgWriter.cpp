@@ -65,21 +65,21 @@ std::u16string ValueStreamName(std::uint32_t tag) { return Widen(std::string(kVa
 void AppendFixedValue(Bytes& bytes, std::uint16_t type, std::int64_t integer, double real)
 {
     switch (type) {
-    case kPropTypeI2:
+    case PT_I2:
         AppendU16(bytes, static_cast<std::uint16_t>(integer));
         return;
-    case kPropTypeLong:
-    case kPropTypeError:
+    case PT_LONG:
+    case PT_ERROR:
         AppendU32(bytes, static_cast<std::uint32_t>(integer));
         return;
-    case kPropTypeBoolean:
+    case PT_BOOLEAN:
         AppendU16(bytes, integer != 0 ? 1 : 0);
         return;
-    case kPropTypeFloat:
+    case PT_FLOAT:
         AppendBits(bytes, static_cast<float>(real));
         return;
-    case kPropTypeDouble:
-    case kPropTypeAppTime:
+    case PT_DOUBLE:
+    case PT_APPTIME:
         AppendBits(bytes, real);
         return;
     default:  // currency, 64-bit integers and times
@@ -172,8 +172,8 @@ private:
 
     HRESULT AddAttachment(const MsgAttachment& attachment, int depth, const std::string& where, Nodes& storage)
     {
-        const MsgProperty* method = FindProperty(attachment.properties, kTagAttachMethod);
-        if (method != nullptr && method->integer == kAttachEmbeddedMessage && attachment.embedded == nullptr)
+        const MsgProperty* method = FindProperty(attachment.properties, PR_ATTACH_METHOD);
+        if (method != nullptr && method->integer == ATTACH_EMBEDDED_MSG && attachment.embedded == nullptr)
             return Fail(where, "the attachment is an embedded message (attach method 5) but has none");
         return AddProperties(attachment.properties, Bytes(kSubObjectHeaderSize, 0), attachment.embedded.get(), depth,
                              where, storage);
@@ -192,9 +192,9 @@ private:
             if (FAILED(hr))
                 return hr;
         }
-        if (embedded != nullptr && tags.count(kTagAttachDataObject) == 0) {
+        if (embedded != nullptr && tags.count(PR_ATTACH_DATA_OBJ) == 0) {
             MsgProperty object;
-            object.tag = kTagAttachDataObject;
+            object.tag = PR_ATTACH_DATA_OBJ;
             HRESULT hr = AddProperty(object, embedded, depth, where, stream, children);
             if (FAILED(hr))
                 return hr;
@@ -211,19 +211,19 @@ private:
         AppendU32(stream, property.flags);
         if (IsInlineType(type)) {
             const std::size_t start = stream.size();
-            if (type != kPropTypeNull)
+            if (type != PT_NULL)
                 AppendFixedValue(stream, type, property.integer, property.real);
             stream.resize(start + 8, 0);
             return S_OK;
         }
-        if (type == kPropTypeObject)
+        if (type == PT_OBJECT)
             return AddObject(property, embedded, depth, where, stream, children);
         if (IsStreamedType(type)) {
             AddSingleValue(property, stream, children);
             return S_OK;
         }
-        if ((type & kPropTypeMultiple) != 0) {
-            const std::uint16_t base = type & ~kPropTypeMultiple;
+        if ((type & MV_FLAG) != 0) {
+            const std::uint16_t base = type & ~MV_FLAG;
             if (MultipleFixedSize(base) != 0)
                 return AddMultipleFixed(property, base, where, stream, children);
             if (IsMultipleVariable(base)) {
@@ -246,7 +246,7 @@ private:
     {
         AppendSizeEntry(stream, kObjectSize);
         const std::u16string name = ValueStreamName(property.tag);
-        if (embedded == nullptr || property.tag != kTagAttachDataObject) {
+        if (embedded == nullptr || property.tag != PR_ATTACH_DATA_OBJ) {
             children.push_back(StorageNode(name));
             return S_OK;
         }
@@ -264,12 +264,12 @@ private:
     {
         Bytes data;
         std::size_t terminator = 0;
-        if (property.Type() == kPropTypeUnicode) {
+        if (property.Type() == PT_UNICODE) {
             AppendUtf16(data, property.text);
             terminator = 2;
         } else {
             data = property.bytes;
-            terminator = property.Type() == kPropTypeString8 ? 1 : 0;
+            terminator = property.Type() == PT_STRING8 ? 1 : 0;
         }
         AppendSizeEntry(stream, data.size() + terminator);
         children.push_back(StreamNode(ValueStreamName(property.tag), std::move(data)));
@@ -279,14 +279,14 @@ private:
                              Nodes& children)
     {
         Bytes data;
-        if (base == kPropTypeClsid) {
+        if (base == PT_CLSID) {
             for (const Bytes& value : property.byteValues) {
                 if (value.size() != 16)
                     return Fail(where, "a value of the property 0x" + Hex8(property.tag) + " has " +
                                            std::to_string(value.size()) + " bytes instead of 16");
                 data.insert(data.end(), value.begin(), value.end());
             }
-        } else if (base == kPropTypeFloat || base == kPropTypeDouble || base == kPropTypeAppTime) {
+        } else if (base == PT_FLOAT || base == PT_DOUBLE || base == PT_APPTIME) {
             for (double value : property.reals)
                 AppendFixedValue(data, base, 0, value);
         } else {
@@ -305,7 +305,7 @@ private:
         const std::string name = std::string(kValueStreamPrefix) + Hex8(property.tag);
         Bytes lengths;
         std::vector<Bytes> values;
-        if (base == kPropTypeUnicode) {
+        if (base == PT_UNICODE) {
             for (const std::u16string& text : property.texts) {
                 Bytes& value = values.emplace_back();
                 AppendUtf16(value, text);
@@ -314,13 +314,13 @@ private:
         } else {
             for (const Bytes& bytes : property.byteValues) {
                 Bytes& value = values.emplace_back(bytes);
-                if (base == kPropTypeString8)
+                if (base == PT_STRING8)
                     value.push_back(0);
             }
         }
         for (std::size_t index = 0; index < values.size(); ++index) {
             AppendU32(lengths, static_cast<std::uint32_t>(values[index].size()));
-            if (base == kPropTypeBinary)
+            if (base == PT_BINARY)
                 AppendU32(lengths, 0);
             children.push_back(
                 StreamNode(Widen(name + "-" + Hex8(static_cast<std::uint32_t>(index))), std::move(values[index])));
@@ -373,7 +373,7 @@ private:
         storage.push_back(StreamNode(Widen(kEntryStreamName), std::move(entries)));
         storage.push_back(StreamNode(Widen(kStringStreamName), std::move(strings)));
         for (auto& [streamId, mapping] : mappings)
-            storage.push_back(StreamNode(ValueStreamName(streamId << 16 | kPropTypeBinary), std::move(mapping)));
+            storage.push_back(StreamNode(ValueStreamName(streamId << 16 | PT_BINARY), std::move(mapping)));
         root.push_back(StorageNode(Widen(kNameIdStorageName), std::move(storage)));
         return S_OK;
     }

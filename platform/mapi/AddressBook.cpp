@@ -14,9 +14,6 @@
 namespace mapi {
 namespace {
 
-// MAPI_SEND_NO_RICH_INFO of CreateOneOff.
-constexpr ULONG kSendNoRichInfo = 0x00010000;
-
 bool SameText(std::u16string_view a, std::u16string_view b)
 {
     auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; };
@@ -136,7 +133,7 @@ public:
             address.addressType = TextArgument(lpszAdrType, ulFlags);
             address.address = TextArgument(lpszAddress, ulFlags);
             address.unicode = (ulFlags & MAPI_UNICODE) != 0;
-            address.noRichInfo = (ulFlags & kSendNoRichInfo) != 0;
+            address.noRichInfo = (ulFlags & MAPI_SEND_NO_RICH_INFO) != 0;
             return GiveEntryId(MakeOneOff(address), lpcbEntryID, lppEntryID);
         });
     }

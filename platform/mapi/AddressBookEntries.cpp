@@ -34,7 +34,7 @@ PropertyBag GalContainerValues(const OrgContext& context)
     Put(bag, values.Unicode(PR_DISPLAY_NAME_W, kGalName));
     Put(bag, values.Long(PR_OBJECT_TYPE, MAPI_ABCONT));
     Put(bag, values.Long(PR_DISPLAY_TYPE, static_cast<LONG>(DT_GLOBAL)));
-    Put(bag, values.Long(PR_CONTAINER_FLAGS, kAbRecipients | kAbUnmodifiable));
+    Put(bag, values.Long(PR_CONTAINER_FLAGS, AB_RECIPIENTS | AB_UNMODIFIABLE));
     Put(bag, values.Binary(PR_AB_PROVIDER_ID, provider));
     Put(bag, values.Long(PR_EMS_AB_CONTAINERID, 0));
     return bag;
@@ -45,7 +45,7 @@ PropertyBag RootContainerValues()
     PropertyBag bag;
     RowValues values;
     Put(bag, values.Long(PR_OBJECT_TYPE, MAPI_ABCONT));
-    Put(bag, values.Long(PR_CONTAINER_FLAGS, kAbSubcontainers | kAbUnmodifiable));
+    Put(bag, values.Long(PR_CONTAINER_FLAGS, AB_SUBCONTAINERS | AB_UNMODIFIABLE));
     Put(bag, values.Unicode(PR_DISPLAY_NAME_W, u""));
     return bag;
 }

@@ -9,11 +9,6 @@
 
 namespace mapi {
 
-// AB_RECIPIENTS and the other PR_CONTAINER_FLAGS bits of address-book containers.
-inline constexpr LONG kAbRecipients = 0x00000001;
-inline constexpr LONG kAbSubcontainers = 0x00000002;
-inline constexpr LONG kAbUnmodifiable = 0x00000008;
-
 struct AddressBookTarget {
     enum class Kind { Root, Gal, Entry, OneOff };
     Kind kind = Kind::Root;

@@ -57,7 +57,7 @@ public:
             if (attachment.embedded != nullptr)
                 loaded->embedded = Message(*attachment.embedded);
             else
-                loaded->otherObject = cfb::FindProperty(attachment.properties, cfb::kTagAttachDataObject) != nullptr;
+                loaded->otherObject = cfb::FindProperty(attachment.properties, PR_ATTACH_DATA_OBJ) != nullptr;
             state->attachments.push_back(std::move(loaded));
         }
         return state;
@@ -105,28 +105,28 @@ private:
         SPropValue value{};
         value.ulPropTag = tag;
         switch (property.Type()) {
-        case cfb::kPropTypeI2: value.Value.i = static_cast<SHORT>(property.integer); return Own(value);
-        case cfb::kPropTypeLong: value.Value.l = static_cast<LONG>(property.integer); return Own(value);
-        case cfb::kPropTypeError: value.Value.err = static_cast<SCODE>(property.integer); return Own(value);
-        case cfb::kPropTypeBoolean: value.Value.b = property.integer != 0; return Own(value);
-        case cfb::kPropTypeI8: value.Value.li.QuadPart = property.integer; return Own(value);
-        case cfb::kPropTypeCurrency: value.Value.cur.int64 = property.integer; return Own(value);
-        case cfb::kPropTypeSysTime:
+        case PT_I2: value.Value.i = static_cast<SHORT>(property.integer); return Own(value);
+        case PT_LONG: value.Value.l = static_cast<LONG>(property.integer); return Own(value);
+        case PT_ERROR: value.Value.err = static_cast<SCODE>(property.integer); return Own(value);
+        case PT_BOOLEAN: value.Value.b = property.integer != 0; return Own(value);
+        case PT_I8: value.Value.li.QuadPart = property.integer; return Own(value);
+        case PT_CURRENCY: value.Value.cur.int64 = property.integer; return Own(value);
+        case PT_SYSTIME:
             value.Value.ft.dwLowDateTime = static_cast<DWORD>(property.integer);
             value.Value.ft.dwHighDateTime = static_cast<DWORD>(static_cast<std::uint64_t>(property.integer) >> 32);
             return Own(value);
-        case cfb::kPropTypeFloat: value.Value.flt = static_cast<float>(property.real); return Own(value);
-        case cfb::kPropTypeDouble:
-        case cfb::kPropTypeAppTime: value.Value.dbl = property.real; return Own(value);
-        case cfb::kPropTypeBinary:
-        case cfb::kPropTypeServerId:
+        case PT_FLOAT: value.Value.flt = static_cast<float>(property.real); return Own(value);
+        case PT_DOUBLE:
+        case PT_APPTIME: value.Value.dbl = property.real; return Own(value);
+        case PT_BINARY:
+        case PT_SVREID:
             value.Value.bin.cb = static_cast<ULONG>(property.bytes.size());
             value.Value.bin.lpb = const_cast<BYTE*>(property.bytes.data());
             return StoredValue::View(value, keepAlive_);
-        case cfb::kPropTypeUnicode:
+        case PT_UNICODE:
             value.Value.lpszW = const_cast<WCHAR*>(property.text.c_str());
             return StoredValue::View(value, keepAlive_);
-        case cfb::kPropTypeString8: {
+        case PT_STRING8: {
             // Some writers store PR_HTML as 8-bit text; its bytes are what readers of PR_HTML
             // (a binary) expect, in the charset the HTML itself names.
             if (PROP_ID(tag) == kHtmlId) {
@@ -140,7 +140,7 @@ private:
             value.Value.lpszW = text.data();
             return Own(value);
         }
-        case cfb::kPropTypeClsid: {
+        case PT_CLSID: {
             if (property.bytes.size() != sizeof(GUID))
                 return nullptr;
             cfb::Guid stored{};
@@ -158,28 +158,28 @@ private:
         SPropValue value{};
         value.ulPropTag = tag;
         switch (property.Type()) {
-        case cfb::kPropTypeMultiple | cfb::kPropTypeI2:
+        case MV_FLAG | PT_I2:
             return Numbers<SHORT>(tag, property.integers, [](std::int64_t v) { return static_cast<SHORT>(v); });
-        case cfb::kPropTypeMultiple | cfb::kPropTypeLong:
+        case MV_FLAG | PT_LONG:
             return Numbers<LONG>(tag, property.integers, [](std::int64_t v) { return static_cast<LONG>(v); });
-        case cfb::kPropTypeMultiple | cfb::kPropTypeI8:
-        case cfb::kPropTypeMultiple | cfb::kPropTypeCurrency:
-        case cfb::kPropTypeMultiple | cfb::kPropTypeSysTime:
+        case MV_FLAG | PT_I8:
+        case MV_FLAG | PT_CURRENCY:
+        case MV_FLAG | PT_SYSTIME:
             // LARGE_INTEGER, CURRENCY and FILETIME are all the 64-bit value in little-endian order.
             return Numbers<std::int64_t>(tag, property.integers, [](std::int64_t v) { return v; });
-        case cfb::kPropTypeMultiple | cfb::kPropTypeFloat:
+        case MV_FLAG | PT_FLOAT:
             return Numbers<float>(tag, property.reals, [](double v) { return static_cast<float>(v); });
-        case cfb::kPropTypeMultiple | cfb::kPropTypeDouble:
-        case cfb::kPropTypeMultiple | cfb::kPropTypeAppTime:
+        case MV_FLAG | PT_DOUBLE:
+        case MV_FLAG | PT_APPTIME:
             return Numbers<double>(tag, property.reals, [](double v) { return v; });
-        case cfb::kPropTypeMultiple | cfb::kPropTypeBinary: {
+        case MV_FLAG | PT_BINARY: {
             std::vector<SBinary> binaries;
             for (const std::vector<std::uint8_t>& bytes : property.byteValues)
                 binaries.push_back({static_cast<ULONG>(bytes.size()), const_cast<BYTE*>(bytes.data())});
             value.Value.MVbin = {static_cast<ULONG>(binaries.size()), binaries.data()};
             return Own(value);
         }
-        case cfb::kPropTypeMultiple | cfb::kPropTypeClsid: {
+        case MV_FLAG | PT_CLSID: {
             std::vector<GUID> guids;
             for (const std::vector<std::uint8_t>& bytes : property.byteValues) {
                 if (bytes.size() != sizeof(GUID))
@@ -191,9 +191,9 @@ private:
             value.Value.MVguid = {static_cast<ULONG>(guids.size()), guids.data()};
             return Own(value);
         }
-        case cfb::kPropTypeMultiple | cfb::kPropTypeUnicode:
+        case MV_FLAG | PT_UNICODE:
             return Texts(tag, std::vector<std::u16string>(property.texts));
-        case cfb::kPropTypeMultiple | cfb::kPropTypeString8: {
+        case MV_FLAG | PT_STRING8: {
             std::vector<std::u16string> texts;
             for (const std::vector<std::uint8_t>& bytes : property.byteValues)
                 texts.push_back(Text(bytes, codePage));

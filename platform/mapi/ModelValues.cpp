@@ -57,20 +57,20 @@ SCODE SetTexts(PropertyBag& bag, ULONG tag, std::vector<std::u16string> texts)
 SCODE SetMultiple(PropertyBag& bag, const cfb::MsgProperty& property, ULONG tag)
 {
     switch (property.Type()) {
-    case cfb::kPropTypeMultiple | cfb::kPropTypeI2:
+    case MV_FLAG | PT_I2:
         return SetNumbers<SHORT>(bag, tag, property.integers, [](std::int64_t v) { return static_cast<SHORT>(v); });
-    case cfb::kPropTypeMultiple | cfb::kPropTypeLong:
+    case MV_FLAG | PT_LONG:
         return SetNumbers<LONG>(bag, tag, property.integers, [](std::int64_t v) { return static_cast<LONG>(v); });
-    case cfb::kPropTypeMultiple | cfb::kPropTypeI8:
-    case cfb::kPropTypeMultiple | cfb::kPropTypeCurrency:
-    case cfb::kPropTypeMultiple | cfb::kPropTypeSysTime:
+    case MV_FLAG | PT_I8:
+    case MV_FLAG | PT_CURRENCY:
+    case MV_FLAG | PT_SYSTIME:
         return SetNumbers<std::int64_t>(bag, tag, property.integers, [](std::int64_t v) { return v; });
-    case cfb::kPropTypeMultiple | cfb::kPropTypeFloat:
+    case MV_FLAG | PT_FLOAT:
         return SetNumbers<float>(bag, tag, property.reals, [](double v) { return static_cast<float>(v); });
-    case cfb::kPropTypeMultiple | cfb::kPropTypeDouble:
-    case cfb::kPropTypeMultiple | cfb::kPropTypeAppTime:
+    case MV_FLAG | PT_DOUBLE:
+    case MV_FLAG | PT_APPTIME:
         return SetNumbers<double>(bag, tag, property.reals, [](double v) { return v; });
-    case cfb::kPropTypeMultiple | cfb::kPropTypeBinary: {
+    case MV_FLAG | PT_BINARY: {
         std::vector<SBinary> binaries;
         for (const std::vector<std::uint8_t>& bytes : property.byteValues)
             binaries.push_back({static_cast<ULONG>(bytes.size()), const_cast<BYTE*>(bytes.data())});
@@ -79,9 +79,9 @@ SCODE SetMultiple(PropertyBag& bag, const cfb::MsgProperty& property, ULONG tag)
         value.Value.MVbin = {static_cast<ULONG>(binaries.size()), binaries.data()};
         return bag.Set(value);
     }
-    case cfb::kPropTypeMultiple | cfb::kPropTypeUnicode:
+    case MV_FLAG | PT_UNICODE:
         return SetTexts(bag, tag, property.texts);
-    case cfb::kPropTypeMultiple | cfb::kPropTypeString8: {
+    case MV_FLAG | PT_STRING8: {
         std::vector<std::u16string> texts;
         for (const std::vector<std::uint8_t>& bytes : property.byteValues)
             texts.push_back(Text(bytes));
@@ -97,34 +97,34 @@ SCODE SetValue(PropertyBag& bag, const cfb::MsgProperty& property, ULONG tag)
     SPropValue value{};
     value.ulPropTag = tag;
     switch (property.Type()) {
-    case cfb::kPropTypeI2: value.Value.i = static_cast<SHORT>(property.integer); break;
-    case cfb::kPropTypeLong: value.Value.l = static_cast<LONG>(property.integer); break;
-    case cfb::kPropTypeError: value.Value.err = static_cast<SCODE>(property.integer); break;
-    case cfb::kPropTypeBoolean: value.Value.b = property.integer != 0; break;
-    case cfb::kPropTypeI8: value.Value.li.QuadPart = property.integer; break;
-    case cfb::kPropTypeCurrency: value.Value.cur.int64 = property.integer; break;
-    case cfb::kPropTypeSysTime:
+    case PT_I2: value.Value.i = static_cast<SHORT>(property.integer); break;
+    case PT_LONG: value.Value.l = static_cast<LONG>(property.integer); break;
+    case PT_ERROR: value.Value.err = static_cast<SCODE>(property.integer); break;
+    case PT_BOOLEAN: value.Value.b = property.integer != 0; break;
+    case PT_I8: value.Value.li.QuadPart = property.integer; break;
+    case PT_CURRENCY: value.Value.cur.int64 = property.integer; break;
+    case PT_SYSTIME:
         value.Value.ft.dwLowDateTime = static_cast<DWORD>(property.integer);
         value.Value.ft.dwHighDateTime = static_cast<DWORD>(static_cast<std::uint64_t>(property.integer) >> 32);
         break;
-    case cfb::kPropTypeFloat: value.Value.flt = static_cast<float>(property.real); break;
-    case cfb::kPropTypeDouble:
-    case cfb::kPropTypeAppTime: value.Value.dbl = property.real; break;
-    case cfb::kPropTypeBinary:
+    case PT_FLOAT: value.Value.flt = static_cast<float>(property.real); break;
+    case PT_DOUBLE:
+    case PT_APPTIME: value.Value.dbl = property.real; break;
+    case PT_BINARY:
         value.Value.bin = {static_cast<ULONG>(property.bytes.size()), const_cast<BYTE*>(property.bytes.data())};
         break;
-    case cfb::kPropTypeUnicode: {
+    case PT_UNICODE: {
         std::u16string text = property.text;
         value.Value.lpszW = text.data();
         return bag.Set(value);
     }
-    case cfb::kPropTypeString8: {
+    case PT_STRING8: {
         std::u16string text = Text(property.bytes);
         value.ulPropTag = CHANGE_PROP_TYPE(tag, PT_UNICODE);
         value.Value.lpszW = text.data();
         return bag.Set(value);
     }
-    case cfb::kPropTypeClsid: {
+    case PT_CLSID: {
         if (property.bytes.size() != sizeof(GUID))
             return S_OK;
         GUID guid = ToGuid(property.bytes);

@@ -17,9 +17,6 @@
 namespace mapi {
 namespace {
 
-constexpr LONG kStatusDefaultStore = 0x00000001;  // PR_RESOURCE_FLAGS
-constexpr LONG kStoreProvider = 33;               // PR_RESOURCE_TYPE: MAPI_STORE_PROVIDER
-
 class Session final : public ComObject<IMAPISession> {
 public:
     Session(OrgContextPointer context, std::string profile) : context_(std::move(context)), profile_(std::move(profile)) {}
@@ -225,8 +222,8 @@ private:
                 values.Boolean(PR_DEFAULT_STORE, isDefault),
                 values.Unicode(PR_PROVIDER_DISPLAY_W,
                                isPublic ? u"Microsoft Exchange Public Folders" : u"Microsoft Exchange Message Store"),
-                values.Long(PR_RESOURCE_FLAGS, isDefault ? kStatusDefaultStore : 0),
-                values.Long(PR_RESOURCE_TYPE, kStoreProvider),
+                values.Long(PR_RESOURCE_FLAGS, isDefault ? STATUS_DEFAULT_STORE : 0),
+                values.Long(PR_RESOURCE_TYPE, MAPI_STORE_PROVIDER),
                 values.Long(PR_OBJECT_TYPE, MAPI_STORE)};
     }
 

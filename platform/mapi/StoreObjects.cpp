@@ -16,11 +16,10 @@
 namespace mapi {
 namespace {
 
-// PR_STORE_SUPPORT_MASK: unique entry identifiers, read-only, attachments, OLE, multi-valued
-// properties, RTF, restrictions, HTML, 8-bit and Unicode texts; the public folders say so.
-constexpr LONG kStoreSupport = 0x00000001 | 0x00000002 | 0x00000020 | 0x00000040 | 0x00000200 | 0x00000800 |
-                               0x00001000 | 0x00010000 | 0x00020000 | 0x00040000;
-constexpr LONG kStorePublicFolders = 0x00004000;
+// What the stores served from an organisation can do; the public folders also say what they are.
+constexpr LONG kStoreSupport = STORE_ENTRYID_UNIQUE | STORE_READONLY | STORE_ATTACH_OK | STORE_OLE_OK |
+                               STORE_MV_PROPS_OK | STORE_RTF_OK | STORE_RESTRICTION_OK | STORE_HTML_OK |
+                               STORE_ANSI_OK | STORE_UNICODE_OK;
 
 void Put(PropertyBag& bag, const SPropValue& value)
 {
@@ -48,7 +47,7 @@ PropertyBag StoreValues(const OrgContext& context, std::size_t storeIndex)
     const SPropValue* recordKey = bag.Find(PR_RECORD_KEY);
     if (recordKey != nullptr && PROP_TYPE(recordKey->ulPropTag) == PT_BINARY)
         PutIfMissing(bag, values.Binary(PR_STORE_RECORD_KEY, {recordKey->Value.bin.lpb, recordKey->Value.bin.cb}));
-    PutIfMissing(bag, values.Long(PR_STORE_SUPPORT_MASK, kStoreSupport | (isPublic ? kStorePublicFolders : 0)));
+    PutIfMissing(bag, values.Long(PR_STORE_SUPPORT_MASK, kStoreSupport | (isPublic ? STORE_PUBLIC_FOLDERS : 0)));
     PutIfMissing(bag, values.Boolean(PR_DEFAULT_STORE, context.mailbox && *context.mailbox == storeIndex));
     return bag;
 }

@@ -157,7 +157,7 @@ HRESULT WriteValues(IMAPIProp* names, const std::vector<SPropValue>& values, tne
             name = &entry->second;
         }
         HRESULT status = writer.Add(value, name);
-        if (status == tnef::kStatusTooBig)
+        if (status == MAPI_E_TOO_BIG)
             return status;
         if (FAILED(status)) {
             where.scode = status;

@@ -48,11 +48,6 @@ namespace platform::orgsource {
 
 using EntryId = std::vector<std::uint8_t>;
 
-inline constexpr std::uint32_t kDisplayTypeMailUser = 0;
-inline constexpr std::uint32_t kDisplayTypeDistList = 1;
-inline constexpr std::uint32_t kDisplayTypeRemoteMailUser = 6;
-inline constexpr std::uint32_t kDisplayTypeGlobal = 0x00020000;
-
 enum class StoreKind { Mailbox, PublicFolders };
 
 enum class EntryIdKind { AddressBook, Store, Folder, Message };

@@ -25,49 +25,6 @@ constexpr int kMaxFolderDepth = 64;
 constexpr int kMaxMessageDepth = 32;
 constexpr std::int64_t kFormatVersion = 1;
 
-constexpr std::uint32_t kPrEntryId = 0x0FFF0102;
-constexpr std::uint32_t kPrRecordKey = 0x0FF90102;
-constexpr std::uint32_t kPrStoreRecordKey = 0x0FFA0102;
-constexpr std::uint32_t kPrSearchKey = 0x300B0102;
-constexpr std::uint32_t kPrObjectType = 0x0FFE0003;
-constexpr std::uint32_t kPrDisplayType = 0x39000003;
-constexpr std::uint32_t kPrAddrType = 0x3002001F;
-constexpr std::uint32_t kPrEmailAddress = 0x3003001F;
-constexpr std::uint32_t kPrSmtpAddress = 0x39FE001F;
-constexpr std::uint32_t kPrDisplayName = 0x3001001F;
-constexpr std::uint32_t kPrMhsCommonName = 0x3A0F001F;
-constexpr std::uint32_t kPrAccount = 0x3A00001F;
-constexpr std::uint32_t kPrHomeMdb = 0x8006001F;
-constexpr std::uint32_t kPrHomeMta = 0x8007001F;
-constexpr std::uint32_t kPrParentEntryId = 0x0E090102;
-constexpr std::uint32_t kPrContainerClass = 0x3613001F;
-constexpr std::uint32_t kPrFolderType = 0x36010003;
-constexpr std::uint32_t kPrContentCount = 0x36020003;
-constexpr std::uint32_t kPrContentUnread = 0x36030003;
-constexpr std::uint32_t kPrAssocContentCount = 0x36170003;
-constexpr std::uint32_t kPrSubfolders = 0x360A000B;
-constexpr std::uint32_t kPrMessageFlags = 0x0E070003;
-constexpr std::uint32_t kPrHasAttach = 0x0E1B000B;
-constexpr std::uint32_t kPrAttachMethod = 0x37050003;
-constexpr std::uint32_t kPrAttachDataBin = 0x37010102;
-constexpr std::uint32_t kPrAttachDataObj = 0x3701000D;
-constexpr std::uint32_t kPrMdbProvider = 0x34140102;
-constexpr std::uint32_t kPrIpmSubtreeEntryId = 0x35E00102;
-constexpr std::uint32_t kPrMailboxOwnerEntryId = 0x661B0102;
-constexpr std::uint32_t kPrMailboxOwnerName = 0x661C001F;
-
-constexpr std::int64_t kObjectStore = 1;
-constexpr std::int64_t kObjectFolder = 3;
-constexpr std::int64_t kObjectMessage = 5;
-constexpr std::int64_t kObjectMailUser = 6;
-constexpr std::int64_t kObjectDistList = 8;
-constexpr std::int64_t kFolderRoot = 0;
-constexpr std::int64_t kFolderGeneric = 1;
-constexpr std::int64_t kMsgFlagRead = 0x01;
-constexpr std::int64_t kMsgFlagHasAttach = 0x10;
-constexpr std::int64_t kMsgFlagAssociated = 0x40;
-constexpr std::int64_t kAttachByValue = 1;
-constexpr std::int64_t kAttachEmbeddedMessage = 5;
 
 // A special folder: its name in the file and the property that points at it, on the store
 // (outbox, sent items, deleted items) or on the root folder and the Inbox (the others).
@@ -80,15 +37,15 @@ struct SpecialFolderInfo {
 
 constexpr SpecialFolderInfo kSpecialFolders[] = {
     {SpecialFolder::Inbox, "inbox", 0, false},
-    {SpecialFolder::Outbox, "outbox", 0x35E20102, true},
-    {SpecialFolder::SentItems, "sentItems", 0x35E40102, true},
-    {SpecialFolder::DeletedItems, "deletedItems", 0x35E30102, true},
-    {SpecialFolder::Calendar, "calendar", 0x36D00102, false},
-    {SpecialFolder::Contacts, "contacts", 0x36D10102, false},
-    {SpecialFolder::Journal, "journal", 0x36D20102, false},
-    {SpecialFolder::Notes, "notes", 0x36D30102, false},
-    {SpecialFolder::Tasks, "tasks", 0x36D40102, false},
-    {SpecialFolder::Drafts, "drafts", 0x36D70102, false},
+    {SpecialFolder::Outbox, "outbox", PR_IPM_OUTBOX_ENTRYID, true},
+    {SpecialFolder::SentItems, "sentItems", PR_IPM_SENTMAIL_ENTRYID, true},
+    {SpecialFolder::DeletedItems, "deletedItems", PR_IPM_WASTEBASKET_ENTRYID, true},
+    {SpecialFolder::Calendar, "calendar", PR_IPM_APPOINTMENT_ENTRYID, false},
+    {SpecialFolder::Contacts, "contacts", PR_IPM_CONTACT_ENTRYID, false},
+    {SpecialFolder::Journal, "journal", PR_IPM_JOURNAL_ENTRYID, false},
+    {SpecialFolder::Notes, "notes", PR_IPM_NOTE_ENTRYID, false},
+    {SpecialFolder::Tasks, "tasks", PR_IPM_TASK_ENTRYID, false},
+    {SpecialFolder::Drafts, "drafts", PR_IPM_DRAFTS_ENTRYID, false},
 };
 
 [[noreturn]] void Fail(HRESULT status, const std::string& path, const std::string& message)
@@ -125,13 +82,13 @@ std::string Quoted(std::string_view text)
 void CheckMembers(const Json& object, const std::string& path, std::initializer_list<std::string_view> allowed)
 {
     if (!object.is_object()) {
-        Fail(kOrgBadValue, path, "expected an object");
+        Fail(MAPI_E_BAD_VALUE, path, "expected an object");
     }
     for (const auto& [key, value] : object.items()) {
         if (key == "comment" || std::find(allowed.begin(), allowed.end(), key) != allowed.end()) {
             continue;
         }
-        Fail(kOrgUnknownName, MemberPath(path, key), "unknown member");
+        Fail(MAPI_E_INVALID_PARAMETER, MemberPath(path, key), "unknown member");
     }
 }
 
@@ -148,7 +105,7 @@ std::optional<std::string> OptionalString(const Json& object, std::string_view n
         return std::nullopt;
     }
     if (!value->is_string()) {
-        Fail(kOrgBadValue, MemberPath(path, std::string(name)), "expected a string");
+        Fail(MAPI_E_BAD_VALUE, MemberPath(path, std::string(name)), "expected a string");
     }
     return value->get<std::string>();
 }
@@ -157,7 +114,7 @@ std::string RequiredString(const Json& object, std::string_view name, const std:
 {
     auto value = OptionalString(object, name, path);
     if (!value || value->empty()) {
-        Fail(kOrgBadValue, path, "missing " + Quoted(name));
+        Fail(MAPI_E_BAD_VALUE, path, "missing " + Quoted(name));
     }
     return *value;
 }
@@ -166,7 +123,7 @@ const Json* OptionalArray(const Json& object, std::string_view name, const std::
 {
     const Json* value = Member(object, name);
     if (value != nullptr && !value->is_array()) {
-        Fail(kOrgBadValue, MemberPath(path, std::string(name)), "expected an array");
+        Fail(MAPI_E_BAD_VALUE, MemberPath(path, std::string(name)), "expected an array");
     }
     return value;
 }
@@ -203,7 +160,7 @@ public:
             Frame& frame = frames_.back();
             const auto& key = parsed.get_ref<const std::string&>();
             if (!frame.keys.insert(key).second) {
-                Fail(kOrgCorruptData, MemberPath(PathOfTop(), key), "the key is given twice");
+                Fail(MAPI_E_CORRUPT_DATA, MemberPath(PathOfTop(), key), "the key is given twice");
             }
             frame.key = key;
             break;
@@ -249,7 +206,7 @@ Json Parse(std::string_view text)
         std::string what = e.what();
         constexpr std::string_view kPrefix = "parse error at ";
         std::size_t start = what.find(kPrefix);
-        Fail(kOrgCorruptData, "", start == std::string::npos ? what : what.substr(start + kPrefix.size()));
+        Fail(MAPI_E_CORRUPT_DATA, "", start == std::string::npos ? what : what.substr(start + kPrefix.size()));
     }
 }
 
@@ -265,10 +222,10 @@ public:
         CheckMembers(root, "", {"formatVersion", "name", "gal", "mailboxes", "publicFolders"});
         if (const Json* version = Member(root, "formatVersion");
             version != nullptr && (!version->is_number_integer() || version->get<std::int64_t>() != kFormatVersion)) {
-            Fail(kOrgBadValue, "formatVersion", "only format version 1 is known");
+            Fail(MAPI_E_BAD_VALUE, "formatVersion", "only format version 1 is known");
         }
         organisation_.name = OptionalString(root, "name", "").value_or("");
-        organisation_.galEntryId = MakeAddressBookEntryId(kDisplayTypeGlobal, "");
+        organisation_.galEntryId = MakeAddressBookEntryId(DT_GLOBAL, "");
         if (const Json* gal = OptionalArray(root, "gal", "")) {
             ReadGal(*gal, "gal");
         }
@@ -315,7 +272,7 @@ private:
     const Json* ReadGalEntry(const Json& json, const std::string& path)
     {
         if (!json.is_object()) {
-            Fail(kOrgBadValue, path, "expected an object");
+            Fail(MAPI_E_BAD_VALUE, path, "expected an object");
         }
         std::string kindName = RequiredString(json, "kind", path);
         GalEntry entry;
@@ -329,15 +286,15 @@ private:
             entry.kind = GalEntryKind::DistList;
             CheckMembers(json, path, {"kind", "dn", "smtp", "displayName", "account", "members", "cannotOpen", "properties"});
         } else {
-            Fail(kOrgBadValue, MemberPath(path, "kind"), "expected \"user\", \"contact\" or \"list\"");
+            Fail(MAPI_E_BAD_VALUE, MemberPath(path, "kind"), "expected \"user\", \"contact\" or \"list\"");
         }
         entry.dn = RequiredString(json, "dn", path);
         if (!IsPrintableAscii(entry.dn)) {
-            Fail(kOrgBadValue, MemberPath(path, "dn"), "a DN is printable ASCII text");
+            Fail(MAPI_E_BAD_VALUE, MemberPath(path, "dn"), "a DN is printable ASCII text");
         }
         entry.smtpAddress = RequiredString(json, "smtp", path);
         if (entry.smtpAddress.find('@') == std::string::npos || entry.smtpAddress.find(' ') != std::string::npos) {
-            Fail(kOrgBadValue, MemberPath(path, "smtp"), "expected an SMTP address");
+            Fail(MAPI_E_BAD_VALUE, MemberPath(path, "smtp"), "expected an SMTP address");
         }
         entry.displayName = RequiredString(json, "displayName", path);
         entry.account = entry.kind == GalEntryKind::MailUser ? RequiredString(json, "account", path)
@@ -346,7 +303,7 @@ private:
         entry.homeMta = OptionalString(json, "homeMta", path).value_or("");
         if (const Json* cannotOpen = Member(json, "cannotOpen")) {
             if (!cannotOpen->is_boolean()) {
-                Fail(kOrgBadValue, MemberPath(path, "cannotOpen"), "expected true or false");
+                Fail(MAPI_E_BAD_VALUE, MemberPath(path, "cannotOpen"), "expected true or false");
             }
             entry.openFails = cannotOpen->get<bool>();
         }
@@ -369,41 +326,41 @@ private:
     {
         auto [found, inserted] = map.emplace(Lower(key), index);
         if (!inserted) {
-            Fail(kOrgCollision, path, "the " + std::string(what) + " " + Quoted(key) + " is already used by " +
+            Fail(MAPI_E_COLLISION, path, "the " + std::string(what) + " " + Quoted(key) + " is already used by " +
                                           ElementPath("gal", found->second));
         }
     }
 
     static void DeriveGalProperties(GalEntry& entry)
     {
-        std::uint32_t displayType = entry.kind == GalEntryKind::MailUser  ? kDisplayTypeMailUser
-                                    : entry.kind == GalEntryKind::Contact ? kDisplayTypeRemoteMailUser
-                                                                          : kDisplayTypeDistList;
+        std::uint32_t displayType = entry.kind == GalEntryKind::MailUser  ? DT_MAILUSER
+                                    : entry.kind == GalEntryKind::Contact ? DT_REMOTE_MAILUSER
+                                                                          : DT_DISTLIST;
         entry.entryId = MakeAddressBookEntryId(displayType, entry.dn);
         std::string searchKey = "EX:" + Upper(entry.dn);
         Bytes searchKeyBytes(searchKey.begin(), searchKey.end());
         searchKeyBytes.push_back(0);
         auto& p = entry.properties;
-        SetProperty(p, BinaryProperty(kPrEntryId, entry.entryId));
-        SetProperty(p, BinaryProperty(kPrRecordKey, entry.entryId));
-        SetProperty(p, BinaryProperty(kPrSearchKey, std::move(searchKeyBytes)));
-        SetProperty(p, IntegerProperty(kPrObjectType, entry.kind == GalEntryKind::DistList ? kObjectDistList : kObjectMailUser));
-        SetProperty(p, IntegerProperty(kPrDisplayType, displayType));
-        SetProperty(p, TextProperty(kPrAddrType, u"EX"));
-        SetProperty(p, TextProperty(kPrEmailAddress, Utf16(entry.dn)));
-        SetProperty(p, TextProperty(kPrSmtpAddress, Utf16(entry.smtpAddress)));
-        SetProperty(p, TextProperty(kPrDisplayName, Utf16(entry.displayName)));
-        if (cfb::FindProperty(p, kPrMhsCommonName) == nullptr) {
-            SetProperty(p, TextProperty(kPrMhsCommonName, Utf16(entry.displayName)));
+        SetProperty(p, BinaryProperty(PR_ENTRYID, entry.entryId));
+        SetProperty(p, BinaryProperty(PR_RECORD_KEY, entry.entryId));
+        SetProperty(p, BinaryProperty(PR_SEARCH_KEY, std::move(searchKeyBytes)));
+        SetProperty(p, IntegerProperty(PR_OBJECT_TYPE, entry.kind == GalEntryKind::DistList ? MAPI_DISTLIST : MAPI_MAILUSER));
+        SetProperty(p, IntegerProperty(PR_DISPLAY_TYPE, displayType));
+        SetProperty(p, TextProperty(PR_ADDRTYPE_W, u"EX"));
+        SetProperty(p, TextProperty(PR_EMAIL_ADDRESS_W, Utf16(entry.dn)));
+        SetProperty(p, TextProperty(PR_SMTP_ADDRESS_W, Utf16(entry.smtpAddress)));
+        SetProperty(p, TextProperty(PR_DISPLAY_NAME_W, Utf16(entry.displayName)));
+        if (cfb::FindProperty(p, PR_MHS_COMMON_NAME_W) == nullptr) {
+            SetProperty(p, TextProperty(PR_MHS_COMMON_NAME_W, Utf16(entry.displayName)));
         }
         if (!entry.account.empty()) {
-            SetProperty(p, TextProperty(kPrAccount, Utf16(entry.account)));
+            SetProperty(p, TextProperty(PR_ACCOUNT_W, Utf16(entry.account)));
         }
         if (!entry.homeMdb.empty()) {
-            SetProperty(p, TextProperty(kPrHomeMdb, Utf16(entry.homeMdb)));
+            SetProperty(p, TextProperty(PR_EMS_AB_HOME_MDB_W, Utf16(entry.homeMdb)));
         }
         if (!entry.homeMta.empty()) {
-            SetProperty(p, TextProperty(kPrHomeMta, Utf16(entry.homeMta)));
+            SetProperty(p, TextProperty(PR_EMS_AB_HOME_MTA_W, Utf16(entry.homeMta)));
         }
     }
 
@@ -426,18 +383,18 @@ private:
         for (std::size_t i = 0; i < members.size(); ++i) {
             std::string memberPath = ElementPath(path, i);
             if (!members[i].is_string()) {
-                Fail(kOrgBadValue, memberPath, "expected a string");
+                Fail(MAPI_E_BAD_VALUE, memberPath, "expected a string");
             }
             const auto& reference = members[i].get_ref<const std::string&>();
             auto member = FindGalEntry(reference);
             if (!member) {
-                Fail(kOrgNotFound, memberPath, "no GAL entry has the DN, address or account " + Quoted(reference));
+                Fail(MAPI_E_NOT_FOUND, memberPath, "no GAL entry has the DN, address or account " + Quoted(reference));
             }
             if (*member == listIndex) {
-                Fail(kOrgBadValue, memberPath, "a list cannot be a member of itself");
+                Fail(MAPI_E_BAD_VALUE, memberPath, "a list cannot be a member of itself");
             }
             if (std::find(list.members.begin(), list.members.end(), *member) != list.members.end()) {
-                Fail(kOrgCollision, memberPath, Quoted(reference) + " is already a member");
+                Fail(MAPI_E_COLLISION, memberPath, Quoted(reference) + " is already a member");
             }
             list.members.push_back(*member);
         }
@@ -451,15 +408,15 @@ private:
         std::string user = RequiredString(json, "user", path);
         auto owner = FindGalEntry(user);
         if (!owner) {
-            Fail(kOrgNotFound, MemberPath(path, "user"), "no GAL entry has the DN, address or account " + Quoted(user));
+            Fail(MAPI_E_NOT_FOUND, MemberPath(path, "user"), "no GAL entry has the DN, address or account " + Quoted(user));
         }
         const GalEntry& entry = organisation_.gal[*owner];
         if (entry.kind != GalEntryKind::MailUser) {
-            Fail(kOrgBadValue, MemberPath(path, "user"), Quoted(user) + " is not a mail user");
+            Fail(MAPI_E_BAD_VALUE, MemberPath(path, "user"), Quoted(user) + " is not a mail user");
         }
         for (const auto& store : organisation_.stores) {
             if (store.owner == *owner) {
-                Fail(kOrgCollision, MemberPath(path, "user"), Quoted(user) + " has a mailbox already");
+                Fail(MAPI_E_COLLISION, MemberPath(path, "user"), Quoted(user) + " has a mailbox already");
             }
         }
         Store store;
@@ -504,20 +461,20 @@ private:
     {
         auto& p = store.properties;
         Bytes recordKey(store.guid.begin(), store.guid.end());
-        SetProperty(p, BinaryProperty(kPrEntryId, store.entryId));
-        SetProperty(p, BinaryProperty(kPrRecordKey, recordKey));
-        SetProperty(p, BinaryProperty(kPrStoreRecordKey, recordKey));
-        SetProperty(p, IntegerProperty(kPrObjectType, kObjectStore));
+        SetProperty(p, BinaryProperty(PR_ENTRYID, store.entryId));
+        SetProperty(p, BinaryProperty(PR_RECORD_KEY, recordKey));
+        SetProperty(p, BinaryProperty(PR_STORE_RECORD_KEY, recordKey));
+        SetProperty(p, IntegerProperty(PR_OBJECT_TYPE, MAPI_STORE));
         cfb::Guid provider = StoreProviderUid(store.kind);
-        SetProperty(p, BinaryProperty(kPrMdbProvider, Bytes(provider.begin(), provider.end())));
-        SetProperty(p, BinaryProperty(kPrIpmSubtreeEntryId, store.root.folders.front().entryId));
+        SetProperty(p, BinaryProperty(PR_MDB_PROVIDER, Bytes(provider.begin(), provider.end())));
+        SetProperty(p, BinaryProperty(PR_IPM_SUBTREE_ENTRYID, store.root.folders.front().entryId));
         if (store.kind == StoreKind::Mailbox) {
             const GalEntry& owner = organisation_.gal[store.owner];
-            SetProperty(p, TextProperty(kPrDisplayName, Utf16("Mailbox - " + owner.displayName)));
-            SetProperty(p, BinaryProperty(kPrMailboxOwnerEntryId, owner.entryId));
-            SetProperty(p, TextProperty(kPrMailboxOwnerName, Utf16(owner.displayName)));
+            SetProperty(p, TextProperty(PR_DISPLAY_NAME_W, Utf16("Mailbox - " + owner.displayName)));
+            SetProperty(p, BinaryProperty(PR_MAILBOX_OWNER_ENTRYID, owner.entryId));
+            SetProperty(p, TextProperty(PR_MAILBOX_OWNER_NAME_W, Utf16(owner.displayName)));
         } else {
-            SetProperty(p, TextProperty(kPrDisplayName, u"Public Folders"));
+            SetProperty(p, TextProperty(PR_DISPLAY_NAME_W, u"Public Folders"));
         }
         SetSpecialFolderIds(store, store.root);
     }
@@ -590,7 +547,7 @@ private:
     {
         for (const auto& sibling : parent.folders) {
             if (Lower(sibling.name) == Lower(child.name)) {
-                Fail(kOrgCollision, path, "a folder named " + Quoted(child.name) + " is already in this folder");
+                Fail(MAPI_E_COLLISION, path, "a folder named " + Quoted(child.name) + " is already in this folder");
             }
         }
         parent.folders.push_back(std::move(child));
@@ -599,7 +556,7 @@ private:
     Folder ReadFolder(const Json& json, const std::string& path, const std::string& parentKey, int depth)
     {
         if (depth > kMaxFolderDepth) {
-            Fail(kOrgTooBig, path, "folders are nested too deeply");
+            Fail(MAPI_E_TOO_BIG, path, "folders are nested too deeply");
         }
         if (json.is_string()) {
             const auto& directory = json.get_ref<const std::string&>();
@@ -612,7 +569,7 @@ private:
         std::string name = directory ? OptionalString(json, "name", path).value_or(FileName(*directory))
                                      : RequiredString(json, "name", path);
         if (name.empty()) {
-            Fail(kOrgBadValue, MemberPath(path, "name"), "a folder name cannot be empty");
+            Fail(MAPI_E_BAD_VALUE, MemberPath(path, "name"), "a folder name cannot be empty");
         }
         Folder folder = NewFolder(name, parentKey);
         std::string key = parentKey + std::string(1, '\0') + name;
@@ -620,7 +577,7 @@ private:
             folder.properties = ReadPropertyObject(*properties, MemberPath(path, "properties"), named_.get(), source_);
         }
         if (auto folderClass = OptionalString(json, "class", path)) {
-            SetProperty(folder.properties, TextProperty(kPrContainerClass, Utf16(*folderClass)));
+            SetProperty(folder.properties, TextProperty(PR_CONTAINER_CLASS_W, Utf16(*folderClass)));
         }
         if (auto special = OptionalString(json, "special", path)) {
             MarkSpecial(folder, *special, MemberPath(path, "special"));
@@ -648,13 +605,13 @@ private:
         auto info = std::find_if(std::begin(kSpecialFolders), std::end(kSpecialFolders),
                                  [&](const SpecialFolderInfo& entry) { return entry.name == name; });
         if (info == std::end(kSpecialFolders)) {
-            Fail(kOrgBadValue, path, "unknown special folder " + Quoted(name));
+            Fail(MAPI_E_BAD_VALUE, path, "unknown special folder " + Quoted(name));
         }
         if (store_->kind != StoreKind::Mailbox) {
-            Fail(kOrgBadValue, path, "the public folders have no special folders");
+            Fail(MAPI_E_BAD_VALUE, path, "the public folders have no special folders");
         }
         if (!specials_.insert(info->kind).second) {
-            Fail(kOrgCollision, path, "the mailbox has a " + Quoted(name) + " folder already");
+            Fail(MAPI_E_COLLISION, path, "the mailbox has a " + Quoted(name) + " folder already");
         }
         folder.special = info->kind;
         if (info->kind == SpecialFolder::Inbox) {
@@ -685,7 +642,7 @@ private:
             auto linkStatus = std::filesystem::symlink_status(entry, error);
             if (!error && std::filesystem::is_directory(linkStatus)) {
                 if (depth + 1 > kMaxFolderDepth) {
-                    Fail(kOrgTooBig, path, "folders are nested too deeply");
+                    Fail(MAPI_E_TOO_BIG, path, "folders are nested too deeply");
                 }
                 Folder child = NewFolder(name, key);
                 ReadDirectory((directory / name).string(), path, child, key + std::string(1, '\0') + name, depth + 1);
@@ -701,23 +658,23 @@ private:
     void FinishFolder(Folder& folder, const EntryId& parentId, bool isRoot)
     {
         auto& p = folder.properties;
-        SetProperty(p, BinaryProperty(kPrEntryId, folder.entryId));
-        SetProperty(p, BinaryProperty(kPrParentEntryId, parentId));
-        SetProperty(p, IntegerProperty(kPrObjectType, kObjectFolder));
-        SetProperty(p, TextProperty(kPrDisplayName, Utf16(folder.name)));
-        SetProperty(p, IntegerProperty(kPrFolderType, isRoot ? kFolderRoot : kFolderGeneric));
+        SetProperty(p, BinaryProperty(PR_ENTRYID, folder.entryId));
+        SetProperty(p, BinaryProperty(PR_PARENT_ENTRYID, parentId));
+        SetProperty(p, IntegerProperty(PR_OBJECT_TYPE, MAPI_FOLDER));
+        SetProperty(p, TextProperty(PR_DISPLAY_NAME_W, Utf16(folder.name)));
+        SetProperty(p, IntegerProperty(PR_FOLDER_TYPE, isRoot ? FOLDER_ROOT : FOLDER_GENERIC));
         std::int64_t unread = 0;
         for (bool associated : {false, true}) {
             for (auto& message : associated ? folder.associated : folder.messages) {
                 FinishMessage(message, folder.entryId, associated);
-                const auto* flags = cfb::FindProperty(message.message.properties, kPrMessageFlags);
-                unread += !associated && (flags == nullptr || (flags->integer & kMsgFlagRead) == 0) ? 1 : 0;
+                const auto* flags = cfb::FindProperty(message.message.properties, PR_MESSAGE_FLAGS);
+                unread += !associated && (flags == nullptr || (flags->integer & MSGFLAG_READ) == 0) ? 1 : 0;
             }
         }
-        SetProperty(p, IntegerProperty(kPrContentCount, static_cast<std::int64_t>(folder.messages.size())));
-        SetProperty(p, IntegerProperty(kPrContentUnread, unread));
-        SetProperty(p, IntegerProperty(kPrAssocContentCount, static_cast<std::int64_t>(folder.associated.size())));
-        SetProperty(p, IntegerProperty(kPrSubfolders, folder.folders.empty() ? 0 : 1));
+        SetProperty(p, IntegerProperty(PR_CONTENT_COUNT, static_cast<std::int64_t>(folder.messages.size())));
+        SetProperty(p, IntegerProperty(PR_CONTENT_UNREAD, unread));
+        SetProperty(p, IntegerProperty(PR_ASSOC_CONTENT_COUNT, static_cast<std::int64_t>(folder.associated.size())));
+        SetProperty(p, IntegerProperty(PR_SUBFOLDERS, folder.folders.empty() ? 0 : 1));
         for (auto& child : folder.folders) {
             FinishFolder(child, folder.entryId, false);
         }
@@ -745,7 +702,7 @@ private:
             message.key = "#" + std::to_string(folder.messages.size() + folder.associated.size());
         }
         if (!keys.insert(message.key).second) {
-            Fail(kOrgCollision, keyPath, "the message id " + Quoted(message.key) + " is used twice in this folder");
+            Fail(MAPI_E_COLLISION, keyPath, "the message id " + Quoted(message.key) + " is used twice in this folder");
         }
         message.message = ReadMessage(json, path, 0, true);
         std::uint64_t counter = NewCounter("message" + folderKey + std::string(1, '\0') + message.key);
@@ -757,16 +714,16 @@ private:
     {
         auto& p = message.message.properties;
         bool hasAttachments = !message.message.attachments.empty();
-        SetProperty(p, BinaryProperty(kPrEntryId, message.entryId));
-        SetProperty(p, BinaryProperty(kPrParentEntryId, folderId));
-        SetProperty(p, IntegerProperty(kPrObjectType, kObjectMessage));
-        SetProperty(p, IntegerProperty(kPrHasAttach, hasAttachments ? 1 : 0));
-        const auto* flags = cfb::FindProperty(p, kPrMessageFlags);
+        SetProperty(p, BinaryProperty(PR_ENTRYID, message.entryId));
+        SetProperty(p, BinaryProperty(PR_PARENT_ENTRYID, folderId));
+        SetProperty(p, IntegerProperty(PR_OBJECT_TYPE, MAPI_MESSAGE));
+        SetProperty(p, IntegerProperty(PR_HASATTACH, hasAttachments ? 1 : 0));
+        const auto* flags = cfb::FindProperty(p, PR_MESSAGE_FLAGS);
         std::int64_t value = flags != nullptr ? flags->integer : 0;
-        value = (value & ~(kMsgFlagHasAttach | kMsgFlagAssociated)) | (hasAttachments ? kMsgFlagHasAttach : 0) |
-                (associated ? kMsgFlagAssociated : 0);
+        constexpr std::int64_t kDerivedFlags = MSGFLAG_HASATTACH | MSGFLAG_ASSOCIATED;
+        value = (value & ~kDerivedFlags) | (hasAttachments ? MSGFLAG_HASATTACH : 0) | (associated ? MSGFLAG_ASSOCIATED : 0);
         if (flags != nullptr || value != 0) {
-            SetProperty(p, IntegerProperty(kPrMessageFlags, value));
+            SetProperty(p, IntegerProperty(PR_MESSAGE_FLAGS, value));
         }
     }
 
@@ -775,7 +732,7 @@ private:
     cfb::MsgMessage ReadMessage(const Json& json, const std::string& path, int depth, bool topLevel)
     {
         if (depth > kMaxMessageDepth) {
-            Fail(kOrgTooBig, path, "embedded messages are nested too deeply");
+            Fail(MAPI_E_TOO_BIG, path, "embedded messages are nested too deeply");
         }
         if (json.is_string()) {
             return ReadMsg(json.get<std::string>(), path);
@@ -823,22 +780,22 @@ private:
         const Json* data = Member(json, "data");
         const Json* embedded = Member(json, "message");
         if (data != nullptr && embedded != nullptr) {
-            Fail(kOrgBadValue, path, "an attachment has \"data\" or \"message\", not both");
+            Fail(MAPI_E_BAD_VALUE, path, "an attachment has \"data\" or \"message\", not both");
         }
         if (data != nullptr) {
-            if (cfb::FindProperty(attachment.properties, kPrAttachDataBin) != nullptr) {
-                Fail(kOrgCollision, MemberPath(path, "data"), "PR_ATTACH_DATA_BIN is given twice");
+            if (cfb::FindProperty(attachment.properties, PR_ATTACH_DATA_BIN) != nullptr) {
+                Fail(MAPI_E_COLLISION, MemberPath(path, "data"), "PR_ATTACH_DATA_BIN is given twice");
             }
-            attachment.properties.push_back(BinaryProperty(kPrAttachDataBin, ReadBinary(*data, MemberPath(path, "data"), source_)));
-            if (cfb::FindProperty(attachment.properties, kPrAttachMethod) == nullptr) {
-                attachment.properties.push_back(IntegerProperty(kPrAttachMethod, kAttachByValue));
+            attachment.properties.push_back(BinaryProperty(PR_ATTACH_DATA_BIN, ReadBinary(*data, MemberPath(path, "data"), source_)));
+            if (cfb::FindProperty(attachment.properties, PR_ATTACH_METHOD) == nullptr) {
+                attachment.properties.push_back(IntegerProperty(PR_ATTACH_METHOD, ATTACH_BY_VALUE));
             }
         }
         if (embedded != nullptr) {
             attachment.embedded = std::make_unique<cfb::MsgMessage>(ReadMessage(*embedded, MemberPath(path, "message"), depth + 1, false));
-            SetProperty(attachment.properties, IntegerProperty(kPrAttachMethod, kAttachEmbeddedMessage));
+            SetProperty(attachment.properties, IntegerProperty(PR_ATTACH_METHOD, ATTACH_EMBEDDED_MSG));
             cfb::MsgProperty object;
-            object.tag = kPrAttachDataObj;
+            object.tag = PR_ATTACH_DATA_OBJ;
             SetProperty(attachment.properties, std::move(object));
         }
         return attachment;

@@ -16,7 +16,7 @@
 namespace platform::orgsource {
 namespace {
 
-constexpr std::uint16_t kMultiple = cfb::kPropTypeMultiple;
+constexpr std::uint16_t kMultiple = MV_FLAG;
 constexpr std::uint16_t kFirstNamedId = 0x8000;
 constexpr std::uint16_t kLastNamedId = 0xFFFE;
 // Files referenced from an organisation file are read whole; this keeps a mistaken reference to
@@ -38,8 +38,8 @@ std::string Hex(std::uint32_t value, int digits)
 std::uint16_t Normalised(std::uint16_t type)
 {
     // Strings are kept in Unicode; the MAPI layer gives either form on request.
-    if ((type & ~kMultiple) == cfb::kPropTypeString8) {
-        return static_cast<std::uint16_t>((type & kMultiple) | cfb::kPropTypeUnicode);
+    if ((type & ~kMultiple) == PT_STRING8) {
+        return static_cast<std::uint16_t>((type & kMultiple) | PT_UNICODE);
     }
     return type;
 }
@@ -47,21 +47,21 @@ std::uint16_t Normalised(std::uint16_t type)
 bool IsSupportedType(std::uint16_t type)
 {
     switch (type & ~kMultiple) {
-    case cfb::kPropTypeI2:
-    case cfb::kPropTypeLong:
-    case cfb::kPropTypeFloat:
-    case cfb::kPropTypeDouble:
-    case cfb::kPropTypeCurrency:
-    case cfb::kPropTypeAppTime:
-    case cfb::kPropTypeI8:
-    case cfb::kPropTypeUnicode:
-    case cfb::kPropTypeSysTime:
-    case cfb::kPropTypeClsid:
-    case cfb::kPropTypeBinary:
+    case PT_I2:
+    case PT_LONG:
+    case PT_FLOAT:
+    case PT_DOUBLE:
+    case PT_CURRENCY:
+    case PT_APPTIME:
+    case PT_I8:
+    case PT_UNICODE:
+    case PT_SYSTIME:
+    case PT_CLSID:
+    case PT_BINARY:
         return true;
-    case cfb::kPropTypeNull:
-    case cfb::kPropTypeError:
-    case cfb::kPropTypeBoolean:
+    case PT_NULL:
+    case PT_ERROR:
+    case PT_BOOLEAN:
         return (type & kMultiple) == 0;
     default:
         return false;
@@ -96,18 +96,18 @@ std::uint32_t ResolveNamedKey(std::string_view key, const std::string& path, Nam
     std::size_t first = key.find(':');
     std::size_t last = key.rfind(':');
     if (first == last) {
-        Fail(kOrgUnknownName, path, "a named property is written as SET:ID:TYPE");
+        Fail(MAPI_E_INVALID_PARAMETER, path, "a named property is written as SET:ID:TYPE");
     }
     std::string_view setName = key.substr(0, first);
     std::string_view id = key.substr(first + 1, last - first - 1);
     std::string_view typeName = key.substr(last + 1);
     auto set = PropertySetFromName(setName);
     if (!set) {
-        Fail(kOrgUnknownName, path, "unknown property set \"" + std::string(setName) + "\"");
+        Fail(MAPI_E_INVALID_PARAMETER, path, "unknown property set \"" + std::string(setName) + "\"");
     }
     auto type = TypeFromName(typeName);
     if (!type) {
-        Fail(kOrgUnknownName, path, "unknown property type \"" + std::string(typeName) + "\"");
+        Fail(MAPI_E_INVALID_PARAMETER, path, "unknown property type \"" + std::string(typeName) + "\"");
     }
     cfb::MsgNamedProperty name;
     name.propertySet = *set;
@@ -119,7 +119,7 @@ std::uint32_t ResolveNamedKey(std::string_view key, const std::string& path, Nam
         }
         auto text = Utf8ToUtf16(id);
         if (id.empty() || !text) {
-            Fail(kOrgBadValue, path, "a named property needs a LID or a name between SET: and :TYPE");
+            Fail(MAPI_E_BAD_VALUE, path, "a named property needs a LID or a name between SET: and :TYPE");
         }
         name.isString = true;
         name.name = *text;
@@ -133,19 +133,19 @@ std::uint32_t ResolveKey(const std::string& key, const std::string& path, NamedP
     if (IsHexNumber(key) && key.size() == 10) {
         tag = HexValue(key);
         if (named != nullptr && (tag >> 16) >= kFirstNamedId) {
-            Fail(kOrgBadValue, path,
+            Fail(MAPI_E_BAD_VALUE, path,
                  "property id " + Hex(tag >> 16, 4) + " is in the named range; write it as SET:ID:TYPE");
         }
     } else if (key.find(':') != std::string::npos || key.rfind("PidLid", 0) == 0) {
         if (named == nullptr) {
-            Fail(kOrgBadValue, path, "named properties are not allowed here");
+            Fail(MAPI_E_BAD_VALUE, path, "named properties are not allowed here");
         }
         if (key.find(':') != std::string::npos) {
             tag = ResolveNamedKey(key, path, *named);
         } else {
             auto known = NamedPropertyFromName(key);
             if (!known) {
-                Fail(kOrgUnknownName, path, "unknown named property \"" + key + "\"");
+                Fail(MAPI_E_INVALID_PARAMETER, path, "unknown named property \"" + key + "\"");
             }
             cfb::MsgNamedProperty name;
             name.propertySet = *PropertySetFromName(known->set);
@@ -155,13 +155,13 @@ std::uint32_t ResolveKey(const std::string& key, const std::string& path, NamedP
     } else {
         auto known = TagFromName(key);
         if (!known) {
-            Fail(kOrgUnknownName, path, "unknown property name \"" + key + "\"");
+            Fail(MAPI_E_INVALID_PARAMETER, path, "unknown property name \"" + key + "\"");
         }
         tag = *known;
     }
     auto type = static_cast<std::uint16_t>(tag & 0xFFFF);
     if (!IsSupportedType(Normalised(type))) {
-        Fail(kOrgBadValue, path, "property type " + TypeName(type) + " cannot be written in an organisation file");
+        Fail(MAPI_E_BAD_VALUE, path, "property type " + TypeName(type) + " cannot be written in an organisation file");
     }
     return (tag & 0xFFFF0000u) | Normalised(type);
 }
@@ -175,16 +175,16 @@ std::int64_t ReadInteger(const Json& value, const std::string& path, std::int64_
     } else if (value.is_number_unsigned()) {
         auto unsignedValue = value.get<std::uint64_t>();
         if (unsignedValue > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
-            Fail(kOrgBadValue, path, "value out of range for " + std::string(typeName));
+            Fail(MAPI_E_BAD_VALUE, path, "value out of range for " + std::string(typeName));
         }
         result = static_cast<std::int64_t>(unsignedValue);
     } else if (value.is_number_integer()) {
         result = value.get<std::int64_t>();
     } else {
-        Fail(kOrgBadValue, path, "expected an integer");
+        Fail(MAPI_E_BAD_VALUE, path, "expected an integer");
     }
     if (result < low || result > high) {
-        Fail(kOrgBadValue, path, "value out of range for " + std::string(typeName));
+        Fail(MAPI_E_BAD_VALUE, path, "value out of range for " + std::string(typeName));
     }
     return result;
 }
@@ -192,7 +192,7 @@ std::int64_t ReadInteger(const Json& value, const std::string& path, std::int64_
 double ReadReal(const Json& value, const std::string& path)
 {
     if (!value.is_number()) {
-        Fail(kOrgBadValue, path, "expected a number");
+        Fail(MAPI_E_BAD_VALUE, path, "expected a number");
     }
     return value.get<double>();
 }
@@ -200,7 +200,7 @@ double ReadReal(const Json& value, const std::string& path)
 const std::string& ReadString(const Json& value, const std::string& path)
 {
     if (!value.is_string()) {
-        Fail(kOrgBadValue, path, "expected a string");
+        Fail(MAPI_E_BAD_VALUE, path, "expected a string");
     }
     return value.get_ref<const std::string&>();
 }
@@ -209,7 +209,7 @@ std::u16string ReadText(const Json& value, const std::string& path)
 {
     auto text = Utf8ToUtf16(ReadString(value, path));
     if (!text) {
-        Fail(kOrgBadValue, path, "the text is not valid UTF-8");
+        Fail(MAPI_E_BAD_VALUE, path, "the text is not valid UTF-8");
     }
     return *text;
 }
@@ -218,7 +218,7 @@ std::int64_t ReadTime(const Json& value, const std::string& path)
 {
     auto time = ParseIsoTime(ReadString(value, path));
     if (!time) {
-        Fail(kOrgBadValue, path, "expected a time as YYYY-MM-DDThh:mm:ssZ");
+        Fail(MAPI_E_BAD_VALUE, path, "expected a time as YYYY-MM-DDThh:mm:ssZ");
     }
     return *time;
 }
@@ -227,7 +227,7 @@ Bytes ReadClsid(const Json& value, const std::string& path)
 {
     auto guid = ParseGuid(ReadString(value, path));
     if (!guid) {
-        Fail(kOrgBadValue, path, "expected a GUID such as {00062002-0000-0000-C000-000000000046}");
+        Fail(MAPI_E_BAD_VALUE, path, "expected a GUID such as {00062002-0000-0000-C000-000000000046}");
     }
     return Bytes(guid->begin(), guid->end());
 }
@@ -238,7 +238,7 @@ Bytes ReadFile(const std::string& reference, const std::string& path, const Valu
     std::error_code error;
     if (std::filesystem::exists(full, error) && !std::filesystem::is_regular_file(full, error)) {
         // A device or a FIFO could block or never end.
-        Fail(kOrgBadValue, path, "cannot read " + full + ": not a regular file");
+        Fail(MAPI_E_BAD_VALUE, path, "cannot read " + full + ": not a regular file");
     }
     std::ifstream file(full, std::ios::binary);
     if (!file) {
@@ -248,7 +248,7 @@ Bytes ReadFile(const std::string& reference, const std::string& path, const Valu
     file.seekg(0, std::ios::end);
     auto size = file.tellg();
     if (size < 0 || static_cast<std::uintmax_t>(size) > kMaxReferencedFile) {
-        Fail(kOrgTooBig, path, "cannot read " + full + ": not a regular file of at most 256 MiB");
+        Fail(MAPI_E_TOO_BIG, path, "cannot read " + full + ": not a regular file of at most 256 MiB");
     }
     file.seekg(0);
     Bytes bytes(static_cast<std::size_t>(size));
@@ -263,58 +263,58 @@ void ReadSingle(const Json& value, std::uint16_t type, const std::string& path, 
                 cfb::MsgProperty& property)
 {
     switch (type) {
-    case cfb::kPropTypeNull:
+    case PT_NULL:
         if (!value.is_null()) {
-            Fail(kOrgBadValue, path, "expected null");
+            Fail(MAPI_E_BAD_VALUE, path, "expected null");
         }
         return;
-    case cfb::kPropTypeI2:
+    case PT_I2:
         property.integer = ReadInteger(value, path, -32768, 65535, "PT_I2");
         property.integer = static_cast<std::int16_t>(property.integer);
         return;
-    case cfb::kPropTypeLong:
-    case cfb::kPropTypeError:
+    case PT_LONG:
+    case PT_ERROR:
         property.integer = ReadInteger(value, path, std::numeric_limits<std::int32_t>::min(),
                                        std::numeric_limits<std::uint32_t>::max(), TypeName(type));
         property.integer = static_cast<std::int32_t>(property.integer);
         return;
-    case cfb::kPropTypeI8:
+    case PT_I8:
         property.integer = ReadInteger(value, path, std::numeric_limits<std::int64_t>::min(),
                                        std::numeric_limits<std::int64_t>::max(), "PT_I8");
         return;
-    case cfb::kPropTypeBoolean:
+    case PT_BOOLEAN:
         if (!value.is_boolean()) {
-            Fail(kOrgBadValue, path, "expected true or false");
+            Fail(MAPI_E_BAD_VALUE, path, "expected true or false");
         }
         property.integer = value.get<bool>() ? 1 : 0;
         return;
-    case cfb::kPropTypeCurrency: {
+    case PT_CURRENCY: {
         double amount = ReadReal(value, path);
         if (!(amount > -9.2e14 && amount < 9.2e14)) {
-            Fail(kOrgBadValue, path, "value out of range for PT_CURRENCY");
+            Fail(MAPI_E_BAD_VALUE, path, "value out of range for PT_CURRENCY");
         }
         property.integer = static_cast<std::int64_t>(amount * 10000.0 + (amount < 0 ? -0.5 : 0.5));
         return;
     }
-    case cfb::kPropTypeFloat:
-    case cfb::kPropTypeDouble:
-    case cfb::kPropTypeAppTime:
+    case PT_FLOAT:
+    case PT_DOUBLE:
+    case PT_APPTIME:
         property.real = ReadReal(value, path);
         return;
-    case cfb::kPropTypeSysTime:
+    case PT_SYSTIME:
         property.integer = ReadTime(value, path);
         return;
-    case cfb::kPropTypeUnicode:
+    case PT_UNICODE:
         property.text = ReadText(value, path);
         return;
-    case cfb::kPropTypeClsid:
+    case PT_CLSID:
         property.bytes = ReadClsid(value, path);
         return;
-    case cfb::kPropTypeBinary:
+    case PT_BINARY:
         property.bytes = ReadBinary(value, path, source);
         return;
     default:
-        Fail(kOrgBadValue, path, "property type " + TypeName(type) + " cannot be written in an organisation file");
+        Fail(MAPI_E_BAD_VALUE, path, "property type " + TypeName(type) + " cannot be written in an organisation file");
     }
 }
 
@@ -328,23 +328,23 @@ cfb::MsgProperty ReadValue(const Json& value, std::uint32_t tag, const std::stri
         return property;
     }
     if (!value.is_array()) {
-        Fail(kOrgBadValue, path, "expected an array");
+        Fail(MAPI_E_BAD_VALUE, path, "expected an array");
     }
     auto elementType = static_cast<std::uint16_t>(type & ~kMultiple);
     for (std::size_t i = 0; i < value.size(); ++i) {
         cfb::MsgProperty element;
         ReadSingle(value[i], elementType, ElementPath(path, i), source, element);
         switch (elementType) {
-        case cfb::kPropTypeFloat:
-        case cfb::kPropTypeDouble:
-        case cfb::kPropTypeAppTime:
+        case PT_FLOAT:
+        case PT_DOUBLE:
+        case PT_APPTIME:
             property.reals.push_back(element.real);
             break;
-        case cfb::kPropTypeUnicode:
+        case PT_UNICODE:
             property.texts.push_back(std::move(element.text));
             break;
-        case cfb::kPropTypeClsid:
-        case cfb::kPropTypeBinary:
+        case PT_CLSID:
+        case PT_BINARY:
             property.byteValues.push_back(std::move(element.bytes));
             break;
         default:
@@ -359,7 +359,7 @@ cfb::MsgProperty ReadValue(const Json& value, std::uint32_t tag, const std::stri
 std::string ResolveFile(const std::string& reference, const std::string& path, const ValueSource& source)
 {
     if (!source.filesAllowed) {
-        Fail(kOrgBadValue, path, "this organisation text cannot refer to files");
+        Fail(MAPI_E_BAD_VALUE, path, "this organisation text cannot refer to files");
     }
     return !reference.empty() && reference.front() == '/' ? reference : source.baseDirectory + reference;
 }
@@ -379,7 +379,7 @@ std::uint16_t NamedPropertyMap::IdOf(const cfb::MsgNamedProperty& name, const st
         return found->second;
     }
     if (entries_.size() > static_cast<std::size_t>(kLastNamedId - kFirstNamedId)) {
-        Fail(kOrgTooBig, path, "more named properties than one store can hold");
+        Fail(MAPI_E_TOO_BIG, path, "more named properties than one store can hold");
     }
     cfb::MsgNamedProperty entry = name;
     entry.id = static_cast<std::uint16_t>(kFirstNamedId + entries_.size());
@@ -397,7 +397,7 @@ cfb::MsgPropertyList ReadPropertyObject(const Json& object, const std::string& p
                                         const ValueSource& source)
 {
     if (!object.is_object()) {
-        Fail(kOrgBadValue, path, "expected an object");
+        Fail(MAPI_E_BAD_VALUE, path, "expected an object");
     }
     cfb::MsgPropertyList properties;
     for (const auto& [key, value] : object.items()) {
@@ -405,7 +405,7 @@ cfb::MsgPropertyList ReadPropertyObject(const Json& object, const std::string& p
         std::uint32_t tag = ResolveKey(key, keyPath, named);
         for (const auto& existing : properties) {
             if (existing.Id() == (tag >> 16)) {
-                Fail(kOrgCollision, keyPath, "property " + Hex(tag, 8) + " is given twice");
+                Fail(MAPI_E_COLLISION, keyPath, "property " + Hex(tag, 8) + " is given twice");
             }
         }
         properties.push_back(ReadValue(value, tag, keyPath, source));
@@ -418,12 +418,12 @@ Bytes ReadBinary(const Json& value, const std::string& path, const ValueSource& 
     if (value.is_string()) {
         auto bytes = DecodeHex(value.get_ref<const std::string&>());
         if (!bytes) {
-            Fail(kOrgBadValue, path, "expected hexadecimal bytes");
+            Fail(MAPI_E_BAD_VALUE, path, "expected hexadecimal bytes");
         }
         return *bytes;
     }
     if (!value.is_object() || value.size() != 1) {
-        Fail(kOrgBadValue, path, "expected hexadecimal bytes or one of {\"hex\"}, {\"base64\"}, {\"text\"}, {\"file\"}");
+        Fail(MAPI_E_BAD_VALUE, path, "expected hexadecimal bytes or one of {\"hex\"}, {\"base64\"}, {\"text\"}, {\"file\"}");
     }
     auto member = value.begin();
     const std::string& form = member.key();
@@ -436,7 +436,7 @@ Bytes ReadBinary(const Json& value, const std::string& path, const ValueSource& 
     if (form == "base64") {
         auto bytes = DecodeBase64(content);
         if (!bytes) {
-            Fail(kOrgBadValue, formPath, "expected Base64 text");
+            Fail(MAPI_E_BAD_VALUE, formPath, "expected Base64 text");
         }
         return *bytes;
     }
@@ -446,7 +446,7 @@ Bytes ReadBinary(const Json& value, const std::string& path, const ValueSource& 
     if (form == "file") {
         return ReadFile(content, formPath, source);
     }
-    Fail(kOrgBadValue, path, "expected hexadecimal bytes or one of {\"hex\"}, {\"base64\"}, {\"text\"}, {\"file\"}");
+    Fail(MAPI_E_BAD_VALUE, path, "expected hexadecimal bytes or one of {\"hex\"}, {\"base64\"}, {\"text\"}, {\"file\"}");
 }
 
 void SetProperty(cfb::MsgPropertyList& properties, cfb::MsgProperty property)

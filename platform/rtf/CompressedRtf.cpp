@@ -43,21 +43,21 @@ HRESULT ParseCompressedRtfHeader(std::span<const std::uint8_t> input, Compressed
     std::size_t maxRawSize)
 {
     if (input.size() < kHeaderSize)
-        return kStatusCorruptData;
+        return MAPI_E_CORRUPT_DATA;
     header.compressedSize = ReadLittleEndian32(input, 0);
     header.rawSize = ReadLittleEndian32(input, 4);
     header.magic = ReadLittleEndian32(input, 8);
     header.crc = ReadLittleEndian32(input, 12);
     if (header.magic != kMagicCompressed && header.magic != kMagicUncompressed)
-        return kStatusCorruptData;
+        return MAPI_E_CORRUPT_DATA;
     // The size counts the 12 header bytes after itself; trailing bytes beyond it are tolerated.
     if (header.compressedSize < kHeaderSize - 4 || header.compressedSize > input.size() - 4)
-        return kStatusCorruptData;
+        return MAPI_E_CORRUPT_DATA;
     const std::size_t contentSize = header.compressedSize - (kHeaderSize - 4);
     const std::size_t producible =
         header.magic == kMagicUncompressed ? contentSize : contentSize * kMaxExpansion;
     if (header.rawSize > producible || header.rawSize > maxRawSize)
-        return kStatusCorruptData;
+        return MAPI_E_CORRUPT_DATA;
     return S_OK;
 }
 

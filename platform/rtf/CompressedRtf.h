@@ -6,12 +6,9 @@
 #include <span>
 #include <string_view>
 
-#include "platform/base/HResult.h"
+#include <mapicode.h>
 
 namespace platform::rtf {
-
-// The store's "corrupt data" status, returned for any malformed compressed RTF.
-inline constexpr HRESULT kStatusCorruptData = EX2QLN_HR(0x8004011Bu);
 
 inline constexpr std::uint32_t kMagicCompressed = 0x75465A4Cu;    // "LZFu"
 inline constexpr std::uint32_t kMagicUncompressed = 0x414C454Du;  // "MELA"
@@ -37,7 +34,7 @@ struct CompressedRtfHeader {
 std::string_view InitialDictionary();
 
 // Reads and checks the 16-byte header: known magic, a compressed size that the input holds, a raw
-// size the content can produce and that stays within maxRawSize. kStatusCorruptData otherwise.
+// size the content can produce and that stays within maxRawSize. MAPI_E_CORRUPT_DATA otherwise.
 HRESULT ParseCompressedRtfHeader(std::span<const std::uint8_t> input, CompressedRtfHeader& header,
     std::size_t maxRawSize = kDefaultMaxRawSize);
 

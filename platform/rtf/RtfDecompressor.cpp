@@ -26,7 +26,7 @@ HRESULT RtfDecompressor::Read(std::span<std::uint8_t> buffer, std::size_t& bytes
 {
     bytesRead = 0;
     if (!open_ || failed_)
-        return kStatusCorruptData;
+        return MAPI_E_CORRUPT_DATA;
     if (header_.magic == kMagicCompressed)
         return ReadCompressed(buffer, bytesRead);
     const std::size_t count = std::min(buffer.size(), std::size_t{header_.rawSize} - produced_);
@@ -106,7 +106,7 @@ void RtfDecompressor::Emit(std::uint8_t byte, std::uint8_t* out)
 HRESULT RtfDecompressor::Fail()
 {
     failed_ = true;
-    return kStatusCorruptData;
+    return MAPI_E_CORRUPT_DATA;
 }
 
 HRESULT DecompressRtf(std::span<const std::uint8_t> input, std::string& rtf, std::size_t maxRawSize)
@@ -134,7 +134,7 @@ HRESULT DecompressRtf(std::span<const std::uint8_t> input, std::string& rtf, std
     std::size_t count = 0;
     if (HRESULT hr = reader.Read({&extra, 1}, count); FAILED(hr) || count != 0 || total != rtf.size()) {
         rtf.clear();
-        return FAILED(hr) ? hr : kStatusCorruptData;
+        return FAILED(hr) ? hr : MAPI_E_CORRUPT_DATA;
     }
     return S_OK;
 }

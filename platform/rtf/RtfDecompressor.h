@@ -14,7 +14,7 @@ namespace platform::rtf {
 
 // Decompresses as the caller reads, so that a caller that wants only the start of the RTF (the body
 // type test) decodes only that much. The input is borrowed and must outlive the reader. Every
-// failure is kStatusCorruptData; after one, Read keeps failing.
+// failure is MAPI_E_CORRUPT_DATA; after one, Read keeps failing.
 class RtfDecompressor {
 public:
     // Checks the header and, for LZFu content, the CRC over the compressed bytes.

@@ -53,7 +53,7 @@ void AppendFixed(std::vector<std::uint8_t>& out, ULONG type, const PV& value)
 HRESULT AppendCounted(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> bytes)
 {
     if (bytes.size() > std::numeric_limits<std::uint32_t>::max())
-        return kStatusTooBig;
+        return MAPI_E_TOO_BIG;
     AppendU32(out, static_cast<std::uint32_t>(bytes.size()));
     AppendBytes(out, bytes);
     AppendPadding(out);
@@ -214,7 +214,7 @@ HRESULT PropertyListWriter::AddObject(ULONG tag, const PropertyName* name, const
     if (PROP_TYPE(tag) != PT_OBJECT)
         return MAPI_E_INVALID_TYPE;
     if (data.size() > std::numeric_limits<std::uint32_t>::max() - sizeof(GUID))
-        return kStatusTooBig;
+        return MAPI_E_TOO_BIG;
     std::vector<std::uint8_t> encoded;
     HRESULT status = AppendHead(encoded, tag, name);
     if (FAILED(status))

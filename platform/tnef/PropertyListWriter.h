@@ -29,7 +29,7 @@ bool IsEncodableType(ULONG type);
 class PropertyListWriter {
 public:
     // MAPI_E_INVALID_TYPE for a type IsEncodableType refuses, E_INVALIDARG for a named id without
-    // a name or a value whose pointers do not match its counts, kStatusTooBig for a value whose
+    // a name or a value whose pointers do not match its counts, MAPI_E_TOO_BIG for a value whose
     // size does not fit 32 bits. A refused value leaves the list unchanged. A multi-valued value
     // without values is left out with S_FALSE: decoders cannot take an empty value list.
     HRESULT Add(const SPropValue& value, const PropertyName* name);

@@ -51,7 +51,7 @@ TnefWriter::TnefWriter(std::vector<std::uint8_t>& output, std::uint16_t key) : o
 HRESULT TnefWriter::Attribute(Level level, std::uint32_t id, std::span<const std::uint8_t> data)
 {
     if (data.size() > std::numeric_limits<std::uint32_t>::max())
-        return kStatusTooBig;
+        return MAPI_E_TOO_BIG;
     output_.reserve(output_.size() + data.size() + 11);
     output_.push_back(static_cast<std::uint8_t>(level));
     AppendU32(output_, id);

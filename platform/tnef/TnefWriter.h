@@ -5,13 +5,11 @@
 #include <span>
 #include <vector>
 
-#include "platform/base/HResult.h"
 #include "platform/tnef/TnefFormat.h"
 
-namespace platform::tnef {
+#include <mapicode.h>
 
-// An attribute or value longer than its 32-bit length field can say.
-inline constexpr HRESULT kStatusTooBig = EX2QLN_HR(0x80040305u);
+namespace platform::tnef {
 
 // The sum of the bytes modulo 65536, as every attribute carries after its data.
 std::uint16_t Checksum(std::span<const std::uint8_t> data);
@@ -37,7 +35,7 @@ public:
     // Starts the stream in `output` (appended to) with the signature and `key`.
     TnefWriter(std::vector<std::uint8_t>& output, std::uint16_t key);
 
-    // One attribute: level, identifier, data length, data, checksum. kStatusTooBig when the data
+    // One attribute: level, identifier, data length, data, checksum. MAPI_E_TOO_BIG when the data
     // does not fit a 32-bit length.
     HRESULT Attribute(Level level, std::uint32_t id, std::span<const std::uint8_t> data);
 

@@ -12,7 +12,6 @@ namespace {
 using platform::cfb::CompoundFile;
 using platform::cfb::DirectoryEntry;
 using platform::cfb::EntryType;
-using platform::cfb::kCorruptData;
 using namespace cfbtest;
 
 Bytes Pattern(std::size_t size, std::uint8_t seed)
@@ -210,7 +209,7 @@ TEST(CompoundFileTest, DamagedFilesGiveCorruptData)
         HRESULT hr = file.Open(built.bytes);
         if (SUCCEEDED(hr))
             hr = ReadEverything(file, file.Root());
-        EXPECT_EQ(hr, kCorruptData);
+        EXPECT_EQ(hr, MAPI_E_CORRUPT_DATA);
         EXPECT_NE(file.Error().find(c.message), std::string::npos) << file.Error();
     }
 }
@@ -227,7 +226,7 @@ TEST(CompoundFileTest, TruncationFailsUnlessOnlyUnusedBytesAreCut)
         HRESULT hr = file.Open(cut);
         if (SUCCEEDED(hr))
             hr = ReadEverything(file, file.Root());
-        EXPECT_EQ(hr, size < usedEnd ? kCorruptData : S_OK) << size << " " << file.Error();
+        EXPECT_EQ(hr, size < usedEnd ? MAPI_E_CORRUPT_DATA : S_OK) << size << " " << file.Error();
     }
 }
 
@@ -237,7 +236,7 @@ TEST(CompoundFileTest, MsgReaderNamesTheFileInItsErrors)
     built.bytes.resize(300);
     platform::cfb::MsgDocument document;
     std::string error;
-    EXPECT_EQ(platform::cfb::ReadMsgBytes(built.bytes, "/mail/broken.msg", document, error), kCorruptData);
+    EXPECT_EQ(platform::cfb::ReadMsgBytes(built.bytes, "/mail/broken.msg", document, error), MAPI_E_CORRUPT_DATA);
     EXPECT_EQ(error, "/mail/broken.msg: the file is too short for a compound-file header (300 bytes)");
 }
 

@@ -279,7 +279,7 @@ TEST(MsgFileTest, ReadsRecipientsAttachmentsAndEmbeddedMessages)
 
     ASSERT_EQ(message.attachments.size(), 1u);
     const MsgAttachment& attachment = message.attachments[0];
-    const MsgProperty* object = FindProperty(attachment.properties, kTagAttachDataObject);
+    const MsgProperty* object = FindProperty(attachment.properties, PR_ATTACH_DATA_OBJ);
     ASSERT_NE(object, nullptr);
     EXPECT_TRUE(object->bytes.empty());
     ASSERT_NE(attachment.embedded, nullptr);
@@ -327,9 +327,9 @@ TEST(MsgFileTest, ChoosesTheCodePageOfEightBitStrings)
             property.integer = value;
             properties.push_back(property);
         };
-        add(kTagMessageCodePage, c.messageCodePage);
-        add(kTagMessageLocaleId, c.localeId);
-        add(kTagInternetCodePage, c.internetCodePage);
+        add(PR_MESSAGE_CODEPAGE, c.messageCodePage);
+        add(PR_MESSAGE_LOCALE_ID, c.localeId);
+        add(PR_INTERNET_CPID, c.internetCodePage);
         EXPECT_EQ(StringCodePage(properties, c.enclosing), c.expected) << c.what;
     }
 }
@@ -444,7 +444,7 @@ TEST(MsgFileTest, DamagedMessagesNameTheFileAndThePlace)
         BuiltFile built = BuildCompoundFile(tree);
         MsgDocument document;
         std::string error;
-        EXPECT_EQ(ReadMsgBytes(built.bytes, "fixture.msg", document, error), kCorruptData);
+        EXPECT_EQ(ReadMsgBytes(built.bytes, "fixture.msg", document, error), MAPI_E_CORRUPT_DATA);
         EXPECT_NE(error.find(c.error), std::string::npos) << error;
         EXPECT_TRUE(document.message.properties.empty());
     }
@@ -472,7 +472,7 @@ TEST(MsgFileTest, StreamsSharingSectorsCannotMultiplyTheFile)
     }
     MsgDocument document;
     std::string error;
-    EXPECT_EQ(ReadMsgBytes(built.bytes, "shared.msg", document, error), kCorruptData);
+    EXPECT_EQ(ReadMsgBytes(built.bytes, "shared.msg", document, error), MAPI_E_CORRUPT_DATA);
     EXPECT_EQ(error, "shared.msg: the streams hold more data than the file (they share sectors)");
 }
 

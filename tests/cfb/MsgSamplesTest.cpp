@@ -19,9 +19,9 @@ using testsupport::OutlookSamplesDirectory;
 // A string property as UTF-8 when it is Unicode, as its stored bytes when it is 8-bit.
 std::string Text(const MsgPropertyList& properties, std::uint16_t id)
 {
-    if (const MsgProperty* unicode = FindProperty(properties, std::uint32_t{id} << 16 | kPropTypeUnicode))
+    if (const MsgProperty* unicode = FindProperty(properties, std::uint32_t{id} << 16 | PT_UNICODE))
         return platform::Utf16ToUtf8(unicode->text);
-    if (const MsgProperty* ansi = FindProperty(properties, std::uint32_t{id} << 16 | kPropTypeString8))
+    if (const MsgProperty* ansi = FindProperty(properties, std::uint32_t{id} << 16 | PT_STRING8))
         return std::string(ansi->bytes.begin(), ansi->bytes.end());
     return "<absent>";
 }
@@ -141,7 +141,7 @@ TEST_F(MsgSamplesTest, EverySampleYieldsClassSubjectBodiesRecipientsAndAttachmen
         const MsgMessage& message = document.message;
         EXPECT_EQ(Text(message.properties, 0x001A), sample.messageClass);
         EXPECT_EQ(Text(message.properties, 0x0037), sample.subject);
-        const std::uint16_t stringType = sample.unicode ? kPropTypeUnicode : kPropTypeString8;
+        const std::uint16_t stringType = sample.unicode ? PT_UNICODE : PT_STRING8;
         EXPECT_NE(FindProperty(message.properties, 0x00370000u | stringType), nullptr);
         EXPECT_EQ(message.recipients.size(), sample.recipients);
         EXPECT_EQ(message.attachments.size(), sample.attachments);
@@ -202,7 +202,7 @@ TEST_F(MsgSamplesTest, FollowsTheEmbeddedMessageChain)
     ASSERT_EQ(outer.attachments.size(), 2u);
     EXPECT_EQ(AttachmentName(outer.attachments[1]), "blue.png");
     ASSERT_NE(outer.attachments[0].embedded, nullptr);
-    EXPECT_EQ(FindProperty(outer.attachments[0].properties, kTagAttachMethod)->integer, 5);
+    EXPECT_EQ(FindProperty(outer.attachments[0].properties, PR_ATTACH_METHOD)->integer, 5);
 
     const MsgMessage& middle = *outer.attachments[0].embedded;
     EXPECT_EQ(Text(middle.properties, 0x0037), "I have attachments!");
@@ -316,7 +316,7 @@ TEST_F(MsgSamplesTest, EightBitStringsKeepTheirBytesAndCodePage)
     EXPECT_EQ(document.message.codePage, 932u);
     // "日本語 Non Unicode 本文" in Shift_JIS.
     EXPECT_EQ(Text(document.message.properties, 0x1000), "\x93\xfa\x96{\x8c\xea Non Unicode \x96{\x95\xb6\r\n");
-    EXPECT_EQ(FindProperty(document.message.properties, kTagInternetCodePage)->integer, 50220);
+    EXPECT_EQ(FindProperty(document.message.properties, PR_INTERNET_CPID)->integer, 50220);
 }
 
 } // namespace

@@ -312,11 +312,11 @@ std::unique_ptr<MsgMessage> Embedded(std::u16string subject, std::unique_ptr<Msg
     message->properties = {Text(0x0037001F, std::move(subject)), Binary(0x1000001E, Ascii("body"))};
     message->recipients.push_back(Recipient(0, u"Inner"));
     MsgAttachment& byValue = message->attachments.emplace_back();
-    byValue.properties = {Integer(kTagAttachMethod, 1), Binary(0x37010102, Pattern(5000, 3))};
+    byValue.properties = {Integer(PR_ATTACH_METHOD, 1), Binary(0x37010102, Pattern(5000, 3))};
     if (inner != nullptr) {
         MsgAttachment& nested = message->attachments.emplace_back();
         nested.number = 1;
-        nested.properties = {Integer(kTagAttachMethod, kAttachEmbeddedMessage), Binary(kTagAttachDataObject, {})};
+        nested.properties = {Integer(PR_ATTACH_METHOD, ATTACH_EMBEDDED_MSG), Binary(PR_ATTACH_DATA_OBJ, {})};
         nested.embedded = std::move(inner);
     }
     return message;
@@ -331,11 +331,11 @@ MsgDocument HandBuilt()
     message.recipients.push_back(Recipient(0, u"First"));
     message.recipients.push_back(Recipient(2, u"Third"));
     MsgAttachment& byValue = message.attachments.emplace_back();
-    byValue.properties = {Integer(kTagAttachMethod, 1), Binary(0x37010102, Pattern(300, 9)),
+    byValue.properties = {Integer(PR_ATTACH_METHOD, 1), Binary(0x37010102, Pattern(300, 9)),
                           Text(0x3707001F, u"data.bin")};
     MsgAttachment& embedded = message.attachments.emplace_back();
     embedded.number = 1;
-    embedded.properties = {Integer(kTagAttachMethod, kAttachEmbeddedMessage), Binary(kTagAttachDataObject, {})};
+    embedded.properties = {Integer(PR_ATTACH_METHOD, ATTACH_EMBEDDED_MSG), Binary(PR_ATTACH_DATA_OBJ, {})};
     embedded.embedded = Embedded(u"outer", Embedded(u"inner", nullptr));
     document.namedProperties = {
         {0x8000, kAppointmentSet, false, 0x8208, u""},
@@ -462,7 +462,7 @@ TEST(MsgWriterTest, AnEmbeddedAttachmentGetsItsObjectPropertyWhenTheListLacksIt)
     const MsgDocument again = RoundTrip(document);
     ASSERT_EQ(again.message.attachments.size(), 2u);
     const MsgAttachment& attachment = again.message.attachments[1];
-    EXPECT_NE(FindProperty(attachment.properties, kTagAttachDataObject), nullptr);
+    EXPECT_NE(FindProperty(attachment.properties, PR_ATTACH_DATA_OBJ), nullptr);
     ASSERT_NE(attachment.embedded, nullptr);
     EXPECT_EQ(MessageDifference(*document.message.attachments[1].embedded, *attachment.embedded, "embedded"), "");
 }
@@ -520,7 +520,7 @@ TEST(MsgWriterTest, EmbeddedMessagesNestUpToTheReadersLimit)
         MsgMessage* message = &document.message;
         for (int level = 0; level < depth; ++level) {
             MsgAttachment& attachment = message->attachments.emplace_back();
-            attachment.properties = {Integer(kTagAttachMethod, kAttachEmbeddedMessage)};
+            attachment.properties = {Integer(PR_ATTACH_METHOD, ATTACH_EMBEDDED_MSG)};
             attachment.embedded = std::make_unique<MsgMessage>();
             message = attachment.embedded.get();
         }
@@ -722,7 +722,7 @@ TEST(MsgWriterTest, MsgconvertOpensAWrittenMessage)
     document.message.recipients.push_back(Recipient(0, u"Bob Example"));
     document.message.recipients[0].properties.push_back(Text(0x3003001F, u"bob@example.org"));
     MsgAttachment& attachment = document.message.attachments.emplace_back();
-    attachment.properties = {Integer(kTagAttachMethod, 1), Binary(0x37010102, every),
+    attachment.properties = {Integer(PR_ATTACH_METHOD, 1), Binary(0x37010102, every),
                              Text(0x3707001F, u"figures.bin"), Text(0x370E001F, u"application/octet-stream")};
     const fs::path msg = dir.Path() / "written.msg";
     std::string error;

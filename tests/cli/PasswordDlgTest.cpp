@@ -61,7 +61,7 @@ TEST(PasswordDlg, KnowsThePasswordOnlyWhenTheSettingsHoldOne)
     // The driver fills the password's slot with an unset entry when no password was given.
     auto withoutPassword = MakeServerSettings({});
     SPropValue unset{};
-    unset.ulPropTag = mapi::kPropUnsetSlot;
+    unset.ulPropTag = PR_NULL;
     ASSERT_EQ(withoutPassword->SetProps(1, &unset, nullptr), S_OK);
     CPasswordDlg unknown(withoutPassword.get());
     ASSERT_EQ(unknown.Load(), S_OK);

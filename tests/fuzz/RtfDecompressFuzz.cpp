@@ -18,7 +18,7 @@ void Decompress(std::span<const std::uint8_t> input)
 {
     std::string all;
     const HRESULT allResult = DecompressRtf(input, all);
-    if (FAILED(allResult) && allResult != kStatusCorruptData)
+    if (FAILED(allResult) && allResult != MAPI_E_CORRUPT_DATA)
         std::abort();
 
     // On demand in pieces of 3 bytes: the same bytes, or a failure where reading all failed.

@@ -22,24 +22,24 @@ namespace {
 
 using namespace platform::cfb;
 
-constexpr std::uint16_t kTypes[] = {kPropTypeI2, kPropTypeLong, kPropTypeFloat, kPropTypeDouble, kPropTypeCurrency,
-                                    kPropTypeAppTime, kPropTypeError, kPropTypeBoolean, kPropTypeI8,
-                                    kPropTypeString8, kPropTypeUnicode, kPropTypeSysTime, kPropTypeClsid,
-                                    kPropTypeBinary};
+constexpr std::uint16_t kTypes[] = {PT_I2, PT_LONG, PT_FLOAT, PT_DOUBLE, PT_CURRENCY,
+                                    PT_APPTIME, PT_ERROR, PT_BOOLEAN, PT_I8,
+                                    PT_STRING8, PT_UNICODE, PT_SYSTIME, PT_CLSID,
+                                    PT_BINARY};
 
 MsgProperty Property(FuzzedDataProvider& data, std::uint16_t id)
 {
     MsgProperty property;
     std::uint16_t type = data.PickValueInArray(kTypes);
-    bool multi = type != kPropTypeError && type != kPropTypeBoolean && data.ConsumeBool();
-    property.tag = static_cast<std::uint32_t>(id) << 16 | type | (multi ? kPropTypeMultiple : 0);
+    bool multi = type != PT_ERROR && type != PT_BOOLEAN && data.ConsumeBool();
+    property.tag = static_cast<std::uint32_t>(id) << 16 | type | (multi ? MV_FLAG : 0);
     std::size_t count = multi ? data.ConsumeIntegralInRange<std::size_t>(0, 4) : 1;
     for (std::size_t i = 0; i < count; ++i) {
-        std::int64_t integer = type == kPropTypeBoolean ? data.ConsumeIntegralInRange(0, 1) : data.ConsumeIntegral<std::int64_t>();
+        std::int64_t integer = type == PT_BOOLEAN ? data.ConsumeIntegralInRange(0, 1) : data.ConsumeIntegral<std::int64_t>();
         double real = data.ConsumeFloatingPoint<double>();
-        std::vector<std::uint8_t> bytes = type == kPropTypeClsid ? data.ConsumeBytes<std::uint8_t>(16)
+        std::vector<std::uint8_t> bytes = type == PT_CLSID ? data.ConsumeBytes<std::uint8_t>(16)
                                                                  : data.ConsumeBytes<std::uint8_t>(data.ConsumeIntegralInRange(0, 64));
-        if (type == kPropTypeClsid)
+        if (type == PT_CLSID)
             bytes.resize(16);
         std::string text = data.ConsumeRandomLengthString(64);
         std::u16string wide(text.begin(), text.end());
@@ -84,10 +84,10 @@ MsgMessage Message(FuzzedDataProvider& data, int depth)
         attachment.properties = Properties(data);
         if (depth < 3 && data.ConsumeBool()) {
             MsgProperty method;
-            method.tag = kTagAttachMethod;
-            method.integer = kAttachEmbeddedMessage;
+            method.tag = PR_ATTACH_METHOD;
+            method.integer = ATTACH_EMBEDDED_MSG;
             MsgProperty object;
-            object.tag = kTagAttachDataObject;
+            object.tag = PR_ATTACH_DATA_OBJ;
             attachment.properties.push_back(method);
             attachment.properties.push_back(object);
             attachment.embedded = std::make_unique<MsgMessage>(Message(data, depth + 1));

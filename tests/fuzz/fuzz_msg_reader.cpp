@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     MsgDocument document;
     std::string error;
     HRESULT hr = ReadMsgBytes(bytes, "input.msg", document, error);
-    if (FAILED(hr) && (hr != kCorruptData || error.rfind("input.msg: ", 0) != 0 || !document.message.properties.empty()))
+    if (FAILED(hr) && (hr != MAPI_E_CORRUPT_DATA || error.rfind("input.msg: ", 0) != 0 || !document.message.properties.empty()))
         std::abort();
     if (SUCCEEDED(hr) && !error.empty())
         std::abort();

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <MapiPtr.h>
+#include <edkmdb.h>
 #include <mapitags.h>
 #include <mapiutil.h>
 
@@ -11,8 +12,7 @@
 
 namespace {
 
-constexpr BYTE kExchangeProvider[16] = {0xDC, 0xA7, 0x40, 0xC8, 0xC0, 0x42, 0x10, 0x1A,
-                                        0xB4, 0xB9, 0x08, 0x00, 0x2B, 0x2F, 0xE1, 0x82};
+constexpr BYTE kExchangeProvider[16] = MUIDEMSAB;
 constexpr BYTE kOtherProvider[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
 
 // An address list: row id, display name, account (missing on row 4), display type, provider,
@@ -34,7 +34,6 @@ const std::vector<Entry> kEntries = {
     {5, u"bob", "bob", DT_MAILUSER, kOtherProvider, 3, {}},
 };
 
-constexpr ULONG kProxies = PROP_TAG(PT_MV_STRING8, 0x800F);
 
 class TableTest : public ::testing::Test {
 protected:
@@ -68,7 +67,7 @@ protected:
         for (const char* proxy : entry.proxies)
             proxies.push_back(const_cast<char*>(proxy));
         if (!proxies.empty())
-            add(kProxies).Value.MVszA = {static_cast<ULONG>(proxies.size()), proxies.data()};
+            add(PR_EMS_AB_PROXY_ADDRESSES_A).Value.MVszA = {static_cast<ULONG>(proxies.size()), proxies.data()};
         SRow row{0, static_cast<ULONG>(values.size()), values.data()};
         return data_->HrModifyRow(&row);
     }
@@ -180,7 +179,7 @@ const std::vector<RestrictionCase>& RestrictionCases()
         {"text order", {Text(PR_ACCOUNT_A, "c")}, [](auto& v) { return std::vector{Property(RELOP_LT, v[0])}; }, {1, 5}},
         {"regular expression", {Text(PR_DISPLAY_NAME_A, "^[A-C].* [BC]")},
          [](auto& v) { return std::vector{Property(RELOP_RE, v[0])}; }, {1, 4}},
-        {"multi-valued property matches through any value", {Text(kProxies & ~MV_FLAG, "smtp:AB@example.org")},
+        {"multi-valued property matches through any value", {Text(PR_EMS_AB_PROXY_ADDRESSES_A & ~MV_FLAG, "smtp:AB@example.org")},
          [](auto& v) { return std::vector{Property(RELOP_EQ, v[0])}; }, {1}},
         {"the address list of the Exchange provider",
          {Binary(PR_AB_PROVIDER_ID, kExchangeProvider, 16), Value(PR_EMS_AB_CONTAINERID, 0)},

@@ -20,12 +20,12 @@ std::string Hex(const EntryId& bytes)
 
 TEST(EntryIdsTest, AddressBookLayout)
 {
-    EntryId id = MakeAddressBookEntryId(kDisplayTypeDistList, "/o=X/cn=L");
+    EntryId id = MakeAddressBookEntryId(DT_DISTLIST, "/o=X/cn=L");
     EXPECT_EQ(Hex(id), "00000000" "DCA740C8C042101AB4B908002B2FE182" "01000000" "01000000" "2F6F3D582F636E3D4C00");
     auto parsed = ParseEntryId(id);
     ASSERT_TRUE(parsed.has_value());
     EXPECT_EQ(parsed->kind, EntryIdKind::AddressBook);
-    EXPECT_EQ(parsed->displayType, kDisplayTypeDistList);
+    EXPECT_EQ(parsed->displayType, DT_DISTLIST);
     EXPECT_EQ(parsed->dn, "/o=X/cn=L");
 }
 

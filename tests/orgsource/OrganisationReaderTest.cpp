@@ -5,23 +5,19 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 
 #include <unistd.h>
+
+#include <mapitags.h>
 
 namespace {
 
 using namespace platform::orgsource;
 namespace cfb = platform::cfb;
 
-constexpr HRESULT kCorruptData = EX2QLN_HR(0x8004011Bu);
-constexpr HRESULT kBadValue = EX2QLN_HR(0x80040301u);
-constexpr HRESULT kInvalidParameter = EX2QLN_HR(0x80070057u);
-constexpr HRESULT kCollision = EX2QLN_HR(0x80040604u);
-constexpr HRESULT kNotFound = EX2QLN_HR(0x8004010Fu);
-constexpr HRESULT kTooBig = EX2QLN_HR(0x80040305u);
-constexpr HRESULT kFileNotFound = EX2QLN_HR(0x80070002u);
 
 const std::string kUser = R"({"kind": "user", "account": "a", "dn": "/o=X/cn=a", "smtp": "a@x.example", "displayName": "A"})";
 
@@ -64,64 +60,64 @@ TEST(OrganisationReaderTest, MalformedFiles)
     };
     const std::string messages = "mailboxes[0].folders[0].messages[0]";
     const std::vector<Case> cases = {
-        {"[]", kBadValue, "org.json: expected an object"},
-        {R"({"gal": [], "gal": []})", kCorruptData, "org.json: gal: the key is given twice"},
-        {R"({"gal": [{"kind": "user", "dn": "x", "dn": "y"}]})", kCorruptData, "org.json: gal[0].dn: the key is given twice"},
-        {R"({"formatVersion": 2})", kBadValue, "org.json: formatVersion: only format version 1 is known"},
-        {R"({"mailbox": []})", kInvalidParameter, "org.json: mailbox: unknown member"},
-        {R"({"gal": {}})", kBadValue, "org.json: gal: expected an array"},
-        {R"({"gal": [{"kind": "robot"}]})", kBadValue, "org.json: gal[0].kind: expected \"user\", \"contact\" or \"list\""},
-        {R"({"gal": [{"kind": "user", "account": "a", "smtp": "a@x", "displayName": "A"}]})", kBadValue, "org.json: gal[0]: missing \"dn\""},
-        {R"({"gal": [{"kind": "user", "dn": "/o=X/cn=a", "smtp": "a@x", "displayName": "A"}]})", kBadValue, "org.json: gal[0]: missing \"account\""},
-        {R"({"gal": [{"kind": "contact", "dn": "/o=X/cn=ä", "smtp": "a@x", "displayName": "A"}]})", kBadValue, "org.json: gal[0].dn: a DN is printable ASCII text"},
-        {R"({"gal": [{"kind": "contact", "dn": "/o=X/cn=a", "smtp": "nobody", "displayName": "A"}]})", kBadValue, "org.json: gal[0].smtp: expected an SMTP address"},
-        {R"({"gal": [{"kind": "contact", "dn": "/o=X/cn=a", "smtp": "a@x", "displayName": "A", "homeMdb": "/o=X"}]})", kInvalidParameter, "org.json: gal[0].homeMdb: unknown member"},
-        {R"({"gal": [)" + kUser + R"(, {"kind": "user", "account": "A", "dn": "/o=X/cn=b", "smtp": "b@x", "displayName": "B"}]})", kCollision, "org.json: gal[1].account: the account \"A\" is already used by gal[0]"},
-        {R"({"gal": [)" + kUser + R"(, {"kind": "contact", "dn": "/O=X/CN=A", "smtp": "b@x", "displayName": "B"}]})", kCollision, "org.json: gal[1].dn: the DN \"/O=X/CN=A\" is already used by gal[0]"},
-        {R"({"gal": [)" + kUser + R"(, {"kind": "contact", "dn": "/o=X/cn=b", "smtp": "A@x.example", "displayName": "B"}]})", kCollision, "org.json: gal[1].smtp: the SMTP address \"A@x.example\" is already used by gal[0]"},
-        {R"({"gal": [{"kind": "list", "dn": "/o=X/cn=l", "smtp": "l@x", "displayName": "L", "members": ["ghost"]}]})", kNotFound, "org.json: gal[0].members[0]: no GAL entry has the DN, address or account \"ghost\""},
-        {R"({"gal": [{"kind": "list", "dn": "/o=X/cn=l", "smtp": "l@x", "displayName": "L", "members": ["l@x"]}]})", kBadValue, "org.json: gal[0].members[0]: a list cannot be a member of itself"},
-        {R"({"gal": [)" + kUser + R"(, {"kind": "list", "dn": "/o=X/cn=l", "smtp": "l@x", "displayName": "L", "members": ["a", "/o=X/cn=a"]}]})", kCollision, "org.json: gal[1].members[1]: \"/o=X/cn=a\" is already a member"},
-        {R"({"gal": [{"kind": "list", "dn": "/o=X/cn=l", "smtp": "l@x", "displayName": "L", "cannotOpen": "yes"}]})", kBadValue, "org.json: gal[0].cannotOpen: expected true or false"},
-        {R"({"gal": [{"kind": "contact", "dn": "/o=X/cn=c", "smtp": "c@x", "displayName": "C", "properties": {"PidLidFileUnder": "C"}}]})", kBadValue, "org.json: gal[0].properties.PidLidFileUnder: named properties are not allowed here"},
-        {R"({"mailboxes": [{"user": "nobody"}]})", kNotFound, "org.json: mailboxes[0].user: no GAL entry has the DN, address or account \"nobody\""},
-        {R"({"gal": [{"kind": "contact", "dn": "/o=X/cn=c", "smtp": "c@x", "displayName": "C"}], "mailboxes": [{"user": "c@x"}]})", kBadValue, "org.json: mailboxes[0].user: \"c@x\" is not a mail user"},
-        {R"({"gal": [)" + kUser + R"(], "mailboxes": [{"user": "a"}, {"user": "a@x.example"}]})", kCollision, "org.json: mailboxes[1].user: \"a@x.example\" has a mailbox already"},
-        {R"({"gal": [)" + kUser + R"(], "mailboxes": [{"user": "a", "folders": [{"class": "IPF.Note"}]}]})", kBadValue, "org.json: mailboxes[0].folders[0]: missing \"name\""},
-        {R"({"gal": [)" + kUser + R"(], "mailboxes": [{"user": "a", "folders": [{"name": "Inbox"}, {"name": "INBOX"}]}]})", kCollision, "org.json: mailboxes[0].folders[1]: a folder named \"INBOX\" is already in this folder"},
-        {R"({"gal": [)" + kUser + R"(], "mailboxes": [{"user": "a", "folders": [{"name": "In", "special": "postbox"}]}]})", kBadValue, "org.json: mailboxes[0].folders[0].special: unknown special folder \"postbox\""},
-        {R"({"gal": [)" + kUser + R"(], "mailboxes": [{"user": "a", "folders": [{"name": "A", "special": "inbox"}, {"name": "B", "special": "inbox"}]}]})", kCollision, "org.json: mailboxes[0].folders[1].special: the mailbox has a \"inbox\" folder already"},
-        {R"({"publicFolders": {"folders": [{"name": "A", "special": "inbox"}]}})", kBadValue, "org.json: publicFolders.folders[0].special: the public folders have no special folders"},
-        {WithProperties(R"("PR_SUBJECT": 5)"), kBadValue, "org.json: " + messages + ".properties.PR_SUBJECT: expected a string"},
-        {WithProperties(R"("PR_SUBJEKT": "x")"), kInvalidParameter, "org.json: " + messages + ".properties.PR_SUBJEKT: unknown property name \"PR_SUBJEKT\""},
-        {WithProperties(R"("PR_SUBJECT": "x", "PR_SUBJECT_A": "y")"), kCollision, "org.json: " + messages + ".properties.PR_SUBJECT_A: property 0x0037001F is given twice"},
-        {WithProperties(R"("PR_IMPORTANCE": 1.5)"), kBadValue, "org.json: " + messages + ".properties.PR_IMPORTANCE: expected an integer"},
-        {WithProperties(R"("PR_IMPORTANCE": 4294967296)"), kBadValue, "org.json: " + messages + ".properties.PR_IMPORTANCE: value out of range for PT_LONG"},
-        {WithProperties(R"("0x3A4D0002": 70000)"), kBadValue, "org.json: " + messages + ".properties.0x3A4D0002: value out of range for PT_I2"},
-        {WithProperties(R"("PR_HASATTACH": 1)"), kBadValue, "org.json: " + messages + ".properties.PR_HASATTACH: expected true or false"},
-        {WithProperties(R"("PR_CLIENT_SUBMIT_TIME": "2024-02-30T10:00:00Z")"), kBadValue, "org.json: " + messages + ".properties.PR_CLIENT_SUBMIT_TIME: expected a time as YYYY-MM-DDThh:mm:ssZ"},
-        {WithProperties(R"("PR_SEARCH_KEY": "0g")"), kBadValue, "org.json: " + messages + ".properties.PR_SEARCH_KEY: expected hexadecimal bytes"},
-        {WithProperties(R"("PR_SEARCH_KEY": {"base64": "!!"})"), kBadValue, "org.json: " + messages + ".properties.PR_SEARCH_KEY.base64: expected Base64 text"},
-        {WithProperties(R"("PR_SEARCH_KEY": {"hex": "00", "text": "a"})"), kBadValue, "org.json: " + messages + ".properties.PR_SEARCH_KEY: expected hexadecimal bytes or one of {\"hex\"}, {\"base64\"}, {\"text\"}, {\"file\"}"},
-        {WithProperties(R"("PR_SEARCH_KEY": {"file": "absent.bin"})"), kFileNotFound, "org.json: " + messages + ".properties.PR_SEARCH_KEY.file: cannot read absent.bin: No such file or directory"},
-        {WithProperties(R"("0x00010048": "{1234}")"), kBadValue, "org.json: " + messages + ".properties.0x00010048: expected a GUID such as {00062002-0000-0000-C000-000000000046}"},
-        {WithProperties(R"("PR_CHILDRENS_NAMES": "Ann")"), kBadValue, "org.json: " + messages + ".properties.PR_CHILDRENS_NAMES: expected an array"},
-        {WithProperties(R"("PR_CHILDRENS_NAMES": ["Ann", 2])"), kBadValue, "org.json: " + messages + ".properties.PR_CHILDRENS_NAMES[1]: expected a string"},
-        {WithProperties(R"("0x80000003": 1)"), kBadValue, "org.json: " + messages + ".properties.0x80000003: property id 0x8000 is in the named range; write it as SET:ID:TYPE"},
-        {WithProperties(R"("0x0037000D": 1)"), kBadValue, "org.json: " + messages + ".properties.0x0037000D: property type PT_OBJECT cannot be written in an organisation file"},
-        {WithProperties(R"("0x00370000": 1)"), kBadValue, "org.json: " + messages + ".properties.0x00370000: property type 0x0000 cannot be written in an organisation file"},
-        {WithProperties(R"("PSETID_Nothing:0x8205:PT_LONG": 1)"), kInvalidParameter, "org.json: " + messages + ".properties.PSETID_Nothing:0x8205:PT_LONG: unknown property set \"PSETID_Nothing\""},
-        {WithProperties(R"("PSETID_Appointment:0x8205:PT_INT": 1)"), kInvalidParameter, "org.json: " + messages + ".properties.PSETID_Appointment:0x8205:PT_INT: unknown property type \"PT_INT\""},
-        {WithProperties(R"("PSETID_Appointment::PT_LONG": 1)"), kBadValue, "org.json: " + messages + ".properties.PSETID_Appointment::PT_LONG: a named property needs a LID or a name between SET: and :TYPE"},
-        {WithProperties(R"("PSETID_Appointment:PT_LONG": 1)"), kInvalidParameter, "org.json: " + messages + ".properties.PSETID_Appointment:PT_LONG: a named property is written as SET:ID:TYPE"},
-        {WithProperties(R"("PidLidNothing": 1)"), kInvalidParameter, "org.json: " + messages + ".properties.PidLidNothing: unknown named property \"PidLidNothing\""},
-        {WithMessages(R"({"id": "x"}, {"id": "x"})"), kCollision, "org.json: mailboxes[0].folders[0].messages[1].id: the message id \"x\" is used twice in this folder"},
-        {WithMessages(R"({"subject": "x"})"), kInvalidParameter, "org.json: " + messages + ".subject: unknown member"},
-        {WithMessages(R"({"recipients": [{"PR_RECIPIENT_TYPE": "to"}]})"), kBadValue, "org.json: " + messages + ".recipients[0].PR_RECIPIENT_TYPE: expected an integer"},
-        {WithMessages(R"({"attachments": [{"data": "00", "message": {}}]})"), kBadValue, "org.json: " + messages + ".attachments[0]: an attachment has \"data\" or \"message\", not both"},
-        {WithMessages(R"({"attachments": [{"data": "00", "properties": {"PR_ATTACH_DATA_BIN": "01"}}]})"), kCollision, "org.json: " + messages + ".attachments[0].data: PR_ATTACH_DATA_BIN is given twice"},
-        {WithMessages(R"({"attachments": [{"message": {"id": "inner"}}]})"), kInvalidParameter, "org.json: " + messages + ".attachments[0].message.id: unknown member"},
-        {WithMessages(R"("absent.msg")"), kFileNotFound, "org.json: " + messages + ": absent.msg: cannot be read (No such file or directory)"},
+        {"[]", MAPI_E_BAD_VALUE, "org.json: expected an object"},
+        {R"({"gal": [], "gal": []})", MAPI_E_CORRUPT_DATA, "org.json: gal: the key is given twice"},
+        {R"({"gal": [{"kind": "user", "dn": "x", "dn": "y"}]})", MAPI_E_CORRUPT_DATA, "org.json: gal[0].dn: the key is given twice"},
+        {R"({"formatVersion": 2})", MAPI_E_BAD_VALUE, "org.json: formatVersion: only format version 1 is known"},
+        {R"({"mailbox": []})", MAPI_E_INVALID_PARAMETER, "org.json: mailbox: unknown member"},
+        {R"({"gal": {}})", MAPI_E_BAD_VALUE, "org.json: gal: expected an array"},
+        {R"({"gal": [{"kind": "robot"}]})", MAPI_E_BAD_VALUE, "org.json: gal[0].kind: expected \"user\", \"contact\" or \"list\""},
+        {R"({"gal": [{"kind": "user", "account": "a", "smtp": "a@x", "displayName": "A"}]})", MAPI_E_BAD_VALUE, "org.json: gal[0]: missing \"dn\""},
+        {R"({"gal": [{"kind": "user", "dn": "/o=X/cn=a", "smtp": "a@x", "displayName": "A"}]})", MAPI_E_BAD_VALUE, "org.json: gal[0]: missing \"account\""},
+        {R"({"gal": [{"kind": "contact", "dn": "/o=X/cn=ä", "smtp": "a@x", "displayName": "A"}]})", MAPI_E_BAD_VALUE, "org.json: gal[0].dn: a DN is printable ASCII text"},
+        {R"({"gal": [{"kind": "contact", "dn": "/o=X/cn=a", "smtp": "nobody", "displayName": "A"}]})", MAPI_E_BAD_VALUE, "org.json: gal[0].smtp: expected an SMTP address"},
+        {R"({"gal": [{"kind": "contact", "dn": "/o=X/cn=a", "smtp": "a@x", "displayName": "A", "homeMdb": "/o=X"}]})", MAPI_E_INVALID_PARAMETER, "org.json: gal[0].homeMdb: unknown member"},
+        {R"({"gal": [)" + kUser + R"(, {"kind": "user", "account": "A", "dn": "/o=X/cn=b", "smtp": "b@x", "displayName": "B"}]})", MAPI_E_COLLISION, "org.json: gal[1].account: the account \"A\" is already used by gal[0]"},
+        {R"({"gal": [)" + kUser + R"(, {"kind": "contact", "dn": "/O=X/CN=A", "smtp": "b@x", "displayName": "B"}]})", MAPI_E_COLLISION, "org.json: gal[1].dn: the DN \"/O=X/CN=A\" is already used by gal[0]"},
+        {R"({"gal": [)" + kUser + R"(, {"kind": "contact", "dn": "/o=X/cn=b", "smtp": "A@x.example", "displayName": "B"}]})", MAPI_E_COLLISION, "org.json: gal[1].smtp: the SMTP address \"A@x.example\" is already used by gal[0]"},
+        {R"({"gal": [{"kind": "list", "dn": "/o=X/cn=l", "smtp": "l@x", "displayName": "L", "members": ["ghost"]}]})", MAPI_E_NOT_FOUND, "org.json: gal[0].members[0]: no GAL entry has the DN, address or account \"ghost\""},
+        {R"({"gal": [{"kind": "list", "dn": "/o=X/cn=l", "smtp": "l@x", "displayName": "L", "members": ["l@x"]}]})", MAPI_E_BAD_VALUE, "org.json: gal[0].members[0]: a list cannot be a member of itself"},
+        {R"({"gal": [)" + kUser + R"(, {"kind": "list", "dn": "/o=X/cn=l", "smtp": "l@x", "displayName": "L", "members": ["a", "/o=X/cn=a"]}]})", MAPI_E_COLLISION, "org.json: gal[1].members[1]: \"/o=X/cn=a\" is already a member"},
+        {R"({"gal": [{"kind": "list", "dn": "/o=X/cn=l", "smtp": "l@x", "displayName": "L", "cannotOpen": "yes"}]})", MAPI_E_BAD_VALUE, "org.json: gal[0].cannotOpen: expected true or false"},
+        {R"({"gal": [{"kind": "contact", "dn": "/o=X/cn=c", "smtp": "c@x", "displayName": "C", "properties": {"PidLidFileUnder": "C"}}]})", MAPI_E_BAD_VALUE, "org.json: gal[0].properties.PidLidFileUnder: named properties are not allowed here"},
+        {R"({"mailboxes": [{"user": "nobody"}]})", MAPI_E_NOT_FOUND, "org.json: mailboxes[0].user: no GAL entry has the DN, address or account \"nobody\""},
+        {R"({"gal": [{"kind": "contact", "dn": "/o=X/cn=c", "smtp": "c@x", "displayName": "C"}], "mailboxes": [{"user": "c@x"}]})", MAPI_E_BAD_VALUE, "org.json: mailboxes[0].user: \"c@x\" is not a mail user"},
+        {R"({"gal": [)" + kUser + R"(], "mailboxes": [{"user": "a"}, {"user": "a@x.example"}]})", MAPI_E_COLLISION, "org.json: mailboxes[1].user: \"a@x.example\" has a mailbox already"},
+        {R"({"gal": [)" + kUser + R"(], "mailboxes": [{"user": "a", "folders": [{"class": "IPF.Note"}]}]})", MAPI_E_BAD_VALUE, "org.json: mailboxes[0].folders[0]: missing \"name\""},
+        {R"({"gal": [)" + kUser + R"(], "mailboxes": [{"user": "a", "folders": [{"name": "Inbox"}, {"name": "INBOX"}]}]})", MAPI_E_COLLISION, "org.json: mailboxes[0].folders[1]: a folder named \"INBOX\" is already in this folder"},
+        {R"({"gal": [)" + kUser + R"(], "mailboxes": [{"user": "a", "folders": [{"name": "In", "special": "postbox"}]}]})", MAPI_E_BAD_VALUE, "org.json: mailboxes[0].folders[0].special: unknown special folder \"postbox\""},
+        {R"({"gal": [)" + kUser + R"(], "mailboxes": [{"user": "a", "folders": [{"name": "A", "special": "inbox"}, {"name": "B", "special": "inbox"}]}]})", MAPI_E_COLLISION, "org.json: mailboxes[0].folders[1].special: the mailbox has a \"inbox\" folder already"},
+        {R"({"publicFolders": {"folders": [{"name": "A", "special": "inbox"}]}})", MAPI_E_BAD_VALUE, "org.json: publicFolders.folders[0].special: the public folders have no special folders"},
+        {WithProperties(R"("PR_SUBJECT": 5)"), MAPI_E_BAD_VALUE, "org.json: " + messages + ".properties.PR_SUBJECT: expected a string"},
+        {WithProperties(R"("PR_SUBJEKT": "x")"), MAPI_E_INVALID_PARAMETER, "org.json: " + messages + ".properties.PR_SUBJEKT: unknown property name \"PR_SUBJEKT\""},
+        {WithProperties(R"("PR_SUBJECT": "x", "PR_SUBJECT_A": "y")"), MAPI_E_COLLISION, "org.json: " + messages + ".properties.PR_SUBJECT_A: property 0x0037001F is given twice"},
+        {WithProperties(R"("PR_IMPORTANCE": 1.5)"), MAPI_E_BAD_VALUE, "org.json: " + messages + ".properties.PR_IMPORTANCE: expected an integer"},
+        {WithProperties(R"("PR_IMPORTANCE": 4294967296)"), MAPI_E_BAD_VALUE, "org.json: " + messages + ".properties.PR_IMPORTANCE: value out of range for PT_LONG"},
+        {WithProperties(R"("0x3A4D0002": 70000)"), MAPI_E_BAD_VALUE, "org.json: " + messages + ".properties.0x3A4D0002: value out of range for PT_I2"},
+        {WithProperties(R"("PR_HASATTACH": 1)"), MAPI_E_BAD_VALUE, "org.json: " + messages + ".properties.PR_HASATTACH: expected true or false"},
+        {WithProperties(R"("PR_CLIENT_SUBMIT_TIME": "2024-02-30T10:00:00Z")"), MAPI_E_BAD_VALUE, "org.json: " + messages + ".properties.PR_CLIENT_SUBMIT_TIME: expected a time as YYYY-MM-DDThh:mm:ssZ"},
+        {WithProperties(R"("PR_SEARCH_KEY": "0g")"), MAPI_E_BAD_VALUE, "org.json: " + messages + ".properties.PR_SEARCH_KEY: expected hexadecimal bytes"},
+        {WithProperties(R"("PR_SEARCH_KEY": {"base64": "!!"})"), MAPI_E_BAD_VALUE, "org.json: " + messages + ".properties.PR_SEARCH_KEY.base64: expected Base64 text"},
+        {WithProperties(R"("PR_SEARCH_KEY": {"hex": "00", "text": "a"})"), MAPI_E_BAD_VALUE, "org.json: " + messages + ".properties.PR_SEARCH_KEY: expected hexadecimal bytes or one of {\"hex\"}, {\"base64\"}, {\"text\"}, {\"file\"}"},
+        {WithProperties(R"("PR_SEARCH_KEY": {"file": "absent.bin"})"), HResultFromErrno(ENOENT), "org.json: " + messages + ".properties.PR_SEARCH_KEY.file: cannot read absent.bin: No such file or directory"},
+        {WithProperties(R"("0x00010048": "{1234}")"), MAPI_E_BAD_VALUE, "org.json: " + messages + ".properties.0x00010048: expected a GUID such as {00062002-0000-0000-C000-000000000046}"},
+        {WithProperties(R"("PR_CHILDRENS_NAMES": "Ann")"), MAPI_E_BAD_VALUE, "org.json: " + messages + ".properties.PR_CHILDRENS_NAMES: expected an array"},
+        {WithProperties(R"("PR_CHILDRENS_NAMES": ["Ann", 2])"), MAPI_E_BAD_VALUE, "org.json: " + messages + ".properties.PR_CHILDRENS_NAMES[1]: expected a string"},
+        {WithProperties(R"("0x80000003": 1)"), MAPI_E_BAD_VALUE, "org.json: " + messages + ".properties.0x80000003: property id 0x8000 is in the named range; write it as SET:ID:TYPE"},
+        {WithProperties(R"("0x0037000D": 1)"), MAPI_E_BAD_VALUE, "org.json: " + messages + ".properties.0x0037000D: property type PT_OBJECT cannot be written in an organisation file"},
+        {WithProperties(R"("0x00370000": 1)"), MAPI_E_BAD_VALUE, "org.json: " + messages + ".properties.0x00370000: property type 0x0000 cannot be written in an organisation file"},
+        {WithProperties(R"("PSETID_Nothing:0x8205:PT_LONG": 1)"), MAPI_E_INVALID_PARAMETER, "org.json: " + messages + ".properties.PSETID_Nothing:0x8205:PT_LONG: unknown property set \"PSETID_Nothing\""},
+        {WithProperties(R"("PSETID_Appointment:0x8205:PT_INT": 1)"), MAPI_E_INVALID_PARAMETER, "org.json: " + messages + ".properties.PSETID_Appointment:0x8205:PT_INT: unknown property type \"PT_INT\""},
+        {WithProperties(R"("PSETID_Appointment::PT_LONG": 1)"), MAPI_E_BAD_VALUE, "org.json: " + messages + ".properties.PSETID_Appointment::PT_LONG: a named property needs a LID or a name between SET: and :TYPE"},
+        {WithProperties(R"("PSETID_Appointment:PT_LONG": 1)"), MAPI_E_INVALID_PARAMETER, "org.json: " + messages + ".properties.PSETID_Appointment:PT_LONG: a named property is written as SET:ID:TYPE"},
+        {WithProperties(R"("PidLidNothing": 1)"), MAPI_E_INVALID_PARAMETER, "org.json: " + messages + ".properties.PidLidNothing: unknown named property \"PidLidNothing\""},
+        {WithMessages(R"({"id": "x"}, {"id": "x"})"), MAPI_E_COLLISION, "org.json: mailboxes[0].folders[0].messages[1].id: the message id \"x\" is used twice in this folder"},
+        {WithMessages(R"({"subject": "x"})"), MAPI_E_INVALID_PARAMETER, "org.json: " + messages + ".subject: unknown member"},
+        {WithMessages(R"({"recipients": [{"PR_RECIPIENT_TYPE": "to"}]})"), MAPI_E_BAD_VALUE, "org.json: " + messages + ".recipients[0].PR_RECIPIENT_TYPE: expected an integer"},
+        {WithMessages(R"({"attachments": [{"data": "00", "message": {}}]})"), MAPI_E_BAD_VALUE, "org.json: " + messages + ".attachments[0]: an attachment has \"data\" or \"message\", not both"},
+        {WithMessages(R"({"attachments": [{"data": "00", "properties": {"PR_ATTACH_DATA_BIN": "01"}}]})"), MAPI_E_COLLISION, "org.json: " + messages + ".attachments[0].data: PR_ATTACH_DATA_BIN is given twice"},
+        {WithMessages(R"({"attachments": [{"message": {"id": "inner"}}]})"), MAPI_E_INVALID_PARAMETER, "org.json: " + messages + ".attachments[0].message.id: unknown member"},
+        {WithMessages(R"("absent.msg")"), HResultFromErrno(ENOENT), "org.json: " + messages + ": absent.msg: cannot be read (No such file or directory)"},
     };
     for (const auto& c : cases) {
         Loaded loaded = Load(c.text);
@@ -140,7 +136,7 @@ TEST(OrganisationReaderTest, SyntaxErrorsGiveLineAndColumn)
              {"{\"name\": \"\xC3\"}", "org.json: line 1, column 12: syntax error"},
          }) {
         Loaded loaded = Load(text);
-        EXPECT_EQ(loaded.status, kCorruptData) << text;
+        EXPECT_EQ(loaded.status, MAPI_E_CORRUPT_DATA) << text;
         EXPECT_EQ(loaded.error.substr(0, start.size()), start) << loaded.error;
     }
 }
@@ -152,7 +148,7 @@ TEST(OrganisationReaderTest, DeepNestingIsRefused)
         message = R"({"attachments": [{"message": )" + message + "}]}";
     }
     Loaded deepMessage = Load(WithMessages(message));
-    EXPECT_EQ(deepMessage.status, kTooBig);
+    EXPECT_EQ(deepMessage.status, MAPI_E_TOO_BIG);
     EXPECT_NE(deepMessage.error.find("embedded messages are nested too deeply"), std::string::npos) << deepMessage.error;
 
     std::string folder = R"({"name": "f"})";
@@ -160,7 +156,7 @@ TEST(OrganisationReaderTest, DeepNestingIsRefused)
         folder = R"({"name": "f", "folders": [)" + folder + "]}";
     }
     Loaded deepFolders = Load(R"({"gal": [)" + kUser + R"(], "mailboxes": [{"user": "a", "folders": [)" + folder + "]}]}");
-    EXPECT_EQ(deepFolders.status, kTooBig);
+    EXPECT_EQ(deepFolders.status, MAPI_E_TOO_BIG);
     EXPECT_NE(deepFolders.error.find("folders are nested too deeply"), std::string::npos) << deepFolders.error;
 }
 
@@ -256,44 +252,44 @@ TEST(OrganisationReaderTest, DerivedPropertiesAndAttachments)
     const GalEntry& list = org.gal.at(1);
     EXPECT_EQ(list.members, std::vector<std::size_t>{0});
     EXPECT_TRUE(list.openFails);
-    EXPECT_EQ(cfb::FindProperty(list.properties, 0x39000003)->integer, 1);
-    EXPECT_EQ(cfb::FindProperty(list.properties, 0x0FFE0003)->integer, 8);
-    EXPECT_EQ(cfb::FindProperty(list.properties, 0x3A0F001F)->text, u"list cn");
+    EXPECT_EQ(cfb::FindProperty(list.properties, PR_DISPLAY_TYPE)->integer, 1);
+    EXPECT_EQ(cfb::FindProperty(list.properties, PR_OBJECT_TYPE)->integer, 8);
+    EXPECT_EQ(cfb::FindProperty(list.properties, PR_MHS_COMMON_NAME_W)->text, u"list cn");
     EXPECT_EQ(cfb::FindProperty(list.properties, 0x80080003)->integer, 7);
-    const auto* searchKey = cfb::FindProperty(org.gal.at(0).properties, 0x300B0102);
+    const auto* searchKey = cfb::FindProperty(org.gal.at(0).properties, PR_SEARCH_KEY);
     ASSERT_NE(searchKey, nullptr);
     EXPECT_EQ(std::string(searchKey->bytes.begin(), searchKey->bytes.end()), std::string("EX:/O=X/CN=A\0", 13));
-    EXPECT_EQ(cfb::FindProperty(org.gal.at(0).properties, 0x3A0F001F)->text, u"A");
+    EXPECT_EQ(cfb::FindProperty(org.gal.at(0).properties, PR_MHS_COMMON_NAME_W)->text, u"A");
 
     const Store& store = org.stores.at(0);
     const Folder& subtree = store.root.folders.at(0);
     const Folder& inbox = subtree.folders.at(0);
-    EXPECT_EQ(cfb::FindProperty(store.properties, 0x35E00102)->bytes, subtree.entryId);
-    EXPECT_EQ(cfb::FindProperty(store.properties, 0x35E40102)->bytes, subtree.folders.at(2).entryId);
-    EXPECT_EQ(cfb::FindProperty(store.properties, 0x3001001F)->text, u"Mailbox - A");
+    EXPECT_EQ(cfb::FindProperty(store.properties, PR_IPM_SUBTREE_ENTRYID)->bytes, subtree.entryId);
+    EXPECT_EQ(cfb::FindProperty(store.properties, PR_IPM_SENTMAIL_ENTRYID)->bytes, subtree.folders.at(2).entryId);
+    EXPECT_EQ(cfb::FindProperty(store.properties, PR_DISPLAY_NAME_W)->text, u"Mailbox - A");
     EXPECT_EQ(store.receiveFolder, inbox.entryId);
-    EXPECT_EQ(cfb::FindProperty(inbox.properties, 0x36D00102)->bytes, subtree.folders.at(1).entryId);
-    EXPECT_EQ(cfb::FindProperty(store.root.properties, 0x36D00102)->bytes, subtree.folders.at(1).entryId);
-    EXPECT_EQ(cfb::FindProperty(inbox.properties, 0x36020003)->integer, 2);
-    EXPECT_EQ(cfb::FindProperty(inbox.properties, 0x36030003)->integer, 1);
-    EXPECT_EQ(cfb::FindProperty(inbox.properties, 0x36170003)->integer, 1);
-    EXPECT_EQ(cfb::FindProperty(inbox.properties, 0x360A000B)->integer, 1);
-    EXPECT_EQ(cfb::FindProperty(inbox.properties, 0x3613001F)->text, u"IPF.Note");
-    EXPECT_EQ(cfb::FindProperty(inbox.properties, 0x0E090102)->bytes, subtree.entryId);
-    EXPECT_EQ(cfb::FindProperty(store.root.properties, 0x36010003)->integer, 0);
+    EXPECT_EQ(cfb::FindProperty(inbox.properties, PR_IPM_APPOINTMENT_ENTRYID)->bytes, subtree.folders.at(1).entryId);
+    EXPECT_EQ(cfb::FindProperty(store.root.properties, PR_IPM_APPOINTMENT_ENTRYID)->bytes, subtree.folders.at(1).entryId);
+    EXPECT_EQ(cfb::FindProperty(inbox.properties, PR_CONTENT_COUNT)->integer, 2);
+    EXPECT_EQ(cfb::FindProperty(inbox.properties, PR_CONTENT_UNREAD)->integer, 1);
+    EXPECT_EQ(cfb::FindProperty(inbox.properties, PR_ASSOC_CONTENT_COUNT)->integer, 1);
+    EXPECT_EQ(cfb::FindProperty(inbox.properties, PR_SUBFOLDERS)->integer, 1);
+    EXPECT_EQ(cfb::FindProperty(inbox.properties, PR_CONTAINER_CLASS_W)->text, u"IPF.Note");
+    EXPECT_EQ(cfb::FindProperty(inbox.properties, PR_PARENT_ENTRYID)->bytes, subtree.entryId);
+    EXPECT_EQ(cfb::FindProperty(store.root.properties, PR_FOLDER_TYPE)->integer, 0);
 
     const auto& message = inbox.messages.at(0).message;
-    EXPECT_EQ(cfb::FindProperty(message.properties, 0x0E070003)->integer, 0x11);
-    EXPECT_EQ(cfb::FindProperty(message.properties, 0x0E1B000B)->integer, 1);
+    EXPECT_EQ(cfb::FindProperty(message.properties, PR_MESSAGE_FLAGS)->integer, 0x11);
+    EXPECT_EQ(cfb::FindProperty(message.properties, PR_HASATTACH)->integer, 1);
     ASSERT_EQ(message.attachments.size(), 2u);
-    EXPECT_EQ(cfb::FindProperty(message.attachments[0].properties, 0x37050003)->integer, 1);
-    EXPECT_EQ(cfb::FindProperty(message.attachments[0].properties, 0x37010102)->bytes, (std::vector<std::uint8_t>{'h', 'i'}));
-    EXPECT_EQ(cfb::FindProperty(message.attachments[1].properties, 0x37050003)->integer, 5);
-    EXPECT_NE(cfb::FindProperty(message.attachments[1].properties, 0x3701000D), nullptr);
+    EXPECT_EQ(cfb::FindProperty(message.attachments[0].properties, PR_ATTACH_METHOD)->integer, 1);
+    EXPECT_EQ(cfb::FindProperty(message.attachments[0].properties, PR_ATTACH_DATA_BIN)->bytes, (std::vector<std::uint8_t>{'h', 'i'}));
+    EXPECT_EQ(cfb::FindProperty(message.attachments[1].properties, PR_ATTACH_METHOD)->integer, 5);
+    EXPECT_NE(cfb::FindProperty(message.attachments[1].properties, PR_ATTACH_DATA_OBJ), nullptr);
     EXPECT_NE(message.attachments[1].embedded, nullptr);
     EXPECT_EQ(message.attachments[1].number, 1u);
-    EXPECT_EQ(cfb::FindProperty(inbox.messages.at(1).message.properties, 0x0E070003), nullptr);
-    EXPECT_EQ(cfb::FindProperty(inbox.associated.at(0).message.properties, 0x0E070003)->integer, 0x40);
+    EXPECT_EQ(cfb::FindProperty(inbox.messages.at(1).message.properties, PR_MESSAGE_FLAGS), nullptr);
+    EXPECT_EQ(cfb::FindProperty(inbox.associated.at(0).message.properties, PR_MESSAGE_FLAGS)->integer, 0x40);
 }
 
 TEST(OrganisationReaderTest, EntryIdentifiersAreStableAndFound)
@@ -325,7 +321,7 @@ TEST(OrganisationReaderTest, EntryIdentifiersAreStableAndFound)
     EXPECT_EQ(location->storeIndex, 1u);
 
     // Identifiers built elsewhere: another letter case in the DN, another server name.
-    location = org.Locate(MakeAddressBookEntryId(kDisplayTypeMailUser, "/O=X/CN=A"));
+    location = org.Locate(MakeAddressBookEntryId(DT_MAILUSER, "/O=X/CN=A"));
     ASSERT_TRUE(location.has_value());
     EXPECT_EQ(location->galIndex, 0u);
     location = org.Locate(MakeStoreEntryId(StoreKind::Mailbox, "ELSEWHERE", "/o=x/cn=A"));
@@ -356,7 +352,7 @@ TEST(OrganisationReaderTest, FileReferencesNeedABaseDirectoryAndARegularFile)
     };
     for (const auto& c : cases) {
         Loaded loaded = Load(c.text, c.base);
-        EXPECT_EQ(loaded.status, kBadValue) << c.text;
+        EXPECT_EQ(loaded.status, MAPI_E_BAD_VALUE) << c.text;
         EXPECT_EQ(loaded.error, c.message);
     }
 }
@@ -378,7 +374,7 @@ TEST(OrganisationReaderTest, FileReferencesAreRelativeToTheOrganisationFile)
     EXPECT_EQ(cfb::FindProperty(attachment.properties, 0x37010102)->bytes, (std::vector<std::uint8_t>{1, 2}));
 
     std::string missing = (directory / "absent.json").string();
-    EXPECT_EQ(ReadOrganisationFile(missing, organisation, error), kFileNotFound);
+    EXPECT_EQ(ReadOrganisationFile(missing, organisation, error), HResultFromErrno(ENOENT));
     EXPECT_EQ(error, missing + ": cannot open the file: No such file or directory");
 }
 

@@ -127,7 +127,7 @@ TEST(RtfDecompressorTest, RejectsDamagedInput)
     };
     for (const Case& c : cases) {
         std::string rtf = "left over";
-        EXPECT_EQ(DecompressRtf(c.input, rtf), kStatusCorruptData) << c.name;
+        EXPECT_EQ(DecompressRtf(c.input, rtf), MAPI_E_CORRUPT_DATA) << c.name;
         EXPECT_TRUE(rtf.empty()) << c.name;
     }
 }
@@ -136,7 +136,7 @@ TEST(RtfDecompressorTest, HonoursTheCallersLimit)
 {
     std::string rtf;
     EXPECT_EQ(DecompressRtf(kSimpleExample, rtf, kSimpleText.size()), S_OK);
-    EXPECT_EQ(DecompressRtf(kSimpleExample, rtf, kSimpleText.size() - 1), kStatusCorruptData);
+    EXPECT_EQ(DecompressRtf(kSimpleExample, rtf, kSimpleText.size() - 1), MAPI_E_CORRUPT_DATA);
 }
 
 TEST(RtfDecompressorTest, ReadsOnDemandInPiecesOfAnySize)
@@ -168,8 +168,8 @@ TEST(RtfDecompressorTest, StartOfTheRtfNeedsOnlyTheStartOfTheContent)
     ASSERT_EQ(reader.Read(prefix, count), S_OK);
     EXPECT_EQ(std::string(prefix.begin(), prefix.end()), "{\\rtf1");
     std::vector<std::uint8_t> rest(100);
-    EXPECT_EQ(reader.Read(rest, count), kStatusCorruptData);
-    EXPECT_EQ(reader.Read(rest, count), kStatusCorruptData);
+    EXPECT_EQ(reader.Read(rest, count), MAPI_E_CORRUPT_DATA);
+    EXPECT_EQ(reader.Read(rest, count), MAPI_E_CORRUPT_DATA);
 }
 
 TEST(RtfDecompressorTest, ReadWithoutOpenFails)
@@ -177,9 +177,9 @@ TEST(RtfDecompressorTest, ReadWithoutOpenFails)
     RtfDecompressor reader;
     std::vector<std::uint8_t> buffer(4);
     std::size_t count = 1;
-    EXPECT_EQ(reader.Read(buffer, count), kStatusCorruptData);
+    EXPECT_EQ(reader.Read(buffer, count), MAPI_E_CORRUPT_DATA);
     EXPECT_EQ(count, 0u);
-    EXPECT_EQ(reader.Open({}), kStatusCorruptData);
+    EXPECT_EQ(reader.Open({}), MAPI_E_CORRUPT_DATA);
 }
 
 } // namespace

@@ -14,13 +14,11 @@ namespace {
 using namespace platform::rtf;
 using namespace platform::cfb;
 
-constexpr std::uint32_t kTagRtfCompressed = 0x10090102;
-
 // The compressed RTF of a message and of its embedded messages, depth first.
 void CollectRtf(const MsgMessage& message, const std::string& name,
     std::vector<std::pair<std::string, std::vector<std::uint8_t>>>& found)
 {
-    if (const MsgProperty* rtf = FindProperty(message.properties, kTagRtfCompressed))
+    if (const MsgProperty* rtf = FindProperty(message.properties, PR_RTF_COMPRESSED))
         found.emplace_back(name, rtf->bytes);
     for (const MsgAttachment& attachment : message.attachments) {
         if (attachment.embedded)

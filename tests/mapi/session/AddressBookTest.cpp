@@ -9,7 +9,6 @@
 namespace sessiontest {
 namespace {
 
-constexpr ULONG kHomeMdb = 0x8006001E;
 constexpr const char* kDnPrefix = "/o=Fix/ou=Site/cn=Recipients/cn=";
 
 class AddressBook : public SessionTest {
@@ -118,7 +117,7 @@ TEST_F(AddressBook, ContentsTableColumnsInBothStringForms)
         MapiRows rows;
         QueryAll(table.get(),
                  {CHANGE_PROP_TYPE(PR_ACCOUNT_A, form), CHANGE_PROP_TYPE(PR_DISPLAY_NAME_A, form),
-                  CHANGE_PROP_TYPE(PR_SMTP_ADDRESS_A, form), PR_DISPLAY_TYPE, PR_OBJECT_TYPE, CHANGE_PROP_TYPE(kHomeMdb, form),
+                  CHANGE_PROP_TYPE(PR_SMTP_ADDRESS_A, form), PR_DISPLAY_TYPE, PR_OBJECT_TYPE, CHANGE_PROP_TYPE(PR_EMS_AB_HOME_MDB_A, form),
                   CHANGE_PROP_TYPE(PR_EMAIL_ADDRESS_A, form), CHANGE_PROP_TYPE(PR_ADDRTYPE_A, form)},
                  rows);
         ASSERT_EQ(rows.size(), std::size(expected));
@@ -155,7 +154,7 @@ TEST_F(AddressBook, RestrictionsOnTheContentsTable)
     SRestriction content{RES_CONTENT, {}};
     content.res.resContent = {FL_SUBSTRING | FL_IGNORECASE, PR_SMTP_ADDRESS_A, &partner};
     SRestriction hasHome{RES_EXIST, {}};
-    hasHome.res.resExist = {0, kHomeMdb, 0};
+    hasHome.res.resExist = {0, PR_EMS_AB_HOME_MDB_A, 0};
     SRestriction both[2] = {notLists, hasHome};
     SRestriction usersWithHome{RES_AND, {}};
     usersWithHome.res.resAnd = {2, both};

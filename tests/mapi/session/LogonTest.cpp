@@ -112,8 +112,7 @@ TEST_F(Logon, TheStoresTableHasTheMailboxAndThePublicFolders)
     ASSERT_EQ(rows.size(), 2u);
     const std::vector<BYTE> privateUid(ex2qln::mapi::kExchangePrivateStoreProvider.ab,
                                        ex2qln::mapi::kExchangePrivateStoreProvider.ab + 16);
-    const std::vector<BYTE> publicUid = {0x78, 0xB2, 0xFA, 0x70, 0xAF, 0xF7, 0x11, 0xCD,
-                                         0x9B, 0xC8, 0x00, 0xAA, 0x00, 0x2F, 0xC4, 0x5A};
+    const std::vector<BYTE> publicUid = pbExchangeProviderPublicGuid;
     EXPECT_EQ(Text(&rows->aRow[0].lpProps[0]), "Mailbox - Ann Archer");
     EXPECT_EQ(Bytes(&rows->aRow[0].lpProps[1]), privateUid);
     EXPECT_EQ(rows->aRow[0].lpProps[2].Value.b, TRUE);

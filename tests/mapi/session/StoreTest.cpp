@@ -289,7 +289,7 @@ TEST_F(Stores, EntryIdentifiersBelongToTheirStore)
 TEST_F(Stores, ThePublicFoldersOpenFromTheStoresTable)
 {
     MapiPtr<IMsgStore> publicStore;
-    const MAPIUID publicProvider = {{0x78, 0xB2, 0xFA, 0x70, 0xAF, 0xF7, 0x11, 0xCD, 0x9B, 0xC8, 0x00, 0xAA, 0x00, 0x2F, 0xC4, 0x5A}};
+    const MAPIUID publicProvider = {pbExchangeProviderPublicGuid};
     ASSERT_EQ(ex2qln::mapi::OpenPrivateStore(session_.get(), publicProvider, publicStore), S_OK);
     ASSERT_TRUE(publicStore);
     MapiPtr<IMAPIFolder> top = OpenSubtree(publicStore.get());

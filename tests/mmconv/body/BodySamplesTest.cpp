@@ -16,10 +16,6 @@ namespace {
 using namespace mmconv;
 using namespace platform::cfb;
 
-constexpr std::uint32_t kTagRtfCompressed = 0x10090102;
-constexpr std::uint32_t kTagBodyUnicode = 0x1000001F;
-constexpr std::uint32_t kTagBodyAnsi = 0x1000001E;
-
 struct SampleBody {
     std::string name;
     std::string rtf;
@@ -29,14 +25,14 @@ struct SampleBody {
 
 void Collect(const MsgMessage& message, const std::string& name, std::vector<SampleBody>& found)
 {
-    if (const MsgProperty* compressed = FindProperty(message.properties, kTagRtfCompressed)) {
+    if (const MsgProperty* compressed = FindProperty(message.properties, PR_RTF_COMPRESSED)) {
         SampleBody sample;
         sample.name = name;
         EXPECT_EQ(platform::rtf::DecompressRtf(compressed->bytes, sample.rtf), S_OK) << name;
-        if (const MsgProperty* wide = FindProperty(message.properties, kTagBodyUnicode)) {
+        if (const MsgProperty* wide = FindProperty(message.properties, PR_BODY_W)) {
             sample.body = wide->text;
             sample.hasBody = true;
-        } else if (const MsgProperty* narrow = FindProperty(message.properties, kTagBodyAnsi)) {
+        } else if (const MsgProperty* narrow = FindProperty(message.properties, PR_BODY_A)) {
             const std::string bytes(narrow->bytes.begin(), narrow->bytes.end());
             EXPECT_EQ(Encoding2Unicode(bytes, message.codePage ? message.codePage : 1252, sample.body), S_OK) << name;
             sample.hasBody = true;

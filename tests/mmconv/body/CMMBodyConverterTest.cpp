@@ -119,10 +119,10 @@ TEST(CMMBodyConverterTest, Failures)
 {
     std::string out = "left over";
     EXPECT_EQ(CMMBodyConverter::ConvertToText("not rtf", BodySourceKind::kRtf, 0, 65001, out),
-        platform::rtf::kStatusCorruptData);
+        MAPI_E_CORRUPT_DATA);
     EXPECT_TRUE(out.empty());
     EXPECT_EQ(CMMBodyConverter::ConvertToHtml("{\\rtf1 " + std::string(5000, '{'), BodySourceKind::kRtf, 0, 65001, out),
-        platform::rtf::kStatusCorruptData);
+        MAPI_E_CORRUPT_DATA);
     EXPECT_TRUE(FAILED(CMMBodyConverter::ConvertToText("{\\rtf1 x}", BodySourceKind::kRtf, 0, 4242, out)));
     EXPECT_TRUE(FAILED(CMMBodyConverter::ConvertToHtml("x", BodySourceKind::kPlainText, 4242, 65001, out)));
 }

@@ -133,13 +133,13 @@ TEST(RtfReaderTest, HeaderMarks)
 TEST(RtfReaderTest, RejectsWhatIsNotRtfOrNestsTooDeep)
 {
     for (std::string_view notRtf : {"", "plain text", "{\\rtfx1 a}", "\\rtf1 a}", "{{\\rtf1 a}}"})
-        TextOf(notRtf, platform::rtf::kStatusCorruptData);
+        TextOf(notRtf, MAPI_E_CORRUPT_DATA);
 
     const auto nested = [](std::size_t depth) {
         return "{\\rtf1 " + std::string(depth, '{') + "deep" + std::string(depth, '}') + "}";
     };
     EXPECT_EQ(TextOf(nested(RtfReader::kMaxGroupDepth - 1)), u"deep");
-    TextOf(nested(RtfReader::kMaxGroupDepth), platform::rtf::kStatusCorruptData);
+    TextOf(nested(RtfReader::kMaxGroupDepth), MAPI_E_CORRUPT_DATA);
 }
 
 TEST(RtfReaderTest, HyperlinkTargets)
