@@ -1,0 +1,241 @@
+// The named-property map of a store and its GetIDsFromNames and GetNamesFromIDs answers.
+#include "platform/mapi/core/NamedPropertyMap.h"
+
+#include <cstring>
+#include <mapix.h>
+
+#include <MapiPtr.h>
+
+#include "platform/mapi/core/StringForms.h"
+
+namespace mapi {
+namespace {
+
+std::string GuidBytes(const GUID& guid)
+{
+    return std::string(reinterpret_cast<const char*>(&guid), sizeof(GUID));
+}
+
+std::u16string FoldAscii(std::u16string text)
+{
+    for (char16_t& c : text) {
+        if (c >= u'A' && c <= u'Z')
+            c = static_cast<char16_t>(c - u'A' + u'a');
+    }
+    return text;
+}
+
+bool ReadName(const MAPINAMEID& source, PropertyName& name)
+{
+    if (source.lpguid == nullptr)
+        return false;
+    name.propertySet = *source.lpguid;
+    if (source.ulKind == MNID_ID) {
+        name.lid = source.Kind.lID;
+        return true;
+    }
+    if (source.ulKind != MNID_STRING || source.Kind.lpwstrName == nullptr)
+        return false;
+    name.isString = true;
+    name.name.assign(source.Kind.lpwstrName, Utf16Length(source.Kind.lpwstrName));
+    return true;
+}
+
+// Writes `name` into `target`, its set and string chained to `parent`.
+SCODE WriteName(const PropertyName& name, void* parent, MAPINAMEID& target)
+{
+    void* guid = nullptr;
+    SCODE status = MAPIAllocateMore(sizeof(GUID), parent, &guid);
+    if (status != S_OK)
+        return status;
+    std::memcpy(guid, &name.propertySet, sizeof(GUID));
+    target.lpguid = static_cast<LPGUID>(guid);
+    if (!name.isString) {
+        target.ulKind = MNID_ID;
+        target.Kind.lID = name.lid;
+        return S_OK;
+    }
+    void* text = nullptr;
+    status = MAPIAllocateMore(static_cast<ULONG>((name.name.size() + 1) * sizeof(WCHAR)), parent, &text);
+    if (status != S_OK)
+        return status;
+    std::memcpy(text, name.name.c_str(), (name.name.size() + 1) * sizeof(WCHAR));
+    target.ulKind = MNID_STRING;
+    target.Kind.lpwstrName = static_cast<LPWSTR>(text);
+    return S_OK;
+}
+
+SCODE NewTagArray(std::size_t count, LPSPropTagArray* result)
+{
+    void* buffer = nullptr;
+    SCODE status = MAPIAllocateBuffer(static_cast<ULONG>(CbNewSPropTagArray(count)), &buffer);
+    if (status != S_OK)
+        return status;
+    *result = static_cast<LPSPropTagArray>(buffer);
+    (*result)->cValues = static_cast<ULONG>(count);
+    return S_OK;
+}
+
+} // namespace
+
+NamedPropertyMap::Key NamedPropertyMap::KeyOf(const PropertyName& name)
+{
+    if (!name.isString)
+        return {GuidBytes(name.propertySet), false, name.lid, {}};
+    bool foldCase = name.propertySet == PS_INTERNET_HEADERS;
+    return {GuidBytes(name.propertySet), true, 0, foldCase ? FoldAscii(name.name) : name.name};
+}
+
+std::optional<ULONG> NamedPropertyMap::Resolve(const PropertyName& name, bool create)
+{
+    if (name.propertySet == PS_MAPI) {
+        if (name.isString || name.lid <= 0 || static_cast<ULONG>(name.lid) >= kFirstId)
+            return std::nullopt;
+        return static_cast<ULONG>(name.lid);
+    }
+    std::lock_guard lock(mutex_);
+    Key key = KeyOf(name);
+    auto known = ids_.find(key);
+    if (known != ids_.end())
+        return known->second;
+    if (!create || names_.size() > kLastId - kFirstId)
+        return std::nullopt;
+    ULONG id = kFirstId + static_cast<ULONG>(names_.size());
+    names_.push_back(name);
+    ids_.emplace(std::move(key), id);
+    return id;
+}
+
+std::optional<PropertyName> NamedPropertyMap::NameOf(ULONG id) const
+{
+    std::lock_guard lock(mutex_);
+    if (id < kFirstId || id - kFirstId >= names_.size())
+        return std::nullopt;
+    return names_[id - kFirstId];
+}
+
+std::vector<ULONG> NamedPropertyMap::Ids() const
+{
+    std::lock_guard lock(mutex_);
+    std::vector<ULONG> ids(names_.size());
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        ids[i] = kFirstId + static_cast<ULONG>(i);
+    return ids;
+}
+
+HRESULT NamedPropertyMap::GetIDsFromNames(ULONG cPropNames, LPMAPINAMEID* lppPropNames, ULONG ulFlags,
+                                          LPSPropTagArray* lppPropTags)
+{
+    if (lppPropTags == nullptr || (cPropNames > 0 && lppPropNames == nullptr))
+        return MAPI_E_INVALID_PARAMETER;
+    *lppPropTags = nullptr;
+    if ((ulFlags & ~(MAPI_CREATE | MAPI_NO_CACHE | MAPI_CACHE_ONLY)) != 0)
+        return MAPI_E_UNKNOWN_FLAGS;
+    // No names asks for every id the store has handed out.
+    if (cPropNames == 0 || lppPropNames == nullptr) {
+        std::vector<ULONG> ids = Ids();
+        MapiBuffer<SPropTagArray> tags;
+        SCODE status = NewTagArray(ids.size(), tags.put());
+        if (status != S_OK)
+            return status;
+        for (std::size_t i = 0; i < ids.size(); ++i)
+            tags->aulPropTag[i] = PROP_TAG(PT_UNSPECIFIED, ids[i]);
+        *lppPropTags = tags.release();
+        return S_OK;
+    }
+    std::vector<PropertyName> names(cPropNames);
+    for (ULONG i = 0; i < cPropNames; ++i) {
+        if (lppPropNames[i] == nullptr || !ReadName(*lppPropNames[i], names[i]))
+            return MAPI_E_INVALID_PARAMETER;
+    }
+    MapiBuffer<SPropTagArray> tags;
+    SCODE status = NewTagArray(cPropNames, tags.put());
+    if (status != S_OK)
+        return status;
+    HRESULT result = S_OK;
+    for (ULONG i = 0; i < cPropNames; ++i) {
+        std::optional<ULONG> id = Resolve(names[i], (ulFlags & MAPI_CREATE) != 0);
+        tags->aulPropTag[i] = id ? PROP_TAG(PT_UNSPECIFIED, *id) : PROP_TAG(PT_ERROR, PROP_ID_NULL);
+        if (!id)
+            result = MAPI_W_ERRORS_RETURNED;
+    }
+    *lppPropTags = tags.release();
+    return result;
+}
+
+HRESULT NamedPropertyMap::GetNamesFromIDs(LPSPropTagArray* lppPropTags, LPGUID lpPropSetGuid, ULONG ulFlags,
+                                          ULONG* lpcPropNames, LPMAPINAMEID** lpppPropNames)
+{
+    if (lppPropTags == nullptr || lpcPropNames == nullptr || lpppPropNames == nullptr)
+        return MAPI_E_INVALID_PARAMETER;
+    *lpcPropNames = 0;
+    *lpppPropNames = nullptr;
+    auto wanted = [&](const PropertyName& name) {
+        if (lpPropSetGuid != nullptr && !(name.propertySet == *lpPropSetGuid))
+            return false;
+        if (name.isString && (ulFlags & MAPI_NO_STRINGS) != 0)
+            return false;
+        return name.isString || (ulFlags & MAPI_NO_IDS) == 0;
+    };
+
+    // Without tags the caller gets every name that passes the filters, and the tags to go with them.
+    std::vector<ULONG> tags;
+    std::vector<std::optional<PropertyName>> names;
+    bool allNames = *lppPropTags == nullptr;
+    if (allNames) {
+        for (ULONG id : Ids()) {
+            std::optional<PropertyName> name = NameOf(id);
+            if (name && wanted(*name)) {
+                tags.push_back(PROP_TAG(PT_UNSPECIFIED, id));
+                names.push_back(std::move(name));
+            }
+        }
+    } else {
+        const SPropTagArray& given = **lppPropTags;
+        for (ULONG i = 0; i < given.cValues; ++i) {
+            ULONG id = PROP_ID(given.aulPropTag[i]);
+            std::optional<PropertyName> name;
+            if (id != PROP_ID_NULL && id < kFirstId)
+                name = PropertyName{PS_MAPI, false, static_cast<LONG>(id), {}};
+            else
+                name = NameOf(id);
+            if (name && !wanted(*name))
+                name.reset();
+            names.push_back(std::move(name));
+        }
+    }
+
+    MapiBuffer<LPMAPINAMEID> array;
+    SCODE status = MAPIAllocateBuffer(static_cast<ULONG>(std::max<std::size_t>(names.size(), 1) * sizeof(LPMAPINAMEID)),
+                                      array.put_void());
+    if (status != S_OK)
+        return status;
+    HRESULT result = S_OK;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        array[i] = nullptr;
+        if (!names[i]) {
+            result = MAPI_W_ERRORS_RETURNED;
+            continue;
+        }
+        void* entry = nullptr;
+        status = MAPIAllocateMore(sizeof(MAPINAMEID), array.get(), &entry);
+        if (status == S_OK)
+            status = WriteName(*names[i], array.get(), *static_cast<LPMAPINAMEID>(entry));
+        if (status != S_OK)
+            return status;
+        array[i] = static_cast<LPMAPINAMEID>(entry);
+    }
+    if (allNames) {
+        MapiBuffer<SPropTagArray> tagArray;
+        status = NewTagArray(tags.size(), tagArray.put());
+        if (status != S_OK)
+            return status;
+        std::copy(tags.begin(), tags.end(), tagArray->aulPropTag);
+        *lppPropTags = tagArray.release();
+    }
+    *lpcPropNames = static_cast<ULONG>(names.size());
+    *lpppPropNames = array.release();
+    return result;
+}
+
+} // namespace mapi

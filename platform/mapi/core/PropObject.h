@@ -1,0 +1,156 @@
+// The IMAPIProp part that the runtime's messages and attachments share: properties from a bag
+// and computed values, named properties from the store's map, property streams.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <new>
+
+#include "platform/mapi/core/ComObject.h"
+#include "platform/mapi/core/Guard.h"
+#include "platform/mapi/core/NamedPropertyMap.h"
+#include "platform/mapi/core/PropAnswers.h"
+#include "platform/mapi/core/PropertyStream.h"
+
+namespace mapi {
+
+template <typename Interface>
+class PropObject : public ComObject<Interface> {
+public:
+    HRESULT GetLastError(HRESULT, ULONG, LPMAPIERROR* lppMAPIError) override
+    {
+        if (lppMAPIError == nullptr)
+            return MAPI_E_INVALID_PARAMETER;
+        *lppMAPIError = nullptr;
+        return S_OK;
+    }
+
+    HRESULT GetProps(LPSPropTagArray lpPropTagArray, ULONG ulFlags, ULONG* lpcValues,
+                     LPSPropValue* lppPropArray) override
+    {
+        return Guard([&] {
+            std::lock_guard lock(mutex_);
+            ComputedValues computed;
+            Compute(computed);
+            return AnswerProps(Bag(), computed, lpPropTagArray, ulFlags, lpcValues, lppPropArray);
+        });
+    }
+
+    HRESULT GetPropList(ULONG ulFlags, LPSPropTagArray* lppPropTagArray) override
+    {
+        return Guard([&] {
+            std::lock_guard lock(mutex_);
+            ComputedValues computed;
+            Compute(computed);
+            return ListProps(Bag(), computed, ulFlags, lppPropTagArray);
+        });
+    }
+
+    HRESULT SetProps(ULONG cValues, LPSPropValue lpPropArray, LPSPropProblemArray* lppProblems) override
+    {
+        if (lppProblems != nullptr)
+            *lppProblems = nullptr;
+        if (!writable_)
+            return MAPI_E_NO_ACCESS;
+        return Guard([&] {
+            std::lock_guard lock(mutex_);
+            ComputedValues computed;
+            Compute(computed);
+            return ChangeProps(Bag(), computed, *names_, cValues, lpPropArray, lppProblems);
+        });
+    }
+
+    HRESULT DeleteProps(LPSPropTagArray lpPropTagArray, LPSPropProblemArray* lppProblems) override
+    {
+        if (lppProblems != nullptr)
+            *lppProblems = nullptr;
+        if (!writable_)
+            return MAPI_E_NO_ACCESS;
+        return Guard([&] {
+            std::lock_guard lock(mutex_);
+            ComputedValues computed;
+            Compute(computed);
+            return RemoveProps(Bag(), computed, lpPropTagArray, lppProblems);
+        });
+    }
+
+    HRESULT CopyTo(ULONG, LPCIID, LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
+                   LPSPropProblemArray* lppProblems) override
+    {
+        if (lppProblems != nullptr)
+            *lppProblems = nullptr;
+        return E_NOTIMPL;  // only whole messages copy (MessageObject::CopyTo); attachments on their own do not
+    }
+
+    HRESULT CopyProps(LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
+                      LPSPropProblemArray* lppProblems) override
+    {
+        if (lppProblems != nullptr)
+            *lppProblems = nullptr;
+        return E_NOTIMPL;  // copying chosen properties into another object is not built
+    }
+
+    HRESULT GetNamesFromIDs(LPSPropTagArray* lppPropTags, LPGUID lpPropSetGuid, ULONG ulFlags, ULONG* lpcPropNames,
+                            LPMAPINAMEID** lpppPropNames) override
+    {
+        return Guard([&] { return names_->GetNamesFromIDs(lppPropTags, lpPropSetGuid, ulFlags, lpcPropNames, lpppPropNames); });
+    }
+
+    HRESULT GetIDsFromNames(ULONG cPropNames, LPMAPINAMEID* lppPropNames, ULONG ulFlags,
+                            LPSPropTagArray* lppPropTags) override
+    {
+        if ((ulFlags & MAPI_CREATE) != 0 && !writable_) {
+            if (lppPropTags != nullptr)
+                *lppPropTags = nullptr;
+            return MAPI_E_NO_ACCESS;
+        }
+        return Guard([&] { return names_->GetIDsFromNames(cPropNames, lppPropNames, ulFlags, lppPropTags); });
+    }
+
+protected:
+    PropObject(std::shared_ptr<NamedPropertyMap> names, bool writable) : names_(std::move(names)), writable_(writable) {}
+
+    // Both are called with mutex_ held.
+    virtual PropertyBag& Bag() = 0;
+    virtual void Compute(ComputedValues& computed) = 0;
+
+    // OpenProperty with IID_IStream: the value in the form of the tag. MAPI_MODIFY gives a stream
+    // whose Commit stores the value; MAPI_CREATE also starts it empty (and creates the property).
+    HRESULT OpenStream(ULONG tag, ULONG flags, LPUNKNOWN* result)
+    {
+        if (!IsStreamType(PROP_TYPE(tag)))
+            return MAPI_E_INVALID_TYPE;
+        bool write = (flags & (MAPI_MODIFY | MAPI_CREATE)) != 0;
+        if (write && !writable_)
+            return MAPI_E_NO_ACCESS;
+        std::vector<BYTE> content;
+        {
+            std::lock_guard lock(mutex_);
+            ComputedValues computed;
+            Compute(computed);
+            if (write && computed.IsReadOnly(tag))
+                return MAPI_E_COMPUTED;
+            HRESULT status = StreamContent(Bag(), computed, tag, content);
+            if ((flags & MAPI_CREATE) != 0)
+                content.clear();
+            else if (FAILED(status))
+                return status;
+        }
+        PropertyStream::Store store;
+        if (write) {
+            this->AddRef();
+            std::shared_ptr<PropObject> owner(this, [](PropObject* object) { object->Release(); });
+            store = [owner, tag](std::vector<BYTE> written) {
+                std::lock_guard lock(owner->mutex_);
+                return static_cast<HRESULT>(StoreStreamContent(owner->Bag(), tag, std::move(written)));
+            };
+        }
+        return PropertyStream::Create(content, std::move(store), reinterpret_cast<LPSTREAM*>(result));
+    }
+
+    std::mutex mutex_;
+    std::shared_ptr<NamedPropertyMap> names_;
+    const bool writable_;
+};
+
+} // namespace mapi

@@ -1,0 +1,165 @@
+// Stored property values, property bags and the values objects work out on request.
+#include "platform/mapi/core/PropertyBag.h"
+
+#include <algorithm>
+
+#include "platform/mapi/core/PropValues.h"
+
+namespace mapi {
+
+std::shared_ptr<const StoredValue> StoredValue::Copy(const SPropValue& value, SCODE& status)
+{
+    auto stored = std::make_shared<StoredValue>();
+    status = DuplicateValues(std::span<const SPropValue>(&value, 1), MAPIAllocateBuffer, stored->owned_.put());
+    return status == S_OK ? stored : nullptr;
+}
+
+std::shared_ptr<const StoredValue> StoredValue::View(const SPropValue& value, std::shared_ptr<const void> keepAlive)
+{
+    auto stored = std::make_shared<StoredValue>();
+    stored->view_ = value;
+    stored->keepAlive_ = std::move(keepAlive);
+    return stored;
+}
+
+const SPropValue* PropertyBag::Find(ULONG tag) const
+{
+    for (const ValuePointer& stored : values_) {
+        if (PROP_ID(stored->value().ulPropTag) == PROP_ID(tag))
+            return &stored->value();
+    }
+    return nullptr;
+}
+
+void PropertyBag::Put(ValuePointer value)
+{
+    ULONG id = PROP_ID(value->value().ulPropTag);
+    for (ValuePointer& stored : values_) {
+        if (PROP_ID(stored->value().ulPropTag) == id) {
+            stored = std::move(value);
+            return;
+        }
+    }
+    values_.push_back(std::move(value));
+}
+
+SCODE PropertyBag::Set(const SPropValue& value)
+{
+    SCODE status = S_OK;
+    ValuePointer copy = StoredValue::Copy(value, status);
+    if (copy != nullptr)
+        Put(std::move(copy));
+    return status;
+}
+
+bool PropertyBag::Erase(ULONG tag)
+{
+    auto found = std::find_if(values_.begin(), values_.end(), [tag](const ValuePointer& stored) {
+        return PROP_ID(stored->value().ulPropTag) == PROP_ID(tag);
+    });
+    if (found == values_.end())
+        return false;
+    values_.erase(found);
+    return true;
+}
+
+std::vector<SPropValue> PropertyBag::Values() const
+{
+    std::vector<SPropValue> values;
+    values.reserve(values_.size());
+    for (const ValuePointer& stored : values_)
+        values.push_back(stored->value());
+    return values;
+}
+
+void ComputedValues::Add(SPropValue value, Computed kind)
+{
+    values_.push_back(value);
+    kinds_.push_back(kind);
+}
+
+void ComputedValues::Long(ULONG tag, LONG value, Computed kind)
+{
+    SPropValue computed{};
+    computed.ulPropTag = CHANGE_PROP_TYPE(tag, PT_LONG);
+    computed.Value.l = value;
+    Add(computed, kind);
+}
+
+void ComputedValues::Boolean(ULONG tag, bool value, Computed kind)
+{
+    SPropValue computed{};
+    computed.ulPropTag = CHANGE_PROP_TYPE(tag, PT_BOOLEAN);
+    computed.Value.b = value ? 1 : 0;
+    Add(computed, kind);
+}
+
+void ComputedValues::Binary(ULONG tag, std::vector<BYTE> bytes, Computed kind)
+{
+    const std::vector<BYTE>& kept = bytes_.emplace_back(std::move(bytes));
+    SPropValue computed{};
+    computed.ulPropTag = CHANGE_PROP_TYPE(tag, PT_BINARY);
+    computed.Value.bin.cb = static_cast<ULONG>(kept.size());
+    computed.Value.bin.lpb = const_cast<BYTE*>(kept.data());
+    Add(computed, kind);
+}
+
+void ComputedValues::Unicode(ULONG tag, std::u16string text, Computed kind)
+{
+    const std::u16string& kept = texts_.emplace_back(std::move(text));
+    SPropValue computed{};
+    computed.ulPropTag = CHANGE_PROP_TYPE(tag, PT_UNICODE);
+    computed.Value.lpszW = const_cast<WCHAR*>(kept.c_str());
+    Add(computed, kind);
+}
+
+void ComputedValues::Object(ULONG tag)
+{
+    objects_.push_back(CHANGE_PROP_TYPE(tag, PT_OBJECT));
+}
+
+const SPropValue* ComputedValues::Find(ULONG tag, Computed kind) const
+{
+    for (std::size_t i = 0; i < values_.size(); ++i) {
+        if (kinds_[i] == kind && PROP_ID(values_[i].ulPropTag) == PROP_ID(tag))
+            return &values_[i];
+    }
+    return nullptr;
+}
+
+bool ComputedValues::IsReadOnly(ULONG tag) const
+{
+    return Find(tag, Computed::ReadOnly) != nullptr || IsObject(tag);
+}
+
+bool ComputedValues::IsObject(ULONG tag) const
+{
+    return std::any_of(objects_.begin(), objects_.end(), [tag](ULONG object) { return PROP_ID(object) == PROP_ID(tag); });
+}
+
+const SPropValue* ComputedValues::Shown(ULONG tag, const PropertyBag& stored) const
+{
+    for (std::size_t i = 0; i < values_.size(); ++i) {
+        if (PROP_ID(values_[i].ulPropTag) != PROP_ID(tag))
+            continue;
+        if (kinds_[i] != Computed::Fallback || stored.Find(tag) == nullptr)
+            return &values_[i];
+    }
+    return nullptr;
+}
+
+std::vector<SPropValue> ComputedValues::Merge(const PropertyBag& stored) const
+{
+    std::vector<SPropValue> merged;
+    for (const SPropValue& value : stored.Values()) {
+        const SPropValue* computed = Shown(value.ulPropTag, stored);
+        merged.push_back(computed != nullptr ? *computed : value);
+    }
+    for (const SPropValue& value : values_) {
+        if (stored.Find(value.ulPropTag) == nullptr)
+            merged.push_back(value);
+    }
+    return merged;
+}
+
+} // namespace mapi

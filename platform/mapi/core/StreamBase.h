@@ -1,0 +1,76 @@
+// The parts of IStream that the runtime's memory and file streams share.
+#pragma once
+
+#include <chrono>
+
+#include "platform/mapi/core/ComObject.h"
+
+namespace mapi {
+
+class StreamBase : public ComObject<IStream> {
+public:
+    HRESULT QueryInterface(REFIID riid, LPVOID* ppvObj) override
+    {
+        return QueryFor(riid, ppvObj, {&IID_IUnknown, &IID_ISequentialStream, &IID_IStream});
+    }
+
+    HRESULT CopyTo(IStream* pstm, ULARGE_INTEGER cb, ULARGE_INTEGER* pcbRead, ULARGE_INTEGER* pcbWritten) override
+    {
+        if (pstm == nullptr)
+            return STG_E_INVALIDPOINTER;
+        ULONGLONG read = 0;
+        ULONGLONG written = 0;
+        HRESULT status = S_OK;
+        char buffer[16384];
+        while (read < cb.QuadPart) {
+            ULONG want = static_cast<ULONG>(std::min<ULONGLONG>(sizeof(buffer), cb.QuadPart - read));
+            ULONG got = 0;
+            status = Read(buffer, want, &got);
+            if (FAILED(status) || got == 0)
+                break;
+            read += got;
+            ULONG put = 0;
+            status = pstm->Write(buffer, got, &put);
+            written += put;
+            if (FAILED(status))
+                break;
+        }
+        if (pcbRead != nullptr)
+            pcbRead->QuadPart = read;
+        if (pcbWritten != nullptr)
+            pcbWritten->QuadPart = written;
+        return FAILED(status) ? status : S_OK;
+    }
+
+    HRESULT LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return STG_E_INVALIDFUNCTION; }
+    HRESULT UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return STG_E_INVALIDFUNCTION; }
+
+protected:
+    // The new position for Seek, or a failure for an unknown origin or a position before the start.
+    static HRESULT NewPosition(LARGE_INTEGER move, DWORD origin, ULONGLONG current, ULONGLONG size, ULONGLONG& result)
+    {
+        long long base = 0;
+        switch (origin) {
+        case STREAM_SEEK_SET: base = 0; break;
+        case STREAM_SEEK_CUR: base = static_cast<long long>(current); break;
+        case STREAM_SEEK_END: base = static_cast<long long>(size); break;
+        default: return STG_E_INVALIDFUNCTION;
+        }
+        long long target = base + move.QuadPart;
+        if (target < 0)
+            return STG_E_SEEKERROR;
+        result = static_cast<ULONGLONG>(target);
+        return S_OK;
+    }
+
+    static FILETIME Now()
+    {
+        // FILETIME counts 100 ns steps from 1601-01-01.
+        constexpr ULONGLONG kUnixEpoch = 116444736000000000ull;
+        auto since = std::chrono::system_clock::now().time_since_epoch();
+        ULONGLONG ticks = kUnixEpoch + std::chrono::duration_cast<std::chrono::nanoseconds>(since).count() / 100;
+        return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    }
+};
+
+} // namespace mapi

@@ -1,0 +1,21 @@
+// The values of the organisation model (GAL entries, stores, folders) as the runtime keeps them.
+#pragma once
+
+#include <cstdint>
+#include <map>
+
+#include "platform/cfb/MsgModel.h"
+
+#include "platform/mapi/core/PropertyBag.h"
+
+namespace mapi {
+
+// Copies every property of `properties` into `bag`. PT_STRING8 values become PT_UNICODE (read in
+// code page 1252, as the model's own 8-bit texts are); values the runtime has no form for are left
+// out. With `namedIds`, ids from 0x8000 on are named properties of a store and take the store's
+// ids (those it does not name are left out); without it they stay as they are (address-book
+// properties of that range are plain tags).
+SCODE LoadModelValues(const platform::cfb::MsgPropertyList& properties,
+                      const std::map<std::uint16_t, ULONG>* namedIds, PropertyBag& bag);
+
+} // namespace mapi
