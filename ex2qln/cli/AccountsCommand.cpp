@@ -2,8 +2,8 @@
 #include "ex2qln/cli/AccountsCommand.h"
 
 #include "ex2qln/cli/CommandSession.h"
-#include "ex2qln/cli/MappedCsv.h"
 #include "ex2qln/diag/Log.h"
+#include "ex2qln/inputs/MappedCsv.h"
 
 #include <algorithm>
 #include <cctype>
@@ -15,6 +15,9 @@
 
 namespace ex2qln::cli {
 namespace {
+
+using inputs::AccountKeys;
+using inputs::CMappedCsv;
 
 // Escapes for a setting name, which goes before "=" unquoted in the command's dictionary.
 constexpr std::string_view kNameEscapes = "\\\"";

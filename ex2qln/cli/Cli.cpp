@@ -2,10 +2,10 @@
 #include "ex2qln/cli/Cli.h"
 
 #include "ex2qln/cli/CliReply.h"
-#include "ex2qln/cli/PasswordDlg.h"
-#include "ex2qln/cli/Secret.h"
-#include "ex2qln/cli/SettingValues.h"
 #include "ex2qln/diag/Log.h"
+#include "ex2qln/login/PasswordDlg.h"
+#include "ex2qln/login/Secret.h"
+#include "ex2qln/login/SettingValues.h"
 #include "ex2qln/mapi/ConnectorProperties.h"
 #include "ex2qln/net/SocketTexts.h"
 #include "ex2qln/net/TextFormat.h"
@@ -18,6 +18,10 @@
 
 namespace ex2qln::cli {
 namespace {
+
+using login::CPasswordDlg;
+using login::Secret;
+using login::SettingValues;
 
 // The error text keeps what a 260-byte buffer held.
 constexpr std::size_t kErrorTextLength = 259;

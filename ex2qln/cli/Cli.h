@@ -11,9 +11,11 @@
 #include <string>
 #include <string_view>
 
-namespace ex2qln::cli {
-
+namespace ex2qln::login {
 class CPasswordDlg;
+}
+
+namespace ex2qln::cli {
 
 class CCli {
 public:
@@ -63,9 +65,9 @@ public:
     HRESULT Disconnect();
 
 private:
-    HRESULT Login(CPasswordDlg& credentials, bool secureLogin);
-    HRESULT LoginCramMd5(CPasswordDlg& credentials, int& lastCode);
-    HRESULT LoginUserPass(CPasswordDlg& credentials, int& lastCode);
+    HRESULT Login(login::CPasswordDlg& credentials, bool secureLogin);
+    HRESULT LoginCramMd5(login::CPasswordDlg& credentials, int& lastCode);
+    HRESULT LoginUserPass(login::CPasswordDlg& credentials, int& lastCode);
     HRESULT StartTls();
     // Sends `bytes` and traces `traceText` in their place (so that secrets stay out of the log).
     HRESULT SendTraced(std::string_view bytes, std::string_view traceText);

@@ -2,8 +2,8 @@
 #include "ex2qln/cli/CliCommand.h"
 
 #include "ex2qln/cli/CommandSession.h"
-#include "ex2qln/cli/MappedFile.h"
 #include "ex2qln/diag/Log.h"
+#include "ex2qln/inputs/MappedFile.h"
 
 #include <cstdio>
 #include <new>
@@ -35,7 +35,7 @@ HRESULT ExecuteLine(CommandSession& session, std::string_view line)
 
 HRESULT ExecuteScript(IMAPIProp* serverSettings, std::optional<std::string_view> scriptPath)
 {
-    CMappedText script;
+    inputs::CMappedText script;
     const std::string path(scriptPath.value_or(""));
     HRESULT status = QLN_CHECK(script.Open(path));
     if (FAILED(status)) {

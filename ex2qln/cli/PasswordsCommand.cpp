@@ -2,9 +2,9 @@
 #include "ex2qln/cli/PasswordsCommand.h"
 
 #include "ex2qln/cli/CommandSession.h"
-#include "ex2qln/cli/MappedCsv.h"
-#include "ex2qln/cli/MappedPwd.h"
 #include "ex2qln/diag/Log.h"
+#include "ex2qln/inputs/MappedCsv.h"
+#include "ex2qln/inputs/MappedPwd.h"
 
 #include <cstdio>
 #include <new>
@@ -12,6 +12,10 @@
 
 namespace ex2qln::cli {
 namespace {
+
+using inputs::AccountKeys;
+using inputs::CMappedCsv;
+using inputs::CMappedPwd;
 
 class PasswordsRun {
 public:

@@ -1,13 +1,13 @@
 // CImapXP: commands and replies over the socket, the login, the command lock and the idle logout.
 #include "ex2qln/imap/ImapXP.h"
 
-#include "ex2qln/cli/PasswordDlg.h"
-#include "ex2qln/cli/Secret.h"
-#include "ex2qln/cli/SettingValues.h"
 #include "ex2qln/diag/LocalizedText.h"
 #include "ex2qln/diag/Log.h"
 #include "ex2qln/imap/ImapGuard.h"
 #include "ex2qln/imap/ImapKeywords.h"
+#include "ex2qln/login/PasswordDlg.h"
+#include "ex2qln/login/Secret.h"
+#include "ex2qln/login/SettingValues.h"
 #include "ex2qln/mapi/ConnectorProperties.h"
 #include "ex2qln/net/TextFormat.h"
 #include "platform/locale/Locale.h"
@@ -394,8 +394,8 @@ HRESULT CImapXP::Connect(IMAPIProp* settings, ULONG flags)
         return S_OK;
     StopThreads();
 
-    cli::CPasswordDlg credentials(settings, options_.passwordTerminal);
-    cli::SettingValues values;
+    login::CPasswordDlg credentials(settings, options_.passwordTerminal);
+    login::SettingValues values;
     HRESULT status = credentials.Load();
     if (SUCCEEDED(status))
         status = values.Load(settings, {mapi::kPropServerHost, mapi::kPropImapPort, mapi::kPropUseTls,
@@ -425,7 +425,7 @@ HRESULT CImapXP::Connect(IMAPIProp* settings, ULONG flags)
     return S_OK;
 }
 
-HRESULT CImapXP::OpenSession(IMAPIProp* settings, cli::CPasswordDlg& credentials, bool startTls, bool plainLogin)
+HRESULT CImapXP::OpenSession(IMAPIProp* settings, login::CPasswordDlg& credentials, bool startTls, bool plainLogin)
 {
     HRESULT status = ReadGreeting(startTls);
     if (SUCCEEDED(status) && startTls)
@@ -481,7 +481,7 @@ HRESULT CImapXP::StartTls()
     return S_OK;
 }
 
-HRESULT CImapXP::Login(cli::CPasswordDlg& credentials, bool plainLogin)
+HRESULT CImapXP::Login(login::CPasswordDlg& credentials, bool plainLogin)
 {
     ULONG lastKind = credentials.PasswordKnown() ? kKindOk : kKindNo;
     do {
@@ -494,7 +494,7 @@ HRESULT CImapXP::Login(cli::CPasswordDlg& credentials, bool plainLogin)
     return S_OK;
 }
 
-HRESULT CImapXP::LoginPlain(cli::CPasswordDlg& credentials, ULONG& kind)
+HRESULT CImapXP::LoginPlain(login::CPasswordDlg& credentials, ULONG& kind)
 {
     const std::string_view password = credentials.Password();
     HRESULT status = SendCommand("LOGIN \"%s\" {%zu+}\r\n%.*s", Quoted(credentials.LoginName()).c_str(),
@@ -504,7 +504,7 @@ HRESULT CImapXP::LoginPlain(cli::CPasswordDlg& credentials, ULONG& kind)
     return status;
 }
 
-HRESULT CImapXP::LoginCramMd5(cli::CPasswordDlg& credentials, ULONG& kind)
+HRESULT CImapXP::LoginCramMd5(login::CPasswordDlg& credentials, ULONG& kind)
 {
     HRESULT status = SendCommand("AUTHENTICATE CRAM-MD5");
     ImapRecords challenge;
@@ -514,10 +514,10 @@ HRESULT CImapXP::LoginCramMd5(cli::CPasswordDlg& credentials, ULONG& kind)
         return FAILED(status) ? status : S_OK;
 
     const SPropValue* text = challenge.empty() ? nullptr : FindProperty(challenge[0], kPropComment);
-    cli::Secret response;
+    login::Secret response;
     status = credentials.CramMd5Response(text != nullptr ? text->Value.lpszA : "", response);
     if (SUCCEEDED(status)) {
-        cli::Secret line;
+        login::Secret line;
         line.Assign(response.View());
         line.Append('\r');
         line.Append('\n');

@@ -20,7 +20,7 @@
 #include <string_view>
 #include <thread>
 
-namespace ex2qln::cli {
+namespace ex2qln::login {
 class CPasswordDlg;
 }
 
@@ -102,12 +102,12 @@ private:
     void DrainReply();
     // Reads a reply to its tagged line; a continuation is cancelled first. Gives the tagged kind.
     HRESULT ReadFinalKind(ULONG& kind);
-    HRESULT OpenSession(IMAPIProp* settings, cli::CPasswordDlg& credentials, bool startTls, bool plainLogin);
+    HRESULT OpenSession(IMAPIProp* settings, login::CPasswordDlg& credentials, bool startTls, bool plainLogin);
     HRESULT ReadGreeting(bool tlsWanted);
     HRESULT StartTls();
-    HRESULT Login(cli::CPasswordDlg& credentials, bool plainLogin);
-    HRESULT LoginPlain(cli::CPasswordDlg& credentials, ULONG& kind);
-    HRESULT LoginCramMd5(cli::CPasswordDlg& credentials, ULONG& kind);
+    HRESULT Login(login::CPasswordDlg& credentials, bool plainLogin);
+    HRESULT LoginPlain(login::CPasswordDlg& credentials, ULONG& kind);
+    HRESULT LoginCramMd5(login::CPasswordDlg& credentials, ULONG& kind);
     HRESULT EnableExtensions();
     HRESULT FetchMailTrailer(IMAPIProp* settings);
     void CloseConnection();

@@ -1,11 +1,11 @@
 // CRAM-MD5 against the published test vectors of RFC 2195 and RFC 2202.
-#include "ex2qln/cli/CramMd5.h"
+#include "ex2qln/login/CramMd5.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-namespace ex2qln::cli {
+namespace ex2qln::login {
 namespace {
 
 TEST(CramMd5, AnswersTheRfc2195Example)
@@ -50,4 +50,4 @@ TEST(CramMd5, RefusesChallengesLongerThan135Bytes)
 }
 
 } // namespace
-} // namespace ex2qln::cli
+} // namespace ex2qln::login

@@ -1,5 +1,5 @@
 // The accounts-file reader: fields, quoting, row breaks, setting values and the key-field check.
-#include "ex2qln/cli/MappedCsv.h"
+#include "ex2qln/inputs/MappedCsv.h"
 
 #include "tests/support/ProcessRunner.h"
 
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace ex2qln::cli {
+namespace ex2qln::inputs {
 namespace {
 
 using Rows = std::vector<std::vector<std::string>>;
@@ -235,4 +235,4 @@ TEST_F(MappedCsvTest, OpenFailuresAreSystemErrors)
 }
 
 } // namespace
-} // namespace ex2qln::cli
+} // namespace ex2qln::inputs

@@ -1,5 +1,5 @@
 // The password-dump reader: finding a user's line and its NT hash.
-#include "ex2qln/cli/MappedPwd.h"
+#include "ex2qln/inputs/MappedPwd.h"
 
 #include "tests/support/ProcessRunner.h"
 
@@ -9,7 +9,7 @@
 
 #include <string>
 
-namespace ex2qln::cli {
+namespace ex2qln::inputs {
 namespace {
 
 struct PwdCase {
@@ -64,4 +64,4 @@ TEST(MappedPwd, FindsTheNtHash)
 }
 
 } // namespace
-} // namespace ex2qln::cli
+} // namespace ex2qln::inputs

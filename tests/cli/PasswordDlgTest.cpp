@@ -1,5 +1,5 @@
 // CPasswordDlg: the login name rule, the password from the settings, and the terminal prompt.
-#include "ex2qln/cli/PasswordDlg.h"
+#include "ex2qln/login/PasswordDlg.h"
 
 #include "ex2qln/mapi/ConnectorProperties.h"
 #include "tests/cli/SettingsObject.h"
@@ -19,10 +19,10 @@
 #include <future>
 #include <string>
 
-namespace ex2qln::cli {
+namespace ex2qln::login {
 namespace {
 
-using testing::MakeServerSettings;
+using cli::testing::MakeServerSettings;
 
 struct LoginNameCase {
     std::optional<std::string> account;
@@ -102,7 +102,7 @@ TEST(PasswordDlg, WithoutATerminalThePromptIsCancelled)
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_EQ(testing::SettingText(settings.get(), mapi::kPropPassword), std::nullopt);
+    EXPECT_EQ(cli::testing::SettingText(settings.get(), mapi::kPropPassword), std::nullopt);
 }
 
 // A pseudo-terminal whose slave side the prompt opens by name.
@@ -193,14 +193,14 @@ TEST(PasswordDlg, ReadsThePasswordWithoutEcho)
         EXPECT_TRUE(modes.c_lflag & ICANON);
         if (FAILED(test.status)) {
             EXPECT_FALSE(credentials.PasswordKnown());
-            EXPECT_EQ(testing::SettingText(settings.get(), mapi::kPropPassword), std::nullopt);
+            EXPECT_EQ(cli::testing::SettingText(settings.get(), mapi::kPropPassword), std::nullopt);
             continue;
         }
         EXPECT_TRUE(credentials.PasswordKnown());
         EXPECT_EQ(credentials.Password(), test.password);
-        EXPECT_EQ(testing::SettingText(settings.get(), mapi::kPropPassword), test.password);
+        EXPECT_EQ(cli::testing::SettingText(settings.get(), mapi::kPropPassword), test.password);
     }
 }
 
 } // namespace
-} // namespace ex2qln::cli
+} // namespace ex2qln::login

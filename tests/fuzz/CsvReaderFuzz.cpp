@@ -1,5 +1,5 @@
 // Fuzzes the accounts-file reader the way the account commands walk it: keys, settings, row skips.
-#include "ex2qln/cli/MappedCsv.h"
+#include "ex2qln/inputs/MappedCsv.h"
 #include "tests/fuzz/MappedInputFuzz.h"
 
 #include <cstdint>
@@ -11,14 +11,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 1)
         return 0;
     static const char* const kSeparators[] = {",", ";", "\t", ";;", "ab"};
-    ex2qln::cli::CMappedCsv csv(kSeparators[data[0] % 5]);
+    ex2qln::inputs::CMappedCsv csv(kSeparators[data[0] % 5]);
     if (FAILED(csv.Open(fuzzing::MappedInputPath(data + 1, size - 1))))
         std::abort();
     std::size_t position = 0;
     csv.SkipLineEnds(position);
     for (bool header = true; !csv.AtEnd(position); header = false) {
         const std::size_t rowStart = position;
-        ex2qln::cli::AccountKeys keys;
+        ex2qln::inputs::AccountKeys keys;
         csv.ReadAccountKeys(position, header, keys);
         std::string value;
         for (int column = 0; column < 8 && !csv.AtLineEnd(position); ++column) {

@@ -1,5 +1,5 @@
 // Fuzzes the password-dump search: the first input line names the account, the rest is the dump.
-#include "ex2qln/cli/MappedPwd.h"
+#include "ex2qln/inputs/MappedPwd.h"
 #include "tests/fuzz/MappedInputFuzz.h"
 
 #include <algorithm>
@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t split = std::min(input.find('\n'), input.size());
     const std::string_view account = input.substr(0, split);
     const std::size_t dumpStart = std::min(split + 1, size);
-    ex2qln::cli::CMappedPwd dump;
+    ex2qln::inputs::CMappedPwd dump;
     if (FAILED(dump.Open(fuzzing::MappedInputPath(data + dumpStart, size - dumpStart))))
         std::abort();
     std::string hash;

@@ -1,12 +1,12 @@
 // CMappedPwd: the password dump file, one "user:number:LM hash:NT hash:..." line per user.
 #pragma once
 
-#include "ex2qln/cli/MappedFile.h"
+#include "ex2qln/inputs/MappedFile.h"
 
 #include <string>
 #include <string_view>
 
-namespace ex2qln::cli {
+namespace ex2qln::inputs {
 
 class CMappedPwd : public CMappedText {
 public:
@@ -22,4 +22,4 @@ private:
     void ScanField(std::size_t& position, std::string* field) const;
 };
 
-} // namespace ex2qln::cli
+} // namespace ex2qln::inputs

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string_view>
 
-namespace ex2qln::cli {
+namespace ex2qln::login {
 
 class Secret {
 public:
@@ -39,4 +39,4 @@ private:
     std::size_t capacity_ = 0;
 };
 
-} // namespace ex2qln::cli
+} // namespace ex2qln::login

@@ -1,12 +1,12 @@
 // CMappedCsv: the accounts file, a CSV file in the locale's list separator with double-quote quoting.
 #pragma once
 
-#include "ex2qln/cli/MappedFile.h"
+#include "ex2qln/inputs/MappedFile.h"
 
 #include <string>
 #include <string_view>
 
-namespace ex2qln::cli {
+namespace ex2qln::inputs {
 
 // The three key fields that start every row of the accounts file.
 struct AccountKeys {
@@ -60,4 +60,4 @@ private:
     std::string separator_;
 };
 
-} // namespace ex2qln::cli
+} // namespace ex2qln::inputs

@@ -1,10 +1,10 @@
 // Typed reads of the server settings: the tag's own type is the only one accepted.
-#include "ex2qln/cli/SettingValues.h"
+#include "ex2qln/login/SettingValues.h"
 
 #include <algorithm>
 #include <vector>
 
-namespace ex2qln::cli {
+namespace ex2qln::login {
 
 HRESULT SettingValues::Load(IMAPIProp* settings, std::initializer_list<ULONG> tags)
 {
@@ -57,4 +57,4 @@ std::optional<bool> SettingValues::Flag(ULONG tag) const
     return value->Value.b != 0;
 }
 
-} // namespace ex2qln::cli
+} // namespace ex2qln::login

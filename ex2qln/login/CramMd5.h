@@ -1,13 +1,13 @@
 // The CRAM-MD5 response of RFC 2195: HMAC-MD5 (RFC 2104) of the server's challenge, keyed by the password.
 #pragma once
 
-#include "ex2qln/cli/Secret.h"
+#include "ex2qln/login/Secret.h"
 #include "platform/base/HResult.h"
 
 #include <cstddef>
 #include <string_view>
 
-namespace ex2qln::cli {
+namespace ex2qln::login {
 
 // Longest decoded challenge that is answered.
 inline constexpr std::size_t kCramMd5MaximumChallenge = 135;
@@ -21,4 +21,4 @@ HRESULT HmacMd5Hex(std::string_view key, std::string_view message, Secret& diges
 HRESULT CramMd5Response(std::string_view loginName, std::string_view password, std::string_view challengeBase64,
                         Secret& response);
 
-} // namespace ex2qln::cli
+} // namespace ex2qln::login

@@ -1,10 +1,10 @@
 // The mapped input file and its line reader.
-#include "ex2qln/cli/MappedFile.h"
+#include "ex2qln/inputs/MappedFile.h"
 
 #include <cerrno>
 #include <limits>
 
-namespace ex2qln::cli {
+namespace ex2qln::inputs {
 
 HRESULT CMappedFile::Open(const std::string& path)
 {
@@ -49,4 +49,4 @@ std::optional<std::string_view> CMappedText::NextLine(std::size_t& position) con
     return std::string_view(Bytes().data() + start, position - start);
 }
 
-} // namespace ex2qln::cli
+} // namespace ex2qln::inputs

@@ -1,8 +1,8 @@
 // CPasswordDlg: credentials from the server settings and a no-echo password prompt on the terminal.
-#include "ex2qln/cli/PasswordDlg.h"
+#include "ex2qln/login/PasswordDlg.h"
 
-#include "ex2qln/cli/CramMd5.h"
-#include "ex2qln/cli/SettingValues.h"
+#include "ex2qln/login/CramMd5.h"
+#include "ex2qln/login/SettingValues.h"
 #include "ex2qln/mapi/ConnectorProperties.h"
 
 #include <mapicode.h>
@@ -14,7 +14,7 @@
 
 #include <utility>
 
-namespace ex2qln::cli {
+namespace ex2qln::login {
 namespace {
 
 // The prompt field takes at most this many characters, like the dialog's edit field.
@@ -178,7 +178,7 @@ HRESULT CPasswordDlg::StorePassword()
 
 HRESULT CPasswordDlg::CramMd5Response(std::string_view challengeBase64, Secret& response) const
 {
-    return ex2qln::cli::CramMd5Response(loginName_, password_.View(), challengeBase64, response);
+    return ex2qln::login::CramMd5Response(loginName_, password_.View(), challengeBase64, response);
 }
 
-} // namespace ex2qln::cli
+} // namespace ex2qln::login

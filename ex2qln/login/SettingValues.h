@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-namespace ex2qln::cli {
+namespace ex2qln::login {
 
 class SettingValues {
 public:
@@ -29,4 +29,4 @@ private:
     ULONG count_ = 0;
 };
 
-} // namespace ex2qln::cli
+} // namespace ex2qln::login

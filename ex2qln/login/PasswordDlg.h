@@ -1,7 +1,7 @@
 // CPasswordDlg: the login credentials of one server session and the password prompt on the terminal.
 #pragma once
 
-#include "ex2qln/cli/Secret.h"
+#include "ex2qln/login/Secret.h"
 #include "platform/base/HResult.h"
 
 #include <mapidefs.h>
@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace ex2qln::cli {
+namespace ex2qln::login {
 
 class CPasswordDlg {
 public:
@@ -48,4 +48,4 @@ private:
     bool passwordKnown_ = false;
 };
 
-} // namespace ex2qln::cli
+} // namespace ex2qln::login

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-namespace ex2qln::cli {
+namespace ex2qln::inputs {
 
 class CMappedFile {
 public:
@@ -53,4 +53,4 @@ public:
     std::optional<std::string_view> NextLine(std::size_t& position) const;
 };
 
-} // namespace ex2qln::cli
+} // namespace ex2qln::inputs

@@ -1,11 +1,11 @@
 // The password dump searched in place, line by line.
-#include "ex2qln/cli/MappedPwd.h"
+#include "ex2qln/inputs/MappedPwd.h"
 
 #include "ex2qln/cli/CliQuoting.h"
 
 #include <mapicode.h>
 
-namespace ex2qln::cli {
+namespace ex2qln::inputs {
 
 void CMappedPwd::ScanField(std::size_t& position, std::string* field) const
 {
@@ -40,7 +40,7 @@ HRESULT CMappedPwd::FindNtHash(std::string_view account, std::string& hash) cons
             ScanField(position, nullptr);
             std::string ntHash;
             ScanField(position, &ntHash);
-            AppendCliQuoted(hash, ntHash);
+            cli::AppendCliQuoted(hash, ntHash);
             return S_OK;
         }
         SkipToLineEnd(position);
@@ -49,4 +49,4 @@ HRESULT CMappedPwd::FindNtHash(std::string_view account, std::string& hash) cons
     return MAPI_E_NOT_FOUND;
 }
 
-} // namespace ex2qln::cli
+} // namespace ex2qln::inputs

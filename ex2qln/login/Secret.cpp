@@ -1,5 +1,5 @@
 // Secret: copies of a password never outlive their owner in readable form.
-#include "ex2qln/cli/Secret.h"
+#include "ex2qln/login/Secret.h"
 
 #include <openssl/crypto.h>
 
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <utility>
 
-namespace ex2qln::cli {
+namespace ex2qln::login {
 
 Secret::Secret(Secret&& other) noexcept
     : bytes_(std::move(other.bytes_)), size_(std::exchange(other.size_, 0)),
@@ -73,4 +73,4 @@ void Secret::Reserve(std::size_t capacity)
     capacity_ = capacity;
 }
 
-} // namespace ex2qln::cli
+} // namespace ex2qln::login

@@ -1,5 +1,5 @@
 // CRAM-MD5 over OpenSSL's EVP MAC interface and the conversion library's Base64 codec.
-#include "ex2qln/cli/CramMd5.h"
+#include "ex2qln/login/CramMd5.h"
 
 #include "mmconv/encoding/Base64.h"
 
@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace ex2qln::cli {
+namespace ex2qln::login {
 
 HRESULT HmacMd5Hex(std::string_view key, std::string_view message, Secret& digestHex)
 {
@@ -56,4 +56,4 @@ HRESULT CramMd5Response(std::string_view loginName, std::string_view password, s
     return S_OK;
 }
 
-} // namespace ex2qln::cli
+} // namespace ex2qln::login

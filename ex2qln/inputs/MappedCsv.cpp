@@ -1,5 +1,5 @@
 // CSV fields read in place from the mapped accounts file.
-#include "ex2qln/cli/MappedCsv.h"
+#include "ex2qln/inputs/MappedCsv.h"
 
 #include "ex2qln/cli/CliQuoting.h"
 #include "mmconv/encoding/CodePageConversion.h"
@@ -7,7 +7,7 @@
 
 #include <mapicode.h>
 
-namespace ex2qln::cli {
+namespace ex2qln::inputs {
 namespace {
 
 constexpr unsigned kUtf8CodePage = 65001;
@@ -95,7 +95,7 @@ HRESULT CMappedCsv::ReadSettingValue(std::size_t& position, std::string& value) 
         return status;
     if (lossy)
         return MAPI_E_CORRUPT_DATA;
-    AppendCliQuoted(value, utf8);
+    cli::AppendCliQuoted(value, utf8);
     return S_OK;
 }
 
@@ -122,4 +122,4 @@ HRESULT CMappedCsv::ReadAccountKeys(std::size_t& position, bool headerRow, Accou
     return keys.account.empty() || keys.dn.empty() || keys.mailbox.empty() ? E_FAIL : S_OK;
 }
 
-} // namespace ex2qln::cli
+} // namespace ex2qln::inputs
