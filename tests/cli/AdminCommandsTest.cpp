@@ -4,8 +4,8 @@
 #include "ex2qln/cli/CliCommand.h"
 #include "ex2qln/cli/PasswordsCommand.h"
 #include "ex2qln/net/TlsSettings.h"
-#include "tests/cli/SettingsObject.h"
-#include "tests/cli/StandInServer.h"
+#include "tests/support/ServerSettings.h"
+#include "tests/support/StandInServer.h"
 
 #include <gtest/gtest.h>
 
@@ -22,9 +22,9 @@
 namespace ex2qln::cli {
 namespace {
 
-using testing::MakeServerSettings;
-using testing::ReceivedLine;
-using testing::StandInServer;
+using testsupport::MakeServerSettings;
+using testsupport::ReceivedLine;
+using testsupport::StandInServer;
 
 // Sends standard output and standard error into files while it lives.
 class CapturedStreams {

@@ -3,9 +3,9 @@
 
 #include "ex2qln/diag/Log.h"
 #include "ex2qln/mapi/ConnectorProperties.h"
-#include "tests/cli/SettingsObject.h"
-#include "tests/cli/StandInServer.h"
-#include "tests/net/LoopbackPeer.h"
+#include "tests/support/LoopbackPeer.h"
+#include "tests/support/ServerSettings.h"
+#include "tests/support/StandInServer.h"
 
 #include <gtest/gtest.h>
 
@@ -26,10 +26,10 @@
 namespace ex2qln::cli {
 namespace {
 
-using testing::MakeServerSettings;
-using testing::ReceivedLine;
-using testing::ServerSettingsValues;
-using testing::StandInServer;
+using testsupport::MakeServerSettings;
+using testsupport::ReceivedLine;
+using testsupport::ServerSettingsValues;
+using testsupport::StandInServer;
 
 std::vector<std::string> Lines(const std::vector<ReceivedLine>& received)
 {
@@ -248,7 +248,7 @@ TEST_F(CliSessionTest, ARejectedPasswordIsAskedForAgainOnTheTerminal)
         const int descriptor = open(terminal.c_str(), O_RDWR);
         CCli cli(Trusting(server));
         const bool loggedIn = descriptor >= 0 && cli.Connect(settings.get()) == S_OK &&
-                              testing::SettingText(settings.get(), mapi::kPropPassword) == "secret";
+                              testsupport::SettingText(settings.get(), mapi::kPropPassword) == "secret";
         _exit(loggedIn ? 0 : 1);
     }
     ASSERT_GT(child, 0);
@@ -274,11 +274,11 @@ TEST_F(CliSessionTest, ARejectedPasswordIsAskedForAgainOnTheTerminal)
 // The server's side of a greeting and a USER/PASS login.
 void PlayLogin(int descriptor)
 {
-    net::testing::WriteAll(descriptor, "200 ready\r\n");
-    net::testing::ReadLineFrom(descriptor);
-    net::testing::WriteAll(descriptor, "200 Send the password\r\n");
-    net::testing::ReadLineFrom(descriptor);
-    net::testing::WriteAll(descriptor, "200 Logged in\r\n");
+    testsupport::WriteAll(descriptor, "200 ready\r\n");
+    testsupport::ReadLineFrom(descriptor);
+    testsupport::WriteAll(descriptor, "200 Send the password\r\n");
+    testsupport::ReadLineFrom(descriptor);
+    testsupport::WriteAll(descriptor, "200 Logged in\r\n");
 }
 
 // Reads lines until the client closes or sends QUIT, which is answered; the lines read.
@@ -286,10 +286,10 @@ std::string ServeUntilQuit(int descriptor)
 {
     std::string received;
     for (;;) {
-        const std::string line = net::testing::ReadLineFrom(descriptor);
+        const std::string line = testsupport::ReadLineFrom(descriptor);
         received += line;
         if (line.empty() || line == "QUIT\r\n") {
-            net::testing::WriteAll(descriptor, "200 Bye\r\n");
+            testsupport::WriteAll(descriptor, "200 Bye\r\n");
             return received;
         }
     }
@@ -310,7 +310,7 @@ public:
     std::uint32_t Port() const { return listener_.Port(); }
 
 private:
-    net::testing::LoopbackListener listener_;
+    testsupport::LoopbackListener listener_;
     std::thread thread_;
 };
 
@@ -318,8 +318,8 @@ TEST_F(CliSessionTest, AMalformedReplyClosesTheConnection)
 {
     ScriptedPeer peer([](int descriptor) {
         PlayLogin(descriptor);
-        net::testing::ReadLineFrom(descriptor);
-        net::testing::WriteAll(descriptor, "200OK\r\n");
+        testsupport::ReadLineFrom(descriptor);
+        testsupport::WriteAll(descriptor, "200OK\r\n");
         ServeUntilQuit(descriptor);
     });
     auto settings = MakeServerSettings({.password = "pw", .cliPort = peer.Port(), .secureLogin = false});
@@ -336,8 +336,8 @@ TEST_F(CliSessionTest, RepliesGiveTheirCodeAndText)
 {
     ScriptedPeer peer([](int descriptor) {
         PlayLogin(descriptor);
-        net::testing::ReadLineFrom(descriptor);
-        net::testing::WriteAll(descriptor, "201 data text\r\n500 refused here\r\n\r\n+ abc\r\n");
+        testsupport::ReadLineFrom(descriptor);
+        testsupport::WriteAll(descriptor, "201 data text\r\n500 refused here\r\n\r\n+ abc\r\n");
         ServeUntilQuit(descriptor);
     });
     auto settings = MakeServerSettings({.password = "pw", .cliPort = peer.Port(), .secureLogin = false});
@@ -375,7 +375,7 @@ TEST_F(CliSessionTest, ARefusedGreetingOrUserEndsTheLogin)
     for (const Case& test : cases) {
         SCOPED_TRACE(test.name);
         ScriptedPeer peer([&](int descriptor) {
-            net::testing::WriteAll(descriptor, test.script);
+            testsupport::WriteAll(descriptor, test.script);
             ServeUntilQuit(descriptor);
         });
         auto settings = MakeServerSettings({.password = "pw", .cliPort = peer.Port(), .secureLogin = false});
@@ -390,7 +390,7 @@ TEST_F(CliSessionTest, APeerThatGoesAwayIsANetworkError)
 {
     ScriptedPeer peer([](int descriptor) {
         PlayLogin(descriptor);
-        net::testing::ReadLineFrom(descriptor);
+        testsupport::ReadLineFrom(descriptor);
     });
     auto settings = MakeServerSettings({.password = "pw", .cliPort = peer.Port(), .secureLogin = false});
     CCli cli;
@@ -406,7 +406,7 @@ TEST_F(CliSessionTest, ConnectFailuresCarryTheSocketText)
 {
     std::uint32_t closedPort = 0;
     {
-        net::testing::LoopbackListener listener;
+        testsupport::LoopbackListener listener;
         closedPort = listener.Port();
     }
     auto settings = MakeServerSettings({.password = "pw", .cliPort = closedPort});

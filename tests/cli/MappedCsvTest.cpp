@@ -1,7 +1,7 @@
 // The accounts-file reader: fields, quoting, row breaks, setting values and the key-field check.
 #include "ex2qln/inputs/MappedCsv.h"
 
-#include "tests/support/ProcessRunner.h"
+#include "tests/support/TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
 

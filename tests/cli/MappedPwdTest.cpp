@@ -1,7 +1,7 @@
 // The password-dump reader: finding a user's line and its NT hash.
 #include "ex2qln/inputs/MappedPwd.h"
 
-#include "tests/support/ProcessRunner.h"
+#include "tests/support/TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
 

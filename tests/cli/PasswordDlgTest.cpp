@@ -2,16 +2,14 @@
 #include "ex2qln/login/PasswordDlg.h"
 
 #include "ex2qln/mapi/ConnectorProperties.h"
-#include "tests/cli/SettingsObject.h"
-#include "tests/support/ProcessRunner.h"
+#include "tests/support/PseudoTerminal.h"
+#include "tests/support/ServerSettings.h"
+#include "tests/support/TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
 
 #include <mapicode.h>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <stdlib.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -22,7 +20,8 @@
 namespace ex2qln::login {
 namespace {
 
-using cli::testing::MakeServerSettings;
+using testsupport::MakeServerSettings;
+using testsupport::PseudoTerminal;
 
 struct LoginNameCase {
     std::optional<std::string> account;
@@ -102,53 +101,8 @@ TEST(PasswordDlg, WithoutATerminalThePromptIsCancelled)
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_EQ(cli::testing::SettingText(settings.get(), mapi::kPropPassword), std::nullopt);
+    EXPECT_EQ(testsupport::SettingText(settings.get(), mapi::kPropPassword), std::nullopt);
 }
-
-// A pseudo-terminal whose slave side the prompt opens by name.
-class PseudoTerminal {
-public:
-    PseudoTerminal() : master_(posix_openpt(O_RDWR | O_NOCTTY))
-    {
-        if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0)
-            slavePath_ = ptsname(master_);
-        // Held open so that the terminal keeps its modes between the prompt's opens.
-        slave_ = slavePath_.empty() ? -1 : open(slavePath_.c_str(), O_RDWR | O_NOCTTY);
-    }
-    ~PseudoTerminal()
-    {
-        if (slave_ >= 0)
-            close(slave_);
-        if (master_ >= 0)
-            close(master_);
-    }
-    bool Usable() const { return slave_ >= 0; }
-    const std::string& SlavePath() const { return slavePath_; }
-    int Slave() const { return slave_; }
-
-    // What the prompt wrote, up to and including `expected`; empty after ten seconds without it.
-    std::string ReadUntil(const std::string& expected)
-    {
-        std::string seen;
-        while (seen.find(expected) == std::string::npos) {
-            pollfd poller{master_, POLLIN, 0};
-            if (poll(&poller, 1, 10000) != 1)
-                return {};
-            char buffer[256];
-            const ssize_t count = read(master_, buffer, sizeof buffer);
-            if (count <= 0)
-                return {};
-            seen.append(buffer, static_cast<std::size_t>(count));
-        }
-        return seen;
-    }
-    void Type(const std::string& keys) { ASSERT_EQ(write(master_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size())); }
-
-private:
-    int master_;
-    int slave_ = -1;
-    std::string slavePath_;
-};
 
 struct PromptCase {
     const char* name;
@@ -183,7 +137,7 @@ TEST(PasswordDlg, ReadsThePasswordWithoutEcho)
         const std::string prompt = terminal.ReadUntil("Password: ");
         EXPECT_EQ(prompt, "Please enter your account name and password.\r\nServer: mail\r\n"
                           "User Name: postmaster@mail\r\nPassword: ");
-        terminal.Type(test.keys);
+        ASSERT_TRUE(terminal.Type(test.keys));
         ASSERT_EQ(result.get(), test.status);
         EXPECT_EQ(terminal.ReadUntil("\n"), "\r\n") << "nothing but the line end is echoed";
 
@@ -193,12 +147,12 @@ TEST(PasswordDlg, ReadsThePasswordWithoutEcho)
         EXPECT_TRUE(modes.c_lflag & ICANON);
         if (FAILED(test.status)) {
             EXPECT_FALSE(credentials.PasswordKnown());
-            EXPECT_EQ(cli::testing::SettingText(settings.get(), mapi::kPropPassword), std::nullopt);
+            EXPECT_EQ(testsupport::SettingText(settings.get(), mapi::kPropPassword), std::nullopt);
             continue;
         }
         EXPECT_TRUE(credentials.PasswordKnown());
         EXPECT_EQ(credentials.Password(), test.password);
-        EXPECT_EQ(cli::testing::SettingText(settings.get(), mapi::kPropPassword), test.password);
+        EXPECT_EQ(testsupport::SettingText(settings.get(), mapi::kPropPassword), test.password);
     }
 }
 

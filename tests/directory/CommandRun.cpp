@@ -1,24 +1,14 @@
 // Capturing an export's streams, and the progress lines it should write.
 #include "tests/directory/CommandRun.h"
 
+#include "tests/support/TemporaryDirectory.h"
+
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <cstdio>
 #include <filesystem>
 
 namespace directorytest {
-namespace {
-
-// The exports read 8-bit MAPI text in the locale's codeset: the tests run in UTF-8.
-class Utf8Locale : public ::testing::Environment {
-public:
-    void SetUp() override { ASSERT_NE(std::setlocale(LC_CTYPE, "C.UTF-8"), nullptr); }
-};
-
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new Utf8Locale);
-
-} // namespace
 
 CommandOutput Captured(const std::function<HRESULT()>& command)
 {

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "platform/base/HResult.h"
-#include "tests/support/ProcessRunner.h"
+
 
 #include <functional>
 #include <optional>

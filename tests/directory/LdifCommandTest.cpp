@@ -3,7 +3,7 @@
 #include "ex2qln/directory/LdifCommand.h"
 #include "tests/directory/CommandRun.h"
 #include "tests/directory/FakeGal.h"
-#include "tests/support/ProcessRunner.h"
+#include "tests/support/TemporaryDirectory.h"
 
 #include <mapicode.h>
 

@@ -3,8 +3,8 @@
 #include "ex2qln/directory/LdifCommand.h"
 #include "tests/directory/CommandRun.h"
 #include "tests/directory/FakeGal.h"
-#include "tests/directory/OpenLdap.h"
-#include "tests/support/ProcessRunner.h"
+#include "tests/support/OpenLdap.h"
+#include "tests/support/TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
 
@@ -46,7 +46,8 @@ TEST_P(LdifOpenLdapTest, SlapaddTakesEveryEntry)
     });
     ASSERT_EQ(output.status, S_OK) << output.standardError;
 
-    const SlapaddResult loaded = LoadIntoOpenLdap(testsupport::ReadFile(ldifPath), test.targetDn);
+    const testsupport::SlapaddResult loaded =
+        testsupport::LoadIntoOpenLdap(testsupport::ReadFile(ldifPath), test.targetDn);
     if (!loaded.available)
         GTEST_SKIP() << "OpenLDAP (slapd) is not installed: scripts/install-deps installs it";
     EXPECT_EQ(loaded.exitCode, 0) << loaded.messages;
@@ -73,7 +74,8 @@ INSTANTIATE_TEST_SUITE_P(
 // The checker itself: an entry without a structural class is refused.
 TEST(OpenLdapCheck, RefusesAnEntryWithoutAStructuralClass)
 {
-    const SlapaddResult loaded = LoadIntoOpenLdap("dn: cn=contacts\nobjectClass: top\n\n", "cn=contacts");
+    const testsupport::SlapaddResult loaded =
+        testsupport::LoadIntoOpenLdap("dn: cn=contacts\nobjectClass: top\n\n", "cn=contacts");
     if (!loaded.available)
         GTEST_SKIP() << "OpenLDAP (slapd) is not installed: scripts/install-deps installs it";
     EXPECT_NE(loaded.exitCode, 0);

@@ -1,9 +1,10 @@
 // The built ex2qln's accounts, passwords and cli commands against the stand-in server on loopback,
 // in clear and over STLS: the program's exact streams and exit status, the lines the server
 // received and the accounts and groups it keeps.
-#include "tests/cli/StandInServer.h"
 #include "tests/e2e/ProgramOutput.h"
 #include "tests/support/ProcessRunner.h"
+#include "tests/support/StandInServer.h"
+#include "tests/support/TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +14,8 @@
 
 namespace {
 
-using ex2qln::cli::testing::ReceivedLine;
-using ex2qln::cli::testing::StandInServer;
+using testsupport::ReceivedLine;
+using testsupport::StandInServer;
 using testsupport::ProcessResult;
 using testsupport::ProcessRun;
 using Lines = std::vector<std::string>;

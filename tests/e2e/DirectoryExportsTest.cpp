@@ -2,10 +2,11 @@
 // the MAPI runtime: the exact CSV, LDIF and script text; the demo organisation's LDIF loaded into
 // OpenLDAP; and its accounts CSV and group script read back by accounts and cli against the
 // stand-in server in the same run.
-#include "tests/cli/StandInServer.h"
-#include "tests/directory/OpenLdap.h"
 #include "tests/e2e/ProgramOutput.h"
+#include "tests/support/OpenLdap.h"
 #include "tests/support/ProcessRunner.h"
+#include "tests/support/StandInServer.h"
+#include "tests/support/TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
 
@@ -194,8 +195,8 @@ TEST_F(DirectoryExports, DemoOrganisationLdifLoadsIntoOpenLdap)
     const ProcessResult result =
         RunProgram({"ldif", "--profile=" + kDemoOrganisation, "--ldif=demo.ldif", "--target-dn=ou=Contacts,dc=demo,dc=example"});
     ASSERT_EQ(result.exitCode, 0) << result.standardError;
-    const directorytest::SlapaddResult loaded =
-        directorytest::LoadIntoOpenLdap(testsupport::ReadFile(Work("demo.ldif")), "ou=Contacts,dc=demo,dc=example");
+    const testsupport::SlapaddResult loaded =
+        testsupport::LoadIntoOpenLdap(testsupport::ReadFile(Work("demo.ldif")), "ou=Contacts,dc=demo,dc=example");
     if (!loaded.available)
         GTEST_SKIP() << "OpenLDAP (slapd) is not installed: scripts/install-deps installs it";
     EXPECT_EQ(loaded.exitCode, 0) << loaded.messages;
@@ -211,7 +212,7 @@ TEST_F(DirectoryExports, DemoOrganisationLdifLoadsIntoOpenLdap)
 // server cannot take (the address the ".errors" file names).
 TEST_F(DirectoryExports, DemoOrganisationIntoTheServerInOneRun)
 {
-    ex2qln::cli::testing::StandInServer server;
+    testsupport::StandInServer server;
     ASSERT_TRUE(server.Started());
     testsupport::WriteFile(Work("map.ini"), "[csv]\n3A17001E=Title\n3A18001E=Department\n");
     const ProcessResult result = RunProgram(

@@ -1,5 +1,6 @@
 // The run's log as the built ex2qln writes it: the MAPI path trace and the header lines.
 #include "tests/support/ProcessRunner.h"
+#include "tests/support/TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
 

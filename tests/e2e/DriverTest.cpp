@@ -1,6 +1,7 @@
 // The built ex2qln run as a user runs it: exact streams and exit status of each case.
 #include "tests/e2e/ProgramOutput.h"
 #include "tests/support/ProcessRunner.h"
+#include "tests/support/TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
 

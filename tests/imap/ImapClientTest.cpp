@@ -5,9 +5,9 @@
 #include "ex2qln/imap/ImapKeywords.h"
 #include "ex2qln/imap/ImapXP.h"
 #include "ex2qln/mapi/ConnectorProperties.h"
-#include "tests/imap/ImapSettings.h"
-#include "tests/imap/PseudoTerminal.h"
 #include "tests/imap/ScriptedImapPeer.h"
+#include "tests/support/PseudoTerminal.h"
+#include "tests/support/ServerSettings.h"
 
 #include <MapiPtr.h>
 #include <mapicode.h>
@@ -26,11 +26,12 @@ namespace ex2qln::imap {
 namespace {
 
 using testing::kClosed;
-using testing::MakeSettings;
-using testing::PseudoTerminal;
 using testing::ScriptedImapPeer;
-using testing::SettingText;
+using testsupport::PseudoTerminal;
+using testsupport::ServerSettingsValues;
+using testsupport::SettingText;
 using Session = ScriptedImapPeer::Session;
+using Script = std::function<void(Session&)>;
 
 constexpr std::string_view kLoginName = "postmaster@127.0.0.1";
 constexpr std::string_view kChallenge = "<1896.697170952@quillon.example>";
@@ -60,13 +61,6 @@ std::string CramResponse(std::string_view password, std::string_view challenge =
         hex += pair;
     }
     return Base64(std::string(kLoginName) + " " + hex);
-}
-
-std::unique_ptr<CImapXP> MakeClient(ImapClientOptions options = {})
-{
-    if (options.passwordTerminal == "/dev/tty")
-        options.passwordTerminal = "/nonexistent/terminal";
-    return std::make_unique<CImapXP>(MAPIAllocateBuffer, MAPIAllocateMore, MAPIFreeBuffer, std::move(options));
 }
 
 // Greeting, CRAM-MD5 login, ENABLE and GETMAILTRAILER as the server's side of Connect.
@@ -100,25 +94,68 @@ std::vector<std::string> Concat(std::vector<std::string> first, const std::vecto
     return first;
 }
 
-TEST(ImapClient, LogsInWithCramMd5AndReadsListRecords)
+// The settings the client logs in with, unless a test gives others: the password "secret".
+const ServerSettingsValues kLogin{.password = "secret"};
+
+// A client, its settings and the scripted peer it talks to.
+class ImapClient : public ::testing::Test {
+protected:
+    // Starts a peer that plays `script` and makes the settings for its port.
+    void Start(Script script, ServerSettingsValues values = kLogin)
+    {
+        client_.reset();
+        peer_ = std::make_unique<ScriptedImapPeer>(std::move(script));
+        values.imapPort = peer_->Port();
+        settings_ = testsupport::MakeServerSettings(values);
+    }
+
+    // Makes the client; its password prompt finds no terminal unless the options name one.
+    void MakeClient(ImapClientOptions options = {})
+    {
+        if (options.passwordTerminal == "/dev/tty")
+            options.passwordTerminal = "/nonexistent/terminal";
+        client_ = std::make_unique<CImapXP>(MAPIAllocateBuffer, MAPIAllocateMore, MAPIFreeBuffer, std::move(options));
+    }
+
+    ::testing::AssertionResult Connect()
+    {
+        const HRESULT status = client_->Connect(settings_.get());
+        if (status == S_OK)
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "Connect gave " << std::hex << status << ": " << client_->LastErrorText();
+    }
+
+    // Starts a peer that greets and logs the client in and then plays `afterLogin`, and connects.
+    ::testing::AssertionResult ConnectLoggedIn(Script afterLogin, ImapClientOptions options = {})
+    {
+        Start([afterLogin](Session& session) {
+            GreetAndLogIn(session);
+            afterLogin(session);
+        });
+        MakeClient(std::move(options));
+        return Connect();
+    }
+
+    std::unique_ptr<ScriptedImapPeer> peer_;
+    MapiPtr<IPropData> settings_;
+    std::unique_ptr<CImapXP> client_;
+};
+
+TEST_F(ImapClient, LogsInWithCramMd5AndReadsListRecords)
 {
-    ScriptedImapPeer peer([](Session& session) {
-        GreetAndLogIn(session);
+    ASSERT_TRUE(ConnectLoggedIn([](Session& session) {
         session.Answer("* LIST (\\HasNoChildren \\CLASS \"IPF.Task\") \"/\" \"~john/Tasks\"\r\n"
                        "* LIST () \"/\" \"~john/Tasks/Done\"\r\n"
                        "{tag} OK LIST completed\r\n");
         AnswerLogout(session);
-    });
-    auto settings = MakeSettings(peer.Port());
-    auto client = MakeClient();
-    ASSERT_EQ(client->Connect(settings.get()), S_OK) << client->LastErrorText();
-    EXPECT_TRUE(client->IsConnected());
-    EXPECT_EQ(SettingText(settings.get(), kPropBody), std::string(kTrailer));
+    }));
+    EXPECT_TRUE(client_->IsConnected());
+    EXPECT_EQ(SettingText(settings_.get(), kPropBody), std::string(kTrailer));
     {
-        CImapGuard guard(client.get());
-        ASSERT_EQ(client->SendCommand("LIST (CLASS) \"\" \"%s\"", "~john/Tasks*"), S_OK);
+        CImapGuard guard(client_.get());
+        ASSERT_EQ(client_->SendCommand("LIST (CLASS) \"\" \"%s\"", "~john/Tasks*"), S_OK);
         ImapRecords records;
-        ASSERT_EQ(client->ReadReply(nullptr, KeepBit(kKindList), &records), 0);
+        ASSERT_EQ(client_->ReadReply(nullptr, KeepBit(kKindList), &records), 0);
         ASSERT_EQ(records.size(), 2u);
         EXPECT_EQ(records[0].kind, kKindList);
         ASSERT_NE(FindProperty(records[0], kPropContainerClass), nullptr);
@@ -128,37 +165,37 @@ TEST(ImapClient, LogsInWithCramMd5AndReadsListRecords)
         EXPECT_EQ(FindProperty(records[1], kPropContainerClass), nullptr);
         EXPECT_STREQ(FindProperty(records[1], kPropFolderName)->Value.lpszA, "~john/Tasks/Done");
     }
-    EXPECT_EQ(client->LastErrorText(), "LIST completed");
-    EXPECT_EQ(client->Disconnect(), S_OK);
-    EXPECT_FALSE(client->IsConnected());
-    peer.Join();
-    EXPECT_EQ(peer.Received(), Concat(LoginLines(), {"00000004 LIST (CLASS) \"\" \"~john/Tasks*\"",
-                                                     "00000005 LOGOUT", std::string(kClosed)}));
+    EXPECT_EQ(client_->LastErrorText(), "LIST completed");
+    EXPECT_EQ(client_->Disconnect(), S_OK);
+    EXPECT_FALSE(client_->IsConnected());
+    peer_->Join();
+    EXPECT_EQ(peer_->Received(), Concat(LoginLines(), {"00000004 LIST (CLASS) \"\" \"~john/Tasks*\"",
+                                                       "00000005 LOGOUT", std::string(kClosed)}));
 }
 
-TEST(ImapClient, LogsInWithLoginLiteralThatIsNeverTraced)
+TEST_F(ImapClient, LogsInWithLoginLiteralThatIsNeverTraced)
 {
     const std::string logPath = ::testing::TempDir() + "ex2qln-imap-login.log";
     std::remove(logPath.c_str());
     diag::OpenLog(diag::kTraceProtocols, logPath.c_str(), 0, false);
 
-    ScriptedImapPeer peer([](Session& session) {
-        session.Send("* OK ready\r\n");
-        session.Read();
-        session.Answer("{tag} OK LOGIN completed\r\n");
-        session.Answer("{tag} OK ENABLE completed\r\n");
-        session.Answer("{tag} OK no trailer\r\n");
-        AnswerLogout(session);
-    });
-    auto settings = MakeSettings(peer.Port(), {.password = "pa\"ss\\w0rd", .secureLogin = false,
-                                               .trailer = "old trailer"});
-    auto client = MakeClient();
-    ASSERT_EQ(client->Connect(settings.get()), S_OK) << client->LastErrorText();
-    EXPECT_EQ(SettingText(settings.get(), kPropBody), std::nullopt);
-    client.reset();
-    peer.Join();
+    Start(
+        [](Session& session) {
+            session.Send("* OK ready\r\n");
+            session.Read();
+            session.Answer("{tag} OK LOGIN completed\r\n");
+            session.Answer("{tag} OK ENABLE completed\r\n");
+            session.Answer("{tag} OK no trailer\r\n");
+            AnswerLogout(session);
+        },
+        {.password = "pa\"ss\\w0rd", .secureLogin = false, .trailer = "old trailer"});
+    MakeClient();
+    ASSERT_TRUE(Connect());
+    EXPECT_EQ(SettingText(settings_.get(), kPropBody), std::nullopt);
+    client_.reset();
+    peer_->Join();
     diag::OpenLog(0, nullptr, 0, false);
-    EXPECT_EQ(peer.Received(),
+    EXPECT_EQ(peer_->Received(),
               (std::vector<std::string>{"00000001 LOGIN \"postmaster@127.0.0.1\" {10+}", "pa\"ss\\w0rd",
                                         "00000002 ENABLE EXTENSIONS", "00000003 GETMAILTRAILER", "00000004 LOGOUT",
                                         std::string(kClosed)}));
@@ -172,7 +209,7 @@ TEST(ImapClient, LogsInWithLoginLiteralThatIsNeverTraced)
     EXPECT_EQ(log.str().find("LOGIN \""), std::string::npos);
 }
 
-TEST(ImapClient, LoginWithoutAPasswordOrRejectedEndsWhenThePromptIsCancelled)
+TEST_F(ImapClient, LoginWithoutAPasswordOrRejectedEndsWhenThePromptIsCancelled)
 {
     struct Case {
         const char* name;
@@ -185,120 +222,110 @@ TEST(ImapClient, LoginWithoutAPasswordOrRejectedEndsWhenThePromptIsCancelled)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ScriptedImapPeer peer([](Session& session) {
-            session.Send("* OK ready\r\n");
-            session.Answer("+ " + Base64(kChallenge) + "\r\n");
-            session.Answer("{tag} NO Authentication failed\r\n");
-            session.Read();
-        });
-        auto settings = MakeSettings(peer.Port(), {.password = c.password});
-        auto client = MakeClient();
-        EXPECT_EQ(client->Connect(settings.get()), MAPI_E_UNCONFIGURED);
-        EXPECT_FALSE(client->IsConnected());
-        peer.Join();
-        EXPECT_EQ(peer.Received(), c.received);
+        Start(
+            [](Session& session) {
+                session.Send("* OK ready\r\n");
+                session.Answer("+ " + Base64(kChallenge) + "\r\n");
+                session.Answer("{tag} NO Authentication failed\r\n");
+                session.Read();
+            },
+            {.password = c.password});
+        MakeClient();
+        EXPECT_EQ(client_->Connect(settings_.get()), MAPI_E_UNCONFIGURED);
+        EXPECT_FALSE(client_->IsConnected());
+        peer_->Join();
+        EXPECT_EQ(peer_->Received(), c.received);
     }
 }
 
-TEST(ImapClient, RejectedLoginAsksForThePasswordAndTriesAgain)
+TEST_F(ImapClient, RejectedLoginAsksForThePasswordAndTriesAgain)
 {
     PseudoTerminal terminal;
     ASSERT_TRUE(terminal.Usable());
-    ScriptedImapPeer peer([](Session& session) {
-        session.Send("* OK ready\r\n");
-        session.Answer("+ " + Base64(kChallenge) + "\r\n");
-        session.Answer("{tag} NO Authentication failed\r\n");
-        session.Answer("+ " + Base64(kChallenge) + "\r\n");
-        session.Answer("{tag} OK Logged in\r\n");
-        session.Answer("{tag} OK ENABLE completed\r\n");
-        session.Answer("{tag} OK GETMAILTRAILER completed\r\n");
-        AnswerLogout(session);
-    });
-    auto settings = MakeSettings(peer.Port(), {.password = "wrong"});
-    auto client = MakeClient({.passwordTerminal = terminal.SlavePath()});
+    Start(
+        [](Session& session) {
+            session.Send("* OK ready\r\n");
+            session.Answer("+ " + Base64(kChallenge) + "\r\n");
+            session.Answer("{tag} NO Authentication failed\r\n");
+            session.Answer("+ " + Base64(kChallenge) + "\r\n");
+            session.Answer("{tag} OK Logged in\r\n");
+            session.Answer("{tag} OK ENABLE completed\r\n");
+            session.Answer("{tag} OK GETMAILTRAILER completed\r\n");
+            AnswerLogout(session);
+        },
+        {.password = "wrong"});
+    MakeClient({.passwordTerminal = terminal.SlavePath()});
     auto typist = std::async(std::launch::async, [&] { return terminal.AnswerPrompt("Password: ", "right\r"); });
-    EXPECT_EQ(client->Connect(settings.get()), S_OK) << client->LastErrorText();
+    EXPECT_TRUE(Connect());
     EXPECT_TRUE(typist.get());
-    EXPECT_EQ(SettingText(settings.get(), mapi::kPropPassword), "right");
-    client.reset();
-    peer.Join();
-    EXPECT_EQ(peer.Received(),
+    EXPECT_EQ(SettingText(settings_.get(), mapi::kPropPassword), "right");
+    client_.reset();
+    peer_->Join();
+    EXPECT_EQ(peer_->Received(),
               (std::vector<std::string>{"00000001 AUTHENTICATE CRAM-MD5", CramResponse("wrong"),
                                         "00000002 AUTHENTICATE CRAM-MD5", CramResponse("right"),
                                         "00000003 ENABLE EXTENSIONS", "00000004 GETMAILTRAILER", "00000005 LOGOUT",
                                         std::string(kClosed)}));
 }
 
-TEST(ImapClient, TagsKeepCountingAcrossAReconnect)
+TEST_F(ImapClient, TagsKeepCountingAcrossAReconnect)
 {
-    ScriptedImapPeer peer([](Session& session) {
-        GreetAndLogIn(session);
+    ASSERT_TRUE(ConnectLoggedIn([](Session& session) {
         AnswerLogout(session);
         session.Reconnect();
         GreetAndLogIn(session);
         AnswerLogout(session);
-    });
-    auto settings = MakeSettings(peer.Port());
-    auto client = MakeClient();
-    ASSERT_EQ(client->Connect(settings.get()), S_OK) << client->LastErrorText();
-    EXPECT_EQ(client->Connect(settings.get()), S_OK);
-    EXPECT_EQ(client->Disconnect(), S_OK);
-    ASSERT_EQ(client->Connect(settings.get()), S_OK) << client->LastErrorText();
-    EXPECT_EQ(client->Disconnect(), S_OK);
-    peer.Join();
+    }));
+    EXPECT_TRUE(Connect());
+    EXPECT_EQ(client_->Disconnect(), S_OK);
+    ASSERT_TRUE(Connect());
+    EXPECT_EQ(client_->Disconnect(), S_OK);
+    peer_->Join();
     const auto expected = Concat(Concat(Concat(LoginLines(1), {"00000004 LOGOUT", std::string(kClosed)}),
                                         LoginLines(5)),
                                  {"00000008 LOGOUT", std::string(kClosed)});
-    EXPECT_EQ(peer.Received(), expected);
+    EXPECT_EQ(peer_->Received(), expected);
 }
 
-TEST(ImapClient, SecondCommandWhileOneIsOutstandingIsBusyAndSendsNothing)
+TEST_F(ImapClient, SecondCommandWhileOneIsOutstandingIsBusyAndSendsNothing)
 {
-    ScriptedImapPeer peer([](Session& session) {
-        GreetAndLogIn(session);
+    ASSERT_TRUE(ConnectLoggedIn([](Session& session) {
         session.Answer("{tag} OK NOOP completed\r\n");
         session.Answer("{tag} OK CHECK completed\r\n");
         AnswerLogout(session);
-    });
-    auto settings = MakeSettings(peer.Port());
-    auto client = MakeClient();
-    ASSERT_EQ(client->Connect(settings.get()), S_OK) << client->LastErrorText();
-    CImapGuard guard(client.get());
-    ASSERT_EQ(client->SendCommand("NOOP"), S_OK);
-    EXPECT_EQ(client->SendCommand("CHECK"), MAPI_E_BUSY);
-    EXPECT_EQ(client->ReadReply(nullptr, 0, nullptr), 0);
-    ASSERT_EQ(client->SendCommand("CHECK"), S_OK);
-    EXPECT_EQ(client->ReadReply(nullptr, 0, nullptr), 0);
-    EXPECT_EQ(client->Disconnect(), S_OK);
-    peer.Join();
-    EXPECT_EQ(peer.Received(), Concat(LoginLines(), {"00000004 NOOP", "00000005 CHECK", "00000006 LOGOUT",
-                                                     std::string(kClosed)}));
+    }));
+    CImapGuard guard(client_.get());
+    ASSERT_EQ(client_->SendCommand("NOOP"), S_OK);
+    EXPECT_EQ(client_->SendCommand("CHECK"), MAPI_E_BUSY);
+    EXPECT_EQ(client_->ReadReply(nullptr, 0, nullptr), 0);
+    ASSERT_EQ(client_->SendCommand("CHECK"), S_OK);
+    EXPECT_EQ(client_->ReadReply(nullptr, 0, nullptr), 0);
+    EXPECT_EQ(client_->Disconnect(), S_OK);
+    peer_->Join();
+    EXPECT_EQ(peer_->Received(), Concat(LoginLines(), {"00000004 NOOP", "00000005 CHECK", "00000006 LOGOUT",
+                                                       std::string(kClosed)}));
 }
 
-TEST(ImapClient, InvalidReplyClosesTheConnection)
+TEST_F(ImapClient, InvalidReplyClosesTheConnection)
 {
     for (const std::string reply : {"garbage", "00000003 OK stale tag", "", "00000004OK"}) {
         SCOPED_TRACE(reply);
-        ScriptedImapPeer peer([&](Session& session) {
-            GreetAndLogIn(session);
+        ASSERT_TRUE(ConnectLoggedIn([&](Session& session) {
             session.Answer(reply + "\r\n");
             session.Read();
-        });
-        auto settings = MakeSettings(peer.Port());
-        auto client = MakeClient();
-        ASSERT_EQ(client->Connect(settings.get()), S_OK) << client->LastErrorText();
-        CImapGuard guard(client.get());
-        ASSERT_EQ(client->SendCommand("NOOP"), S_OK);
-        EXPECT_EQ(client->ReadReply(nullptr, 0, nullptr), MAPI_E_EXTENDED_ERROR);
-        EXPECT_EQ(client->LastErrorText(), "Server has sent invalid reply '" + reply + "'.");
-        EXPECT_FALSE(client->IsConnected());
-        EXPECT_EQ(client->SendCommand("NOOP"), MAPI_E_NETWORK_ERROR);
-        peer.Join();
-        EXPECT_EQ(peer.Received(), Concat(LoginLines(), {"00000004 NOOP", std::string(kClosed)}));
+        }));
+        CImapGuard guard(client_.get());
+        ASSERT_EQ(client_->SendCommand("NOOP"), S_OK);
+        EXPECT_EQ(client_->ReadReply(nullptr, 0, nullptr), MAPI_E_EXTENDED_ERROR);
+        EXPECT_EQ(client_->LastErrorText(), "Server has sent invalid reply '" + reply + "'.");
+        EXPECT_FALSE(client_->IsConnected());
+        EXPECT_EQ(client_->SendCommand("NOOP"), MAPI_E_NETWORK_ERROR);
+        peer_->Join();
+        EXPECT_EQ(peer_->Received(), Concat(LoginLines(), {"00000004 NOOP", std::string(kClosed)}));
     }
 }
 
-TEST(ImapClient, DroppedConnectionIsANetworkError)
+TEST_F(ImapClient, DroppedConnectionIsANetworkError)
 {
     struct Case {
         const char* name;
@@ -311,153 +338,138 @@ TEST(ImapClient, DroppedConnectionIsANetworkError)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ScriptedImapPeer peer([&](Session& session) {
-            GreetAndLogIn(session);
+        ASSERT_TRUE(ConnectLoggedIn([&](Session& session) {
             session.Answer(c.before);
             session.Drop();
-        });
-        auto settings = MakeSettings(peer.Port());
-        auto client = MakeClient();
-        ASSERT_EQ(client->Connect(settings.get()), S_OK) << client->LastErrorText();
-        CImapGuard guard(client.get());
-        ASSERT_EQ(client->SendCommand("GETMAILTRAILER"), S_OK);
-        EXPECT_EQ(client->ReadReply(nullptr, 0, nullptr), MAPI_E_NETWORK_ERROR);
-        EXPECT_FALSE(client->LastErrorText().empty());
-        EXPECT_FALSE(client->IsConnected());
-        EXPECT_EQ(client->SendCommand("NOOP"), MAPI_E_NETWORK_ERROR);
-        peer.Join();
+        }));
+        CImapGuard guard(client_.get());
+        ASSERT_EQ(client_->SendCommand("GETMAILTRAILER"), S_OK);
+        EXPECT_EQ(client_->ReadReply(nullptr, 0, nullptr), MAPI_E_NETWORK_ERROR);
+        EXPECT_FALSE(client_->LastErrorText().empty());
+        EXPECT_FALSE(client_->IsConnected());
+        EXPECT_EQ(client_->SendCommand("NOOP"), MAPI_E_NETWORK_ERROR);
+        peer_->Join();
     }
 }
 
-TEST(ImapClient, ReadReplyReportsRefusalsUnlessAskedForTheKind)
+TEST_F(ImapClient, ReadReplyReportsRefusalsUnlessAskedForTheKind)
 {
-    ScriptedImapPeer peer([](Session& session) {
-        GreetAndLogIn(session);
+    ASSERT_TRUE(ConnectLoggedIn([](Session& session) {
         session.Answer("{tag} NO [TRYCREATE] No such folder\r\n");
         session.Answer("{tag} NO Over quota\r\n");
         session.Answer("{tag} BAD Unknown command\r\n");
         AnswerLogout(session);
-    });
-    auto settings = MakeSettings(peer.Port());
-    auto client = MakeClient();
-    ASSERT_EQ(client->Connect(settings.get()), S_OK) << client->LastErrorText();
-    CImapGuard guard(client.get());
-    ASSERT_EQ(client->SendCommand("SETCLASS \"%s\" \"%s\"", "~john/x", "IPF.Task"), S_OK);
-    EXPECT_EQ(client->ReadReply(nullptr, 0, nullptr), MAPI_E_EXTENDED_ERROR);
-    EXPECT_EQ(client->LastErrorText(), "No such folder");
-    ASSERT_EQ(client->SendCommand("CREATE \"%s\"", "~john/x"), S_OK);
+    }));
+    CImapGuard guard(client_.get());
+    ASSERT_EQ(client_->SendCommand("SETCLASS \"%s\" \"%s\"", "~john/x", "IPF.Task"), S_OK);
+    EXPECT_EQ(client_->ReadReply(nullptr, 0, nullptr), MAPI_E_EXTENDED_ERROR);
+    EXPECT_EQ(client_->LastErrorText(), "No such folder");
+    ASSERT_EQ(client_->SendCommand("CREATE \"%s\"", "~john/x"), S_OK);
     ULONG kind = 0;
-    EXPECT_EQ(client->ReadReply(&kind, 0, nullptr), 0);
+    EXPECT_EQ(client_->ReadReply(&kind, 0, nullptr), 0);
     EXPECT_EQ(kind, kKindNo);
-    EXPECT_EQ(client->LastErrorText(), "Over quota");
-    ASSERT_EQ(client->SendCommand("XYZZY"), S_OK);
+    EXPECT_EQ(client_->LastErrorText(), "Over quota");
+    ASSERT_EQ(client_->SendCommand("XYZZY"), S_OK);
     ImapRecords records;
-    EXPECT_EQ(client->ReadReply(nullptr, KeepBit(kKindBad), &records), 0);
+    EXPECT_EQ(client_->ReadReply(nullptr, KeepBit(kKindBad), &records), 0);
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].kind, kKindBad);
 }
 
-TEST(ImapClient, ProtocolErrorInAnUntaggedLineReadsOnToTheTaggedLine)
+TEST_F(ImapClient, ProtocolErrorInAnUntaggedLineReadsOnToTheTaggedLine)
 {
-    ScriptedImapPeer peer([](Session& session) {
-        GreetAndLogIn(session);
+    ASSERT_TRUE(ConnectLoggedIn([](Session& session) {
         session.Answer("* LIST () \"/\" \"\"\r\n* LIST () \"/\" \"x\"\r\n{tag} OK LIST completed\r\n");
         session.Answer("{tag} OK NOOP completed\r\n");
         AnswerLogout(session);
-    });
-    auto settings = MakeSettings(peer.Port());
-    auto client = MakeClient();
-    ASSERT_EQ(client->Connect(settings.get()), S_OK) << client->LastErrorText();
-    CImapGuard guard(client.get());
-    ASSERT_EQ(client->SendCommand("LIST (CLASS) \"\" \"x\""), S_OK);
+    }));
+    CImapGuard guard(client_.get());
+    ASSERT_EQ(client_->SendCommand("LIST (CLASS) \"\" \"x\""), S_OK);
     ImapRecords records;
-    EXPECT_EQ(client->ReadReply(nullptr, KeepBit(kKindList), &records), MAPI_E_EXTENDED_ERROR);
-    EXPECT_EQ(client->LastErrorText(), "Server has sent empty folder name.");
-    EXPECT_TRUE(client->IsConnected());
-    ASSERT_EQ(client->SendCommand("NOOP"), S_OK);
-    EXPECT_EQ(client->ReadReply(nullptr, 0, nullptr), 0);
+    EXPECT_EQ(client_->ReadReply(nullptr, KeepBit(kKindList), &records), MAPI_E_EXTENDED_ERROR);
+    EXPECT_EQ(client_->LastErrorText(), "Server has sent empty folder name.");
+    EXPECT_TRUE(client_->IsConnected());
+    ASSERT_EQ(client_->SendCommand("NOOP"), S_OK);
+    EXPECT_EQ(client_->ReadReply(nullptr, 0, nullptr), 0);
 }
 
-TEST(ImapClient, ContinuationThenLiteralDataThroughSendRaw)
+TEST_F(ImapClient, ContinuationThenLiteralDataThroughSendRaw)
 {
-    ScriptedImapPeer peer([](Session& session) {
-        GreetAndLogIn(session);
+    ASSERT_TRUE(ConnectLoggedIn([](Session& session) {
         session.Answer("+ Ready for literal data\r\n");
         session.Read();
         session.Answer("{tag} OK [APPENDUID 7 42] APPEND completed\r\n");
         AnswerLogout(session);
-    });
-    auto settings = MakeSettings(peer.Port());
-    auto client = MakeClient();
-    ASSERT_EQ(client->Connect(settings.get()), S_OK) << client->LastErrorText();
+    }));
     {
-        CImapGuard guard(client.get());
-        ASSERT_EQ(client->SendCommand("APPEND \"%s\" (%s)%s {%d}", "~john/INBOX", "\\Seen", "", 7), S_OK);
+        CImapGuard guard(client_.get());
+        ASSERT_EQ(client_->SendCommand("APPEND \"%s\" (%s)%s {%d}", "~john/INBOX", "\\Seen", "", 7), S_OK);
         ULONG kind = 0;
-        EXPECT_EQ(client->ReadReply(&kind, 0, nullptr), 1);
+        EXPECT_EQ(client_->ReadReply(&kind, 0, nullptr), 1);
         EXPECT_EQ(kind, kKindContinuation);
-        EXPECT_EQ(client->SendRaw("Hello\r\n\r\n"), S_OK);
+        EXPECT_EQ(client_->SendRaw("Hello\r\n\r\n"), S_OK);
         ImapRecords records;
-        EXPECT_EQ(client->ReadReply(nullptr, KeepBit(kKindOk), &records), 0);
+        EXPECT_EQ(client_->ReadReply(nullptr, KeepBit(kKindOk), &records), 0);
         ASSERT_EQ(records.size(), 1u);
         EXPECT_EQ(FindProperty(records[0], kPropAppendUid)->Value.ul, 42u);
     }
-    client->Disconnect();
-    peer.Join();
-    EXPECT_EQ(peer.Received(), Concat(LoginLines(), {"00000004 APPEND \"~john/INBOX\" (\\Seen) {7}", "Hello", "",
-                                                     "00000005 LOGOUT", std::string(kClosed)}));
+    client_->Disconnect();
+    peer_->Join();
+    EXPECT_EQ(peer_->Received(), Concat(LoginLines(), {"00000004 APPEND \"~john/INBOX\" (\\Seen) {7}", "Hello", "",
+                                                       "00000005 LOGOUT", std::string(kClosed)}));
 }
 
-TEST(ImapClient, StartTlsBeforeTheLogin)
+TEST_F(ImapClient, StartTlsBeforeTheLogin)
 {
-    ScriptedImapPeer peer([](Session& session) {
-        session.Send("* OK ready\r\n");
-        session.Answer("{tag} OK Begin TLS negotiation now\r\n");
-        if (!session.StartTls())
-            return;
-        session.Answer("+ " + Base64(kChallenge) + "\r\n");
-        session.Answer("{tag} OK Logged in\r\n");
-        session.Answer("{tag} OK ENABLE completed\r\n");
-        session.Answer("{tag} OK GETMAILTRAILER completed\r\n");
-        AnswerLogout(session);
-    });
-    auto settings = MakeSettings(peer.Port(), {.useTls = true});
-    auto client = MakeClient({.tlsSettings = net::TlsSettings{true, peer.CertificatePath()}});
-    ASSERT_EQ(client->Connect(settings.get()), S_OK) << client->LastErrorText();
-    client.reset();
-    peer.Join();
-    EXPECT_EQ(peer.Received(), Concat({"00000001 STARTTLS"}, Concat(std::vector<std::string>{
-                                                                        "00000002 AUTHENTICATE CRAM-MD5",
-                                                                        CramResponse("secret"),
-                                                                        "00000003 ENABLE EXTENSIONS",
-                                                                        "00000004 GETMAILTRAILER"},
-                                                                    {"00000005 LOGOUT", std::string(kClosed)})));
+    Start(
+        [](Session& session) {
+            session.Send("* OK ready\r\n");
+            session.Answer("{tag} OK Begin TLS negotiation now\r\n");
+            if (!session.StartTls())
+                return;
+            session.Answer("+ " + Base64(kChallenge) + "\r\n");
+            session.Answer("{tag} OK Logged in\r\n");
+            session.Answer("{tag} OK ENABLE completed\r\n");
+            session.Answer("{tag} OK GETMAILTRAILER completed\r\n");
+            AnswerLogout(session);
+        },
+        {.password = "secret", .useTls = true});
+    MakeClient({.tlsSettings = net::TlsSettings{true, peer_->CertificatePath()}});
+    ASSERT_TRUE(Connect());
+    client_.reset();
+    peer_->Join();
+    EXPECT_EQ(peer_->Received(), Concat({"00000001 STARTTLS"}, Concat(std::vector<std::string>{
+                                                                          "00000002 AUTHENTICATE CRAM-MD5",
+                                                                          CramResponse("secret"),
+                                                                          "00000003 ENABLE EXTENSIONS",
+                                                                          "00000004 GETMAILTRAILER"},
+                                                                      {"00000005 LOGOUT", std::string(kClosed)})));
 }
 
-TEST(ImapClient, TlsFromTheFirstByteOnTheImplicitTlsPort)
+TEST_F(ImapClient, TlsFromTheFirstByteOnTheImplicitTlsPort)
 {
-    ScriptedImapPeer peer([](Session& session) {
-        if (!session.StartTls())
-            return;
-        GreetAndLogIn(session);
-        AnswerLogout(session);
-    });
-    // STARTTLS is not sent there, whatever the settings say.
-    auto settings = MakeSettings(peer.Port(), {.useTls = true});
-    auto client = MakeClient({.tlsSettings = net::TlsSettings{true, peer.CertificatePath()},
-                              .implicitTlsPort = peer.Port()});
-    ASSERT_EQ(client->Connect(settings.get()), S_OK) << client->LastErrorText();
-    client.reset();
-    peer.Join();
-    EXPECT_EQ(peer.Received(), Concat(LoginLines(), {"00000004 LOGOUT", std::string(kClosed)}));
+    Start(
+        [](Session& session) {
+            if (!session.StartTls())
+                return;
+            GreetAndLogIn(session);
+            AnswerLogout(session);
+        },
+        // STARTTLS is not sent there, whatever the settings say.
+        {.password = "secret", .useTls = true});
+    MakeClient({.tlsSettings = net::TlsSettings{true, peer_->CertificatePath()}, .implicitTlsPort = peer_->Port()});
+    ASSERT_TRUE(Connect());
+    client_.reset();
+    peer_->Join();
+    EXPECT_EQ(peer_->Received(), Concat(LoginLines(), {"00000004 LOGOUT", std::string(kClosed)}));
 }
 
-TEST(ImapClient, RefusedStartTlsOrEnableEndsTheConnection)
+TEST_F(ImapClient, RefusedStartTlsOrEnableEndsTheConnection)
 {
     struct Case {
         const char* name;
         bool useTls;
-        std::function<void(Session&)> script;
+        Script script;
         std::string errorText;
     };
     const std::vector<Case> cases = {
@@ -492,91 +504,84 @@ TEST(ImapClient, RefusedStartTlsOrEnableEndsTheConnection)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ScriptedImapPeer peer(c.script);
-        auto settings = MakeSettings(peer.Port(), {.useTls = c.useTls});
-        auto client = MakeClient();
-        EXPECT_EQ(client->Connect(settings.get()), MAPI_E_EXTENDED_ERROR);
-        EXPECT_FALSE(client->IsConnected());
+        Start(c.script, {.password = "secret", .useTls = c.useTls});
+        MakeClient();
+        EXPECT_EQ(client_->Connect(settings_.get()), MAPI_E_EXTENDED_ERROR);
+        EXPECT_FALSE(client_->IsConnected());
         if (!c.errorText.empty()) {
-            EXPECT_EQ(client->LastErrorText(), c.errorText);
+            EXPECT_EQ(client_->LastErrorText(), c.errorText);
         }
-        peer.Join();
-        ASSERT_FALSE(peer.Received().empty());
-        EXPECT_EQ(peer.Received().back(), kClosed);
-        for (const std::string& line : peer.Received())
+        peer_->Join();
+        ASSERT_FALSE(peer_->Received().empty());
+        EXPECT_EQ(peer_->Received().back(), kClosed);
+        for (const std::string& line : peer_->Received())
             EXPECT_EQ(line.find("LOGIN"), std::string::npos);
     }
 }
 
-TEST(ImapClient, ServerAlertGoesToStandardError)
+TEST_F(ImapClient, ServerAlertGoesToStandardError)
 {
-    ScriptedImapPeer peer([](Session& session) {
+    Start([](Session& session) {
         GreetAndLogIn(session, "* OK [ALERT] Maintenance at noon\r\n");
         AnswerLogout(session);
     });
-    auto settings = MakeSettings(peer.Port());
-    auto client = MakeClient();
+    MakeClient();
     ::testing::internal::CaptureStderr();
-    const HRESULT status = client->Connect(settings.get());
+    const bool connected = Connect();
     const std::string errors = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(status, S_OK);
+    EXPECT_TRUE(connected);
     EXPECT_NE(errors.find("Server Alert:\nMaintenance at noon\n"), std::string::npos) << errors;
 }
 
-TEST(ImapClient, MissingHostOrUnreachableServer)
+TEST_F(ImapClient, MissingHostOrUnreachableServer)
 {
-    auto client = MakeClient();
-    auto noHost = MakeSettings(143, {.host = std::nullopt});
-    EXPECT_EQ(client->Connect(noHost.get()), MAPI_E_UNCONFIGURED);
+    MakeClient();
+    auto noHost = testsupport::MakeServerSettings({.host = std::nullopt, .password = "secret", .imapPort = 143});
+    EXPECT_EQ(client_->Connect(noHost.get()), MAPI_E_UNCONFIGURED);
 
-    net::testing::LoopbackListener closed;
+    testsupport::LoopbackListener closed;
     const std::uint32_t port = closed.Port();
     closed.Close();
-    auto settings = MakeSettings(port);
-    EXPECT_EQ(client->Connect(settings.get()), MAPI_E_NETWORK_ERROR);
-    EXPECT_EQ(client->LastErrorText().rfind("Unable to connect to host: 127.0.0.1:" + std::to_string(port), 0), 0u)
-        << client->LastErrorText();
+    auto settings = testsupport::MakeServerSettings({.password = "secret", .imapPort = port});
+    EXPECT_EQ(client_->Connect(settings.get()), MAPI_E_NETWORK_ERROR);
+    EXPECT_EQ(client_->LastErrorText().rfind("Unable to connect to host: 127.0.0.1:" + std::to_string(port), 0), 0u)
+        << client_->LastErrorText();
 }
 
-TEST(ImapClient, CommandTooLongOrWithALineEndInAnArgumentIsRefusedWithoutSending)
+TEST_F(ImapClient, CommandTooLongOrWithALineEndInAnArgumentIsRefusedWithoutSending)
 {
-    ScriptedImapPeer peer([](Session& session) {
-        GreetAndLogIn(session);
+    ASSERT_TRUE(ConnectLoggedIn([](Session& session) {
         session.Answer("{tag} OK NOOP completed\r\n");
         AnswerLogout(session);
-    });
-    auto settings = MakeSettings(peer.Port());
-    auto client = MakeClient();
-    ASSERT_EQ(client->Connect(settings.get()), S_OK) << client->LastErrorText();
-    CImapGuard guard(client.get());
+    }));
+    CImapGuard guard(client_.get());
     const std::string name(CImapXP::kMaximumCommandText, 'x');
-    EXPECT_EQ(client->SendCommand("CREATE \"%s\"", name.c_str()), E_INVALIDARG);
-    EXPECT_EQ(client->SendCommand("CREATE \"%s\"", "x\r\n00000009 DELETE \"INBOX\""), E_INVALIDARG);
-    ASSERT_EQ(client->SendCommand("NOOP"), S_OK);
-    EXPECT_EQ(client->ReadReply(nullptr, 0, nullptr), 0);
-    client->Disconnect();
-    peer.Join();
-    EXPECT_EQ(peer.Received(), Concat(LoginLines(), {"00000006 NOOP", "00000007 LOGOUT", std::string(kClosed)}));
+    EXPECT_EQ(client_->SendCommand("CREATE \"%s\"", name.c_str()), E_INVALIDARG);
+    EXPECT_EQ(client_->SendCommand("CREATE \"%s\"", "x\r\n00000009 DELETE \"INBOX\""), E_INVALIDARG);
+    ASSERT_EQ(client_->SendCommand("NOOP"), S_OK);
+    EXPECT_EQ(client_->ReadReply(nullptr, 0, nullptr), 0);
+    client_->Disconnect();
+    peer_->Join();
+    EXPECT_EQ(peer_->Received(), Concat(LoginLines(), {"00000006 NOOP", "00000007 LOGOUT", std::string(kClosed)}));
 }
 
-TEST(ImapClient, IdleConnectionLogsOutOnlyOnceTheLockIsFree)
+TEST_F(ImapClient, IdleConnectionLogsOutOnlyOnceTheLockIsFree)
 {
-    ScriptedImapPeer peer([](Session& session) {
+    Start([](Session& session) {
         GreetAndLogIn(session);
         AnswerLogout(session);
     });
-    auto settings = MakeSettings(peer.Port());
-    auto client = MakeClient({.idleTime = std::chrono::milliseconds(50)});
+    MakeClient({.idleTime = std::chrono::milliseconds(50)});
     // Held from before the connection, so the idle thread never sees a free lock until Unlock.
-    ASSERT_TRUE(client->Lock());
-    ASSERT_EQ(client->Connect(settings.get()), S_OK) << client->LastErrorText();
+    ASSERT_TRUE(client_->Lock());
+    ASSERT_TRUE(Connect());
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    EXPECT_EQ(peer.ReceivedCount(), LoginLines().size());
-    EXPECT_TRUE(client->IsConnected());
-    client->Unlock();
-    peer.Join();
-    EXPECT_EQ(peer.Received(), Concat(LoginLines(), {"00000004 LOGOUT", std::string(kClosed)}));
-    EXPECT_FALSE(client->IsConnected());
+    EXPECT_EQ(peer_->ReceivedCount(), LoginLines().size());
+    EXPECT_TRUE(client_->IsConnected());
+    client_->Unlock();
+    peer_->Join();
+    EXPECT_EQ(peer_->Received(), Concat(LoginLines(), {"00000004 LOGOUT", std::string(kClosed)}));
+    EXPECT_FALSE(client_->IsConnected());
 }
 
 } // namespace

@@ -6,10 +6,10 @@
 #include "ex2qln/imap/ImapUtf7.h"
 #include "ex2qln/imap/ImapXP.h"
 #include "ex2qln/mapi/ConnectorProperties.h"
-#include "tests/cli/StandInServer.h"
-#include "tests/imap/ImapSettings.h"
-#include "tests/imap/PseudoTerminal.h"
-#include "tests/support/ProcessRunner.h"
+#include "tests/support/PseudoTerminal.h"
+#include "tests/support/ServerSettings.h"
+#include "tests/support/StandInServer.h"
+#include "tests/support/TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
 
@@ -30,12 +30,12 @@
 namespace ex2qln::imap {
 namespace {
 
-using cli::testing::ReceivedLine;
-using cli::testing::StandInOptions;
-using cli::testing::StandInServer;
-using testing::MakeSettings;
-using testing::PseudoTerminal;
-using testing::SettingText;
+using testsupport::PseudoTerminal;
+using testsupport::ReceivedLine;
+using testsupport::ServerSettingsValues;
+using testsupport::SettingText;
+using testsupport::StandInOptions;
+using testsupport::StandInServer;
 using namespace std::chrono_literals;
 
 // Two accounts that the administrator reaches as "~ann@example.com/..." and "~bob@example.com/...".
@@ -82,10 +82,14 @@ std::unique_ptr<CImapXP> MakeClient(const StandInServer& server, ImapClientOptio
     return std::make_unique<CImapXP>(MAPIAllocateBuffer, MAPIAllocateMore, MAPIFreeBuffer, std::move(options));
 }
 
-MapiPtr<IPropData> SettingsFor(const StandInServer& server, Transport transport, testing::ImapSettings values = {})
+// The administrator's settings for the stand-in's IMAP side: the password "secret" unless a case
+// gives other values.
+MapiPtr<IPropData> SettingsFor(const StandInServer& server, Transport transport,
+                               ServerSettingsValues values = {.password = "secret"})
 {
     values.useTls = transport == Transport::StartTls;
-    return MakeSettings(transport == Transport::Implicit ? server.ImapsPort() : server.ImapPort(), values);
+    values.imapPort = transport == Transport::Implicit ? server.ImapsPort() : server.ImapPort();
+    return testsupport::MakeServerSettings(values);
 }
 
 // What the server received over IMAP, one entry per line; a literal's data appears as "{N}".
@@ -176,7 +180,8 @@ TEST_F(ImapIntegrationTest, LogsInOverEveryTransportWithCramMd5AndLogin)
         auto server = StartServer();
         ASSERT_TRUE(server->Started());
         auto settings = SettingsFor(*server, c.transport,
-                                    {.secureLogin = c.plainLogin ? std::optional<bool>(false) : std::nullopt});
+                                    {.password = "secret",
+                                     .secureLogin = c.plainLogin ? std::optional<bool>(false) : std::nullopt});
         auto client = MakeClient(*server);
         ASSERT_EQ(client->Connect(settings.get()), S_OK) << client->LastErrorText();
         EXPECT_TRUE(client->IsConnected());
@@ -653,7 +658,7 @@ TEST_F(ImapIntegrationTest, MailTrailerIsStoredIntoOrRemovedFromTheSettings)
             SCOPED_TRACE(std::string(c.name) + ", " + Name(transport));
             auto server = StartServer(c.serverArguments);
             ASSERT_TRUE(server->Started());
-            auto settings = SettingsFor(*server, transport, {.trailer = "an old trailer"});
+            auto settings = SettingsFor(*server, transport, {.password = "secret", .trailer = "an old trailer"});
             auto client = MakeClient(*server);
             ASSERT_EQ(client->Connect(settings.get()), S_OK) << client->LastErrorText();
             EXPECT_EQ(SettingText(settings.get(), kPropBody), c.expected);

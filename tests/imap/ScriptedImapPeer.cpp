@@ -33,8 +33,7 @@ std::string ReplaceTag(std::string_view text, const std::string& tag)
 } // namespace
 
 ScriptedImapPeer::ScriptedImapPeer(std::function<void(Session&)> script)
-    : directory_(net::testing::MakeTemporaryDirectory()),
-      certificate_("IP:127.0.0.1,DNS:localhost", directory_ + "/peer.pem")
+    : certificate_("IP:127.0.0.1,DNS:localhost", directory_.File("peer.pem"))
 {
     thread_ = std::thread([this, script = std::move(script)] {
         Session session(*this);
@@ -72,7 +71,7 @@ void ScriptedImapPeer::Accept(Session& session)
     net::SocketHandle socket = listener_.Accept();
     timeval timeout{10, 0};
     ::setsockopt(socket.Get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    session.end_ = std::make_unique<net::testing::ServerEnd>(std::move(socket), certificate_);
+    session.end_ = std::make_unique<testsupport::ServerEnd>(std::move(socket), certificate_);
     session.closed_ = false;
 }
 

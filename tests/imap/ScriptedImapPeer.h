@@ -2,8 +2,9 @@
 // and records every line it receives.
 #pragma once
 
-#include "tests/net/LoopbackPeer.h"
-#include "tests/net/TlsTestPeer.h"
+#include "tests/support/LoopbackPeer.h"
+#include "tests/support/TemporaryDirectory.h"
+#include "tests/support/TlsTestPeer.h"
 
 #include <cstdint>
 #include <functional>
@@ -43,7 +44,7 @@ public:
         explicit Session(ScriptedImapPeer& peer);
 
         ScriptedImapPeer& peer_;
-        std::unique_ptr<net::testing::ServerEnd> end_;
+        std::unique_ptr<testsupport::ServerEnd> end_;
         std::string tag_;
         bool closed_ = false;
     };
@@ -65,9 +66,9 @@ private:
     void Record(std::string line);
     void Accept(Session& session);
 
-    std::string directory_;
-    net::testing::TestCertificate certificate_;
-    net::testing::LoopbackListener listener_;
+    testsupport::TemporaryDirectory directory_;
+    testsupport::TestCertificate certificate_;
+    testsupport::LoopbackListener listener_;
     mutable std::mutex mutex_;
     std::vector<std::string> received_;
     std::thread thread_;

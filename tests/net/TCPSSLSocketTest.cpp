@@ -5,7 +5,8 @@
 #include "ex2qln/diag/LocalizedText.h"
 #include "ex2qln/net/SecurityStatus.h"
 #include "ex2qln/net/SocketTexts.h"
-#include "tests/net/TlsTestPeer.h"
+#include "tests/support/TemporaryDirectory.h"
+#include "tests/support/TlsTestPeer.h"
 
 #include <gtest/gtest.h>
 
@@ -14,9 +15,9 @@
 namespace ex2qln::net {
 namespace {
 
-using testing::ScriptedServer;
-using testing::ServerEnd;
-using testing::TestCertificate;
+using testsupport::ScriptedServer;
+using testsupport::ServerEnd;
+using testsupport::TestCertificate;
 
 const std::string kVerificationAdvice =
     ". Trust a certificate file with --tls-ca=<file>, or turn the check off with --tls-no-verify";
@@ -24,8 +25,7 @@ const std::string kVerificationAdvice =
 class TlsSocketTest : public ::testing::Test {
 protected:
     TlsSocketTest()
-        : directory_(testing::MakeTemporaryDirectory()),
-          certificate_("DNS:localhost,IP:127.0.0.1", directory_ + "/server.pem")
+        : certificate_("DNS:localhost,IP:127.0.0.1", directory_.File("server.pem"))
     {
     }
 
@@ -38,7 +38,7 @@ protected:
         return line;
     }
 
-    std::string directory_;
+    testsupport::TemporaryDirectory directory_;
     TestCertificate certificate_;
 };
 
@@ -120,7 +120,7 @@ TEST_F(TlsSocketTest, RejectedCertificatesNameTheReasonAndTheOptions)
 {
     if (diag::ErrorText(kTextCertificateRejected).empty())
         GTEST_SKIP() << "the string table has no text " << kTextCertificateRejected << " yet";
-    const TestCertificate otherName("DNS:other.example", directory_ + "/other.pem");
+    const TestCertificate otherName("DNS:other.example", directory_.File("other.pem"));
     struct RejectCase {
         const char* name;
         const TestCertificate& served;
@@ -153,7 +153,7 @@ TEST_F(TlsSocketTest, RejectedCertificatesNameTheReasonAndTheOptions)
 
 TEST_F(TlsSocketTest, NoVerifyAcceptsAnyCertificate)
 {
-    const TestCertificate otherName("DNS:other.example", directory_ + "/other.pem");
+    const TestCertificate otherName("DNS:other.example", directory_.File("other.pem"));
     ScriptedServer server(otherName, EchoOnce);
     CTCPSSLSocket socket(TlsSettings{false, ""});
     ASSERT_EQ(socket.Connect("localhost", server.Port(), true), S_OK) << socket.LastErrorText();
@@ -175,7 +175,7 @@ TEST_F(TlsSocketTest, DefaultSettingsComeFromTheProcessWideOnes)
 TEST_F(TlsSocketTest, StalledHandshakeEndsAtTheTimeOutOfTheSettings)
 {
     // The server takes the connection and never answers the client's hello.
-    testing::LoopbackListener listener;
+    testsupport::LoopbackListener listener;
     CTCPSSLSocket socket(TlsSettings{true, certificate_.PemPath(), std::chrono::milliseconds(200)});
     EXPECT_EQ(socket.Connect("localhost", listener.Port(), true), kStatusTimedOut);
     EXPECT_EQ(socket.LastErrorText(), "Error while receiving data through socket [0x8007274c]");
@@ -184,8 +184,8 @@ TEST_F(TlsSocketTest, StalledHandshakeEndsAtTheTimeOutOfTheSettings)
 
 TEST_F(TlsSocketTest, MissingTrustFileFailsAcquiringCredentials)
 {
-    testing::LoopbackListener listener;
-    CTCPSSLSocket socket(TlsSettings{true, directory_ + "/missing.pem"});
+    testsupport::LoopbackListener listener;
+    CTCPSSLSocket socket(TlsSettings{true, directory_.File("missing.pem")});
     EXPECT_EQ(socket.Connect("localhost", listener.Port(), true), HResultFromErrno(ENOENT));
     EXPECT_EQ(socket.LastErrorText(), "Acquiring credentials failed [0x80070002]");
     EXPECT_FALSE(socket.IsAlive());
@@ -193,7 +193,7 @@ TEST_F(TlsSocketTest, MissingTrustFileFailsAcquiringCredentials)
 
 TEST_F(TlsSocketTest, ServerClosingDuringTheHandshake)
 {
-    ScriptedServer server(certificate_, [](ServerEnd& end) { testing::ReadTlsRecord(end.Descriptor()); });
+    ScriptedServer server(certificate_, [](ServerEnd& end) { testsupport::ReadTlsRecord(end.Descriptor()); });
     CTCPSSLSocket socket(Trusting());
     EXPECT_EQ(socket.Connect("localhost", server.Port(), true), kStatusConnectionClosed);
     EXPECT_EQ(socket.LastErrorText(), "Error while receiving data through socket [0x80072749]");
@@ -203,9 +203,9 @@ TEST_F(TlsSocketTest, ServerClosingDuringTheHandshake)
 TEST_F(TlsSocketTest, ServerAnsweringInClearText)
 {
     ScriptedServer server(certificate_, [](ServerEnd& end) {
-        testing::ReadTlsRecord(end.Descriptor());
-        testing::WriteAll(end.Descriptor(), "500 this port speaks no TLS\r\n");
-        testing::ReadToEnd(end.Descriptor());
+        testsupport::ReadTlsRecord(end.Descriptor());
+        testsupport::WriteAll(end.Descriptor(), "500 this port speaks no TLS\r\n");
+        testsupport::ReadToEnd(end.Descriptor());
     });
     CTCPSSLSocket socket(Trusting());
     EXPECT_EQ(socket.Connect("localhost", server.Port(), true), kSecEIllegalMessage);

@@ -3,7 +3,7 @@
 #include "ex2qln/net/TCPSocket.h"
 
 #include "ex2qln/net/SecurityStatus.h"
-#include "tests/net/LoopbackPeer.h"
+#include "tests/support/LoopbackPeer.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +15,8 @@
 namespace ex2qln::net {
 namespace {
 
-using testing::LoopbackListener;
-using testing::WriteAll;
+using testsupport::LoopbackListener;
+using testsupport::WriteAll;
 
 std::string Hex(HRESULT status)
 {
@@ -215,7 +215,7 @@ TEST(TCPSocket, SendTextReachesThePeer)
     SocketHandle peer = listener.Accept();
     ASSERT_EQ(socket.SendText("NOOP\r\n"), S_OK);
     socket.Close();
-    EXPECT_EQ(testing::ReadToEnd(peer.Get()), "NOOP\r\n");
+    EXPECT_EQ(testsupport::ReadToEnd(peer.Get()), "NOOP\r\n");
 }
 
 TEST(TCPSocket, SendingWithoutConnectionFailsAsClosed)

@@ -2,7 +2,8 @@
 #include "platform/files/ConfigDirectory.h"
 #include "platform/files/ReadOnlyMapping.h"
 #include "platform/files/TempDirectory.h"
-#include "tests/platform/TestEnvironment.h"
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/TemporaryDirectory.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Initialisation files read the way Windows reads them.
 #include "platform/ini/IniFile.h"
-#include "tests/platform/TestEnvironment.h"
+#include "tests/support/TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
 

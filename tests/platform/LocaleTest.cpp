@@ -1,6 +1,6 @@
 // Locale facts: code pages of codesets, language identifiers of locale names, the user.
 #include "platform/locale/Locale.h"
-#include "tests/platform/TestEnvironment.h"
+#include "tests/support/ScopedEnvironment.h"
 
 #include <clocale>
 #include <gtest/gtest.h>

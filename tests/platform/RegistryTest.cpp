@@ -2,7 +2,8 @@
 // files, atomic writes, concurrent writers and the classes root.
 #include "platform/registry/Registry.h"
 #include "platform/registry/RegistryStore.h"
-#include "tests/platform/TestEnvironment.h"
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/TemporaryDirectory.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -13,7 +14,7 @@
 namespace platform {
 namespace {
 
-using testsupport::ReadWholeFile;
+using testsupport::ReadFile;
 using testsupport::ScopedEnvironment;
 using testsupport::TemporaryDirectory;
 using namespace std::string_literals;
@@ -117,7 +118,7 @@ TEST_F(RegistryTest, PathsIgnoreEmptyNamesAndRefuseControlCharacters)
         EXPECT_FALSE(RegistryKey::Open(RegistryRoot::CurrentUser, bad));
         EXPECT_FALSE(RegistryKey::Create(RegistryRoot::CurrentUser, bad).WriteString("x", "y"));
     }
-    std::optional<RegistryStore> store = RegistryStore::Parse(ReadWholeFile(UserFile()));
+    std::optional<RegistryStore> store = RegistryStore::Parse(ReadFile(UserFile()));
     ASSERT_TRUE(store);
     EXPECT_EQ(store->SubkeyNames(""), std::vector<std::string>({"Software"}));
 }
@@ -183,7 +184,7 @@ TEST_F(RegistryTest, DamagedFilesReadAsEmptyAndAreNeverOverwritten)
         ASSERT_TRUE(root);
         EXPECT_TRUE(root->SubkeyNames().empty()) << text;
         EXPECT_FALSE(RegistryKey::Create(RegistryRoot::LocalMachine, "Software\\Good").WriteDword("Value", 2)) << text;
-        EXPECT_EQ(ReadWholeFile(MachineFile()), text + "[Software\\Good]\n\"Value\"=dword:1\n");
+        EXPECT_EQ(ReadFile(MachineFile()), text + "[Software\\Good]\n\"Value\"=dword:1\n");
     }
 }
 
@@ -201,7 +202,7 @@ TEST_F(RegistryTest, WritesReplaceTheFileWholeAndKeepItPrivate)
     struct stat info {};
     ASSERT_EQ(stat(UserFile().c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
-    EXPECT_TRUE(RegistryStore::Parse(ReadWholeFile(UserFile())));
+    EXPECT_TRUE(RegistryStore::Parse(ReadFile(UserFile())));
 }
 
 TEST_F(RegistryTest, ConcurrentWritersKeepEachOthersValues)

@@ -6,10 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <poll.h>
-#include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -147,34 +144,6 @@ ProcessResult RunProcess(const ProcessRun& run)
     if (WIFSIGNALED(status))
         result.signal = WTERMSIG(status);
     return result;
-}
-
-TemporaryDirectory::TemporaryDirectory()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "ex2qln-test-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
-        throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-}
-
-TemporaryDirectory::~TemporaryDirectory()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream contents;
-    contents << file.rdbuf();
-    return contents.str();
-}
-
-void WriteFile(const std::string& path, const std::string& contents)
-{
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << contents;
 }
 
 } // namespace testsupport

@@ -4,7 +4,8 @@
 // so the cases do not depend on ctest running each of them in a process of its own.
 #include "ex2qln/diag/LocalizedText.h"
 #include "ex2qln/diag/StringTable.h"
-#include "tests/platform/TestEnvironment.h"
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/TemporaryDirectory.h"
 
 #include <clocale>
 #include <cstring>

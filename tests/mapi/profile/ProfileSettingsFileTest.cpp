@@ -1,6 +1,6 @@
 // The profile settings file: byte order of numbers, %username%, unset slots.
 #include "ex2qln/mapi/ProfileSettingsFile.h"
-#include "tests/support/ProcessRunner.h"
+#include "tests/support/TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
 

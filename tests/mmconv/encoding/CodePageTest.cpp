@@ -9,7 +9,7 @@
 #include "mmconv/encoding/CodePageTable.h"
 #include "mmconv/encoding/ConversionTrace.h"
 #include "mmconv/encoding/MMLang.h"
-#include "tests/platform/TestEnvironment.h"
+#include "tests/support/ScopedEnvironment.h"
 
 namespace mmconv {
 namespace {

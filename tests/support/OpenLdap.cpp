@@ -1,11 +1,12 @@
 // slapadd in dry-run mode on a throw-away configuration.
-#include "tests/directory/OpenLdap.h"
+#include "tests/support/OpenLdap.h"
 
 #include "tests/support/ProcessRunner.h"
+#include "tests/support/TemporaryDirectory.h"
 
 #include <filesystem>
 
-namespace directorytest {
+namespace testsupport {
 namespace {
 
 const char* const kSlapadd = "/usr/sbin/slapadd";
@@ -58,4 +59,4 @@ SlapaddResult LoadIntoOpenLdap(const std::string& ldif, const std::string& suffi
     return result;
 }
 
-} // namespace directorytest
+} // namespace testsupport

@@ -1,5 +1,7 @@
 // Starting and stopping the Python stand-in server, and reading its command log.
-#include "tests/cli/StandInServer.h"
+#include "tests/support/StandInServer.h"
+
+#include "tests/support/ProcessRunner.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +20,7 @@
 
 extern char** environ;
 
-namespace ex2qln::cli::testing {
+namespace testsupport {
 namespace {
 
 const std::string kServerScript = std::string(EX2QLN_SOURCE_DIR) + "/tests/server/quillon_server.py";
@@ -209,4 +211,4 @@ std::vector<ReceivedLine> StandInServer::Received() const
     return lines;
 }
 
-} // namespace ex2qln::cli::testing
+} // namespace testsupport

@@ -1,5 +1,5 @@
 // Loopback listener and blocking read and write helpers for the socket tests.
-#include "tests/net/LoopbackPeer.h"
+#include "tests/support/LoopbackPeer.h"
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <stdexcept>
 
-namespace ex2qln::net::testing {
+namespace testsupport {
 
 LoopbackListener::LoopbackListener() : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
 {
@@ -23,13 +23,13 @@ LoopbackListener::LoopbackListener() : socket_(::socket(AF_INET, SOCK_STREAM | S
     port_ = ntohs(address.sin_port);
 }
 
-SocketHandle LoopbackListener::Accept()
+ex2qln::net::SocketHandle LoopbackListener::Accept()
 {
     int accepted = -1;
     do
         accepted = ::accept4(socket_.Get(), nullptr, nullptr, SOCK_CLOEXEC);
     while (accepted < 0 && errno == EINTR);
-    return SocketHandle(accepted);
+    return ex2qln::net::SocketHandle(accepted);
 }
 
 bool WriteAll(int descriptor, std::string_view bytes)
@@ -71,4 +71,4 @@ std::string ReadToEnd(int descriptor)
     }
 }
 
-} // namespace ex2qln::net::testing
+} // namespace testsupport

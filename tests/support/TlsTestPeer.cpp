@@ -1,11 +1,9 @@
 // Test certificates and the scripted TLS server end, written directly on OpenSSL.
-#include "tests/net/TlsTestPeer.h"
+#include "tests/support/TlsTestPeer.h"
 
 #include <openssl/pem.h>
 #include <openssl/x509v3.h>
 #include <sys/socket.h>
-
-#include <gtest/gtest.h>
 
 #include <cerrno>
 #include <csignal>
@@ -13,7 +11,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-namespace ex2qln::net::testing {
+namespace testsupport {
 namespace {
 
 // The server end writes with plain write(2): a client that hangs up must not kill the test.
@@ -71,7 +69,7 @@ TestCertificate::TestCertificate(const std::string& alternativeNames, const std:
         throw std::runtime_error("cannot write " + pemPath);
 }
 
-ServerEnd::ServerEnd(SocketHandle socket, const TestCertificate& certificate) : socket_(std::move(socket))
+ServerEnd::ServerEnd(ex2qln::net::SocketHandle socket, const TestCertificate& certificate) : socket_(std::move(socket))
 {
     context_.reset(SSL_CTX_new(TLS_server_method()));
     if (!context_ || SSL_CTX_use_certificate(context_.get(), certificate.Certificate()) != 1 ||
@@ -134,12 +132,4 @@ std::string ReadTlsRecord(int descriptor)
     return record;
 }
 
-std::string MakeTemporaryDirectory()
-{
-    std::string pattern = ::testing::TempDir() + "ex2qln-net-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr)
-        throw std::runtime_error("cannot make a temporary directory");
-    return pattern;
-}
-
-} // namespace ex2qln::net::testing
+} // namespace testsupport

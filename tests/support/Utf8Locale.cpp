@@ -1,4 +1,5 @@
-// The runtime reads 8-bit text in the locale's codeset: the tests run in UTF-8.
+// Linked into test programs whose code reads 8-bit text in the locale's codeset (the MAPI runtime,
+// the directory exports): they run in UTF-8.
 #include <gtest/gtest.h>
 
 #include <clocale>

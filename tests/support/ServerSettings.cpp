@@ -1,50 +1,52 @@
-// Server settings objects for the CLI tests, on the MAPI runtime's CreateIProp.
-#include "tests/cli/SettingsObject.h"
+// Server settings objects on the MAPI runtime's CreateIProp.
+#include "tests/support/ServerSettings.h"
 
 #include "ex2qln/mapi/ConnectorProperties.h"
 
 #include <gtest/gtest.h>
+
 #include <mapiguid.h>
+#include <mapitags.h>
 #include <mapiutil.h>
 
 #include <vector>
 
-namespace ex2qln::cli::testing {
+namespace testsupport {
 
 MapiPtr<IPropData> MakeServerSettings(const ServerSettingsValues& values)
 {
+    namespace mapi = ex2qln::mapi;
     MapiPtr<IPropData> settings;
     EXPECT_EQ(CreateIProp(&IID_IMAPIPropData, MAPIAllocateBuffer, MAPIAllocateMore, MAPIFreeBuffer, nullptr,
                           settings.put()),
               S_OK);
     std::vector<SPropValue> props;
-    auto text = [&](ULONG tag, const std::optional<std::string>& value) {
-        if (!value)
-            return;
+    auto add = [&](ULONG tag, auto fill) {
         SPropValue prop{};
         prop.ulPropTag = tag;
-        prop.Value.lpszA = const_cast<char*>(value->c_str());
+        fill(prop.Value);
         props.push_back(prop);
     };
+    auto text = [&](ULONG tag, const std::optional<std::string>& value) {
+        if (value)
+            add(tag, [&](PV& pv) { pv.lpszA = const_cast<char*>(value->c_str()); });
+    };
     auto flag = [&](ULONG tag, std::optional<bool> value) {
-        if (!value)
-            return;
-        SPropValue prop{};
-        prop.ulPropTag = tag;
-        prop.Value.b = *value ? 1 : 0;
-        props.push_back(prop);
+        if (value)
+            add(tag, [&](PV& pv) { pv.b = *value ? 1 : 0; });
+    };
+    auto number = [&](ULONG tag, std::optional<std::uint32_t> value) {
+        if (value)
+            add(tag, [&](PV& pv) { pv.l = static_cast<LONG>(*value); });
     };
     text(mapi::kPropServerHost, values.host);
     text(mapi::kPropAccountName, values.account);
     text(mapi::kPropPassword, values.password);
     flag(mapi::kPropUseTls, values.useTls);
     flag(mapi::kPropSecureLogin, values.secureLogin);
-    if (values.cliPort) {
-        SPropValue prop{};
-        prop.ulPropTag = mapi::kPropCliPort;
-        prop.Value.l = static_cast<LONG>(*values.cliPort);
-        props.push_back(prop);
-    }
+    number(mapi::kPropCliPort, values.cliPort);
+    number(mapi::kPropImapPort, values.imapPort);
+    text(PR_BODY_A, values.trailer);
     if (settings && !props.empty()) {
         EXPECT_EQ(settings->SetProps(static_cast<ULONG>(props.size()), props.data(), nullptr), S_OK);
     }
@@ -60,4 +62,4 @@ std::optional<std::string> SettingText(IMAPIProp* settings, ULONG tag)
     return std::string(value->Value.lpszA);
 }
 
-} // namespace ex2qln::cli::testing
+} // namespace testsupport

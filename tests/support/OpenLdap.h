@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace directorytest {
+namespace testsupport {
 
 struct SlapaddResult {
     bool available = false;      // slapadd and the schemas are installed
@@ -17,4 +17,4 @@ struct SlapaddResult {
 // Runs slapadd -u on the LDIF with a database whose suffix is `suffix`.
 SlapaddResult LoadIntoOpenLdap(const std::string& ldif, const std::string& suffix);
 
-} // namespace directorytest
+} // namespace testsupport

@@ -1,7 +1,7 @@
 // The Quillon stand-in server (tests/server) run as a child process on loopback for one test.
 #pragma once
 
-#include "tests/support/ProcessRunner.h"
+#include "tests/support/TemporaryDirectory.h"
 
 #include <sys/types.h>
 
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace ex2qln::cli::testing {
+namespace testsupport {
 
 // One line that the server received, as its command log records it.
 struct ReceivedLine {
@@ -64,4 +64,4 @@ private:
     std::uint32_t imapsPort_ = 0;
 };
 
-} // namespace ex2qln::cli::testing
+} // namespace testsupport

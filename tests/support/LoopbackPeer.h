@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace ex2qln::net::testing {
+namespace testsupport {
 
 class LoopbackListener {
 public:
@@ -16,12 +16,12 @@ public:
 
     std::uint32_t Port() const { return port_; }
     // Waits for the next connection.
-    SocketHandle Accept();
+    ex2qln::net::SocketHandle Accept();
     // Stops listening; the port then refuses connections.
     void Close() { socket_.Reset(); }
 
 private:
-    SocketHandle socket_;
+    ex2qln::net::SocketHandle socket_;
     std::uint32_t port_ = 0;
 };
 
@@ -34,4 +34,4 @@ std::string ReadLineFrom(int descriptor);
 // Reads until the peer closes; everything read.
 std::string ReadToEnd(int descriptor);
 
-} // namespace ex2qln::net::testing
+} // namespace testsupport

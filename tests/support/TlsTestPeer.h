@@ -1,7 +1,7 @@
 // A certificate made at test time and a TLS server end for the socket tests, on OpenSSL.
 #pragma once
 
-#include "tests/net/LoopbackPeer.h"
+#include "tests/support/LoopbackPeer.h"
 
 #include <openssl/ssl.h>
 
@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-namespace ex2qln::net::testing {
+namespace testsupport {
 
 // A self-signed certificate for the given subject alternative names ("DNS:localhost,IP:127.0.0.1"),
 // with its key; the certificate is also written as a PEM file for the client to trust.
@@ -31,7 +31,7 @@ private:
 // The server side of one accepted connection: clear text first, TLS after Accept.
 class ServerEnd {
 public:
-    ServerEnd(SocketHandle socket, const TestCertificate& certificate);
+    ServerEnd(ex2qln::net::SocketHandle socket, const TestCertificate& certificate);
     ServerEnd(const ServerEnd&) = delete;
     ServerEnd& operator=(const ServerEnd&) = delete;
     ~ServerEnd();
@@ -46,7 +46,7 @@ public:
     void ShutdownTls();
 
 private:
-    SocketHandle socket_;
+    ex2qln::net::SocketHandle socket_;
     std::unique_ptr<SSL_CTX, decltype(&SSL_CTX_free)> context_{nullptr, SSL_CTX_free};
     std::unique_ptr<SSL, decltype(&SSL_free)> connection_{nullptr, SSL_free};
 };
@@ -72,7 +72,4 @@ private:
 // Reads one TLS record (header and body) from `descriptor` as raw bytes.
 std::string ReadTlsRecord(int descriptor);
 
-// A fresh directory under the test's temporary directory.
-std::string MakeTemporaryDirectory();
-
-} // namespace ex2qln::net::testing
+} // namespace testsupport
