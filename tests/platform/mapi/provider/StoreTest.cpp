@@ -1,0 +1,359 @@
+// Stores through CreateStoreEntryID, folder trees, the receive folder, entry comparison, contents
+// and associated contents, messages, and the whole demo organisation walked folder by folder.
+#include "tests/platform/mapi/provider/SessionTestSupport.h"
+
+#include <edkmdb.h>
+
+#include <functional>
+
+#include "ex2qln/mapi/ExchangeObjects.h"
+
+namespace sessiontest {
+namespace {
+
+constexpr const char* kDnPrefix = "/o=Fix/ou=Site/cn=Recipients/cn=";
+constexpr const char* kHomeMdb = "/o=Fix/ou=Site/cn=Configuration/cn=Servers/cn=SRV1/cn=Microsoft Private MDB";
+constexpr ULONG kAdminFlags = OPENSTORE_USE_ADMIN_PRIVILEGE | OPENSTORE_TAKE_OWNERSHIP;
+constexpr ULONG kStoreOpenFlags = MDB_NO_DIALOG | MAPI_BEST_ACCESS | MDB_TEMPORARY | MDB_NO_MAIL;
+
+class Stores : public SessionTest {
+protected:
+    void LogonTo(const std::string& path)
+    {
+        session_ = Logon(path.c_str());
+        ASSERT_TRUE(session_);
+        ASSERT_EQ(ex2qln::mapi::OpenPrivateStore(session_.get(), ex2qln::mapi::kExchangePrivateStoreProvider, private_), S_OK);
+        ASSERT_TRUE(private_);
+        ASSERT_EQ(private_->QueryInterface(IID_IExchangeManageStore, manage_.put_void()), S_OK);
+    }
+
+    void SetUp() override
+    {
+        SessionTest::SetUp();
+        LogonTo(FixturePath());
+    }
+
+    // The transfer's steps: entry identifier, store, IPM subtree.
+    HRESULT OpenMailbox(const std::string& homeMdb, const std::string& mailboxDn, MapiPtr<IMsgStore>& store)
+    {
+        ULONG size = 0;
+        MapiBuffer<ENTRYID> entryId;
+        HRESULT status = manage_->CreateStoreEntryID(const_cast<char*>(homeMdb.c_str()), const_cast<char*>(mailboxDn.c_str()),
+                                                    kAdminFlags, &size, entryId.put());
+        if (FAILED(status))
+            return status;
+        return session_->OpenMsgStore(0, size, entryId.get(), nullptr, kStoreOpenFlags, store.put());
+    }
+
+    MapiPtr<IMAPIFolder> OpenSubtree(IMsgStore* store)
+    {
+        std::vector<BYTE> subtree = Binary(store, PR_IPM_SUBTREE_ENTRYID);
+        EXPECT_FALSE(subtree.empty());
+        ULONG type = 0;
+        MapiPtr<IMAPIFolder> folder;
+        EXPECT_EQ(store->OpenEntry(static_cast<ULONG>(subtree.size()), reinterpret_cast<LPENTRYID>(subtree.data()),
+                                   &IID_IMAPIFolder, 0, &type, folder.put_unknown()),
+                  S_OK);
+        EXPECT_EQ(type, static_cast<ULONG>(MAPI_FOLDER));
+        return folder;
+    }
+
+    template <typename Interface, typename Container>
+    MapiPtr<Interface> OpenIn(Container* container, const std::vector<BYTE>& entryId, ULONG flags = 0,
+                              HRESULT expected = S_OK)
+    {
+        ULONG type = 0;
+        MapiPtr<Interface> object;
+        EXPECT_EQ(container->OpenEntry(static_cast<ULONG>(entryId.size()),
+                                       reinterpret_cast<LPENTRYID>(const_cast<BYTE*>(entryId.data())), nullptr, flags, &type,
+                                       object.put_unknown()),
+                  expected);
+        return object;
+    }
+
+    // The entry identifier of the subfolder of this name.
+    std::vector<BYTE> Child(IMAPIFolder* folder, const std::string& name)
+    {
+        MapiPtr<IMAPITable> table;
+        EXPECT_EQ(folder->GetHierarchyTable(0, table.put()), S_OK);
+        MapiRows rows;
+        QueryAll(table.get(), {PR_DISPLAY_NAME_A, PR_ENTRYID}, rows);
+        for (ULONG i = 0; i < rows.size(); ++i) {
+            if (Text(&rows->aRow[i].lpProps[0]) == name)
+                return Bytes(&rows->aRow[i].lpProps[1]);
+        }
+        ADD_FAILURE() << "no folder " << name;
+        return {};
+    }
+
+    MapiPtr<IMAPISession> session_;
+    MapiPtr<IMsgStore> private_;
+    MapiPtr<IExchangeManageStore> manage_;
+};
+
+TEST_F(Stores, EveryMailboxOpensThroughItsStoreEntryIdentifier)
+{
+    struct Case {
+        std::string mailboxDn;
+        HRESULT status;
+        std::string name;
+    } cases[] = {
+        {std::string(kDnPrefix) + "ann", S_OK, "Mailbox - Ann Archer"},
+        {std::string(kDnPrefix) + "BEN", S_OK, "Mailbox - Ben Böhm"},
+        {std::string(kDnPrefix) + "cat", MAPI_E_NOT_FOUND, ""},  // a GAL user without a mailbox in the file
+        {"", MAPI_E_INVALID_PARAMETER, ""},
+    };
+    for (const Case& c : cases) {
+        MapiPtr<IMsgStore> store;
+        EXPECT_EQ(OpenMailbox(kHomeMdb, c.mailboxDn, store), c.status) << c.mailboxDn;
+        if (FAILED(c.status))
+            continue;
+        EXPECT_EQ(Text(store.get(), PR_DISPLAY_NAME_A), c.name);
+        EXPECT_EQ(Binary(store.get(), PR_MDB_PROVIDER),
+                  std::vector<BYTE>(ex2qln::mapi::kExchangePrivateStoreProvider.ab,
+                                    ex2qln::mapi::kExchangePrivateStoreProvider.ab + 16));
+        EXPECT_TRUE(OpenSubtree(store.get()));
+    }
+}
+
+TEST_F(Stores, FolderTreesWithClassesCountsAndDepth)
+{
+    MapiPtr<IMAPIFolder> top = OpenSubtree(private_.get());
+    ASSERT_TRUE(top);
+    MapiPtr<IMAPITable> children;
+    ASSERT_EQ(top->GetHierarchyTable(0, children.put()), S_OK);
+    MapiRows rows;
+    QueryAll(children.get(), {PR_DISPLAY_NAME_W, PR_CONTAINER_CLASS_A, PR_CONTENT_COUNT, PR_FOLDER_TYPE, PR_DEPTH,
+                              PR_LONGTERM_ENTRYID_FROM_TABLE, PR_ENTRYID, PR_SUBFOLDERS},
+             rows);
+    struct Folder {
+        const char* name;
+        const char* containerClass;
+        LONG count;
+        bool subfolders;
+    } expected[] = {{"Inbox", "IPF.Note", 2, true}, {"inbox copy", "IPF.Note", 0, false}, {"Calendar", "IPF.Appointment", 1, false}};
+    ASSERT_EQ(rows.size(), std::size(expected));
+    for (ULONG i = 0; i < rows.size(); ++i) {
+        const SPropValue* values = rows->aRow[i].lpProps;
+        EXPECT_EQ(Text(&values[0]), expected[i].name);
+        EXPECT_EQ(Text(&values[1]), expected[i].containerClass);
+        EXPECT_EQ(values[2].Value.l, expected[i].count);
+        EXPECT_EQ(values[3].Value.l, static_cast<LONG>(FOLDER_GENERIC));
+        EXPECT_EQ(values[4].Value.l, 0);
+        EXPECT_EQ(Bytes(&values[5]), Bytes(&values[6]));
+        EXPECT_EQ(values[7].Value.b, expected[i].subfolders ? TRUE : FALSE);
+    }
+
+    MapiPtr<IMAPITable> all;
+    ASSERT_EQ(top->GetHierarchyTable(CONVENIENT_DEPTH, all.put()), S_OK);
+    MapiRows deep;
+    QueryAll(all.get(), {PR_DISPLAY_NAME_A, PR_DEPTH}, deep);
+    std::vector<std::string> tree;
+    for (ULONG i = 0; i < deep.size(); ++i)
+        tree.push_back(std::string(2 * deep->aRow[i].lpProps[1].Value.l, ' ') + Text(&deep->aRow[i].lpProps[0]));
+    EXPECT_EQ(tree, (std::vector<std::string>{"Inbox", "  Projects", "    Old", "inbox copy", "Calendar"}));
+
+    MapiPtr<IMAPIFolder> inbox = OpenIn<IMAPIFolder>(top.get(), Child(top.get(), "Inbox"));
+    ASSERT_TRUE(inbox);
+    EXPECT_EQ(Long(inbox.get(), PR_ASSOC_CONTENT_COUNT), 1);
+    EXPECT_EQ(Long(inbox.get(), PR_OBJECT_TYPE), static_cast<LONG>(MAPI_FOLDER));
+    SPropValue name{PR_DISPLAY_NAME_A, 0, {}};
+    name.Value.lpszA = const_cast<char*>("renamed");
+    EXPECT_EQ(inbox->SetProps(1, &name, nullptr), MAPI_E_NO_ACCESS);
+    EXPECT_EQ(Text(inbox.get(), PR_DISPLAY_NAME_A), "Inbox");
+}
+
+TEST_F(Stores, TheReceiveFolderIsTheInboxWhateverItsName)
+{
+    struct Case {
+        std::string mailbox;
+        std::string inboxName;
+    } cases[] = {{"ann", "Inbox"}, {"ben", "Posteingang"}};
+    for (const Case& c : cases) {
+        MapiPtr<IMsgStore> store;
+        ASSERT_EQ(OpenMailbox(kHomeMdb, kDnPrefix + c.mailbox, store), S_OK);
+        ULONG size = 0;
+        MapiBuffer<ENTRYID> receive;
+        MapiBuffer<char> explicitClass;
+        ASSERT_EQ(store->GetReceiveFolder(nullptr, 0, &size, receive.put(), explicitClass.put()), S_OK);
+        EXPECT_STREQ(explicitClass.get(), "");
+        MapiPtr<IMAPIFolder> top = OpenSubtree(store.get());
+        MapiPtr<IMAPITable> children;
+        ASSERT_EQ(top->GetHierarchyTable(0, children.put()), S_OK);
+        MapiRows rows;
+        QueryAll(children.get(), {PR_DISPLAY_NAME_A, PR_LONGTERM_ENTRYID_FROM_TABLE}, rows);
+        std::vector<std::string> matches;
+        for (ULONG i = 0; i < rows.size(); ++i) {
+            const SBinary& entryId = rows->aRow[i].lpProps[1].Value.bin;
+            ULONG same = 2;
+            ASSERT_EQ(store->CompareEntryIDs(size, receive.get(), entryId.cb, reinterpret_cast<LPENTRYID>(entryId.lpb), 0, &same),
+                      S_OK);
+            if (same == TRUE)
+                matches.push_back(Text(&rows->aRow[i].lpProps[0]));
+        }
+        EXPECT_EQ(matches, std::vector<std::string>{c.inboxName}) << c.mailbox;
+    }
+    // The public folders have no receive folder.
+    MapiPtr<IMsgStore> publicStore;
+    ASSERT_EQ(OpenMailbox(kHomeMdb, "", publicStore), MAPI_E_INVALID_PARAMETER);
+}
+
+TEST_F(Stores, ContentsAndHiddenItemsOpenAsMessagesThatChangeOnlyInMemory)
+{
+    MapiPtr<IMAPIFolder> top = OpenSubtree(private_.get());
+    MapiPtr<IMAPIFolder> inbox = OpenIn<IMAPIFolder>(top.get(), Child(top.get(), "Inbox"));
+    ASSERT_TRUE(inbox);
+    struct Case {
+        ULONG flags;
+        std::vector<std::string> subjects;
+        LONG associatedFlag;
+    } cases[] = {{0, {"First", "Second"}, 0}, {MAPI_ASSOCIATED, {"Compact"}, MSGFLAG_ASSOCIATED}};
+    for (const Case& c : cases) {
+        MapiPtr<IMAPITable> contents;
+        ASSERT_EQ(inbox->GetContentsTable(c.flags, contents.put()), S_OK);
+        MapiRows rows;
+        QueryAll(contents.get(), {PR_ENTRYID, PR_SUBJECT_A, PR_MESSAGE_FLAGS, PR_BODY_A}, rows);
+        ASSERT_EQ(rows.size(), c.subjects.size());
+        for (ULONG i = 0; i < rows.size(); ++i) {
+            const SPropValue* values = rows->aRow[i].lpProps;
+            EXPECT_EQ(Text(&values[1]), c.subjects[i]);
+            EXPECT_EQ(values[2].Value.l & MSGFLAG_ASSOCIATED, c.associatedFlag);
+            EXPECT_EQ(PROP_TYPE(values[3].ulPropTag), PT_ERROR) << "bodies are not table columns";
+            MapiPtr<IMessage> message = OpenIn<IMessage>(inbox.get(), Bytes(&values[0]));
+            ASSERT_TRUE(message);
+            EXPECT_EQ(Text(message.get(), PR_SUBJECT_A), c.subjects[i]);
+        }
+    }
+
+    std::vector<BYTE> first;
+    {
+        MapiPtr<IMAPITable> contents;
+        ASSERT_EQ(inbox->GetContentsTable(0, contents.put()), S_OK);
+        MapiRows rows;
+        QueryAll(contents.get(), {PR_ENTRYID}, rows);
+        first = Bytes(&rows->aRow[0].lpProps[0]);
+    }
+    ULONG type = 0;
+    MapiPtr<IMessage> writable;
+    ASSERT_EQ(private_->OpenEntry(static_cast<ULONG>(first.size()), reinterpret_cast<LPENTRYID>(first.data()), &IID_IMessage,
+                                  MAPI_MODIFY, &type, writable.put_unknown()),
+              S_OK);
+    EXPECT_EQ(type, static_cast<ULONG>(MAPI_MESSAGE));
+    EXPECT_EQ(Text(writable.get(), PR_BODY_A), "Hello");
+    SPropValue subject{PR_SUBJECT_A, 0, {}};
+    subject.Value.lpszA = const_cast<char*>("Changed");
+    ASSERT_EQ(writable->SetProps(1, &subject, nullptr), S_OK);
+    EXPECT_EQ(writable->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
+    EXPECT_EQ(Text(writable.get(), PR_SUBJECT_A), "Changed");
+    MapiPtr<IMessage> again = OpenIn<IMessage>(inbox.get(), first);
+    EXPECT_EQ(Text(again.get(), PR_SUBJECT_A), "First");
+    MapiPtr<IMessage> readOnly = OpenIn<IMessage>(inbox.get(), first);
+    EXPECT_EQ(readOnly->SetProps(1, &subject, nullptr), MAPI_E_NO_ACCESS);
+
+    // Named properties of the store's messages resolve to the store's ids.
+    MAPINAMEID name{const_cast<GUID*>(&PSETID_Common), MNID_ID, {0x8503}};
+    LPMAPINAMEID names[] = {&name};
+    MapiBuffer<SPropTagArray> tags;
+    ASSERT_EQ(again->GetIDsFromNames(1, names, 0, tags.put()), S_OK);
+    EXPECT_EQ(Long(again.get(), CHANGE_PROP_TYPE(tags->aulPropTag[0], PT_BOOLEAN)), 1);
+}
+
+TEST_F(Stores, EntryIdentifiersBelongToTheirStore)
+{
+    MapiPtr<IMsgStore> ben;
+    ASSERT_EQ(OpenMailbox(kHomeMdb, std::string(kDnPrefix) + "ben", ben), S_OK);
+    MapiPtr<IMAPIFolder> top = OpenSubtree(private_.get());
+    std::vector<BYTE> inbox = Child(top.get(), "Inbox");
+    MapiPtr<IMAPIFolder> benTop = OpenSubtree(ben.get());
+    ASSERT_TRUE(benTop);
+    OpenIn<IMAPIFolder>(benTop.get(), inbox, 0, MAPI_E_INVALID_ENTRYID);
+    OpenIn<IMAPIFolder>(ben.get(), inbox, 0, MAPI_E_INVALID_ENTRYID);
+    std::vector<BYTE> unknown(46, 0);
+    OpenIn<IMAPIFolder>(top.get(), unknown, 0, MAPI_E_NOT_FOUND);
+
+    // The session opens anything of the organisation by its identifier.
+    ULONG type = 0;
+    MapiPtr<IUnknown> folder;
+    ASSERT_EQ(session_->OpenEntry(static_cast<ULONG>(inbox.size()), reinterpret_cast<LPENTRYID>(inbox.data()), nullptr, 0,
+                                  &type, folder.put()),
+              S_OK);
+    EXPECT_EQ(type, static_cast<ULONG>(MAPI_FOLDER));
+    ULONG same = FALSE;
+    std::vector<BYTE> copy = inbox;
+    ASSERT_EQ(session_->CompareEntryIDs(static_cast<ULONG>(inbox.size()), reinterpret_cast<LPENTRYID>(inbox.data()),
+                                        static_cast<ULONG>(copy.size()), reinterpret_cast<LPENTRYID>(copy.data()), 0, &same),
+              S_OK);
+    EXPECT_EQ(same, static_cast<ULONG>(TRUE));
+}
+
+TEST_F(Stores, ThePublicFoldersOpenFromTheStoresTable)
+{
+    MapiPtr<IMsgStore> publicStore;
+    const MAPIUID publicProvider = {pbExchangeProviderPublicGuid};
+    ASSERT_EQ(ex2qln::mapi::OpenPrivateStore(session_.get(), publicProvider, publicStore), S_OK);
+    ASSERT_TRUE(publicStore);
+    MapiPtr<IMAPIFolder> top = OpenSubtree(publicStore.get());
+    ASSERT_TRUE(top);
+    MapiPtr<IMAPITable> children;
+    ASSERT_EQ(top->GetHierarchyTable(0, children.put()), S_OK);
+    EXPECT_EQ(Column(children.get(), PR_DISPLAY_NAME_A), std::vector<std::string>{"News"});
+    ULONG size = 0;
+    MapiBuffer<ENTRYID> receive;
+    EXPECT_EQ(publicStore->GetReceiveFolder(nullptr, 0, &size, receive.put(), nullptr), MAPI_E_NOT_FOUND);
+}
+
+// Every folder and message of every mailbox of the demo organisation opens, the way the transfer
+// walks them.
+TEST_F(Stores, TheDemoOrganisationWalksCompletely)
+{
+    TearDown();
+    SessionTest::SetUp();
+    LogonTo("");
+    MapiPtr<IABContainer> gal;
+    MapiPtr<IAddrBook> book;
+    ASSERT_EQ(ex2qln::mapi::OpenGlobalAddressList(session_.get(), book, gal), S_OK);
+    MapiPtr<IMAPITable> users;
+    ASSERT_EQ(gal->GetContentsTable(0, users.put()), S_OK);
+    MapiRows rows;
+    QueryAll(users.get(), {PR_EMAIL_ADDRESS_A, 0x8006001E, 0x8007001E, PR_DISPLAY_TYPE}, rows);
+    int mailboxes = 0;
+    int messages = 0;
+    for (ULONG i = 0; i < rows.size(); ++i) {
+        const SPropValue* values = rows->aRow[i].lpProps;
+        if (values[3].Value.l != DT_MAILUSER)
+            continue;
+        std::string home = PROP_TYPE(values[1].ulPropTag) == PT_STRING8 ? Text(&values[1]) : Text(&values[2]);
+        MapiPtr<IMsgStore> store;
+        ASSERT_EQ(OpenMailbox(home, Text(&values[0]), store), S_OK) << Text(&values[0]);
+        ++mailboxes;
+        std::function<void(IMAPIFolder*)> walk = [&](IMAPIFolder* folder) {
+            MapiPtr<IMAPITable> contents;
+            ASSERT_EQ(folder->GetContentsTable(0, contents.put()), S_OK);
+            MapiRows items;
+            QueryAll(contents.get(), {PR_ENTRYID}, items);
+            for (ULONG m = 0; m < items.size(); ++m) {
+                MapiPtr<IMessage> message = OpenIn<IMessage>(store.get(), Bytes(&items->aRow[m].lpProps[0]), MAPI_MODIFY);
+                ASSERT_TRUE(message);
+                EXPECT_NE(Text(message.get(), PR_MESSAGE_CLASS_A), "");
+                ++messages;
+            }
+            MapiPtr<IMAPITable> children;
+            ASSERT_EQ(folder->GetHierarchyTable(0, children.put()), S_OK);
+            MapiRows sub;
+            QueryAll(children.get(), {PR_ENTRYID}, sub);
+            for (ULONG f = 0; f < sub.size(); ++f) {
+                MapiPtr<IMAPIFolder> child = OpenIn<IMAPIFolder>(folder, Bytes(&sub->aRow[f].lpProps[0]));
+                ASSERT_TRUE(child);
+                walk(child.get());
+            }
+        };
+        MapiPtr<IMAPIFolder> top = OpenSubtree(store.get());
+        ASSERT_TRUE(top);
+        walk(top.get());
+    }
+    EXPECT_EQ(mailboxes, 4);
+    EXPECT_GT(messages, 10);
+}
+
+} // namespace
+} // namespace sessiontest
