@@ -9,7 +9,7 @@
 #include "mmconv/body/RtfReader.h"
 #include "mmconv/body/RtfTextWriter.h"
 #include "mmconv/encoding/CodePageConversion.h"
-#include "mmconv/encoding/CodePageTable.h"
+#include "platform/locale/CodePages.h"
 
 namespace mmconv {
 namespace {
@@ -134,7 +134,7 @@ HRESULT CMMBodyConverter::ConvertToHtml(std::string_view source, BodySourceKind 
         return hr;
     if (info.fromHtml)
         return EncodeHtml(writers.original.Result(), codePage, html);
-    const CodePageInfo* row = FindCodePage(codePage);
+    const platform::CodePageInfo* row = platform::FindCodePage(codePage);
     return EncodeHtml(writers.rendering.Finish(row ? row->webCharset : std::string_view{}), codePage, html);
 }
 

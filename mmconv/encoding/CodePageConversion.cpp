@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <new>
 
-#include "mmconv/encoding/CodePageTable.h"
+#include "platform/locale/CodePages.h"
 #include "platform/locale/IconvConverter.h"
 
 namespace mmconv {
@@ -93,7 +93,7 @@ void BytesToWide(iconv_t handle, std::string_view bytes, std::u16string& result,
 
 bool IsCodePageAvailable(unsigned codePage)
 {
-    const CodePageInfo* info = FindCodePage(codePage);
+    const platform::CodePageInfo* info = platform::FindCodePage(codePage);
     return info != nullptr && IconvConverter(info->iconvName, kWideName).IsOpen()
         && IconvConverter(kWideName, info->iconvName).IsOpen();
 }
@@ -102,7 +102,7 @@ HRESULT Unicode2Encoding(std::u16string_view text, unsigned codePage, std::strin
     bool* lossy)
 {
     result.clear();
-    const CodePageInfo* info = FindCodePage(codePage);
+    const platform::CodePageInfo* info = platform::FindCodePage(codePage);
     if (info == nullptr)
         return E_FAIL;
     const IconvConverter converter(info->iconvName, kWideName);
@@ -124,7 +124,7 @@ HRESULT Encoding2Unicode(std::string_view bytes, unsigned codePage, std::u16stri
     bool* lossy)
 {
     result.clear();
-    const CodePageInfo* info = FindCodePage(codePage);
+    const platform::CodePageInfo* info = platform::FindCodePage(codePage);
     if (info == nullptr)
         return E_FAIL;
     const IconvConverter converter(kWideName, info->iconvName);

@@ -7,9 +7,8 @@
 #include <new>
 
 #include "mmconv/encoding/CodePageConversion.h"
-#include "mmconv/encoding/CodePageTable.h"
 #include "mmconv/encoding/ConversionTrace.h"
-#include "platform/locale/Locale.h"
+#include "platform/locale/CodePages.h"
 
 namespace mmconv {
 namespace {
@@ -20,10 +19,10 @@ unsigned LocaleCodePage()
 {
     locale_t locale = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
     if (locale == static_cast<locale_t>(nullptr))
-        return kCodePageUsAscii;
+        return platform::kCodePageUsAscii;
     const unsigned codePage = platform::CodePageFromCodeSetName(nl_langinfo_l(CODESET, locale));
     freelocale(locale);
-    return FindCodePage(codePage) != nullptr ? codePage : kCodePageUsAscii;
+    return platform::FindCodePage(codePage) != nullptr ? codePage : platform::kCodePageUsAscii;
 }
 
 } // namespace
@@ -34,18 +33,18 @@ CMMLang::CMMLang(unsigned defaultAnsiPage) : defaultAnsiPage_(defaultAnsiPage) {
 
 HRESULT CMMLang::GetCodepageInfo(unsigned codePage, std::string& charset) const
 {
-    const CodePageInfo* info = FindCodePage(codePage);
+    const platform::CodePageInfo* info = platform::FindCodePage(codePage);
     try {
         if (info != nullptr && IsCodePageAvailable(codePage)) {
             // Windows names KOI8-U "koi8-ru", which mail clients do not know.
             charset = info->webCharset == "koi8-ru" ? "koi8-u" : std::string(info->webCharset);
             return S_OK;
         }
-        if (codePage == kCodePageUsAscii) {
+        if (codePage == platform::kCodePageUsAscii) {
             charset = "us-ascii";
             return S_OK;
         }
-        if (codePage == kCodePageLatin1) {
+        if (codePage == platform::kCodePageLatin1) {
             charset = "iso-8859-1";
             return S_OK;
         }
@@ -64,7 +63,7 @@ HRESULT CMMLang::GetDefaultCharset(std::string& charset) const
 
 unsigned CMMLang::GetMaxCharSize(unsigned codePage) const
 {
-    const CodePageInfo* info = FindCodePage(codePage);
+    const platform::CodePageInfo* info = platform::FindCodePage(codePage);
     return info == nullptr ? 1 : info->maxCharSize;
 }
 

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "mmconv/encoding/CodePageConversion.h"
-#include "mmconv/encoding/CodePageTable.h"
 #include "mmconv/encoding/Utf8.h"
+#include "platform/locale/CodePages.h"
 
 namespace mmconv {
 namespace {
@@ -21,7 +21,7 @@ bool FitsWithoutReplacement(std::u16string_view text, unsigned codePage)
 unsigned ChooseCodePage(const CMMLang& lang, const MessageCodePageInputs& inputs)
 {
     if (!inputs.internetCpid.has_value())
-        return kCodePageUtf8;
+        return platform::kCodePageUtf8;
     const unsigned internetCpid = *inputs.internetCpid;
     const bool detectionOff = inputs.outlookMajorVersion.value_or(0) > 9
         && inputs.autodetectCodePageOut.has_value() && *inputs.autodetectCodePageOut == 0;
@@ -33,7 +33,7 @@ unsigned ChooseCodePage(const CMMLang& lang, const MessageCodePageInputs& inputs
     const unsigned ansiPage = lang.GetDefaultANSIPage();
     if (lang.IsConvertible(internetCpid, ansiPage) && FitsWithoutReplacement(trailer, ansiPage))
         return ansiPage;
-    return kCodePageUtf8;
+    return platform::kCodePageUtf8;
 }
 
 } // namespace

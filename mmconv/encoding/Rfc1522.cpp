@@ -5,8 +5,8 @@
 
 #include "mmconv/encoding/Base64.h"
 #include "mmconv/encoding/CodePageConversion.h"
-#include "mmconv/encoding/CodePageTable.h"
 #include "mmconv/encoding/NeededEncoding.h"
+#include "platform/locale/CodePages.h"
 
 namespace mmconv {
 namespace {
@@ -67,7 +67,7 @@ std::string EncodedWords(std::string_view bytes, std::string_view charset, unsig
     const std::size_t prefixLength = charset.size() + 7;
     const std::size_t width =
         prefixLength + 4 <= kMaxWordLength ? (kMaxWordLength - prefixLength) / 4 * 4 : 4;
-    const bool utf8 = codePage == kCodePageUtf8 && maxCharSize > 1;
+    const bool utf8 = codePage == platform::kCodePageUtf8 && maxCharSize > 1;
     const std::size_t bytesPerWord = maxCharSize > 1 && !utf8 ? bytes.size() : width / 4 * 3;
     std::size_t start = 0;
     while (start < bytes.size()) {

@@ -1,6 +1,8 @@
 // Locale facts from the C library's locale and the environment.
 #include "platform/locale/Locale.h"
 
+#include "platform/locale/CodePages.h"
+
 #include <clocale>
 #include <cstdlib>
 #include <langinfo.h>

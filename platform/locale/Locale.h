@@ -10,15 +10,12 @@ namespace platform {
 // Linux has no list-separator setting: always ",".
 std::string ListSeparator();
 
-// The Windows code page of the current LC_CTYPE codeset (UTF-8 gives 65001, ANSI_X3.4-1968 20127).
+// The Windows code page of the current LC_CTYPE codeset (UTF-8 gives 65001, ANSI_X3.4-1968 20127;
+// CodePageFromCodeSetName).
 unsigned AnsiCodePage();
 
 // The name of the current LC_CTYPE codeset as iconv knows it ("UTF-8", "ANSI_X3.4-1968").
 std::string AnsiCodeSetName();
-
-// The Windows code page of a codeset name, compared without case, "-" or "_" ("ISO-8859-2" and
-// "iso88592" give 28592); 20127 (US-ASCII) for a name the table does not hold.
-unsigned CodePageFromCodeSetName(std::string_view codeSet);
 
 // The Windows ANSI code page of a locale identifier (LCID, whose low 16 bits are the LANGID): 1041
 // gives 932; 1252 for languages without a code page of their own.

@@ -1,5 +1,9 @@
-// String form conversions through iconv, one converter pair per thread and codeset.
+// String form conversions through iconv, one converter pair per thread and codeset, and one
+// converter per thread and code page for stored 8-bit text.
 #include "platform/mapi/core/StringForms.h"
+
+#include "platform/locale/CodePages.h"
+#include "platform/locale/IconvConverter.h"
 
 #include <iconv.h>
 #include <langinfo.h>
@@ -14,28 +18,22 @@
 namespace mapi {
 namespace {
 
+// An iconv descriptor and the loop that converts all of an input, putting `replacement` in place of
+// each input unit that cannot be converted.
 class Converter {
 public:
-    Converter(const char* to, const char* from) : handle_(iconv_open(to, from)) {}
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-    ~Converter()
-    {
-        if (valid())
-            iconv_close(handle_);
-    }
-    bool valid() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
+    Converter(std::string_view to, std::string_view from) : iconv_(to, from) {}
+    bool valid() const { return iconv_.IsOpen(); }
 
-    // Converts all of the input; an input unit that cannot be converted becomes `replacement`.
     std::string Run(const char* input, std::size_t length, std::size_t unit, std::string_view replacement)
     {
         std::string output;
-        iconv(handle_, nullptr, nullptr, nullptr, nullptr);
+        iconv(iconv_.Handle(), nullptr, nullptr, nullptr, nullptr);
         char buffer[1024];
         while (length > 0) {
             char* out = buffer;
             std::size_t room = sizeof(buffer);
-            std::size_t result = iconv(handle_, const_cast<char**>(&input), &length, &out, &room);
+            std::size_t result = iconv(iconv_.Handle(), const_cast<char**>(&input), &length, &out, &room);
             output.append(buffer, out - buffer);
             if (result != static_cast<std::size_t>(-1) || errno == E2BIG)
                 continue;
@@ -44,13 +42,13 @@ public:
             input += skip;
             length -= skip;
             output.append(replacement);
-            iconv(handle_, nullptr, nullptr, nullptr, nullptr);
+            iconv(iconv_.Handle(), nullptr, nullptr, nullptr, nullptr);
         }
         return output;
     }
 
 private:
-    iconv_t handle_;
+    platform::IconvConverter iconv_;
 };
 
 struct ThreadConverters {
@@ -73,28 +71,16 @@ ThreadConverters& ConvertersForLocale()
     return converters;
 }
 
-// The iconv name of a Windows code page: the ones glibc knows by another name, else "CP" and the number.
-std::string IconvName(unsigned codePage)
+// The converter for stored 8-bit text in a code page. 0 is what Outlook writes when nothing names
+// another (1252); the UTF-16 code pages are MAPI's wide forms, which no charset row stands for.
+std::string ConverterName(unsigned codePage)
 {
-    struct Named {
-        unsigned codePage;
-        const char* name;
-    };
-    static constexpr Named kNames[] = {
-        {0, "CP1252"},           {1200, "UTF-16LE"},     {1201, "UTF-16BE"},     {10000, "MACINTOSH"},
-        {20127, "ASCII"},        {20866, "KOI8-R"},      {21866, "KOI8-U"},      {28591, "ISO-8859-1"},
-        {28592, "ISO-8859-2"},   {28593, "ISO-8859-3"},  {28594, "ISO-8859-4"},  {28595, "ISO-8859-5"},
-        {28596, "ISO-8859-6"},   {28597, "ISO-8859-7"},  {28598, "ISO-8859-8"},  {28599, "ISO-8859-9"},
-        {28603, "ISO-8859-13"},  {28605, "ISO-8859-15"}, {38598, "ISO-8859-8"},  {50220, "ISO-2022-JP"},
-        {50221, "ISO-2022-JP"},  {50222, "ISO-2022-JP"}, {50225, "ISO-2022-KR"}, {51932, "EUC-JP"},
-        {51936, "GB2312"},       {51949, "EUC-KR"},      {52936, "HZ"},          {54936, "GB18030"},
-        {65000, "UTF-7"},        {65001, "UTF-8"},
-    };
-    for (const Named& named : kNames) {
-        if (named.codePage == codePage)
-            return named.name;
+    switch (codePage) {
+    case 0: return platform::IconvNameOfCodePage(1252);
+    case 1200: return "UTF-16LE";
+    case 1201: return "UTF-16BE";
+    default: return platform::IconvNameOfCodePage(codePage);
     }
-    return "CP" + std::to_string(codePage);
 }
 
 std::u16string FromUtf16Bytes(const std::string& bytes)
@@ -127,7 +113,7 @@ std::u16string CodePageToUtf16(std::string_view text, unsigned codePage)
     thread_local std::map<unsigned, std::unique_ptr<Converter>> converters;
     std::unique_ptr<Converter>& converter = converters[codePage];
     if (converter == nullptr)
-        converter = std::make_unique<Converter>("UTF-16LE", IconvName(codePage).c_str());
+        converter = std::make_unique<Converter>("UTF-16LE", ConverterName(codePage));
     if (!converter->valid()) {
         // A code page glibc cannot read: its ASCII part still reads.
         std::u16string result;

@@ -1,4 +1,4 @@
-// Code-page names in both directions, code-page services and iconv conversions with replacement.
+// Code-page services (names, sizes, the default ANSI page) and iconv conversions with replacement.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "mmconv/encoding/CodePageConversion.h"
-#include "mmconv/encoding/CodePageTable.h"
 #include "mmconv/encoding/ConversionTrace.h"
 #include "mmconv/encoding/MMLang.h"
+#include "platform/locale/CodePages.h"
 #include "tests/support/ScopedEnvironment.h"
 
 namespace mmconv {
@@ -77,7 +77,7 @@ TEST(CodePageTable, DefaultAnsiPageIsThatOfTheEnvironmentsCodeSet)
 
 TEST(CodePageTable, KeepsWindowsNameForKoi8UButAnnouncesKoi8U)
 {
-    const CodePageInfo* info = FindCodePage(21866);
+    const platform::CodePageInfo* info = platform::FindCodePage(21866);
     ASSERT_NE(info, nullptr);
     EXPECT_EQ(info->webCharset, "koi8-ru");
     std::string charset;
@@ -97,52 +97,16 @@ TEST(CodePageTable, UnknownCodePageFailsAndIsTraced)
     EXPECT_EQ(CMMLang(1252).GetMaxCharSize(12345), 1u);
 }
 
-TEST(CodePageTable, FindsCodePageFromAnyCharsetSpelling)
-{
-    struct Case {
-        const char* name;
-        std::optional<unsigned> codePage;
-    };
-    const Case cases[] = {
-        {"UTF-8", 65001},
-        {"utf8", 65001},
-        {"US-ASCII", 20127},
-        {"ANSI_X3.4-1968", 20127},
-        {"ISO-8859-1", 28591},
-        {"latin1", 28591},
-        {"windows-1252", 1252},
-        {"x-cp1251", 1251},
-        {"cp1251", 1251},
-        {"koi8-ru", 21866},
-        {"KOI8-U", 21866},
-        {"koi8-r", 20866},
-        {"Shift_JIS", 932},
-        {"iso-2022-jp", 50220},
-        {"EUC-JP", 51932},
-        {"gb2312", 936},
-        {"GBK", 936},
-        {"Big5", 950},
-        {"ks_c_5601-1987", 949},
-        {"euc-kr", 51949},
-        {"ISO-8859-8", 28598},
-        {"iso-8859-8-i", 38598},
-        {"no-such-charset", std::nullopt},
-        {"", std::nullopt},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(CodePageFromCharset(c.name), c.codePage) << c.name;
-}
-
 TEST(CodePageTable, EveryAnnouncedNameLeadsBackToACodePageOfTheSameName)
 {
     const CMMLang lang(1252);
     for (unsigned codePage = 0; codePage < 70000; ++codePage) {
-        if (FindCodePage(codePage) == nullptr)
+        if (platform::FindCodePage(codePage) == nullptr)
             continue;
         EXPECT_TRUE(IsCodePageAvailable(codePage)) << "no converter for " << codePage;
         std::string charset;
         ASSERT_EQ(lang.GetCodepageInfo(codePage, charset), S_OK) << codePage;
-        const std::optional<unsigned> back = CodePageFromCharset(charset);
+        const std::optional<unsigned> back = platform::CodePageFromCharset(charset);
         ASSERT_TRUE(back.has_value()) << charset;
         std::string again;
         ASSERT_EQ(lang.GetCodepageInfo(*back, again), S_OK);

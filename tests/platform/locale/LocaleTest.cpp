@@ -1,4 +1,4 @@
-// Locale facts: code pages of codesets, language identifiers of locale names, the user.
+// Locale facts: the ANSI code page, language identifiers of locale names, the user.
 #include "platform/locale/Locale.h"
 #include "tests/support/ScopedEnvironment.h"
 
@@ -11,23 +11,6 @@ namespace platform {
 namespace {
 
 using testsupport::ScopedEnvironment;
-
-TEST(LocaleTest, CodePagesOfCodeSets)
-{
-    struct Case {
-        std::string_view codeSet;
-        unsigned codePage;
-    };
-    const std::vector<Case> cases = {
-        {"UTF-8", 65001},       {"utf8", 65001},        {"ISO-8859-1", 28591},  {"ISO-8859-2", 28592},
-        {"iso88595", 28595},    {"ISO-8859-15", 28605}, {"KOI8-R", 20866},      {"KOI8-U", 21866},
-        {"ANSI_X3.4-1968", 20127}, {"EUC-JP", 20932},   {"GB2312", 936},        {"GB18030", 54936},
-        {"BIG5", 950},          {"EUC-KR", 51949},      {"CP1251", 1251},       {"TIS-620", 874},
-        {"SHIFT_JIS", 932},     {"something else", 20127}, {"", 20127},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(CodePageFromCodeSetName(c.codeSet), c.codePage) << c.codeSet;
-}
 
 TEST(LocaleTest, AnsiCodePageFollowsTheCharacterTypeLocale)
 {

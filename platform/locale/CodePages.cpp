@@ -1,15 +1,14 @@
-// The code-page table: web charset names as mail clients expect them and the glibc converter names.
-#include "mmconv/encoding/CodePageTable.h"
+// The code-page table: web charset names as mail clients expect them, the glibc converter names,
+// and the codesets that the C library reports for locales.
+#include "platform/locale/CodePages.h"
 
 #include <algorithm>
 #include <array>
 #include <cctype>
 
-namespace mmconv {
+namespace platform {
 namespace {
 
-// Double-byte code pages are converted with the Microsoft variants of their glibc converters, which
-// hold the vendor extensions the Windows data uses; the web names are the ones mail clients expect.
 constexpr std::array kCodePages = {
     CodePageInfo{437, "ibm437", "IBM437", 1},
     CodePageInfo{737, "ibm737", "CP737", 1},
@@ -42,7 +41,7 @@ constexpr std::array kCodePages = {
     CodePageInfo{1258, "windows-1258", "CP1258", 1},
     CodePageInfo{1361, "johab", "JOHAB", 2},
     CodePageInfo{10000, "macintosh", "MACINTOSH", 1},
-    CodePageInfo{10007, "x-mac-cyrillic", "MAC-CYRILLIC", 1},
+    CodePageInfo{10007, "x-mac-cyrillic", "CP10007", 1},
     CodePageInfo{10029, "x-mac-ce", "MAC-CENTRALEUROPE", 1},
     CodePageInfo{20127, "us-ascii", "ANSI_X3.4-1968", 1},
     CodePageInfo{20866, "koi8-r", "KOI8-R", 1},
@@ -138,6 +137,77 @@ bool EqualIgnoringCase(std::string_view left, std::string_view right)
            });
 }
 
+// The codesets that the C library reports for locales, with the Windows code page a locale of that
+// codeset has as its ANSI code page.
+struct CodeSetEntry {
+    std::string_view name;  // upper case, without "-", "_" and blanks
+    unsigned codePage;
+};
+
+constexpr std::array kCodeSets = std::to_array<CodeSetEntry>({
+    {"UTF8", 65001},
+    {"ANSIX3.41968", kCodePageUsAscii},
+    {"ASCII", kCodePageUsAscii},
+    {"USASCII", kCodePageUsAscii},
+    {"ISO88591", 28591},
+    {"ISO88592", 28592},
+    {"ISO88593", 28593},
+    {"ISO88594", 28594},
+    {"ISO88595", 28595},
+    {"ISO88596", 28596},
+    {"ISO88597", 28597},
+    {"ISO88598", 28598},
+    {"ISO88599", 28599},
+    {"ISO885911", 874},
+    {"ISO885913", 28603},
+    {"ISO885915", 28605},
+    {"KOI8R", 20866},
+    {"KOI8U", 21866},
+    {"CP1250", 1250},
+    {"CP1251", 1251},
+    {"CP1252", 1252},
+    {"CP1253", 1253},
+    {"CP1254", 1254},
+    {"CP1255", 1255},
+    {"CP1256", 1256},
+    {"CP1257", 1257},
+    {"CP1258", 1258},
+    {"WINDOWS1250", 1250},
+    {"WINDOWS1251", 1251},
+    {"WINDOWS1252", 1252},
+    {"CP866", 866},
+    {"IBM866", 866},
+    {"CP437", 437},
+    {"CP850", 850},
+    {"TIS620", 874},
+    {"CP874", 874},
+    {"EUCJP", 20932},
+    {"SHIFTJIS", 932},
+    {"SJIS", 932},
+    {"CP932", 932},
+    {"GB2312", 936},
+    {"GBK", 936},
+    {"CP936", 936},
+    {"GB18030", 54936},
+    {"BIG5", 950},
+    {"BIG5HKSCS", 950},
+    {"CP950", 950},
+    {"EUCKR", 51949},
+    {"CP949", 949},
+    {"EUCTW", 51950},
+});
+
+std::string Normalised(std::string_view name)
+{
+    std::string result;
+    for (char c : name) {
+        if (c == '-' || c == '_' || c == ' ')
+            continue;
+        result += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return result;
+}
+
 } // namespace
 
 const CodePageInfo* FindCodePage(unsigned codePage)
@@ -160,4 +230,21 @@ std::optional<unsigned> CodePageFromCharset(std::string_view name)
     return std::nullopt;
 }
 
-} // namespace mmconv
+unsigned CodePageFromCodeSetName(std::string_view codeSet)
+{
+    std::string key = Normalised(codeSet);
+    for (const CodeSetEntry& entry : kCodeSets) {
+        if (entry.name == key)
+            return entry.codePage;
+    }
+    return kCodePageUsAscii;
+}
+
+std::string IconvNameOfCodePage(unsigned codePage)
+{
+    if (const CodePageInfo* info = FindCodePage(codePage))
+        return std::string(info->iconvName);
+    return "CP" + std::to_string(codePage);
+}
+
+} // namespace platform
