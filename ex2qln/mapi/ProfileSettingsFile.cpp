@@ -29,6 +29,29 @@ std::string ExpandUserName(const std::string& value, const std::string& userName
     return userName + value.substr(prefixLength);
 }
 
+std::size_t ReadEntries(const platform::IniFile& file, const std::string& userName, ProfileEntries& entries)
+{
+    std::size_t found = 0;
+    for (std::size_t i = 0; i < kProfileEntryCount; ++i) {
+        std::uint32_t tag = kProfileTags[i];
+        std::uint32_t type = PROP_TYPE(tag);
+        if (type != PT_STRING8 && type != PT_LONG && type != PT_BOOLEAN)
+            continue;
+        std::optional<std::string> value = file.ReadString("QLNGT_Section", TagKey(tag));
+        if (!value || value->empty())
+            continue;
+        std::string text = value->substr(0, kMaximumValueLength);
+        ProfileEntry& entry = entries[i];
+        entry.tag = tag;
+        if (type == PT_STRING8)
+            entry.text = tag == kPropAccountName ? ExpandUserName(text, userName) : text;
+        else
+            entry.number = ReadMemoryOrderHex(text);
+        ++found;
+    }
+    return found;
+}
+
 } // namespace
 
 const std::array<std::uint32_t, kProfileEntryCount> kProfileTags = {
@@ -55,27 +78,13 @@ std::size_t ReadProfileSettings(const std::string& path, const std::string& user
 {
     entries = {};
     std::optional<platform::IniFile> file = platform::IniFile::Load(path);
-    if (!file)
-        return 0;
-    std::size_t found = 0;
-    for (std::size_t i = 0; i < kProfileEntryCount; ++i) {
-        std::uint32_t tag = kProfileTags[i];
-        std::uint32_t type = PROP_TYPE(tag);
-        if (type != PT_STRING8 && type != PT_LONG && type != PT_BOOLEAN)
-            continue;
-        std::optional<std::string> value = file->ReadString("QLNGT_Section", TagKey(tag));
-        if (!value || value->empty())
-            continue;
-        std::string text = value->substr(0, kMaximumValueLength);
-        ProfileEntry& entry = entries[i];
-        entry.tag = tag;
-        if (type == PT_STRING8)
-            entry.text = tag == kPropAccountName ? ExpandUserName(text, userName) : text;
-        else
-            entry.number = ReadMemoryOrderHex(text);
-        ++found;
-    }
-    return found;
+    return file ? ReadEntries(*file, userName, entries) : 0;
+}
+
+std::size_t ParseProfileSettings(std::string_view text, const std::string& userName, ProfileEntries& entries)
+{
+    entries = {};
+    return ReadEntries(platform::IniFile::Parse(text), userName, entries);
 }
 
 } // namespace ex2qln::mapi

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include <mapidefs.h>
 
@@ -25,6 +26,9 @@ extern const std::array<std::uint32_t, kProfileEntryCount> kProfileTags;
 // Reads the entries of `path`. A key that is missing or empty, or whose tag has another type,
 // leaves its slot unset. Returns how many entries were found (0 also when the file cannot be read).
 std::size_t ReadProfileSettings(const std::string& path, const std::string& userName, ProfileEntries& entries);
+
+// The same for the text of a profile settings file.
+std::size_t ParseProfileSettings(std::string_view text, const std::string& userName, ProfileEntries& entries);
 
 // A 32-bit value written as bytes in memory order: an even number of digits, more than two, is
 // read with its two-digit groups reversed ("8f000000" is 0x8F); any other value as plain hexadecimal.

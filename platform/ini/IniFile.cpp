@@ -2,6 +2,7 @@
 #include "platform/ini/IniFile.h"
 
 #include "platform/files/ReadOnlyMapping.h"
+#include "platform/ini/IniLines.h"
 
 #include <algorithm>
 #include <cctype>
@@ -10,16 +11,7 @@ namespace platform {
 
 namespace {
 
-constexpr std::string_view kBlanks = " \t\r\v\f";
-
-std::string_view Trimmed(std::string_view text)
-{
-    std::size_t first = text.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos)
-        return {};
-    std::size_t last = text.find_last_not_of(kBlanks);
-    return text.substr(first, last - first + 1);
-}
+std::string_view Trimmed(std::string_view text) { return TrimmedOf(text, kIniBlanks); }
 
 bool EqualNoCase(std::string_view a, std::string_view b)
 {
@@ -54,25 +46,19 @@ IniFile IniFile::Parse(std::string_view text)
 
     IniFile file;
     Section* current = nullptr;
-    while (!text.empty()) {
-        std::size_t end = text.find('\n');
-        std::string_view line = Trimmed(text.substr(0, end));
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-
-        if (line.empty() || line.front() == ';')
-            continue;
-        if (line.front() == '[') {
-            std::string_view name = line.substr(1);
-            name = Trimmed(name.substr(0, name.find(']')));
+    IniLineReader lines(text, kIniBlanks);
+    while (std::optional<IniLine> line = lines.Next()) {
+        if (line->kind == IniLine::Kind::Section) {
+            std::string_view name = Trimmed(line->text.substr(0, line->text.find(']')));
             file.sections_.push_back(Section {std::string(name), {}});
             current = &file.sections_.back();
             continue;
         }
-        std::size_t equals = line.find('=');
+        std::size_t equals = line->text.find('=');
         if (!current || equals == std::string_view::npos)
             continue;
-        current->entries.emplace_back(std::string(Trimmed(line.substr(0, equals))),
-                                      std::string(Trimmed(line.substr(equals + 1))));
+        current->entries.emplace_back(std::string(Trimmed(line->text.substr(0, equals))),
+                                      std::string(Trimmed(line->text.substr(equals + 1))));
     }
     return file;
 }

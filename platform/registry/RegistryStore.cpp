@@ -1,6 +1,8 @@
 // Parsing and writing the registry file format, and the key tree behind it.
 #include "platform/registry/RegistryStore.h"
 
+#include "platform/ini/IniLines.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -9,7 +11,6 @@ namespace platform {
 
 namespace {
 
-constexpr std::string_view kBlanks = " \t\r";
 constexpr std::string_view kHexDigits = "0123456789abcdef";
 
 std::string Folded(std::string_view text)
@@ -22,13 +23,7 @@ std::string Folded(std::string_view text)
 
 bool EqualNoCase(std::string_view a, std::string_view b) { return Folded(a) == Folded(b); }
 
-std::string_view Trimmed(std::string_view text)
-{
-    std::size_t first = text.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
+std::string_view Trimmed(std::string_view text) { return TrimmedOf(text, kRegistryBlanks); }
 
 std::string_view Parent(std::string_view path)
 {
@@ -147,6 +142,28 @@ std::optional<RegistryValue> ParseData(std::string_view data)
     return value;
 }
 
+// `@=data` or `"name"=data`.
+std::optional<RegistryStore::NamedValue> ParseValueLine(std::string_view line)
+{
+    RegistryStore::NamedValue named;
+    if (line.front() == '@') {
+        line.remove_prefix(1);
+    } else {
+        std::optional<std::string> quoted = TakeQuoted(line);
+        if (!quoted)
+            return std::nullopt;
+        named.name = std::move(*quoted);
+    }
+    line = Trimmed(line);
+    if (line.empty() || line.front() != '=')
+        return std::nullopt;
+    std::optional<RegistryValue> value = ParseData(Trimmed(line.substr(1)));
+    if (!value)
+        return std::nullopt;
+    named.value = std::move(*value);
+    return named;
+}
+
 void AppendQuoted(std::string& out, std::string_view text)
 {
     out += '"';
@@ -232,16 +249,12 @@ std::optional<RegistryStore> RegistryStore::Parse(std::string_view text)
 {
     RegistryStore store;
     Key* current = nullptr;
-    while (!text.empty()) {
-        std::size_t end = text.find('\n');
-        std::string_view line = Trimmed(text.substr(0, end));
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        if (line.empty() || line.front() == ';')
-            continue;
-        if (line.front() == '[') {
-            if (line.back() != ']')
+    IniLineReader lines(text, kRegistryBlanks);
+    while (std::optional<IniLine> line = lines.Next()) {
+        if (line->kind == IniLine::Kind::Section) {
+            if (!line->text.ends_with(']'))
                 return std::nullopt;
-            std::optional<std::string> path = NormalisedPath(line.substr(1, line.size() - 2));
+            std::optional<std::string> path = NormalisedPath(line->text.substr(0, line->text.size() - 1));
             if (!path)
                 return std::nullopt;
             current = &store.CreateKey(*path);
@@ -249,22 +262,10 @@ std::optional<RegistryStore> RegistryStore::Parse(std::string_view text)
         }
         if (!current)
             return std::nullopt;
-        std::string name;
-        if (line.front() == '@') {
-            line.remove_prefix(1);
-        } else {
-            std::optional<std::string> quoted = TakeQuoted(line);
-            if (!quoted)
-                return std::nullopt;
-            name = std::move(*quoted);
-        }
-        line = Trimmed(line);
-        if (line.empty() || line.front() != '=')
+        std::optional<NamedValue> named = ParseValueLine(line->text);
+        if (!named)
             return std::nullopt;
-        std::optional<RegistryValue> value = ParseData(Trimmed(line.substr(1)));
-        if (!value)
-            return std::nullopt;
-        SetValue(*current, name, *value);
+        SetValue(*current, named->name, named->value);
     }
     return store;
 }

@@ -75,6 +75,22 @@ TEST(ProfileSettingsFile, AccountPrefixOnlyAtTheStartAndLongValuesAreCut)
     EXPECT_EQ(entries[0].text, std::string(259, 'h'));
 }
 
+TEST(ProfileSettingsFile, TextReadsAsTheFileDoes)
+{
+    const std::string text = "[QLNGT_Section]\n6607001e=%username%\n66a40003=8f000000\n";
+    testsupport::TemporaryDirectory directory;
+    ProfileEntries fromFile;
+    ProfileEntries fromText;
+    ASSERT_EQ(ReadProfileSettings(directory.Write("p.inf", text), "alice", fromFile), 2u);
+    ASSERT_EQ(ParseProfileSettings(text, "alice", fromText), 2u);
+    for (std::size_t i = 0; i < fromFile.size(); ++i) {
+        EXPECT_EQ(fromText[i].tag, fromFile[i].tag) << i;
+        EXPECT_EQ(fromText[i].text, fromFile[i].text) << i;
+        EXPECT_EQ(fromText[i].number, fromFile[i].number) << i;
+    }
+    EXPECT_EQ(fromText[IndexOf(0x6607001E)].text, "alice");
+}
+
 TEST(ProfileSettingsFile, MissingOrEmptyFileFindsNothing)
 {
     testsupport::TemporaryDirectory directory;
