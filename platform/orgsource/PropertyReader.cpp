@@ -30,11 +30,6 @@ std::string Hex(std::uint32_t value, int digits)
     return text;
 }
 
-[[noreturn]] void Fail(HRESULT status, const std::string& path, const std::string& message)
-{
-    throw ReadError{status, path, message};
-}
-
 std::uint16_t Normalised(std::uint16_t type)
 {
     // Strings are kept in Unicode; the MAPI layer gives either form on request.

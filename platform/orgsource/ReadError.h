@@ -14,6 +14,11 @@ struct ReadError {
     std::string message;  // what is wrong there
 };
 
+[[noreturn]] inline void Fail(HRESULT status, const std::string& path, const std::string& message)
+{
+    throw ReadError{status, path, message};
+}
+
 // "a.b", "a[3]": the path of a member or an element below `path`.
 inline std::string MemberPath(const std::string& path, const std::string& member)
 {

@@ -1,0 +1,60 @@
+// The stores of an organisation file: the mailboxes and the public folders, their folder trees (from
+// the file and from directories of .msg files), the messages of each folder, and the identifiers and
+// properties derived for them.
+#pragma once
+
+#include "platform/orgsource/GalReader.h"
+#include "platform/orgsource/MessageReader.h"
+#include "platform/orgsource/Organisation.h"
+#include "platform/orgsource/PropertyReader.h"
+
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+
+namespace platform::orgsource {
+
+class StoreReader {
+public:
+    // Mailbox owners are looked up in `gal`, which has read the organisation's address list.
+    StoreReader(Organisation& organisation, const ValueSource& source, const GalReader& gal)
+        : organisation_(organisation), source_(source), gal_(gal)
+    {
+    }
+
+    // Read one element of "mailboxes", or "publicFolders", into the organisation. Throw ReadError.
+    void ReadMailbox(const Json& json, const std::string& path);
+    void ReadPublicFolders(const Json& json, const std::string& path);
+
+private:
+    void ReadStore(Store& store, const Json& json, const std::string& path, const std::string& subtreeName);
+    void DeriveStoreProperties(Store& store);
+    // Points the store, the root folder and the Inbox at the special folders found in `folder`.
+    void SetSpecialFolderIds(Store& store, const Folder& folder);
+
+    std::uint64_t NewCounter(const std::string& name);
+    Folder NewFolder(const std::string& name, const std::string& parentKey);
+    void ReadChildFolders(const Json& folders, const std::string& path, Folder& parent, const std::string& parentKey,
+                          int depth);
+    Folder ReadFolder(const Json& json, const std::string& path, const std::string& parentKey, int depth);
+    void MarkSpecial(Folder& folder, const std::string& name, const std::string& path);
+    // The .msg files of a directory become the folder's messages, its subdirectories subfolders.
+    void ReadDirectory(const std::string& reference, const std::string& path, Folder& folder, const std::string& key,
+                       int depth, std::set<std::string>* existingKeys = nullptr);
+    void FinishFolder(Folder& folder, const EntryId& parentId, bool isRoot);
+    void AddMessage(Folder& folder, const Json& json, const std::string& path, const std::string& folderKey,
+                    std::set<std::string>& keys, bool associated);
+
+    Organisation& organisation_;
+    const ValueSource& source_;
+    const GalReader& gal_;
+    // The store being read.
+    Store* store_ = nullptr;
+    std::unique_ptr<NamedPropertyMap> named_;
+    std::unique_ptr<MessageReader> messages_;
+    std::set<std::uint64_t> counters_;
+    std::set<SpecialFolder> specials_;
+};
+
+} // namespace platform::orgsource
