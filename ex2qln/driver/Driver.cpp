@@ -4,6 +4,7 @@
 #include "ex2qln/diag/Log.h"
 #include "ex2qln/driver/CommandLine.h"
 #include "ex2qln/driver/Commands.h"
+#include "ex2qln/driver/ConversionLog.h"
 #include "ex2qln/driver/DefaultProfile.h"
 #include "ex2qln/driver/LogPath.h"
 #include "ex2qln/driver/ServerSettings.h"
@@ -122,6 +123,7 @@ HRESULT Run::Execute()
 
     LogLocation log = ChooseLogLocation(settings_.localLog, settings_.accountsFile, startDirectory_);
     diag::OpenLog(kRunTraceMask, log.name.c_str(), kRunLogMaximumSize, log.local);
+    RouteConversionTrace();
 
     if (settings_.profileOnly)
         return RunProfileOnly();

@@ -10,17 +10,19 @@ namespace mmconv {
 namespace {
 
 TraceWriter gTraceWriter = nullptr;
+TraceSwitch gTraceSwitch = nullptr;
 
 } // namespace
 
-void SetConversionTrace(TraceWriter writer)
+void SetConversionTrace(TraceWriter writer, TraceSwitch isOn)
 {
     gTraceWriter = writer;
+    gTraceSwitch = isOn;
 }
 
 void TraceConversion(const char* format, ...)
 {
-    if (gTraceWriter == nullptr)
+    if (gTraceWriter == nullptr || (gTraceSwitch != nullptr && !gTraceSwitch()))
         return;
     va_list arguments;
     va_start(arguments, format);
