@@ -98,14 +98,7 @@ public:
 
     HRESULT Stat(STATSTG* pstatstg, DWORD) override
     {
-        if (pstatstg == nullptr)
-            return STG_E_INVALIDPOINTER;
-        *pstatstg = STATSTG{};
-        pstatstg->type = STGTY_STREAM;
-        pstatstg->cbSize.QuadPart = Size();
-        pstatstg->mtime = pstatstg->ctime = pstatstg->atime = Now();
-        pstatstg->grfMode = STGM_READ;
-        return S_OK;
+        return FillStat(pstatstg, Size(), STGM_READ);
     }
 
     HRESULT Clone(IStream** ppstm) override
@@ -138,17 +131,7 @@ public:
         target_->AddRef();
     }
 
-    HRESULT Read(void* pv, ULONG cb, ULONG* pcbRead) override
-    {
-        if (pv == nullptr && cb > 0)
-            return STG_E_INVALIDPOINTER;
-        ULONG count = position_ >= rtf_.size() ? 0 : static_cast<ULONG>(std::min<ULONGLONG>(cb, rtf_.size() - position_));
-        std::copy_n(rtf_.begin() + static_cast<std::ptrdiff_t>(position_), count, static_cast<std::uint8_t*>(pv));
-        position_ += count;
-        if (pcbRead != nullptr)
-            *pcbRead = count;
-        return S_OK;
-    }
+    HRESULT Read(void* pv, ULONG cb, ULONG* pcbRead) override { return ReadFrom(rtf_, position_, pv, cb, pcbRead); }
 
     HRESULT Write(const void* pv, ULONG cb, ULONG* pcbWritten) override
     {
@@ -169,14 +152,7 @@ public:
 
     HRESULT Seek(LARGE_INTEGER dlibMove, DWORD dwOrigin, ULARGE_INTEGER* plibNewPosition) override
     {
-        ULONGLONG target = 0;
-        HRESULT status = NewPosition(dlibMove, dwOrigin, position_, rtf_.size(), target);
-        if (status != S_OK)
-            return status;
-        position_ = target;
-        if (plibNewPosition != nullptr)
-            plibNewPosition->QuadPart = position_;
-        return S_OK;
+        return SeekWithin(dlibMove, dwOrigin, rtf_.size(), position_, plibNewPosition);
     }
 
     HRESULT SetSize(ULARGE_INTEGER libNewSize) override
@@ -221,14 +197,7 @@ public:
 
     HRESULT Stat(STATSTG* pstatstg, DWORD) override
     {
-        if (pstatstg == nullptr)
-            return STG_E_INVALIDPOINTER;
-        *pstatstg = STATSTG{};
-        pstatstg->type = STGTY_STREAM;
-        pstatstg->cbSize.QuadPart = rtf_.size();
-        pstatstg->mtime = pstatstg->ctime = pstatstg->atime = Now();
-        pstatstg->grfMode = STGM_READWRITE;
-        return S_OK;
+        return FillStat(pstatstg, rtf_.size(), STGM_READWRITE);
     }
 
     HRESULT Clone(IStream** ppstm) override

@@ -128,12 +128,7 @@ public:
         struct stat status{};
         if (::fstat(descriptor_, &status) != 0)
             return StatusFromErrno(errno);
-        *pstatstg = STATSTG{};
-        pstatstg->type = STGTY_STREAM;
-        pstatstg->cbSize.QuadPart = static_cast<ULONGLONG>(status.st_size);
-        pstatstg->mtime = pstatstg->ctime = pstatstg->atime = Now();
-        pstatstg->grfMode = mode_;
-        return S_OK;
+        return FillStat(pstatstg, static_cast<ULONGLONG>(status.st_size), mode_);
     }
 
     HRESULT Clone(IStream** ppstm) override

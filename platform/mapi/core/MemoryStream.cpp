@@ -24,17 +24,8 @@ public:
 
     HRESULT Read(void* pv, ULONG cb, ULONG* pcbRead) override
     {
-        if (pv == nullptr && cb > 0)
-            return STG_E_INVALIDPOINTER;
         std::lock_guard lock(data_->mutex);
-        ULONGLONG size = data_->bytes.size();
-        ULONG count = position_ >= size ? 0 : static_cast<ULONG>(std::min<ULONGLONG>(cb, size - position_));
-        if (count > 0)
-            std::memcpy(pv, data_->bytes.data() + position_, count);
-        position_ += count;
-        if (pcbRead != nullptr)
-            *pcbRead = count;
-        return S_OK;
+        return ReadFrom(data_->bytes, position_, pv, cb, pcbRead);
     }
 
     HRESULT Write(const void* pv, ULONG cb, ULONG* pcbWritten) override
@@ -62,14 +53,7 @@ public:
     HRESULT Seek(LARGE_INTEGER dlibMove, DWORD dwOrigin, ULARGE_INTEGER* plibNewPosition) override
     {
         std::lock_guard lock(data_->mutex);
-        ULONGLONG target = 0;
-        HRESULT status = NewPosition(dlibMove, dwOrigin, position_, data_->bytes.size(), target);
-        if (status != S_OK)
-            return status;
-        position_ = target;
-        if (plibNewPosition != nullptr)
-            plibNewPosition->QuadPart = position_;
-        return S_OK;
+        return SeekWithin(dlibMove, dwOrigin, data_->bytes.size(), position_, plibNewPosition);
     }
 
     HRESULT SetSize(ULARGE_INTEGER libNewSize) override
@@ -88,15 +72,8 @@ public:
 
     HRESULT Stat(STATSTG* pstatstg, DWORD) override
     {
-        if (pstatstg == nullptr)
-            return STG_E_INVALIDPOINTER;
         std::lock_guard lock(data_->mutex);
-        *pstatstg = STATSTG{};
-        pstatstg->type = STGTY_STREAM;
-        pstatstg->cbSize.QuadPart = data_->bytes.size();
-        pstatstg->mtime = pstatstg->ctime = pstatstg->atime = Now();
-        pstatstg->grfMode = STGM_READWRITE;
-        return S_OK;
+        return FillStat(pstatstg, data_->bytes.size(), STGM_READWRITE);
     }
 
     HRESULT Clone(IStream** ppstm) override

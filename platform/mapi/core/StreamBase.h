@@ -1,7 +1,11 @@
 // The parts of IStream that the runtime's memory and file streams share.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <span>
 
 #include "platform/mapi/core/ComObject.h"
 
@@ -46,6 +50,48 @@ public:
     HRESULT UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return STG_E_INVALIDFUNCTION; }
 
 protected:
+    // Stat's answer for a stream of `size` bytes opened with `mode`, stamped now.
+    static HRESULT FillStat(STATSTG* pstatstg, ULONGLONG size, DWORD mode)
+    {
+        if (pstatstg == nullptr)
+            return STG_E_INVALIDPOINTER;
+        *pstatstg = STATSTG{};
+        pstatstg->type = STGTY_STREAM;
+        pstatstg->cbSize.QuadPart = size;
+        pstatstg->mtime = pstatstg->ctime = pstatstg->atime = Now();
+        pstatstg->grfMode = mode;
+        return S_OK;
+    }
+
+    // Read of a stream whose bytes are in memory: copies from `position` on and moves it past them.
+    static HRESULT ReadFrom(std::span<const std::uint8_t> bytes, ULONGLONG& position, void* pv, ULONG cb,
+                            ULONG* pcbRead)
+    {
+        if (pv == nullptr && cb > 0)
+            return STG_E_INVALIDPOINTER;
+        ULONG count = position >= bytes.size() ? 0 : static_cast<ULONG>(std::min<ULONGLONG>(cb, bytes.size() - position));
+        if (count > 0)
+            std::memcpy(pv, bytes.data() + position, count);
+        position += count;
+        if (pcbRead != nullptr)
+            *pcbRead = count;
+        return S_OK;
+    }
+
+    // Seek of a stream of `size` bytes that keeps its own `position`.
+    static HRESULT SeekWithin(LARGE_INTEGER move, DWORD origin, ULONGLONG size, ULONGLONG& position,
+                              ULARGE_INTEGER* newPosition)
+    {
+        ULONGLONG target = 0;
+        HRESULT status = NewPosition(move, origin, position, size, target);
+        if (status != S_OK)
+            return status;
+        position = target;
+        if (newPosition != nullptr)
+            newPosition->QuadPart = position;
+        return S_OK;
+    }
+
     // The new position for Seek, or a failure for an unknown origin or a position before the start.
     static HRESULT NewPosition(LARGE_INTEGER move, DWORD origin, ULONGLONG current, ULONGLONG size, ULONGLONG& result)
     {

@@ -10,9 +10,8 @@
 
 namespace mapi {
 
-// Copies every property of `properties` into `bag`. PT_STRING8 values become PT_UNICODE (read in
-// code page 1252, as the model's own 8-bit texts are); values the runtime has no form for are left
-// out. With `namedIds`, ids from 0x8000 on are named properties of a store and take the store's
+// Copies every property of `properties` into `bag` (ModelValue, with code page 0: the model's own
+// 8-bit texts are in 1252); values the runtime has no form for are left out. With `namedIds`, ids from 0x8000 on are named properties of a store and take the store's
 // ids (those it does not name are left out); without it they stay as they are (address-book
 // properties of that range are plain tags).
 SCODE LoadModelValues(const platform::cfb::MsgPropertyList& properties,

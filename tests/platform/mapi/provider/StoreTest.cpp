@@ -286,6 +286,35 @@ TEST_F(Stores, EntryIdentifiersBelongToTheirStore)
     EXPECT_EQ(same, static_cast<ULONG>(TRUE));
 }
 
+// A folder serves the properties of the organisation file by type, multi-valued GUIDs included.
+TEST_F(Stores, FolderPropertiesOfTheFileAreServedByType)
+{
+    LogonTo(WriteFile("typed.json", R"({"gal": [{"kind": "user", "account": "t", "dn": "/o=T/cn=t",
+        "smtp": "t@t.example", "displayName": "T"}],
+      "mailboxes": [{"user": "t", "folders": [{"name": "Typed", "properties": {
+        "0x66010048": "{00062002-0000-0000-C000-000000000046}",
+        "0x66021048": ["{00062002-0000-0000-C000-000000000046}", "{00062008-0000-0000-C000-000000000046}"],
+        "0x66031003": [7, 8]}}]}]})"));
+    MapiPtr<IMAPIFolder> subtree = OpenSubtree(private_.get());
+    ASSERT_TRUE(subtree);
+    MapiPtr<IMAPIFolder> typed = OpenIn<IMAPIFolder>(private_.get(), Child(subtree.get(), "Typed"));
+    ASSERT_TRUE(typed);
+    SizedSPropTagArray(3, tags) = {3, {PROP_TAG(PT_CLSID, 0x6601), PROP_TAG(PT_MV_CLSID, 0x6602),
+                                       PROP_TAG(PT_MV_LONG, 0x6603)}};
+    ULONG count = 0;
+    MapiBuffer<SPropValue> values;
+    ASSERT_EQ(typed->GetProps(reinterpret_cast<LPSPropTagArray>(&tags), 0, &count, values.put()), S_OK);
+    ASSERT_EQ(count, 3u);
+    const GUID appointment = {0x00062002, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+    const GUID common = {0x00062008, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+    EXPECT_TRUE(IsEqualGUID(*values.get()[0].Value.lpguid, appointment));
+    ASSERT_EQ(values.get()[1].Value.MVguid.cValues, 2u);
+    EXPECT_TRUE(IsEqualGUID(values.get()[1].Value.MVguid.lpguid[0], appointment));
+    EXPECT_TRUE(IsEqualGUID(values.get()[1].Value.MVguid.lpguid[1], common));
+    ASSERT_EQ(values.get()[2].Value.MVl.cValues, 2u);
+    EXPECT_EQ(values.get()[2].Value.MVl.lpl[1], 8);
+}
+
 TEST_F(Stores, ThePublicFoldersOpenFromTheStoresTable)
 {
     MapiPtr<IMsgStore> publicStore;
