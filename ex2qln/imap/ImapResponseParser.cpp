@@ -5,6 +5,7 @@
 #include "ex2qln/diag/Log.h"
 #include "ex2qln/imap/ImapKeywords.h"
 #include "ex2qln/imap/ImapRecords.h"
+#include "ex2qln/imap/ImapTexts.h"
 
 #include <mapicode.h>
 
@@ -14,12 +15,6 @@
 
 namespace ex2qln::imap {
 namespace {
-
-constexpr unsigned kTextInvalidAtomSpecial = 10031;
-constexpr unsigned kTextInvalidAtom = 10032;
-constexpr unsigned kTextBogusFlags = 10033;
-constexpr unsigned kTextInvalidReply = 10035;
-constexpr unsigned kTextEmptyFolderName = 10037;
 
 constexpr std::size_t kDiscardChunk = 65536;
 

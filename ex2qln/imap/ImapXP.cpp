@@ -5,10 +5,12 @@
 #include "ex2qln/diag/Log.h"
 #include "ex2qln/imap/ImapGuard.h"
 #include "ex2qln/imap/ImapKeywords.h"
+#include "ex2qln/imap/ImapTexts.h"
 #include "ex2qln/login/PasswordDlg.h"
 #include "ex2qln/login/Secret.h"
 #include "ex2qln/login/SettingValues.h"
 #include "ex2qln/mapi/ConnectorProperties.h"
+#include "ex2qln/net/SocketTexts.h"
 #include "ex2qln/net/TextFormat.h"
 #include "platform/locale/Locale.h"
 
@@ -24,10 +26,6 @@
 namespace ex2qln::imap {
 namespace {
 
-constexpr unsigned kTextReceiveFailed = 10016;
-constexpr unsigned kTextInvalidReply = 10035;
-constexpr unsigned kTextServerAlert = 10046;
-constexpr unsigned kTextOffline = 10048;
 constexpr std::uint32_t kNetworkAllowed = 2;
 
 unsigned long Address(const void* object) { return static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(object)); }
@@ -238,7 +236,7 @@ HRESULT CImapXP::ConnectionBroken(HRESULT status)
     status = MapError(status);
     // A peer that simply went away leaves the socket without a text of its own.
     if (LastErrorText().empty())
-        SetLastErrorText(net::FormatLocalizedText(kTextReceiveFailed, {kStatusConnectionClosed}));
+        SetLastErrorText(net::FormatLocalizedText(net::kTextReceiveFailed, {kStatusConnectionClosed}));
     return status;
 }
 
@@ -367,6 +365,14 @@ HRESULT CImapXP::ReadReply(ULONG* kind, ULONG keepMask, ImapRecords* records)
     return result;
 }
 
+HRESULT CImapXP::Exchange(const char* command, ULONG& kind)
+{
+    HRESULT status = SendCommand("%s", command);
+    if (SUCCEEDED(status))
+        status = ReadFinalKind(kind);
+    return status;
+}
+
 HRESULT CImapXP::ReadFinalKind(ULONG& kind)
 {
     HRESULT status = ReadReply(&kind, 0, nullptr);
@@ -464,10 +470,8 @@ HRESULT CImapXP::ReadGreeting(bool tlsWanted)
 
 HRESULT CImapXP::StartTls()
 {
-    HRESULT status = SendCommand("STARTTLS");
     ULONG kind = 0;
-    if (SUCCEEDED(status))
-        status = ReadFinalKind(kind);
+    HRESULT status = Exchange("STARTTLS", kind);
     if (FAILED(status))
         return status;
     // Refused: the server's text explains it, and the login is not sent unprotected.
@@ -536,10 +540,8 @@ HRESULT CImapXP::LoginCramMd5(login::CPasswordDlg& credentials, ULONG& kind)
 
 HRESULT CImapXP::EnableExtensions()
 {
-    HRESULT status = SendCommand("ENABLE EXTENSIONS");
     ULONG kind = 0;
-    if (SUCCEEDED(status))
-        status = ReadFinalKind(kind);
+    HRESULT status = Exchange("ENABLE EXTENSIONS", kind);
     if (FAILED(status))
         return status;
     return kind == kKindNo ? MAPI_E_EXTENDED_ERROR : S_OK;

@@ -102,6 +102,8 @@ private:
     void DrainReply();
     // Reads a reply to its tagged line; a continuation is cancelled first. Gives the tagged kind.
     HRESULT ReadFinalKind(ULONG& kind);
+    // Sends a command without arguments and reads its reply to the tagged line.
+    HRESULT Exchange(const char* command, ULONG& kind);
     HRESULT OpenSession(IMAPIProp* settings, login::CPasswordDlg& credentials, bool startTls, bool plainLogin);
     HRESULT ReadGreeting(bool tlsWanted);
     HRESULT StartTls();

@@ -98,6 +98,19 @@ HRESULT ReadAll(ByteSource& source, std::string& data)
     }
 }
 
+// The stream form of a conversion: all of `source` in, the result written to `sink`.
+template <typename Convert>
+HRESULT ConvertStream(ByteSource& source, ByteSink& sink, Convert convert)
+{
+    std::string data;
+    std::string result;
+    if (HRESULT hr = ReadAll(source, data); FAILED(hr))
+        return hr;
+    if (HRESULT hr = convert(data, result); FAILED(hr))
+        return hr;
+    return sink.Write(result);
+}
+
 } // namespace
 
 HRESULT CMMBodyConverter::ConvertToText(std::string_view source, BodySourceKind kind,
@@ -141,25 +154,17 @@ HRESULT CMMBodyConverter::ConvertToHtml(std::string_view source, BodySourceKind 
 HRESULT CMMBodyConverter::ConvertToText(ByteSource& source, BodySourceKind kind,
     unsigned sourceCodePage, unsigned codePage, ByteSink& sink)
 {
-    std::string data;
-    std::string text;
-    if (HRESULT hr = ReadAll(source, data); FAILED(hr))
-        return hr;
-    if (HRESULT hr = ConvertToText(data, kind, sourceCodePage, codePage, text); FAILED(hr))
-        return hr;
-    return sink.Write(text);
+    return ConvertStream(source, sink, [&](std::string_view data, std::string& text) {
+        return ConvertToText(data, kind, sourceCodePage, codePage, text);
+    });
 }
 
 HRESULT CMMBodyConverter::ConvertToHtml(ByteSource& source, BodySourceKind kind,
     unsigned sourceCodePage, unsigned codePage, ByteSink& sink)
 {
-    std::string data;
-    std::string html;
-    if (HRESULT hr = ReadAll(source, data); FAILED(hr))
-        return hr;
-    if (HRESULT hr = ConvertToHtml(data, kind, sourceCodePage, codePage, html); FAILED(hr))
-        return hr;
-    return sink.Write(html);
+    return ConvertStream(source, sink, [&](std::string_view data, std::string& html) {
+        return ConvertToHtml(data, kind, sourceCodePage, codePage, html);
+    });
 }
 
 } // namespace mmconv

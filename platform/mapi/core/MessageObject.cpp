@@ -98,6 +98,19 @@ std::vector<ULONG> DefaultColumns(std::initializer_list<ULONG> leading, const st
     return columns;
 }
 
+// The rows of a recipient or attachment table: one per child, built by `row` with the values it
+// computes for the child, which must live as long as the rows.
+template <typename Child, typename Row>
+std::vector<std::vector<SPropValue>> ChildRows(const std::vector<Child>& children,
+                                               std::vector<ComputedValues>& computed, Row row)
+{
+    std::vector<std::vector<SPropValue>> rows;
+    computed.resize(children.size());
+    for (std::size_t i = 0; i < children.size(); ++i)
+        rows.push_back(row(children[i], computed[i]));
+    return rows;
+}
+
 bool IsRecipientValue(const SPropValue& value)
 {
     ULONG type = PROP_TYPE(value.ulPropTag);
@@ -211,14 +224,13 @@ HRESULT MessageObject::GetRecipientTable(ULONG ulFlags, LPMAPITABLE* lppTable)
         return MAPI_E_INVALID_PARAMETER;
     *lppTable = nullptr;
     return Guard([&]() -> HRESULT {
-        std::vector<std::vector<SPropValue>> rows;
         std::vector<ComputedValues> computed;
         std::lock_guard lock(mutex_);
-        computed.resize(state_.recipients.size());
-        for (std::size_t i = 0; i < state_.recipients.size(); ++i) {
-            ComputeRecipient(state_.recipients[i], computed[i]);
-            rows.push_back(computed[i].Merge(state_.recipients[i].properties));
-        }
+        std::vector<std::vector<SPropValue>> rows =
+            ChildRows(state_.recipients, computed, [](const RecipientState& recipient, ComputedValues& values) {
+                ComputeRecipient(recipient, values);
+                return values.Merge(recipient.properties);
+            });
         std::vector<ULONG> columns = DefaultColumns({PR_ROWID, PR_INSTANCE_KEY, PR_RECIPIENT_TYPE, PR_DISPLAY_NAME_W,
                                                      PR_ADDRTYPE_W, PR_EMAIL_ADDRESS_W, PR_ENTRYID},
                                                     rows, ulFlags);
@@ -232,17 +244,16 @@ HRESULT MessageObject::GetAttachmentTable(ULONG ulFlags, LPMAPITABLE* lppTable)
         return MAPI_E_INVALID_PARAMETER;
     *lppTable = nullptr;
     return Guard([&]() -> HRESULT {
-        std::vector<std::vector<SPropValue>> rows;
         std::vector<ComputedValues> computed;
         std::lock_guard lock(mutex_);
-        computed.resize(state_.attachments.size());
-        for (std::size_t i = 0; i < state_.attachments.size(); ++i) {
-            ComputeAttachment(*state_.attachments[i], computed[i]);
-            std::vector<SPropValue> row = computed[i].Merge(state_.attachments[i]->properties);
+        auto attachmentRow = [](const std::shared_ptr<const AttachmentState>& attachment, ComputedValues& values) {
+            ComputeAttachment(*attachment, values);
+            std::vector<SPropValue> row = values.Merge(attachment->properties);
             // The content is opened, not listed.
             std::erase_if(row, [](const SPropValue& value) { return PROP_ID(value.ulPropTag) == PROP_ID(PR_ATTACH_DATA_BIN); });
-            rows.push_back(std::move(row));
-        }
+            return row;
+        };
+        std::vector<std::vector<SPropValue>> rows = ChildRows(state_.attachments, computed, attachmentRow);
         std::vector<ULONG> columns =
             DefaultColumns({PR_ATTACH_NUM, PR_INSTANCE_KEY, PR_RENDERING_POSITION, PR_ATTACH_METHOD, PR_ATTACH_FILENAME_W,
                             PR_ATTACH_LONG_FILENAME_W, PR_DISPLAY_NAME_W, PR_ATTACH_SIZE},

@@ -6,6 +6,7 @@
 
 #include <MapiPtr.h>
 
+#include "platform/mapi/core/PropValues.h"
 #include "platform/mapi/core/StringForms.h"
 
 namespace mapi {
@@ -62,17 +63,6 @@ SCODE WriteName(const PropertyName& name, void* parent, MAPINAMEID& target)
     std::memcpy(text, name.name.c_str(), (name.name.size() + 1) * sizeof(WCHAR));
     target.ulKind = MNID_STRING;
     target.Kind.lpwstrName = static_cast<LPWSTR>(text);
-    return S_OK;
-}
-
-SCODE NewTagArray(std::size_t count, LPSPropTagArray* result)
-{
-    void* buffer = nullptr;
-    SCODE status = MAPIAllocateBuffer(static_cast<ULONG>(CbNewSPropTagArray(count)), &buffer);
-    if (status != S_OK)
-        return status;
-    *result = static_cast<LPSPropTagArray>(buffer);
-    (*result)->cValues = static_cast<ULONG>(count);
     return S_OK;
 }
 

@@ -10,17 +10,6 @@
 namespace mapi {
 namespace {
 
-SCODE NewTagArray(std::size_t count, LPSPropTagArray* result)
-{
-    void* buffer = nullptr;
-    SCODE status = MAPIAllocateBuffer(static_cast<ULONG>(CbNewSPropTagArray(count)), &buffer);
-    if (status != S_OK)
-        return status;
-    *result = static_cast<LPSPropTagArray>(buffer);
-    (*result)->cValues = static_cast<ULONG>(count);
-    return S_OK;
-}
-
 SPropValue ErrorValue(ULONG tag, SCODE error)
 {
     SPropValue value{};

@@ -37,6 +37,14 @@ SCODE StoreStreamContent(PropertyBag& stored, ULONG tag, std::vector<BYTE> conte
 // Whether OpenProperty gives a stream for the type.
 bool IsStreamType(ULONG type);
 
+// CopyTo and CopyProps of an object that does not copy: no problem array, and `status`.
+inline HRESULT RefuseCopy(LPSPropProblemArray* lppProblems, HRESULT status)
+{
+    if (lppProblems != nullptr)
+        *lppProblems = nullptr;
+    return status;
+}
+
 HRESULT ReportProblems(const std::vector<SPropProblem>& problems, LPSPropProblemArray* result,
                        ALLOCATEBUFFER* allocateBuffer = MAPIAllocateBuffer);
 

@@ -145,17 +145,13 @@ public:
     HRESULT CopyTo(ULONG, LPCIID, LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
                    LPSPropProblemArray* lppProblems) override
     {
-        if (lppProblems != nullptr)
-            *lppProblems = nullptr;
-        return MAPI_E_NO_SUPPORT;
+        return RefuseCopy(lppProblems, MAPI_E_NO_SUPPORT);
     }
 
     HRESULT CopyProps(LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
                       LPSPropProblemArray* lppProblems) override
     {
-        if (lppProblems != nullptr)
-            *lppProblems = nullptr;
-        return MAPI_E_NO_SUPPORT;
+        return RefuseCopy(lppProblems, MAPI_E_NO_SUPPORT);
     }
 
     // A property object in memory has no named properties (as MAPI's own one).

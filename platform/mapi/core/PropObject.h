@@ -28,48 +28,28 @@ public:
     HRESULT GetProps(LPSPropTagArray lpPropTagArray, ULONG ulFlags, ULONG* lpcValues,
                      LPSPropValue* lppPropArray) override
     {
-        return Guard([&] {
-            std::lock_guard lock(mutex_);
-            ComputedValues computed;
-            Compute(computed);
+        return WithValues([&](const ComputedValues& computed) {
             return AnswerProps(Bag(), computed, lpPropTagArray, ulFlags, lpcValues, lppPropArray);
         });
     }
 
     HRESULT GetPropList(ULONG ulFlags, LPSPropTagArray* lppPropTagArray) override
     {
-        return Guard([&] {
-            std::lock_guard lock(mutex_);
-            ComputedValues computed;
-            Compute(computed);
+        return WithValues([&](const ComputedValues& computed) {
             return ListProps(Bag(), computed, ulFlags, lppPropTagArray);
         });
     }
 
     HRESULT SetProps(ULONG cValues, LPSPropValue lpPropArray, LPSPropProblemArray* lppProblems) override
     {
-        if (lppProblems != nullptr)
-            *lppProblems = nullptr;
-        if (!writable_)
-            return MAPI_E_NO_ACCESS;
-        return Guard([&] {
-            std::lock_guard lock(mutex_);
-            ComputedValues computed;
-            Compute(computed);
+        return Change(lppProblems, [&](const ComputedValues& computed) {
             return ChangeProps(Bag(), computed, *names_, cValues, lpPropArray, lppProblems);
         });
     }
 
     HRESULT DeleteProps(LPSPropTagArray lpPropTagArray, LPSPropProblemArray* lppProblems) override
     {
-        if (lppProblems != nullptr)
-            *lppProblems = nullptr;
-        if (!writable_)
-            return MAPI_E_NO_ACCESS;
-        return Guard([&] {
-            std::lock_guard lock(mutex_);
-            ComputedValues computed;
-            Compute(computed);
+        return Change(lppProblems, [&](const ComputedValues& computed) {
             return RemoveProps(Bag(), computed, lpPropTagArray, lppProblems);
         });
     }
@@ -77,17 +57,15 @@ public:
     HRESULT CopyTo(ULONG, LPCIID, LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
                    LPSPropProblemArray* lppProblems) override
     {
-        if (lppProblems != nullptr)
-            *lppProblems = nullptr;
-        return E_NOTIMPL;  // only whole messages copy (MessageObject::CopyTo); attachments on their own do not
+        // Only whole messages copy (MessageObject::CopyTo); attachments on their own do not.
+        return RefuseCopy(lppProblems, E_NOTIMPL);
     }
 
     HRESULT CopyProps(LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
                       LPSPropProblemArray* lppProblems) override
     {
-        if (lppProblems != nullptr)
-            *lppProblems = nullptr;
-        return E_NOTIMPL;  // copying chosen properties into another object is not built
+        // Copying chosen properties into another object is not built.
+        return RefuseCopy(lppProblems, E_NOTIMPL);
     }
 
     HRESULT GetNamesFromIDs(LPSPropTagArray* lppPropTags, LPGUID lpPropSetGuid, ULONG ulFlags, ULONG* lpcPropNames,
@@ -105,6 +83,30 @@ public:
             return MAPI_E_NO_ACCESS;
         }
         return Guard([&] { return names_->GetIDsFromNames(cPropNames, lppPropNames, ulFlags, lppPropTags); });
+    }
+
+private:
+    // Runs `step` with the object's computed values, under its lock.
+    template <typename Step>
+    HRESULT WithValues(Step step)
+    {
+        return Guard([&] {
+            std::lock_guard lock(mutex_);
+            ComputedValues computed;
+            Compute(computed);
+            return step(static_cast<const ComputedValues&>(computed));
+        });
+    }
+
+    // The same for a change, which a read-only object refuses.
+    template <typename Step>
+    HRESULT Change(LPSPropProblemArray* lppProblems, Step step)
+    {
+        if (lppProblems != nullptr)
+            *lppProblems = nullptr;
+        if (!writable_)
+            return MAPI_E_NO_ACCESS;
+        return WithValues(step);
     }
 
 protected:

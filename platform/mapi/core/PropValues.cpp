@@ -1,6 +1,7 @@
 // Property value copies, sizes, string forms and ordering.
 #include "platform/mapi/core/PropValues.h"
 
+#include <algorithm>
 #include <cstring>
 #include <cwctype>
 #include <string>
@@ -443,6 +444,38 @@ const SPropValue* FindById(std::span<const SPropValue> values, ULONG tag)
             return &value;
     }
     return nullptr;
+}
+
+SCODE NewTagArray(std::size_t count, LPSPropTagArray* result)
+{
+    void* buffer = nullptr;
+    SCODE status = MAPIAllocateBuffer(static_cast<ULONG>(CbNewSPropTagArray(count)), &buffer);
+    if (status != S_OK)
+        return status;
+    *result = static_cast<LPSPropTagArray>(buffer);
+    (*result)->cValues = static_cast<ULONG>(count);
+    return S_OK;
+}
+
+SCODE NewTagArray(std::span<const ULONG> tags, LPSPropTagArray* result)
+{
+    SCODE status = NewTagArray(tags.size(), result);
+    if (status == S_OK && !tags.empty())
+        std::memcpy((*result)->aulPropTag, tags.data(), tags.size() * sizeof(ULONG));
+    return status;
+}
+
+SCODE NewEntryId(std::span<const BYTE> bytes, ULONG* size, LPENTRYID* result)
+{
+    void* buffer = nullptr;
+    SCODE status = MAPIAllocateBuffer(static_cast<ULONG>(std::max<std::size_t>(bytes.size(), 1)), &buffer);
+    if (status != S_OK)
+        return status;
+    if (!bytes.empty())
+        std::memcpy(buffer, bytes.data(), bytes.size());
+    *size = static_cast<ULONG>(bytes.size());
+    *result = static_cast<LPENTRYID>(buffer);
+    return S_OK;
 }
 
 } // namespace mapi

@@ -41,6 +41,14 @@ private:
 
 ULONG AlignedSize(std::size_t size);
 
+// A new tag array in one MAPI buffer: `count` tags to be filled in, or a copy of `tags`.
+SCODE NewTagArray(std::size_t count, LPSPropTagArray* result);
+SCODE NewTagArray(std::span<const ULONG> tags, LPSPropTagArray* result);
+
+// A new MAPI buffer holding `bytes` as an entry identifier (one byte long when it is empty), and
+// its size.
+SCODE NewEntryId(std::span<const BYTE> bytes, ULONG* size, LPENTRYID* result);
+
 // Copies `source` into `target`, its strings, binaries and arrays through `allocator`.
 SCODE CopyValue(SPropValue& target, const SPropValue& source, ValueAllocator& allocator);
 // The bytes CopyValue asks of a PackedAllocator for `value`.

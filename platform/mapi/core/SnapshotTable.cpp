@@ -1,10 +1,10 @@
 // Building snapshot tables over CreateTable.
 #include "platform/mapi/core/SnapshotTable.h"
 
-#include <algorithm>
-
 #include <MapiPtr.h>
 #include <mapiutil.h>
+
+#include "platform/mapi/core/PropValues.h"
 
 namespace mapi {
 
@@ -12,11 +12,9 @@ HRESULT MakeTable(ULONG indexTag, const std::vector<ULONG>& columns, std::vector
                   LPMAPITABLE* result)
 {
     MapiBuffer<SPropTagArray> columnArray;
-    SCODE status = MAPIAllocateBuffer(static_cast<ULONG>(CbNewSPropTagArray(columns.size())), columnArray.put_void());
+    SCODE status = NewTagArray(columns, columnArray.put());
     if (status != S_OK)
         return status;
-    columnArray->cValues = static_cast<ULONG>(columns.size());
-    std::copy(columns.begin(), columns.end(), columnArray->aulPropTag);
     MapiPtr<ITableData> data;
     status = CreateTable(&IID_IMAPITableData, MAPIAllocateBuffer, MAPIAllocateMore, MAPIFreeBuffer, nullptr,
                          TBLTYPE_SNAPSHOT, indexTag, columnArray.get(), data.put());

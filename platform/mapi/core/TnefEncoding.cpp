@@ -58,13 +58,11 @@ HRESULT ReadPropertyStream(IMAPIProp* object, ULONG tag, std::vector<BYTE>& byte
     return ReadAll(stream.get(), bytes);
 }
 
-MapiBuffer<SPropTagArray> NewTagArray(const std::vector<ULONG>& tags)
+MapiBuffer<SPropTagArray> TagArrayOf(const std::vector<ULONG>& tags)
 {
     MapiBuffer<SPropTagArray> array;
-    if (MAPIAllocateBuffer(static_cast<ULONG>(CbNewSPropTagArray(tags.size())), array.put_void()) != S_OK)
+    if (NewTagArray(tags, array.put()) != S_OK)
         throw std::bad_alloc();
-    array->cValues = static_cast<ULONG>(tags.size());
-    std::copy(tags.begin(), tags.end(), array->aulPropTag);
     return array;
 }
 
@@ -110,7 +108,7 @@ HRESULT LookUpNames(IMAPIProp* object, const std::vector<ULONG>& tags, std::map<
     }
     if (named.empty())
         return S_OK;
-    MapiBuffer<SPropTagArray> array = NewTagArray(named);
+    MapiBuffer<SPropTagArray> array = TagArrayOf(named);
     LPSPropTagArray asked = array.get();
     ULONG count = 0;
     MapiBuffer<LPMAPINAMEID> found;
@@ -201,7 +199,7 @@ HRESULT CollectProperties(IMAPIProp* object, const ComponentRequest& request, bo
     MapiBuffer<SPropValue> read;
     ULONG count = 0;
     if (!wanted.empty()) {
-        MapiBuffer<SPropTagArray> asked = NewTagArray(wanted);
+        MapiBuffer<SPropTagArray> asked = TagArrayOf(wanted);
         status = object->GetProps(asked.get(), MAPI_UNICODE, &count, read.put());
         if (FAILED(status))
             return status;

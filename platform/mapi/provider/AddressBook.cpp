@@ -134,7 +134,7 @@ public:
             address.address = TextArgument(lpszAddress, ulFlags);
             address.unicode = (ulFlags & MAPI_UNICODE) != 0;
             address.noRichInfo = (ulFlags & MAPI_SEND_NO_RICH_INFO) != 0;
-            return GiveEntryId(MakeOneOff(address), lpcbEntryID, lppEntryID);
+            return NewEntryId(MakeOneOff(address), lpcbEntryID, lppEntryID);
         });
     }
 
@@ -199,7 +199,7 @@ public:
         if (lpcbEntryID == nullptr || lppEntryID == nullptr)
             return MAPI_E_INVALID_PARAMETER;
         *lppEntryID = nullptr;
-        return Guard([&] { return GiveEntryId(context_->Org().galEntryId, lpcbEntryID, lppEntryID); });
+        return Guard([&] { return NewEntryId(context_->Org().galEntryId, lpcbEntryID, lppEntryID); });
     }
     HRESULT SetDefaultDir(ULONG, LPENTRYID) override { return MAPI_E_NO_SUPPORT; }
     HRESULT GetSearchPath(ULONG, LPSRowSet* lppSearchPath) override
@@ -249,19 +249,6 @@ private:
             return SameText(a.oneOff.addressType, b.oneOff.addressType) && SameText(a.oneOff.address, b.oneOff.address);
         default: return true;
         }
-    }
-
-    static HRESULT GiveEntryId(std::span<const BYTE> bytes, ULONG* size, LPENTRYID* result)
-    {
-        void* buffer = nullptr;
-        SCODE status = MAPIAllocateBuffer(static_cast<ULONG>(std::max<std::size_t>(bytes.size(), 1)), &buffer);
-        if (status != S_OK)
-            return status;
-        if (!bytes.empty())
-            std::memcpy(buffer, bytes.data(), bytes.size());
-        *size = static_cast<ULONG>(bytes.size());
-        *result = static_cast<LPENTRYID>(buffer);
-        return S_OK;
     }
 
     HRESULT FindByName(const std::u16string& name, std::size_t& found) const

@@ -18,18 +18,6 @@ namespace {
 // Exchange gives at most this many characters of a string in a contents table.
 constexpr std::size_t kTableStringLimit = 255;
 
-void Put(PropertyBag& bag, const SPropValue& value)
-{
-    if (bag.Set(value) != S_OK)
-        throw std::bad_alloc();
-}
-
-void PutIfMissing(PropertyBag& bag, const SPropValue& value)
-{
-    if (bag.Find(value.ulPropTag) == nullptr)
-        Put(bag, value);
-}
-
 PropertyBag FolderValues(const OrgContext& context, std::size_t storeIndex, const org::Folder& folder)
 {
     const org::Store& store = context.Org().stores[storeIndex];

@@ -1,9 +1,23 @@
 // Turning the model's property lists into stored property values.
 #include "platform/mapi/provider/ModelValues.h"
 
+#include <new>
+
 #include "platform/mapi/core/ModelValue.h"
 
 namespace mapi {
+
+void Put(PropertyBag& bag, const SPropValue& value)
+{
+    if (bag.Set(value) != S_OK)
+        throw std::bad_alloc();
+}
+
+void PutIfMissing(PropertyBag& bag, const SPropValue& value)
+{
+    if (bag.Find(value.ulPropTag) == nullptr)
+        Put(bag, value);
+}
 
 SCODE LoadModelValues(const platform::cfb::MsgPropertyList& properties, const std::map<std::uint16_t, ULONG>* namedIds,
                       PropertyBag& bag)

@@ -179,16 +179,12 @@ public:
     HRESULT CopyTo(ULONG, LPCIID, LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
                    LPSPropProblemArray* lppProblems) override
     {
-        if (lppProblems != nullptr)
-            *lppProblems = nullptr;
-        return MAPI_E_NO_SUPPORT;
+        return RefuseCopy(lppProblems, MAPI_E_NO_SUPPORT);
     }
     HRESULT CopyProps(LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
                       LPSPropProblemArray* lppProblems) override
     {
-        if (lppProblems != nullptr)
-            *lppProblems = nullptr;
-        return MAPI_E_NO_SUPPORT;
+        return RefuseCopy(lppProblems, MAPI_E_NO_SUPPORT);
     }
     HRESULT GetNamesFromIDs(LPSPropTagArray*, LPGUID, ULONG, ULONG*, LPMAPINAMEID**) override { return MAPI_E_NO_SUPPORT; }
     HRESULT GetIDsFromNames(ULONG, LPMAPINAMEID*, ULONG, LPSPropTagArray*) override { return MAPI_E_NO_SUPPORT; }

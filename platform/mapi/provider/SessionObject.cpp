@@ -145,13 +145,7 @@ public:
     HRESULT CompareEntryIDs(ULONG cbEntryID1, LPENTRYID lpEntryID1, ULONG cbEntryID2, LPENTRYID lpEntryID2, ULONG,
                             ULONG* lpulResult) override
     {
-        if (lpulResult == nullptr || (cbEntryID1 > 0 && lpEntryID1 == nullptr) || (cbEntryID2 > 0 && lpEntryID2 == nullptr))
-            return MAPI_E_INVALID_PARAMETER;
-        return Guard([&]() -> HRESULT {
-            bool same = SameOrgObject(*context_, AsBytes(cbEntryID1, lpEntryID1), AsBytes(cbEntryID2, lpEntryID2));
-            *lpulResult = same ? TRUE : FALSE;
-            return S_OK;
-        });
+        return CompareOrgEntryIds(*context_, cbEntryID1, lpEntryID1, cbEntryID2, lpEntryID2, lpulResult);
     }
 
     HRESULT Advise(ULONG, LPENTRYID, ULONG, LPMAPIADVISESINK, ULONG*) override { return MAPI_E_NO_SUPPORT; }

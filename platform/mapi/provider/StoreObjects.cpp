@@ -8,6 +8,7 @@
 #include <new>
 
 #include "platform/mapi/core/MessageFactory.h"
+#include "platform/mapi/core/PropValues.h"
 #include "platform/mapi/provider/FolderObject.h"
 #include "platform/mapi/provider/ModelValues.h"
 #include "platform/mapi/provider/ProviderProp.h"
@@ -20,18 +21,6 @@ namespace {
 constexpr LONG kStoreSupport = STORE_ENTRYID_UNIQUE | STORE_READONLY | STORE_ATTACH_OK | STORE_OLE_OK |
                                STORE_MV_PROPS_OK | STORE_RTF_OK | STORE_RESTRICTION_OK | STORE_HTML_OK |
                                STORE_ANSI_OK | STORE_UNICODE_OK;
-
-void Put(PropertyBag& bag, const SPropValue& value)
-{
-    if (bag.Set(value) != S_OK)
-        throw std::bad_alloc();
-}
-
-void PutIfMissing(PropertyBag& bag, const SPropValue& value)
-{
-    if (bag.Find(value.ulPropTag) == nullptr)
-        Put(bag, value);
-}
 
 PropertyBag StoreValues(const OrgContext& context, std::size_t storeIndex)
 {
@@ -50,19 +39,6 @@ PropertyBag StoreValues(const OrgContext& context, std::size_t storeIndex)
     PutIfMissing(bag, values.Long(PR_STORE_SUPPORT_MASK, kStoreSupport | (isPublic ? STORE_PUBLIC_FOLDERS : 0)));
     PutIfMissing(bag, values.Boolean(PR_DEFAULT_STORE, context.mailbox && *context.mailbox == storeIndex));
     return bag;
-}
-
-HRESULT GiveBytes(std::span<const BYTE> bytes, ULONG* size, LPENTRYID* result)
-{
-    void* buffer = nullptr;
-    SCODE status = MAPIAllocateBuffer(static_cast<ULONG>(std::max<std::size_t>(bytes.size(), 1)), &buffer);
-    if (status != S_OK)
-        return status;
-    if (!bytes.empty())
-        std::memcpy(buffer, bytes.data(), bytes.size());
-    *size = static_cast<ULONG>(bytes.size());
-    *result = static_cast<LPENTRYID>(buffer);
-    return S_OK;
 }
 
 class StoreObject;
@@ -95,7 +71,7 @@ public:
             std::string server = org::ServerNameFromDn(lpszMsgStoreDN == nullptr ? "" : lpszMsgStoreDN);
             org::EntryId entryId = isPublic ? org::MakeStoreEntryId(org::StoreKind::PublicFolders, server, "")
                                             : org::MakeStoreEntryId(org::StoreKind::Mailbox, server, lpszMailboxDN);
-            return GiveBytes(entryId, lpcbEntryID, lppEntryID);
+            return NewEntryId(entryId, lpcbEntryID, lppEntryID);
         });
     }
 
@@ -136,13 +112,7 @@ public:
     HRESULT CompareEntryIDs(ULONG cbEntryID1, LPENTRYID lpEntryID1, ULONG cbEntryID2, LPENTRYID lpEntryID2, ULONG,
                             ULONG* lpulResult) override
     {
-        if (lpulResult == nullptr || (cbEntryID1 > 0 && lpEntryID1 == nullptr) || (cbEntryID2 > 0 && lpEntryID2 == nullptr))
-            return MAPI_E_INVALID_PARAMETER;
-        return Guard([&]() -> HRESULT {
-            bool same = SameOrgObject(*context_, AsBytes(cbEntryID1, lpEntryID1), AsBytes(cbEntryID2, lpEntryID2));
-            *lpulResult = same ? TRUE : FALSE;
-            return S_OK;
-        });
+        return CompareOrgEntryIds(*context_, cbEntryID1, lpEntryID1, cbEntryID2, lpEntryID2, lpulResult);
     }
 
     HRESULT OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG ulFlags, ULONG* lpulObjType,
@@ -169,7 +139,7 @@ public:
         return Guard([&]() -> HRESULT {
             MapiBuffer<ENTRYID> entryId;
             ULONG size = 0;
-            HRESULT status = GiveBytes(inbox, &size, entryId.put());
+            HRESULT status = NewEntryId(inbox, &size, entryId.put());
             if (FAILED(status))
                 return status;
             if (lppszExplicitClass != nullptr) {
@@ -297,6 +267,18 @@ bool SameOrgObject(const OrgContext& context, std::span<const BYTE> first, std::
     if (a && b)
         return SameLocation(*a, *b);
     return std::equal(first.begin(), first.end(), second.begin(), second.end());
+}
+
+HRESULT CompareOrgEntryIds(const OrgContext& context, ULONG cbEntryID1, LPENTRYID lpEntryID1, ULONG cbEntryID2,
+                           LPENTRYID lpEntryID2, ULONG* lpulResult)
+{
+    if (lpulResult == nullptr || (cbEntryID1 > 0 && lpEntryID1 == nullptr) || (cbEntryID2 > 0 && lpEntryID2 == nullptr))
+        return MAPI_E_INVALID_PARAMETER;
+    return Guard([&]() -> HRESULT {
+        bool same = SameOrgObject(context, AsBytes(cbEntryID1, lpEntryID1), AsBytes(cbEntryID2, lpEntryID2));
+        *lpulResult = same ? TRUE : FALSE;
+        return S_OK;
+    });
 }
 
 } // namespace mapi

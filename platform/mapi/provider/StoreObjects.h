@@ -21,4 +21,8 @@ HRESULT OpenStoreEntry(const OrgContextPointer& context, std::size_t storeIndex,
 // server name of store identifiers aside); identifiers of nothing known compare by their bytes.
 bool SameOrgObject(const OrgContext& context, std::span<const BYTE> first, std::span<const BYTE> second);
 
+// CompareEntryIDs of the session and the stores: SameOrgObject of the two identifiers.
+HRESULT CompareOrgEntryIds(const OrgContext& context, ULONG cbEntryID1, LPENTRYID lpEntryID1, ULONG cbEntryID2,
+                           LPENTRYID lpEntryID2, ULONG* lpulResult);
+
 } // namespace mapi
