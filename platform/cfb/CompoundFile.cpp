@@ -1,7 +1,8 @@
 // Compound-file reading: header, DIFAT, FAT, mini FAT, directory tree and stream contents.
 #include "platform/cfb/CompoundFile.h"
 
-#include "platform/cfb/LittleEndian.h"
+#include "platform/base/LittleEndian.h"
+#include "platform/cfb/CompoundFileLayout.h"
 
 #include <mapicode.h>
 
@@ -11,16 +12,6 @@
 
 namespace platform::cfb {
 namespace {
-
-constexpr std::uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-constexpr std::size_t kHeaderSize = 512;
-constexpr std::size_t kHeaderDifatCount = 109;
-constexpr std::size_t kDirectoryEntrySize = 128;
-constexpr std::size_t kMiniSectorSize = 64;
-constexpr std::uint32_t kMaxRegularSector = 0xFFFFFFFAu;
-constexpr std::uint32_t kEndOfChain = 0xFFFFFFFEu;
-constexpr std::uint32_t kFreeSector = 0xFFFFFFFFu;
-constexpr std::uint32_t kNoStream = 0xFFFFFFFFu;
 
 void AppendUtf8(std::string& out, std::uint32_t codePoint)
 {

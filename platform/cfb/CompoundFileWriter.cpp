@@ -1,5 +1,8 @@
 // Compound-file writing: directory trees, sector allocation (FAT, DIFAT, mini FAT) and the file image.
 #include "platform/cfb/CompoundFileWriter.h"
+
+#include "platform/base/LittleEndian.h"
+#include "platform/cfb/CompoundFileLayout.h"
 #include "platform/locale/Utf16.h"
 
 #include <algorithm>
@@ -11,19 +14,9 @@
 namespace platform::cfb {
 namespace {
 
-constexpr std::uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-constexpr std::size_t kHeaderDifatCount = 109;
-constexpr std::size_t kDirectoryEntrySize = 128;
-constexpr std::size_t kMiniSectorSize = 64;
-constexpr std::size_t kMiniStreamCutoff = 4096;
 constexpr std::size_t kMaxNameLength = 31;
 constexpr std::uint64_t kMaxVersion3StreamSize = 0x80000000u;
 constexpr std::uint64_t kMaxSectorCount = 0xFFFFFFFAu;  // sector numbers above this are markers
-constexpr std::uint32_t kFreeSector = 0xFFFFFFFFu;
-constexpr std::uint32_t kEndOfChain = 0xFFFFFFFEu;
-constexpr std::uint32_t kFatSectorMark = 0xFFFFFFFDu;
-constexpr std::uint32_t kDifatSectorMark = 0xFFFFFFFCu;
-constexpr std::uint32_t kNoStream = 0xFFFFFFFFu;
 constexpr std::uint8_t kTypeStorage = 1;
 constexpr std::uint8_t kTypeStream = 2;
 constexpr std::uint8_t kTypeRoot = 5;
@@ -42,24 +35,6 @@ struct Entry {
     std::uint32_t start = kEndOfChain;
     std::uint64_t size = 0;
 };
-
-void PutU16(Bytes& bytes, std::size_t offset, std::uint16_t value)
-{
-    bytes[offset] = static_cast<std::uint8_t>(value);
-    bytes[offset + 1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void PutU32(Bytes& bytes, std::size_t offset, std::uint32_t value)
-{
-    for (std::size_t i = 0; i < 4; ++i)
-        bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
-void PutU64(Bytes& bytes, std::size_t offset, std::uint64_t value)
-{
-    PutU32(bytes, offset, static_cast<std::uint32_t>(value));
-    PutU32(bytes, offset + 4, static_cast<std::uint32_t>(value >> 32));
-}
 
 std::uint64_t CeilDiv(std::uint64_t value, std::uint64_t unit) { return (value + unit - 1) / unit; }
 

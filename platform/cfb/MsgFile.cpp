@@ -2,8 +2,8 @@
 // attachment storages, embedded messages and the named-property mapping.
 #include "platform/cfb/MsgFile.h"
 
+#include "platform/base/LittleEndian.h"
 #include "platform/cfb/CompoundFile.h"
-#include "platform/cfb/LittleEndian.h"
 #include "platform/cfb/MsgCodePage.h"
 #include "platform/cfb/MsgLayout.h"
 #include "platform/files/ReadOnlyMapping.h"
@@ -236,6 +236,14 @@ private:
             return Fail(where, "the property stream is shorter than its header (" + std::to_string(data.size()) +
                                    " bytes)");
 
+        // A value kept outside the property stream; one whose stream is absent is left out.
+        auto addStreamed = [&](MsgProperty property) {
+            bool present = false;
+            HRESULT status = ReadStreamValue(storage, where, property, present);
+            if (SUCCEEDED(status) && present)
+                properties.push_back(std::move(property));
+            return status;
+        };
         std::set<std::uint32_t> seen;
         std::span<const std::uint8_t> all(data);
         for (std::size_t offset = headerSize; offset + kPropertyEntrySize <= data.size();
@@ -250,12 +258,8 @@ private:
                 properties.push_back(std::move(property));
                 continue;
             }
-            bool present = false;
-            hr = ReadStreamValue(storage, where, property, present);
-            if (FAILED(hr))
+            if (hr = addStreamed(std::move(property)); FAILED(hr))
                 return hr;
-            if (present)
-                properties.push_back(std::move(property));
         }
         // Some writers leave streamed values out of the property stream; the stream names carry
         // the tag, so nothing is lost.
@@ -270,12 +274,8 @@ private:
             seen.insert(*tag);
             MsgProperty property;
             property.tag = *tag;
-            bool present = false;
-            hr = ReadStreamValue(storage, where, property, present);
-            if (FAILED(hr))
+            if (hr = addStreamed(std::move(property)); FAILED(hr))
                 return hr;
-            if (present)
-                properties.push_back(std::move(property));
         }
         return S_OK;
     }

@@ -2,6 +2,7 @@
 // storages, embedded messages and the named-property mapping, then the file on disk.
 #include "platform/cfb/MsgWriter.h"
 
+#include "platform/base/LittleEndian.h"
 #include "platform/cfb/CompoundFileWriter.h"
 #include "platform/cfb/MsgLayout.h"
 
@@ -24,24 +25,6 @@ constexpr std::uint32_t kObjectSize = 0xFFFFFFFFu;  // the size entry of an obje
 constexpr std::uint32_t kFirstNamedId = 0x8000;
 constexpr std::uint32_t kLastNamedId = 0xFFFE;
 constexpr std::uint32_t kMappingStreamCount = 0x1F;
-
-void AppendU16(Bytes& bytes, std::uint16_t value)
-{
-    bytes.push_back(static_cast<std::uint8_t>(value));
-    bytes.push_back(static_cast<std::uint8_t>(value >> 8));
-}
-
-void AppendU32(Bytes& bytes, std::uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-
-void AppendU64(Bytes& bytes, std::uint64_t value)
-{
-    AppendU32(bytes, static_cast<std::uint32_t>(value));
-    AppendU32(bytes, static_cast<std::uint32_t>(value >> 32));
-}
 
 void AppendUtf16(Bytes& bytes, std::u16string_view text)
 {

@@ -737,7 +737,9 @@ using LPMDB = IMsgStore*;
 class IMailUser : public IMAPIProp {};
 using LPMAILUSER = IMailUser*;
 
-class IABContainer : public IMAPIContainer {
+// The methods that address-book containers and distribution lists both have, in that order after
+// IMAPIContainer's; IABContainer and IDistList stay types of their own.
+class IABEntryContainer : public IMAPIContainer {
 public:
     virtual HRESULT CreateEntry(ULONG cbEntryID, LPENTRYID lpEntryID, ULONG ulCreateFlags,
                                 LPMAPIPROP* lppMAPIPropEntry) = 0;
@@ -747,18 +749,11 @@ public:
     virtual HRESULT ResolveNames(LPSPropTagArray lpPropTagArray, ULONG ulFlags, LPADRLIST lpAdrList,
                                  LPFlagList lpFlagList) = 0;
 };
+
+class IABContainer : public IABEntryContainer {};
 using LPABCONT = IABContainer*;
 
-class IDistList : public IMAPIContainer {
-public:
-    virtual HRESULT CreateEntry(ULONG cbEntryID, LPENTRYID lpEntryID, ULONG ulCreateFlags,
-                                LPMAPIPROP* lppMAPIPropEntry) = 0;
-    virtual HRESULT CopyEntries(LPENTRYLIST lpEntries, ULONG_PTR ulUIParam, LPMAPIPROGRESS lpProgress,
-                                ULONG ulFlags) = 0;
-    virtual HRESULT DeleteEntries(LPENTRYLIST lpEntries, ULONG ulFlags) = 0;
-    virtual HRESULT ResolveNames(LPSPropTagArray lpPropTagArray, ULONG ulFlags, LPADRLIST lpAdrList,
-                                 LPFlagList lpFlagList) = 0;
-};
+class IDistList : public IABEntryContainer {};
 using LPDISTLIST = IDistList*;
 
 class IProfSect : public IMAPIProp {};

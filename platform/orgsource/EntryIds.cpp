@@ -6,6 +6,8 @@
 
 #include <edkmdb.h>
 
+#include "platform/base/LittleEndian.h"
+
 namespace platform::orgsource {
 namespace {
 
@@ -24,19 +26,6 @@ constexpr std::uint16_t kMessagePublic = 9;
 constexpr std::size_t kFolderSize = 46;
 constexpr std::size_t kMessageSize = 70;
 
-void PutU16(EntryId& out, std::uint16_t value)
-{
-    out.push_back(static_cast<std::uint8_t>(value));
-    out.push_back(static_cast<std::uint8_t>(value >> 8));
-}
-
-void PutU32(EntryId& out, std::uint32_t value)
-{
-    for (int shift = 0; shift < 32; shift += 8) {
-        out.push_back(static_cast<std::uint8_t>(value >> shift));
-    }
-}
-
 void PutGuid(EntryId& out, const cfb::Guid& guid)
 {
     out.insert(out.end(), guid.begin(), guid.end());
@@ -47,7 +36,7 @@ void PutCounter(EntryId& out, std::uint64_t counter)
     for (int shift = 40; shift >= 0; shift -= 8) {
         out.push_back(static_cast<std::uint8_t>(counter >> shift));
     }
-    PutU16(out, 0);
+    AppendU16(out, 0);
 }
 
 void PutText(EntryId& out, std::string_view text)
@@ -205,10 +194,10 @@ cfb::Guid StoreProviderUid(StoreKind kind)
 EntryId MakeAddressBookEntryId(std::uint32_t displayType, std::string_view dn)
 {
     EntryId out;
-    PutU32(out, 0);
+    AppendU32(out, 0);
     PutGuid(out, kAddressBookProvider);
-    PutU32(out, 1);
-    PutU32(out, displayType);
+    AppendU32(out, 1);
+    AppendU32(out, displayType);
     PutText(out, dn);
     return out;
 }
@@ -216,15 +205,15 @@ EntryId MakeAddressBookEntryId(std::uint32_t displayType, std::string_view dn)
 EntryId MakeStoreEntryId(StoreKind kind, std::string_view serverName, std::string_view mailboxDn)
 {
     EntryId out;
-    PutU32(out, 0);
+    AppendU32(out, 0);
     PutGuid(out, kStoreWrapper);
     out.push_back(0);
     out.push_back(0);
     out.insert(out.end(), kStoreDll.begin(), kStoreDll.end());
     out.resize(out.size() + kStoreDllField - kStoreDll.size(), 0);
-    PutU32(out, 0);
+    AppendU32(out, 0);
     PutGuid(out, StoreProviderUid(kind));
-    PutU32(out, kind == StoreKind::Mailbox ? kWrappedMailbox : kWrappedPublic);
+    AppendU32(out, kind == StoreKind::Mailbox ? kWrappedMailbox : kWrappedPublic);
     PutText(out, serverName);
     if (kind == StoreKind::Mailbox) {
         PutText(out, mailboxDn);
@@ -235,9 +224,9 @@ EntryId MakeStoreEntryId(StoreKind kind, std::string_view serverName, std::strin
 EntryId MakeFolderEntryId(StoreKind kind, const cfb::Guid& storeGuid, std::uint64_t folderCounter)
 {
     EntryId out;
-    PutU32(out, 0);
+    AppendU32(out, 0);
     PutGuid(out, storeGuid);
-    PutU16(out, kind == StoreKind::Mailbox ? kFolderPrivate : kFolderPublic);
+    AppendU16(out, kind == StoreKind::Mailbox ? kFolderPrivate : kFolderPublic);
     PutGuid(out, storeGuid);
     PutCounter(out, folderCounter);
     return out;
@@ -247,9 +236,9 @@ EntryId MakeMessageEntryId(StoreKind kind, const cfb::Guid& storeGuid, std::uint
                            std::uint64_t messageCounter)
 {
     EntryId out;
-    PutU32(out, 0);
+    AppendU32(out, 0);
     PutGuid(out, storeGuid);
-    PutU16(out, kind == StoreKind::Mailbox ? kMessagePrivate : kMessagePublic);
+    AppendU16(out, kind == StoreKind::Mailbox ? kMessagePrivate : kMessagePublic);
     PutGuid(out, storeGuid);
     PutCounter(out, folderCounter);
     PutGuid(out, storeGuid);

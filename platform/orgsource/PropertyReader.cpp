@@ -16,7 +16,6 @@
 namespace platform::orgsource {
 namespace {
 
-constexpr std::uint16_t kMultiple = MV_FLAG;
 constexpr std::uint16_t kFirstNamedId = 0x8000;
 constexpr std::uint16_t kLastNamedId = 0xFFFE;
 // Files referenced from an organisation file are read whole; this keeps a mistaken reference to
@@ -33,15 +32,15 @@ std::string Hex(std::uint32_t value, int digits)
 std::uint16_t Normalised(std::uint16_t type)
 {
     // Strings are kept in Unicode; the MAPI layer gives either form on request.
-    if ((type & ~kMultiple) == PT_STRING8) {
-        return static_cast<std::uint16_t>((type & kMultiple) | PT_UNICODE);
+    if ((type & ~MV_FLAG) == PT_STRING8) {
+        return static_cast<std::uint16_t>((type & MV_FLAG) | PT_UNICODE);
     }
     return type;
 }
 
 bool IsSupportedType(std::uint16_t type)
 {
-    switch (type & ~kMultiple) {
+    switch (type & ~MV_FLAG) {
     case PT_I2:
     case PT_LONG:
     case PT_FLOAT:
@@ -57,7 +56,7 @@ bool IsSupportedType(std::uint16_t type)
     case PT_NULL:
     case PT_ERROR:
     case PT_BOOLEAN:
-        return (type & kMultiple) == 0;
+        return (type & MV_FLAG) == 0;
     default:
         return false;
     }
@@ -318,14 +317,14 @@ cfb::MsgProperty ReadValue(const Json& value, std::uint32_t tag, const std::stri
     cfb::MsgProperty property;
     property.tag = tag;
     auto type = static_cast<std::uint16_t>(tag & 0xFFFF);
-    if ((type & kMultiple) == 0) {
+    if ((type & MV_FLAG) == 0) {
         ReadSingle(value, type, path, source, property);
         return property;
     }
     if (!value.is_array()) {
         Fail(MAPI_E_BAD_VALUE, path, "expected an array");
     }
-    auto elementType = static_cast<std::uint16_t>(type & ~kMultiple);
+    auto elementType = static_cast<std::uint16_t>(type & ~MV_FLAG);
     for (std::size_t i = 0; i < value.size(); ++i) {
         cfb::MsgProperty element;
         ReadSingle(value[i], elementType, ElementPath(path, i), source, element);

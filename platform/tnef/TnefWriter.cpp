@@ -13,24 +13,6 @@ std::uint16_t Checksum(std::span<const std::uint8_t> data)
     return static_cast<std::uint16_t>(sum & 0xFFFFu);
 }
 
-void AppendU16(std::vector<std::uint8_t>& out, std::uint16_t value)
-{
-    out.push_back(static_cast<std::uint8_t>(value));
-    out.push_back(static_cast<std::uint8_t>(value >> 8));
-}
-
-void AppendU32(std::vector<std::uint8_t>& out, std::uint32_t value)
-{
-    AppendU16(out, static_cast<std::uint16_t>(value));
-    AppendU16(out, static_cast<std::uint16_t>(value >> 16));
-}
-
-void AppendU64(std::vector<std::uint8_t>& out, std::uint64_t value)
-{
-    AppendU32(out, static_cast<std::uint32_t>(value));
-    AppendU32(out, static_cast<std::uint32_t>(value >> 32));
-}
-
 void AppendBytes(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> bytes)
 {
     out.insert(out.end(), bytes.begin(), bytes.end());

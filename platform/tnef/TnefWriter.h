@@ -5,6 +5,7 @@
 #include <span>
 #include <vector>
 
+#include "platform/base/LittleEndian.h"
 #include "platform/tnef/TnefFormat.h"
 
 #include <mapicode.h>
@@ -14,9 +15,7 @@ namespace platform::tnef {
 // The sum of the bytes modulo 65536, as every attribute carries after its data.
 std::uint16_t Checksum(std::span<const std::uint8_t> data);
 
-void AppendU16(std::vector<std::uint8_t>& out, std::uint16_t value);
-void AppendU32(std::vector<std::uint8_t>& out, std::uint32_t value);
-void AppendU64(std::vector<std::uint8_t>& out, std::uint64_t value);
+// The integers of the layout are little-endian (platform/base/LittleEndian.h: AppendU16, ...).
 void AppendBytes(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> bytes);
 // Zero bytes up to the next multiple of four of the output's size.
 void AppendPadding(std::vector<std::uint8_t>& out);

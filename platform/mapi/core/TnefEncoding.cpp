@@ -249,7 +249,7 @@ HRESULT ReadRecipientRows(IMessage* message, MapiRows& rows)
 HRESULT EncodeRecipients(IMessage* message, const SRowSet& rows, std::vector<BYTE>& data,
                          std::vector<TnefProblem>& problems)
 {
-    tnef::AppendU32(data, rows.cRows);
+    platform::AppendU32(data, rows.cRows);
     for (ULONG r = 0; r < rows.cRows; ++r) {
         const SRow& row = rows.aRow[r];
         std::vector<SPropValue> values;
