@@ -128,74 +128,40 @@ class CliSession:
     # Accounts and groups.
 
     def do_createaccount(self, arguments):
-        reader = ValueReader(arguments)
-        name = self._read_name(reader)
-        settings = self._read_optional_dictionary(reader)
-        state = self.context.state
-        with state.lock:
-            if state.find_account(name) or state.find_alias_owner(name) or name.lower() in (
-                    group.lower() for group in state.data['groups']):
-                self.connection.write_line('520 Account %s already exists' % name)
-                return True
-            state.data['accounts'][name] = {'settings': settings, 'aliases': []}
-            state.save()
-        self.connection.write_line('200 Account created')
-        return True
+        return self._create(arguments, 'accounts', {'aliases': []}, 'Account')
+
+    def do_creategroup(self, arguments):
+        return self._create(arguments, 'groups', {}, 'Group')
 
     def do_setaccountaliases(self, arguments):
         reader = ValueReader(arguments)
         name = self._read_name(reader)
         aliases = reader.read_array()
         self._expect_end(reader)
-        state = self.context.state
-        with state.lock:
-            stored = state.find_account(name)
-            if stored is None:
-                self.connection.write_line('513 Unknown account %s' % name)
-                return True
+
+        def set_aliases(state, stored):
             for alias in aliases:
                 if not isinstance(alias, str) or not _valid_name(alias):
-                    self.connection.write_line('512 Invalid alias')
-                    return True
+                    return '512 Invalid alias'
                 owner = state.find_account(alias) or state.find_alias_owner(alias)
                 if owner is not None and owner != stored:
-                    self.connection.write_line('520 Alias %s is already in use' % alias)
-                    return True
+                    return '520 Alias %s is already in use' % alias
             state.data['accounts'][stored]['aliases'] = list(aliases)
             state.save()
-        self.connection.write_line('200 Aliases set')
-        return True
+            return '200 Aliases set'
+        return self._with_account(name, set_aliases)
 
     def do_updateaccount(self, arguments):
         reader = ValueReader(arguments)
         name = self._read_name(reader)
         settings = reader.read_dictionary()
         self._expect_end(reader)
-        state = self.context.state
-        with state.lock:
-            stored = state.find_account(name)
-            if stored is None:
-                self.connection.write_line('513 Unknown account %s' % name)
-                return True
+
+        def update(state, stored):
             state.data['accounts'][stored]['settings'].update(settings)
             state.save()
-        self.connection.write_line('200 Account updated')
-        return True
-
-    def do_creategroup(self, arguments):
-        reader = ValueReader(arguments)
-        name = self._read_name(reader)
-        settings = self._read_optional_dictionary(reader)
-        state = self.context.state
-        with state.lock:
-            taken = state.find_account(name) or state.find_alias_owner(name)
-            if taken or any(group.lower() == name.lower() for group in state.data['groups']):
-                self.connection.write_line('520 Group %s already exists' % name)
-                return True
-            state.data['groups'][name] = {'settings': settings}
-            state.save()
-        self.connection.write_line('200 Group created')
-        return True
+            return '200 Account updated'
+        return self._with_account(name, update)
 
     def do_getaccountsettings(self, arguments):
         return self._read_back(arguments, lambda account: account['settings'])
@@ -203,17 +169,37 @@ class CliSession:
     def do_getaccountaliases(self, arguments):
         return self._read_back(arguments, lambda account: account['aliases'])
 
+    def _create(self, arguments, kind, record, noun):
+        """CreateAccount and CreateGroup: a name no account, alias or group has yet."""
+        reader = ValueReader(arguments)
+        name = self._read_name(reader)
+        settings = self._read_optional_dictionary(reader)
+        state = self.context.state
+        with state.lock:
+            if state.find_account(name) or state.find_alias_owner(name) or name.lower() in (
+                    group.lower() for group in state.data['groups']):
+                self.connection.write_line('520 %s %s already exists' % (noun, name))
+                return True
+            state.data[kind][name] = dict(settings=settings, **record)
+            state.save()
+        self.connection.write_line('200 %s created' % noun)
+        return True
+
     def _read_back(self, arguments, part):
         reader = ValueReader(arguments)
         name = self._read_name(reader)
         self._expect_end(reader)
+        return self._with_account(
+            name, lambda state, stored: '201 ' + format_value(part(state.data['accounts'][stored])))
+
+    def _with_account(self, name, work):
+        """Runs work(state, stored name) under the state's lock when the account exists and answers
+        with the reply it gives; 513 when there is no such account."""
         state = self.context.state
         with state.lock:
             stored = state.find_account(name)
-            if stored is None:
-                self.connection.write_line('513 Unknown account %s' % name)
-                return True
-            self.connection.write_line('201 ' + format_value(part(state.data['accounts'][stored])))
+            reply = '513 Unknown account %s' % name if stored is None else work(state, stored)
+        self.connection.write_line(reply)
         return True
 
     # Argument helpers.

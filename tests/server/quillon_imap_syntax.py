@@ -4,6 +4,8 @@ server's escapes, literals, parenthesised lists), writing strings back, flags an
 import datetime
 import re
 
+from quillon_values import read_quoted
+
 MAX_LITERAL = 64 << 20
 
 # Characters that end an atom (RFC 3501 atom-specials without "]", which astrings allow).
@@ -23,6 +25,16 @@ class CommandError(Exception):
         super().__init__(text)
         self.status = status
         self.text = text
+
+
+def _imap_escape(text, position):
+    # Up to three decimal digits are the character with that code; "e" is CR LF, "n", "r" and "t"
+    # are LF, CR and TAB, and any other character stands for itself.
+    digits = re.match(r'[0-9]{1,3}', text[position:])
+    if digits and int(digits.group(0)) < 256:
+        return chr(int(digits.group(0))), position + len(digits.group(0))
+    escaped = text[position]
+    return {'e': '\r\n', 'n': '\n', 'r': '\r', 't': '\t'}.get(escaped, escaped), position + 1
 
 
 def bad(text):
@@ -101,27 +113,11 @@ class ArgumentReader:
         are the character with that code."""
         if self.peek() != '"':
             raise bad('Quoted string expected at position %d' % self.position)
-        self.position += 1
-        out = []
-        while self.position < len(self.text):
-            character = self.text[self.position]
-            self.position += 1
-            if character == '"':
-                return ''.join(out)
-            if character != '\\':
-                out.append(character)
-                continue
-            if self.position >= len(self.text):
-                break
-            escaped = self.text[self.position]
-            digits = re.match(r'[0-9]{1,3}', self.text[self.position:])
-            if digits and int(digits.group(0)) < 256:
-                out.append(chr(int(digits.group(0))))
-                self.position += len(digits.group(0))
-                continue
-            out.append({'e': '\r\n', 'n': '\n', 'r': '\r', 't': '\t'}.get(escaped, escaped))
-            self.position += 1
-        raise bad('Unterminated quoted string')
+        read = read_quoted(self.text, self.position + 1, _imap_escape)
+        if read is None:
+            raise bad('Unterminated quoted string')
+        value, self.position = read
+        return value
 
     def literal(self, check=None):
         """The bytes of a literal announced at the end of the current line; reading continues on

@@ -6,6 +6,35 @@ _ATOM_STOP = set(' \t;,(){}"=')
 _DIGITS = re.compile(r'[0-9]{3}')
 
 
+def read_quoted(text, position, escape):
+    """The string between double quotes whose text starts at `position` (after the opening quote)
+    and the position after its closing quote; None when it is not closed. `escape(text, position)`
+    reads what follows a backslash at `position` and gives the characters and the position after."""
+    out = []
+    while position < len(text):
+        character = text[position]
+        position += 1
+        if character == '"':
+            return ''.join(out), position
+        if character != '\\':
+            out.append(character)
+            continue
+        if position >= len(text):
+            break
+        characters, position = escape(text, position)
+        out.append(characters)
+    return None
+
+
+def _cli_escape(text, position):
+    # A backslash and three decimal digits stand for the character with that code; a backslash
+    # before anything else makes it literal.
+    digits = _DIGITS.match(text, position)
+    if digits:
+        return chr(int(digits.group(0))), digits.end()
+    return text[position], position + 1
+
+
 class SyntaxFault(ValueError):
     """The command's arguments do not follow the value grammar."""
 
@@ -52,27 +81,11 @@ class ValueReader:
 
     def read_string(self):
         self.expect('"')
-        out = []
-        while self.position < len(self.text):
-            character = self.text[self.position]
-            self.position += 1
-            if character == '"':
-                return ''.join(out)
-            if character != '\\':
-                out.append(character)
-                continue
-            if self.position >= len(self.text):
-                break
-            # A backslash and three decimal digits stand for the character with that code;
-            # a backslash before anything else makes it literal.
-            digits = _DIGITS.match(self.text, self.position)
-            if digits:
-                out.append(chr(int(digits.group(0))))
-                self.position = digits.end()
-            else:
-                out.append(self.text[self.position])
-                self.position += 1
-        raise SyntaxFault('unterminated string')
+        read = read_quoted(self.text, self.position, _cli_escape)
+        if read is None:
+            raise SyntaxFault('unterminated string')
+        value, self.position = read
+        return value
 
     def read_atom(self):
         self.skip_blanks()

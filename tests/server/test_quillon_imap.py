@@ -5,12 +5,10 @@ import base64
 import hmac
 import json
 import os
-import shutil
 import socket
 import ssl
 import subprocess
 import sys
-import tempfile
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -19,7 +17,7 @@ sys.path.insert(0, HERE)
 from quillon_imap_syntax import (ArgumentReader, CommandError, parse_date_time,  # noqa: E402
                                  parse_sequence_set, quote)
 from quillon_mailstore import check_modified_utf7  # noqa: E402
-from test_quillon_server import make_certificate  # noqa: E402
+from test_quillon_server import StandInTestCase  # noqa: E402
 
 ANN = '~ann@example.com'
 # Bytes that a line-based reader would spoil: CR LF inside, a lone LF, a zero byte, 8-bit text.
@@ -180,44 +178,17 @@ class ImapClient:
         self.sock.close()
 
 
-class ImapServerTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.certificate_directory = tempfile.mkdtemp(prefix='quillon-cert-')
-        cls.certificate, cls.key = make_certificate(cls.certificate_directory)
-
-    @classmethod
-    def tearDownClass(cls):
-        shutil.rmtree(cls.certificate_directory)
-
+class ImapServerTest(StandInTestCase):
     def setUp(self):
-        self.directory = tempfile.mkdtemp(prefix='quillon-imap-')
-        self.state_directory = os.path.join(self.directory, 'state')
+        super().setUp()
         os.makedirs(self.state_directory)
         with open(os.path.join(self.state_directory, 'state.json'), 'w', encoding='utf-8') as file:
             json.dump({'accounts': {name: {'settings': {}, 'aliases': []}
                                     for name in ('ann@example.com', 'bob@example.com')}, 'groups': {}}, file)
-        self.servers = []
-        self.clients = []
-
-    def tearDown(self):
-        for client in self.clients:
-            client.close()
-        for server in self.servers:
-            server.terminate()
-            server.wait()
-            server.stdout.close()
-        shutil.rmtree(self.directory)
 
     def start_server(self, *options, tls=True):
         """Starts a server; returns its ports by side name."""
-        arguments = [sys.executable, os.path.join(HERE, 'quillon_server.py'),
-                     '--state-dir', self.state_directory, '--admin', 'postmaster:secret']
-        if tls:
-            arguments += ['--cert', self.certificate, '--key', self.key]
-        server = subprocess.Popen(arguments + list(options), stdout=subprocess.PIPE, text=True)
-        self.servers.append(server)
-        return {name: int(port) for name, port in (entry.split('=') for entry in server.stdout.readline().split())}
+        return self.start_server_ports(*options, tls=tls)
 
     def connect(self, port, certificate=None):
         client = ImapClient(port, certificate)

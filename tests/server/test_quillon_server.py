@@ -101,7 +101,10 @@ class Client:
         self.sock.close()
 
 
-class ServerTest(unittest.TestCase):
+class StandInTestCase(unittest.TestCase):
+    """Servers started from a state directory of their own, with a test certificate, and the
+    clients that talk to them; all of it goes when the test ends."""
+
     @classmethod
     def setUpClass(cls):
         cls.certificate_directory = tempfile.mkdtemp(prefix='quillon-cert-')
@@ -126,16 +129,20 @@ class ServerTest(unittest.TestCase):
             server.stdout.close()
         shutil.rmtree(self.directory)
 
-    def start_server(self, *options, tls=True):
+    def start_server_ports(self, *options, tls=True):
+        """Starts a server; returns its ports by side name."""
         arguments = [sys.executable, os.path.join(HERE, 'quillon_server.py'),
                      '--state-dir', self.state_directory, '--admin', 'postmaster:secret']
         if tls:
             arguments += ['--cert', self.certificate, '--key', self.key]
         server = subprocess.Popen(arguments + list(options), stdout=subprocess.PIPE, text=True)
         self.servers.append(server)
-        first_line = server.stdout.readline().split()
-        ports = dict(entry.split('=') for entry in first_line)
-        return int(ports['cli'])
+        return {name: int(port) for name, port in (entry.split('=') for entry in server.stdout.readline().split())}
+
+
+class ServerTest(StandInTestCase):
+    def start_server(self, *options, tls=True):
+        return self.start_server_ports(*options, tls=tls)['cli']
 
     def connect(self, port):
         client = Client(port)
