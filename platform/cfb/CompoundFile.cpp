@@ -356,6 +356,26 @@ const DirectoryEntry* CompoundFile::Find(const DirectoryEntry& storage, std::str
     return &entries_[*found];
 }
 
+std::vector<const DirectoryEntry*> CompoundFile::StreamsBelow(const DirectoryEntry& storage) const
+{
+    // A damaged file can nest storages as deep as it has entries, so the walk keeps its own stack.
+    std::vector<const DirectoryEntry*> streams;
+    std::vector<std::pair<const DirectoryEntry*, std::size_t>> open{{&storage, 0}};
+    while (!open.empty()) {
+        auto& [current, next] = open.back();
+        if (next == current->children.size()) {
+            open.pop_back();
+            continue;
+        }
+        const DirectoryEntry& entry = entries_[current->children[next++]];
+        if (entry.type == EntryType::Stream)
+            streams.push_back(&entry);
+        else
+            open.emplace_back(&entry, 0);
+    }
+    return streams;
+}
+
 HRESULT CompoundFile::ReadStream(const DirectoryEntry& stream, std::vector<std::uint8_t>& data) const
 {
     data.clear();

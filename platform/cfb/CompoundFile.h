@@ -33,6 +33,8 @@ public:
     const DirectoryEntry& Entry(std::uint32_t number) const { return entries_[number]; }
     // The child of `storage` with this name, compared without regard to ASCII case; nullptr if none.
     const DirectoryEntry* Find(const DirectoryEntry& storage, std::string_view name) const;
+    // Every stream entry below `storage`, at any depth, each storage's children in name order.
+    std::vector<const DirectoryEntry*> StreamsBelow(const DirectoryEntry& storage) const;
 
     // The whole content of a stream entry, from the regular or the mini sectors as its size says.
     HRESULT ReadStream(const DirectoryEntry& stream, std::vector<std::uint8_t>& data) const;

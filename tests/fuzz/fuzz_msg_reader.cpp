@@ -13,23 +13,13 @@ using namespace platform::cfb;
 // Every stream below the root reads or fails with a reason; a read stream has its stated size.
 void ReadEveryStream(const CompoundFile& file)
 {
-    std::vector<const DirectoryEntry*> pending{&file.Root()};
-    while (!pending.empty()) {
-        const DirectoryEntry* storage = pending.back();
-        pending.pop_back();
-        for (std::uint32_t child : storage->children) {
-            const DirectoryEntry& entry = file.Entry(child);
-            if (entry.type != EntryType::Stream) {
-                pending.push_back(&entry);
-                continue;
-            }
-            std::vector<std::uint8_t> data;
-            HRESULT hr = file.ReadStream(entry, data);
-            if (FAILED(hr) && file.Error().empty())
-                std::abort();
-            if (SUCCEEDED(hr) && data.size() != entry.size)
-                std::abort();
-        }
+    for (const DirectoryEntry* entry : file.StreamsBelow(file.Root())) {
+        std::vector<std::uint8_t> data;
+        HRESULT hr = file.ReadStream(*entry, data);
+        if (FAILED(hr) && file.Error().empty())
+            std::abort();
+        if (SUCCEEDED(hr) && data.size() != entry->size)
+            std::abort();
     }
 }
 

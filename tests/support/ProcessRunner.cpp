@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
+#include <sstream>
 #include <poll.h>
 #include <stdexcept>
 #include <sys/wait.h>
@@ -59,7 +61,7 @@ std::vector<char*> Pointers(std::vector<std::string>& strings)
 {
     dup2(in.read, 0);
     dup2(out.write, 1);
-    dup2(err.write, 2);
+    dup2(run.errorsWithOutput ? out.write : err.write, 2);
     if (run.workingDirectory && chdir(run.workingDirectory->c_str()) != 0)
         _exit(126);
     std::vector<std::string> argv{run.program};
@@ -144,6 +146,19 @@ ProcessResult RunProcess(const ProcessRun& run)
     if (WIFSIGNALED(status))
         result.signal = WTERMSIG(status);
     return result;
+}
+
+std::string FindProgram(const std::string& name)
+{
+    const char* path = std::getenv("PATH");
+    std::istringstream directories(path != nullptr ? path : "/usr/bin:/bin");
+    for (std::string directory; std::getline(directories, directory, ':');) {
+        std::error_code error;
+        const std::filesystem::path candidate = std::filesystem::path(directory) / name;
+        if (!directory.empty() && std::filesystem::is_regular_file(candidate, error) && access(candidate.c_str(), X_OK) == 0)
+            return candidate.string();
+    }
+    return "";
 }
 
 } // namespace testsupport

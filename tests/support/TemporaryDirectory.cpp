@@ -31,18 +31,19 @@ std::string TemporaryDirectory::Write(const std::string& name, const std::string
     return path;
 }
 
-std::string ReadFile(const std::string& path)
+std::string ReadFile(const std::filesystem::path& path, std::uint64_t offset)
 {
     std::ifstream file(path, std::ios::binary);
+    file.seekg(static_cast<std::streamoff>(offset));
     std::ostringstream contents;
     contents << file.rdbuf();
     return contents.str();
 }
 
-void WriteFile(const std::string& path, const std::string& contents)
+void WriteFile(const std::filesystem::path& path, std::string_view contents)
 {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << contents;
+    file.write(contents.data(), static_cast<std::streamsize>(contents.size()));
 }
 
 } // namespace testsupport

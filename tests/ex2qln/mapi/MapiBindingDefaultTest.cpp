@@ -1,23 +1,22 @@
 // With nothing registered, the binding takes the installation's own ../lib/libqlnmapi.so.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 
 #include <mapiutil.h>
 
-#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "ex2qln/mapi/MapiBinding.h"
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/TemporaryDirectory.h"
 
 namespace {
 
 TEST(MapiBindingDefault, TheInstalledLibraryBesideTheProgramIsLoaded)
 {
-    char name[] = "/tmp/mapi-default-XXXXXX";
-    ASSERT_NE(mkdtemp(name), nullptr);
-    std::string registry = std::string(name) + "/machine.ini";
-    ASSERT_EQ(setenv("EX2QLN_MACHINE_REGISTRY", registry.c_str(), 1), 0);
+    const testsupport::TemporaryDirectory directory;
+    const testsupport::ScopedEnvironment registry("EX2QLN_MACHINE_REGISTRY", directory.File("machine.ini"));
 
     EXPECT_EQ(MAPIInitialize(nullptr), S_OK);
     EXPECT_NE(ex2qln::mapi::MapiModule(), nullptr);
@@ -25,9 +24,8 @@ TEST(MapiBindingDefault, TheInstalledLibraryBesideTheProgramIsLoaded)
     ASSERT_EQ(MAPIAllocateBuffer(32, &buffer), S_OK);
     EXPECT_EQ(MAPIFreeBuffer(buffer), 0u);
     MAPIUninitialize();
-
-    unsetenv("EX2QLN_MACHINE_REGISTRY");
-    ASSERT_EQ(rmdir(name), 0);
+    // Finding the library wrote nothing to the registry.
+    EXPECT_TRUE(std::filesystem::is_empty(directory.Path()));
 }
 
 } // namespace

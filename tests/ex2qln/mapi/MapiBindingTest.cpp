@@ -3,19 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include <MapiPtr.h>
 #include <mapitags.h>
 #include <mapiutil.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "tests/ex2qln/mapi/FakeMapi.h"
 #include "ex2qln/mapi/BoundFunction.h"
 #include "ex2qln/mapi/MapiBinding.h"
 #include "platform/registry/Registry.h"
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/TemporaryDirectory.h"
 
 namespace {
 
@@ -28,21 +28,8 @@ constexpr const char* kMailKey = "Software\\Clients\\Mail";
 // Each test starts without a module and with an empty machine registry of its own.
 class MapiBindingTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char name[] = "/tmp/mapi-binding-XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        directory_ = name;
-        ASSERT_EQ(setenv("EX2QLN_MACHINE_REGISTRY", (directory_ + "/machine.ini").c_str(), 1), 0);
-        ClearMapiModule();
-    }
-    void TearDown() override
-    {
-        ClearMapiModule();
-        unsetenv("EX2QLN_MACHINE_REGISTRY");
-        std::string command = "rm -rf '" + directory_ + "'";
-        ASSERT_EQ(std::system(command.c_str()), 0);
-    }
+    void SetUp() override { ClearMapiModule(); }
+    void TearDown() override { ClearMapiModule(); }
 
     static void RegisterClient(const char* client, const char* valueName, const std::string& path, bool expand = false)
     {
@@ -51,7 +38,8 @@ protected:
         ASSERT_TRUE(expand ? key.WriteExpandString(valueName, path) : key.WriteString(valueName, path));
     }
 
-    std::string directory_;
+    testsupport::TemporaryDirectory directory_;
+    testsupport::ScopedEnvironment registry_{"EX2QLN_MACHINE_REGISTRY", directory_.File("machine.ini")};
 };
 
 // First: nothing of the library may be loaded yet in this process.
@@ -96,16 +84,15 @@ TEST_F(MapiBindingTest, TheDefaultMailClientOfTheRegistryIsLoaded)
 
 TEST_F(MapiBindingTest, AnExpandablePathExIsExpandedAndPreferred)
 {
-    ASSERT_EQ(setenv("QLN_TEST_MAPI_DIRECTORY", QLNMAPI_DIRECTORY, 1), 0);
+    const testsupport::ScopedEnvironment directory("QLN_TEST_MAPI_DIRECTORY", QLNMAPI_DIRECTORY);
     RegisterClient("Quillon MAPI", "DllPath", FAKE_MAPI_PATH);
     RegisterClient("Quillon MAPI", "DllPathEx", "%QLN_TEST_MAPI_DIRECTORY%/libqlnmapi.so", true);
     EXPECT_EQ(MAPIInitialize(nullptr), S_OK);
-    unsetenv("QLN_TEST_MAPI_DIRECTORY");
 }
 
 TEST_F(MapiBindingTest, AClientWithoutAPathOrAnUnloadablePathBindsNothing)
 {
-    RegisterClient("Quillon MAPI", "DllPath", directory_ + "/missing.so");
+    RegisterClient("Quillon MAPI", "DllPath", directory_.File("missing.so"));
     EXPECT_EQ(MAPIInitialize(nullptr), MAPI_E_CALL_FAILED);
     ASSERT_TRUE(RegistryKey::Create(RegistryRoot::LocalMachine, kMailKey).WriteString("", "Not Installed"));
     EXPECT_EQ(MAPIInitialize(nullptr), MAPI_E_CALL_FAILED);

@@ -1,20 +1,19 @@
 // Independent check: Python's email package (policy.default) reads a message built from our encoded
 // words, quoted-printable and Base64 without any defect and decodes them back to what went in.
-#include <gtest/gtest.h>
-
-#include <unistd.h>
-
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <map>
-#include <string>
-
 #include "mmconv/encoding/Base64.h"
 #include "mmconv/encoding/ByteStream.h"
 #include "mmconv/encoding/OutputEncodedData.h"
 #include "mmconv/encoding/Rfc1522.h"
 #include "mmconv/encoding/Utf8.h"
+#include "tests/support/ProcessRunner.h"
+#include "tests/support/TemporaryDirectory.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <map>
+#include <string>
 
 namespace mmconv {
 namespace {
@@ -76,22 +75,14 @@ std::string Transfer(std::string_view data, int mode)
     return out;
 }
 
-std::string RunChecker(const std::filesystem::path& message)
+// What the checker prints about `message`, its errors included.
+std::string RunChecker(const std::string& message)
 {
-    const std::filesystem::path script = message.string() + ".py";
-    std::ofstream(script) << kChecker;
-    const std::string command =
-        std::string(kPython) + " " + script.string() + " " + message.string() + " 2>&1";
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        std::size_t read = 0;
-        while ((read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            output.append(buffer, read);
-        pclose(pipe);
-    }
-    std::filesystem::remove(script);
-    return output;
+    testsupport::ProcessRun run;
+    run.program = kPython;
+    run.arguments = {"-c", kChecker, message};
+    run.errorsWithOutput = true;
+    return testsupport::RunProcess(run).standardOutput;
 }
 
 TEST(MimeCheck, PythonEmailDecodesOurHeadersAndBodiesWithoutDefects)
@@ -135,11 +126,8 @@ TEST(MimeCheck, PythonEmailDecodesOurHeadersAndBodiesWithoutDefects)
                "Content-Disposition: attachment; filename=\"data.bin\"\r\n\r\n";
     message += Transfer(attachment, 0) + "\r\n\r\n--b1--\r\n";
 
-    const std::filesystem::path path = std::filesystem::temp_directory_path() /
-        ("mmconv-mime-" + std::to_string(getpid()) + ".eml");
-    std::ofstream(path, std::ios::binary) << message;
-    const std::string output = RunChecker(path);
-    std::filesystem::remove(path);
+    const testsupport::TemporaryDirectory directory;
+    const std::string output = RunChecker(directory.Write("message.eml", message));
 
     std::map<std::string, std::string> values;
     std::string lines = output;

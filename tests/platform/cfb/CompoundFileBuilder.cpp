@@ -77,13 +77,7 @@ void BuiltFile::SetU64(std::size_t offset, std::uint64_t value)
     PutU32(bytes, offset + 4, static_cast<std::uint32_t>(value >> 32));
 }
 
-std::uint32_t BuiltFile::U32(std::size_t offset) const
-{
-    std::uint32_t value = 0;
-    for (int i = 3; i >= 0; --i)
-        value = value << 8 | bytes[offset + i];
-    return value;
-}
+std::uint32_t BuiltFile::U32(std::size_t offset) const { return cfbtest::U32(bytes, offset); }
 
 BuiltFile BuildCompoundFile(const std::vector<Node>& rootChildren, const BuildOptions& options)
 {

@@ -2,14 +2,14 @@
 // a test needs to damage them.
 #pragma once
 
+#include "tests/platform/cfb/TestBytes.h"
+
 #include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
 
 namespace cfbtest {
-
-using Bytes = std::vector<std::uint8_t>;
 
 struct Node {
     std::string name;  // ASCII

@@ -14,21 +14,12 @@ using platform::cfb::DirectoryEntry;
 using platform::cfb::EntryType;
 using namespace cfbtest;
 
-Bytes Pattern(std::size_t size, std::uint8_t seed)
-{
-    Bytes bytes(size);
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<std::uint8_t>(seed + i * 7 + i / 251);
-    return bytes;
-}
-
 // Reads every stream below `storage`; the first failure ends the walk.
 HRESULT ReadEverything(const CompoundFile& file, const DirectoryEntry& storage)
 {
-    for (std::uint32_t child : storage.children) {
-        const DirectoryEntry& entry = file.Entry(child);
+    for (const DirectoryEntry* entry : file.StreamsBelow(storage)) {
         Bytes data;
-        HRESULT hr = entry.type == EntryType::Stream ? file.ReadStream(entry, data) : ReadEverything(file, entry);
+        HRESULT hr = file.ReadStream(*entry, data);
         if (FAILED(hr))
             return hr;
     }
@@ -92,6 +83,30 @@ TEST(CompoundFileTest, FindsNamesWithoutRegardToCase)
     EXPECT_EQ(inner->name, "Inner2");
     EXPECT_EQ(file.Find(*sub, "inner3"), nullptr);
     EXPECT_EQ(file.Find(file.Root(), "inner"), nullptr);
+}
+
+TEST(CompoundFileTest, ListsTheStreamsBelowAStorageAtEveryDepth)
+{
+    BuiltFile built = BuildCompoundFile(SampleTree());
+    CompoundFile file;
+    ASSERT_EQ(file.Open(built.bytes), S_OK) << file.Error();
+    auto names = [&](const DirectoryEntry& storage) {
+        std::vector<std::string> found;
+        for (const DirectoryEntry* entry : file.StreamsBelow(storage)) {
+            EXPECT_EQ(entry->type, EntryType::Stream) << entry->name;
+            found.push_back(entry->name);
+        }
+        return found;
+    };
+    // Each storage's streams stand where the storage stands among its siblings.
+    EXPECT_EQ(names(file.Root()),
+              (std::vector<std::string>{"empty", "exactlyCutoff", "large", "small", "leaf", "inner", "Inner2"}));
+    const DirectoryEntry* deeper = file.Find(*file.Find(file.Root(), "sub"), "deeper");
+    ASSERT_NE(deeper, nullptr);
+    EXPECT_EQ(names(*deeper), std::vector<std::string>{"leaf"});
+    const DirectoryEntry* leaf = file.Find(*deeper, "leaf");
+    ASSERT_NE(leaf, nullptr);
+    EXPECT_TRUE(file.StreamsBelow(*leaf).empty());
 }
 
 TEST(CompoundFileTest, FollowsTheDifatPastTheHeader)

@@ -2,6 +2,7 @@
 // directory trees obey the format's rules, checked here from the raw bytes.
 #include "platform/cfb/CompoundFile.h"
 #include "platform/cfb/CompoundFileWriter.h"
+#include "tests/platform/cfb/TestBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -11,31 +12,12 @@
 namespace {
 
 using namespace platform::cfb;
-using Bytes = std::vector<std::uint8_t>;
+using namespace cfbtest;
 
 constexpr std::uint32_t kFree = 0xFFFFFFFFu;
 constexpr std::uint32_t kEnd = 0xFFFFFFFEu;
 constexpr std::uint32_t kFatMark = 0xFFFFFFFDu;
 constexpr std::uint32_t kDifatMark = 0xFFFFFFFCu;
-
-Bytes Pattern(std::size_t size, std::uint8_t seed)
-{
-    Bytes bytes(size);
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<std::uint8_t>(seed + i * 13 + i / 509);
-    return bytes;
-}
-
-std::uint32_t U32(const Bytes& bytes, std::size_t offset)
-{
-    return static_cast<std::uint32_t>(bytes[offset]) | static_cast<std::uint32_t>(bytes[offset + 1]) << 8 |
-           static_cast<std::uint32_t>(bytes[offset + 2]) << 16 | static_cast<std::uint32_t>(bytes[offset + 3]) << 24;
-}
-
-std::uint16_t U16(const Bytes& bytes, std::size_t offset)
-{
-    return static_cast<std::uint16_t>(bytes[offset] | bytes[offset + 1] << 8);
-}
 
 struct RawEntry {
     std::u16string name;
@@ -281,22 +263,6 @@ private:
 
 std::u16string Name(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
-// Reads the stream at `path` ("a/b/c") of a file opened by the reader.
-Bytes ReadPath(const CompoundFile& file, const std::vector<std::string>& path)
-{
-    const DirectoryEntry* entry = &file.Root();
-    for (const std::string& name : path) {
-        entry = file.Find(*entry, name);
-        if (entry == nullptr) {
-            ADD_FAILURE() << "no entry " << name;
-            return {};
-        }
-    }
-    Bytes data;
-    EXPECT_EQ(file.ReadStream(*entry, data), S_OK) << file.Error();
-    return data;
-}
-
 TEST(CompoundFileWriterTest, SiblingTreesOfEverySizeAreOrderedRedBlackTrees)
 {
     for (std::size_t count : {1, 2, 3, 4, 5, 6, 7, 8, 9, 15, 16, 17, 31, 40, 100}) {
@@ -319,10 +285,10 @@ TEST(CompoundFileWriterTest, SiblingTreesOfEverySizeAreOrderedRedBlackTrees)
         ASSERT_EQ(file.Root().children.size(), count + 1);
         for (const CompoundFileNode& node : children) {
             if (!node.isStorage) {
-                EXPECT_EQ(ReadPath(file, {std::string(node.name.begin(), node.name.end())}), node.data);
+                EXPECT_EQ(StreamAt(file, {std::string(node.name.begin(), node.name.end())}), node.data);
             }
         }
-        EXPECT_EQ(ReadPath(file, {"Nested", "X"}), Pattern(10, 1));
+        EXPECT_EQ(StreamAt(file, {"Nested", "X"}), Pattern(10, 1));
     }
 }
 
@@ -349,8 +315,8 @@ TEST(CompoundFileWriterTest, StreamsOfEverySizeRoundTripInBothVersions)
         ASSERT_EQ(file.Open(bytes), S_OK) << file.Error();
         for (std::size_t i = 0; i < sizes.size(); ++i) {
             SCOPED_TRACE(sizes[i]);
-            EXPECT_EQ(ReadPath(file, {"s" + std::to_string(sizes[i])}), Pattern(sizes[i], static_cast<std::uint8_t>(i)));
-            EXPECT_EQ(ReadPath(file, {"deep", "er", "n" + std::to_string(sizes[i])}),
+            EXPECT_EQ(StreamAt(file, {"s" + std::to_string(sizes[i])}), Pattern(sizes[i], static_cast<std::uint8_t>(i)));
+            EXPECT_EQ(StreamAt(file, {"deep", "er", "n" + std::to_string(sizes[i])}),
                       Pattern(sizes[i], static_cast<std::uint8_t>(i + 50)));
         }
     }
@@ -385,8 +351,8 @@ TEST(CompoundFileWriterTest, ALargeStreamNeedsTheDifat)
 
     CompoundFile file;
     ASSERT_EQ(file.Open(bytes), S_OK) << file.Error();
-    EXPECT_TRUE(ReadPath(file, {"large"}) == large);
-    EXPECT_EQ(ReadPath(file, {"small"}), Pattern(100, 3));
+    EXPECT_TRUE(StreamAt(file, {"large"}) == large);
+    EXPECT_EQ(StreamAt(file, {"small"}), Pattern(100, 3));
 }
 
 TEST(CompoundFileWriterTest, RefusesWhatTheFormatCannotHold)
@@ -431,8 +397,8 @@ TEST(CompoundFileWriterTest, ThirtyOneCharacterNamesAndOtherCharactersAreKept)
     checker.Check();
     CompoundFile file;
     ASSERT_EQ(file.Open(bytes), S_OK) << file.Error();
-    EXPECT_EQ(ReadPath(file, {std::string(31, 'L')}), Bytes{1});
-    EXPECT_EQ(ReadPath(file, {"\xC3\x89t\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC"}), Bytes{2});
+    EXPECT_EQ(StreamAt(file, {std::string(31, 'L')}), Bytes{1});
+    EXPECT_EQ(StreamAt(file, {"\xC3\x89t\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC"}), Bytes{2});
 }
 
 } // namespace

@@ -15,14 +15,6 @@ namespace {
 using namespace platform::cfb;
 using namespace cfbtest;
 
-Bytes Le(std::uint64_t value, std::size_t size = 8)
-{
-    Bytes bytes(size);
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
-    return bytes;
-}
-
 Bytes DoubleBits(double value)
 {
     std::uint64_t bits = 0;
@@ -35,26 +27,6 @@ Bytes FloatBits(float value)
     std::uint32_t bits = 0;
     std::memcpy(&bits, &value, sizeof bits);
     return Le(bits);
-}
-
-Bytes Utf16(std::u16string_view text, bool terminated = true)
-{
-    Bytes bytes;
-    for (char16_t c : text) {
-        bytes.push_back(static_cast<std::uint8_t>(c));
-        bytes.push_back(static_cast<std::uint8_t>(c >> 8));
-    }
-    if (terminated)
-        bytes.insert(bytes.end(), {0, 0});
-    return bytes;
-}
-
-Bytes Concat(std::initializer_list<Bytes> parts)
-{
-    Bytes all;
-    for (const Bytes& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
 }
 
 std::string ValueName(std::uint32_t tag)
@@ -87,7 +59,7 @@ constexpr Guid kMapi = {0x28, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
 
 Node NameIdStorage(Bytes entries)
 {
-    Bytes strings = Concat({Le(16, 4), Utf16(u"Keywords", false)});
+    Bytes strings = Concat({Le(16, 4), Utf16(u"Keywords")});
     return Storage("__nameid_version1.0", {Stream("__substg1.0_00020102", Bytes(kCustomSet.begin(), kCustomSet.end())),
                                            Stream("__substg1.0_00030102", std::move(entries)),
                                            Stream("__substg1.0_00040102", std::move(strings))});
@@ -145,27 +117,27 @@ std::vector<Node> MessageTree()
         clsid[i] = static_cast<std::uint8_t>(0xA0 + i);
     return {
         PropertyStream(32, top),
-        Stream(ValueName(0x001A001F), Utf16(u"IPM.Note", false)),
+        Stream(ValueName(0x001A001F), Utf16(u"IPM.Note")),
         Stream(ValueName(0x0037001E), {'G', 'r', 0xFC, 0xDF, 'e', 0}),
         Stream(ValueName(0x66100102), {0, 1, 2, 0}),
         Stream(ValueName(0x66110048), clsid),
         Stream(ValueName(0x66201003), Concat({Le(1, 4), Le(static_cast<std::uint32_t>(-2), 4), Le(3, 4)})),
         Stream(ValueName(0x6621101F), Concat({Le(4, 4), Le(6, 4)})),
-        Stream(ValueName(0x6621101F) + "-00000000", Utf16(u"a")),
-        Stream(ValueName(0x6621101F) + "-00000001", Utf16(u"bc")),
+        Stream(ValueName(0x6621101F) + "-00000000", Utf16Terminated(u"a")),
+        Stream(ValueName(0x6621101F) + "-00000001", Utf16Terminated(u"bc")),
         Stream(ValueName(0x66221102), Concat({Le(2, 4), Le(0, 4), Le(0, 4), Le(0, 4)})),
         Stream(ValueName(0x66221102) + "-00000000", {0xAB, 0xCD}),
         Stream(ValueName(0x66221102) + "-00000001", {}),
         Stream(ValueName(0x6623101E), Le(3, 4)),
         Stream(ValueName(0x6623101E) + "-00000000", {'x', 'y', 0}),
         Stream(ValueName(0x66241005), Concat({DoubleBits(0.5), DoubleBits(-8)})),
-        Stream(ValueName(0x8000001F), Utf16(u"Z")),
-        Stream(ValueName(0x6630001F), Utf16(u"unlisted")),
+        Stream(ValueName(0x8000001F), Utf16Terminated(u"Z")),
+        Stream(ValueName(0x6630001F), Utf16Terminated(u"unlisted")),
         NameIdStorage(NameIdEntries()),
         Storage("__recip_version1.0_#00000001",
-                {PropertyStream(8, {{0x3001001F, VariableSize(14)}}), Stream(ValueName(0x3001001F), Utf16(u"Second"))}),
+                {PropertyStream(8, {{0x3001001F, VariableSize(14)}}), Stream(ValueName(0x3001001F), Utf16Terminated(u"Second"))}),
         Storage("__recip_version1.0_#00000000",
-                {PropertyStream(8, {{0x3001001F, VariableSize(12)}}), Stream(ValueName(0x3001001F), Utf16(u"First"))}),
+                {PropertyStream(8, {{0x3001001F, VariableSize(12)}}), Stream(ValueName(0x3001001F), Utf16Terminated(u"First"))}),
         Storage("__attach_version1.0_#00000000",
                 {PropertyStream(8, {{0x37050003, Le(5)}, {0x3701000D, Le(0xFFFFFFFF)}}), EmbeddedMessage()}),
     };
@@ -420,7 +392,7 @@ TEST(MsgFileTest, DamagedMessagesNameTheFileAndThePlace)
          [](std::vector<Node>& tree) {
              Remove(tree, "__nameid_version1.0");
              Node names = NameIdStorage(Concat({Le(0, 4), Le(2 << 1 | 1, 2), Le(0, 2)}));
-             FindNode(names.children, "__substg1.0_00040102")->data = Concat({Le(0x7FFFFFF0, 4), Utf16(u"x")});
+             FindNode(names.children, "__substg1.0_00040102")->data = Concat({Le(0x7FFFFFF0, 4), Utf16Terminated(u"x")});
              tree.push_back(names);
          },
          "runs past the end of the string stream"},

@@ -4,6 +4,7 @@
 #include "platform/locale/Utf16.h"
 #include "platform/cfb/MsgFile.h"
 #include "platform/files/ReadOnlyMapping.h"
+#include "tests/platform/cfb/TestBytes.h"
 #include "tests/support/OutlookSamples.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +14,7 @@
 namespace {
 
 using namespace platform::cfb;
-using Bytes = std::vector<std::uint8_t>;
+using namespace cfbtest;
 using testsupport::OutlookSamplesDirectory;
 
 // A string property as UTF-8 when it is Unicode, as its stored bytes when it is 8-bit.
@@ -126,11 +127,6 @@ const std::vector<Sample> kSampleTable = {
      "S/MIME test message signed & encrypted", true, 1, 1, "", 28591},
 };
 
-std::uint32_t ReadLe32(const Bytes& bytes, std::size_t offset)
-{
-    return bytes[offset] | bytes[offset + 1] << 8 | bytes[offset + 2] << 16 | static_cast<std::uint32_t>(bytes[offset + 3]) << 24;
-}
-
 TEST_F(MsgSamplesTest, EverySampleYieldsClassSubjectBodiesRecipientsAndAttachments)
 {
     EXPECT_EQ(testsupport::OutlookSampleFiles().size(), kSampleTable.size()) << "a sample is not in the table";
@@ -150,7 +146,7 @@ TEST_F(MsgSamplesTest, EverySampleYieldsClassSubjectBodiesRecipientsAndAttachmen
         // Compressed RTF starts with its sizes and a known compression marker.
         if (const MsgProperty* rtf = FindProperty(message.properties, 0x10090102)) {
             ASSERT_GE(rtf->bytes.size(), 16u);
-            EXPECT_EQ(ReadLe32(rtf->bytes, 0) + 4, rtf->bytes.size());
+            EXPECT_EQ(U32(rtf->bytes, 0) + 4, rtf->bytes.size());
             const std::string marker(rtf->bytes.begin() + 8, rtf->bytes.begin() + 12);
             EXPECT_TRUE(marker == "LZFu" || marker == "MELA") << marker;
         }
@@ -172,24 +168,13 @@ TEST_F(MsgSamplesTest, EveryStreamOfEverySampleReads)
         CompoundFile file;
         const auto bytes = mapping.Bytes();
         ASSERT_EQ(file.Open({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}), S_OK) << file.Error();
-        std::vector<const DirectoryEntry*> pending{&file.Root()};
-        std::size_t streams = 0;
-        while (!pending.empty()) {
-            const DirectoryEntry* storage = pending.back();
-            pending.pop_back();
-            for (std::uint32_t child : storage->children) {
-                const DirectoryEntry& entry = file.Entry(child);
-                if (entry.type != EntryType::Stream) {
-                    pending.push_back(&entry);
-                    continue;
-                }
-                Bytes data;
-                ASSERT_EQ(file.ReadStream(entry, data), S_OK) << file.Error();
-                EXPECT_EQ(data.size(), entry.size);
-                ++streams;
-            }
+        const std::vector<const DirectoryEntry*> streams = file.StreamsBelow(file.Root());
+        for (const DirectoryEntry* entry : streams) {
+            Bytes data;
+            ASSERT_EQ(file.ReadStream(*entry, data), S_OK) << file.Error();
+            EXPECT_EQ(data.size(), entry->size);
         }
-        EXPECT_GT(streams, 3u);
+        EXPECT_GT(streams.size(), 3u);
     }
 }
 

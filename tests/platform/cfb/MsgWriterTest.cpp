@@ -5,26 +5,27 @@
 #include "platform/cfb/CompoundFileWriter.h"
 #include "platform/cfb/MsgFile.h"
 #include "platform/cfb/MsgWriter.h"
+#include "tests/platform/cfb/TestBytes.h"
 #include "tests/support/OutlookSamples.h"
+#include "tests/support/ProcessRunner.h"
+#include "tests/support/TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <sstream>
 #include <sys/stat.h>
 
 namespace {
 
 using namespace platform::cfb;
-using Bytes = std::vector<std::uint8_t>;
+using namespace cfbtest;
 namespace fs = std::filesystem;
 
 
@@ -36,42 +37,6 @@ constexpr Guid kPublicStringsSet = {0x29, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x
                                     0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
 constexpr Guid kCustomSet = {0x1F, 0xA4, 0xEB, 0x33, 0xA8, 0x7A, 0x2E, 0x42,
                              0xBE, 0x7B, 0x79, 0xE1, 0xA9, 0x8E, 0x54, 0xB3};
-
-Bytes Le(std::uint64_t value, std::size_t size)
-{
-    Bytes bytes;
-    for (std::size_t i = 0; i < size; ++i)
-        bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-    return bytes;
-}
-
-Bytes Concat(std::initializer_list<Bytes> parts)
-{
-    Bytes all;
-    for (const Bytes& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
-Bytes Utf16(std::u16string_view text)
-{
-    Bytes bytes;
-    for (char16_t unit : text) {
-        bytes.push_back(static_cast<std::uint8_t>(unit));
-        bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
-    }
-    return bytes;
-}
-
-Bytes Ascii(std::string_view text) { return Bytes(text.begin(), text.end()); }
-
-Bytes Pattern(std::size_t size, std::uint8_t seed)
-{
-    Bytes bytes(size);
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<std::uint8_t>(seed + i * 31 + i / 257);
-    return bytes;
-}
 
 std::string Hex(std::uint32_t value)
 {
@@ -207,26 +172,6 @@ MsgDocument RoundTrip(const MsgDocument& document, Bytes* image = nullptr)
 }
 
 // The stream at `path` ("a/b/c") of a compound-file image.
-Bytes StreamAt(const Bytes& image, const std::vector<std::string>& path)
-{
-    CompoundFile file;
-    if (file.Open(image) != S_OK) {
-        ADD_FAILURE() << file.Error();
-        return {};
-    }
-    const DirectoryEntry* entry = &file.Root();
-    for (const std::string& name : path) {
-        entry = file.Find(*entry, name);
-        if (entry == nullptr) {
-            ADD_FAILURE() << "no entry " << name;
-            return {};
-        }
-    }
-    Bytes data;
-    EXPECT_EQ(file.ReadStream(*entry, data), S_OK) << file.Error();
-    return data;
-}
-
 // The 16-byte entry of `tag` in a property stream whose header has `headerSize` bytes.
 Bytes EntryOf(const Bytes& stream, std::size_t headerSize, std::uint32_t tag)
 {
@@ -538,44 +483,17 @@ TEST(MsgWriterTest, EmbeddedMessagesNestUpToTheReadersLimit)
     }
 }
 
-// A fresh directory, removed with its content at the end.
-class TempDir {
-public:
-    TempDir()
-    {
-        std::string pattern = (fs::temp_directory_path() / "msgwriter-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr)
-            path_ = pattern;
-    }
-    ~TempDir()
-    {
-        std::error_code ignored;
-        if (!path_.empty())
-            fs::remove_all(path_, ignored);
-    }
-    const fs::path& Path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-Bytes ReadAll(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
 TEST(MsgWriterTest, ALargeAttachmentNeedsTheDifatAndReadsBack)
 {
-    TempDir dir;
+    testsupport::TemporaryDirectory dir;
     ASSERT_FALSE(dir.Path().empty());
     MsgDocument document = HandBuilt();
     const Bytes large = Pattern(7'600'000, 5);
     document.message.attachments[0].properties[1].bytes = large;
-    const std::string path = (dir.Path() / "ex2qln1.msg").string();
+    const std::string path = (dir / "ex2qln1.msg").string();
     std::string error;
     ASSERT_EQ(WriteMsgFile(path, document, error), S_OK) << error;
-    const Bytes image = ReadAll(path);
+    const Bytes image = Ascii(testsupport::ReadFile(path));
     ASSERT_GE(image.size(), 512u);
     EXPECT_GE(image[72], 1) << "DIFAT sector count";
     MsgDocument again;
@@ -586,17 +504,17 @@ TEST(MsgWriterTest, ALargeAttachmentNeedsTheDifatAndReadsBack)
 
 TEST(MsgWriterTest, SavingReplacesTheFileAndNeverFollowsALink)
 {
-    TempDir dir;
+    testsupport::TemporaryDirectory dir;
     ASSERT_FALSE(dir.Path().empty());
-    const fs::path target = dir.Path() / "ex2qln0.msg";
-    const fs::path victim = dir.Path() / "victim";
-    { std::ofstream(victim) << "keep me"; }
+    const fs::path target = dir / "ex2qln0.msg";
+    const fs::path victim = dir / "victim";
+    testsupport::WriteFile(victim, "keep me");
     fs::create_symlink(victim, target);
 
     std::string error;
     ASSERT_EQ(WriteMsgFile(target.string(), HandBuilt(), error), S_OK) << error;
     EXPECT_FALSE(fs::is_symlink(target));
-    EXPECT_EQ(ReadAll(victim), Ascii("keep me"));
+    EXPECT_EQ(Ascii(testsupport::ReadFile(victim)), Ascii("keep me"));
     struct stat info {};
     ASSERT_EQ(::stat(target.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u) << "a saved message is readable by its owner only";
@@ -612,13 +530,13 @@ TEST(MsgWriterTest, SavingReplacesTheFileAndNeverFollowsALink)
 
 TEST(MsgWriterTest, AnUnwritablePlaceGivesTheSystemErrorAndNamesTheFile)
 {
-    TempDir dir;
+    testsupport::TemporaryDirectory dir;
     ASSERT_FALSE(dir.Path().empty());
-    const std::string path = (dir.Path() / "missing" / "ex2qln0.msg").string();
+    const std::string path = (dir / "missing" / "ex2qln0.msg").string();
     std::string error;
     EXPECT_EQ(WriteMsgFile(path, HandBuilt(), error), HResultFromErrno(ENOENT));
     EXPECT_EQ(error, path + ": cannot be written (No such file or directory)");
-    EXPECT_FALSE(fs::exists(dir.Path() / "missing"));
+    EXPECT_FALSE(fs::exists(dir / "missing"));
 }
 
 TEST(MsgWriterTest, EverySampleReadsBackTheSameAfterWriting)
@@ -637,7 +555,7 @@ TEST(MsgWriterTest, EverySampleReadsBackTheSameAfterWriting)
         EXPECT_EQ(DocumentDifference(original, again), "");
 
         // Outlook's own mapping streams come out byte for byte.
-        const Bytes source = ReadAll(file);
+        const Bytes source = Ascii(testsupport::ReadFile(file));
         CompoundFile sourceFile;
         ASSERT_EQ(sourceFile.Open(source), S_OK);
         const DirectoryEntry* nameid = sourceFile.Find(sourceFile.Root(), "__nameid_version1.0");
@@ -656,15 +574,13 @@ TEST(MsgWriterTest, EverySampleReadsBackTheSameAfterWriting)
 std::string ConvertWithMsgconvert(const fs::path& msg, const fs::path& dir)
 {
     const fs::path eml = dir / "out.eml";
-    const fs::path errors = dir / "errors.txt";
-    const std::string command = "msgconvert --outfile '" + eml.string() + "' '" + msg.string() + "' 2>'" +
-                                errors.string() + "'";
-    const int status = std::system(command.c_str());
-    const Bytes errorText = ReadAll(errors);
-    EXPECT_EQ(status, 0) << std::string(errorText.begin(), errorText.end());
-    EXPECT_TRUE(errorText.empty()) << std::string(errorText.begin(), errorText.end());
-    const Bytes text = ReadAll(eml);
-    return std::string(text.begin(), text.end());
+    testsupport::ProcessRun run;
+    run.program = testsupport::FindProgram("msgconvert");
+    run.arguments = {"--outfile", eml.string(), msg.string()};
+    const testsupport::ProcessResult result = testsupport::RunProcess(run);
+    EXPECT_EQ(result.exitCode, 0) << result.standardError;
+    EXPECT_EQ(result.standardError, "");
+    return testsupport::ReadFile(eml);
 }
 
 Bytes DecodeBase64(std::string_view text)
@@ -700,13 +616,13 @@ Bytes AttachmentBytes(const std::string& eml, const std::string& filename)
     return DecodeBase64(std::string_view(eml).substr(bodyStart, bodyEnd - bodyStart));
 }
 
-bool HasMsgconvert() { return std::system("command -v msgconvert >/dev/null 2>&1") == 0; }
+bool HasMsgconvert() { return !testsupport::FindProgram("msgconvert").empty(); }
 
 TEST(MsgWriterTest, MsgconvertOpensAWrittenMessage)
 {
     if (!HasMsgconvert())
         GTEST_SKIP() << "msgconvert (Debian package libemail-outlook-message-perl) is not installed";
-    TempDir dir;
+    testsupport::TemporaryDirectory dir;
     ASSERT_FALSE(dir.Path().empty());
     Bytes every(256);
     for (std::size_t i = 0; i < every.size(); ++i)
@@ -724,7 +640,7 @@ TEST(MsgWriterTest, MsgconvertOpensAWrittenMessage)
     MsgAttachment& attachment = document.message.attachments.emplace_back();
     attachment.properties = {Integer(PR_ATTACH_METHOD, 1), Binary(0x37010102, every),
                              Text(0x3707001F, u"figures.bin"), Text(0x370E001F, u"application/octet-stream")};
-    const fs::path msg = dir.Path() / "written.msg";
+    const fs::path msg = dir / "written.msg";
     std::string error;
     ASSERT_EQ(WriteMsgFile(msg.string(), document, error), S_OK) << error;
 
@@ -741,12 +657,12 @@ TEST(MsgWriterTest, MsgconvertOpensARewrittenSample)
     const fs::path sample = testsupport::OutlookSamplesDirectory() / "Sicos1977-MSGReader" / "EmailWithAttachments.msg";
     if (!fs::exists(sample))
         GTEST_SKIP() << "the Outlook sample " << sample << " is not there";
-    TempDir dir;
+    testsupport::TemporaryDirectory dir;
     ASSERT_FALSE(dir.Path().empty());
     MsgDocument document;
     std::string error;
     ASSERT_EQ(ReadMsgFile(sample.string(), document, error), S_OK) << error;
-    const fs::path msg = dir.Path() / "rewritten.msg";
+    const fs::path msg = dir / "rewritten.msg";
     ASSERT_EQ(WriteMsgFile(msg.string(), document, error), S_OK) << error;
 
     const std::string eml = ConvertWithMsgconvert(msg, dir.Path());

@@ -4,13 +4,12 @@
 #include "platform/orgsource/PropertyNames.h"
 #include "platform/orgsource/ValueDecoding.h"
 #include "tests/support/OutlookSamples.h"
+#include "tests/support/TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-
-#include <unistd.h>
 
 namespace {
 
@@ -107,30 +106,25 @@ TEST_F(MsgReferenceTest, NamedPropertiesMoveIntoTheStoreMapping)
 
 TEST_F(MsgReferenceTest, EmbeddedMsgAndDamagedMsg)
 {
-    auto directory = std::filesystem::temp_directory_path() / ("orgsource-msg-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(directory);
-    struct Cleanup {
-        std::filesystem::path path;
-        ~Cleanup() { std::filesystem::remove_all(path); }
-    } cleanup{directory};
+    testsupport::TemporaryDirectory directory;
     std::ofstream(directory / "broken.msg", std::ios::binary) << "not a compound file at all, just text";
     std::filesystem::copy_file(kSamples / "msgInMsgInMsg.msg", directory / "nested.msg");
 
     ASSERT_EQ(Load(WithFolders(R"({"name": "F", "messages": [{"attachments": [{"message": "nested.msg"}]}]})"),
-                   directory.string() + "/"),
+                   directory.Path() + "/"),
               S_OK)
         << error_;
     const auto& attachment = org_.stores.at(0).root.folders.at(0).folders.at(0).messages.at(0).message.attachments.at(0);
     ASSERT_NE(attachment.embedded, nullptr);
     EXPECT_FALSE(attachment.embedded->attachments.empty());
 
-    HRESULT status = Load(WithFolders(R"({"name": "F", "messages": [{"id": "x", "msg": "broken.msg"}]})"), directory.string() + "/");
+    HRESULT status = Load(WithFolders(R"({"name": "F", "messages": [{"id": "x", "msg": "broken.msg"}]})"), directory.Path() + "/");
     EXPECT_TRUE(FAILED(status));
     const std::string prefix = "org.json: mailboxes[0].folders[0].messages[0].msg: ";
     EXPECT_EQ(error_.substr(0, prefix.size()), prefix) << error_;
     EXPECT_NE(error_.find("broken.msg"), std::string::npos) << error_;
 
-    status = Load(WithFolders(R"({"name": "F", "directory": "nowhere"})"), directory.string() + "/");
+    status = Load(WithFolders(R"({"name": "F", "directory": "nowhere"})"), directory.Path() + "/");
     EXPECT_EQ(status, EX2QLN_HR(0x80070002u));
     EXPECT_EQ(error_.substr(0, 51), "org.json: mailboxes[0].folders[0].directory: cannot") << error_;
 }

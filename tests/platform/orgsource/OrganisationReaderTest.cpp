@@ -2,6 +2,7 @@
 // properties, and malformed files with their exact status and message.
 #include "platform/orgsource/OrganisationReader.h"
 #include "platform/orgsource/PropertyNames.h"
+#include "tests/support/TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
 
@@ -9,15 +10,12 @@
 #include <filesystem>
 #include <fstream>
 
-#include <unistd.h>
-
 #include <mapitags.h>
 
 namespace {
 
 using namespace platform::orgsource;
 namespace cfb = platform::cfb;
-
 
 const std::string kUser = R"({"kind": "user", "account": "a", "dn": "/o=X/cn=a", "smtp": "a@x.example", "displayName": "A"})";
 
@@ -359,12 +357,8 @@ TEST(OrganisationReaderTest, FileReferencesNeedABaseDirectoryAndARegularFile)
 
 TEST(OrganisationReaderTest, FileReferencesAreRelativeToTheOrganisationFile)
 {
-    auto directory = std::filesystem::temp_directory_path() / ("orgsource-test-" + std::to_string(::getpid()));
+    testsupport::TemporaryDirectory directory;
     std::filesystem::create_directories(directory / "data");
-    struct Cleanup {
-        std::filesystem::path path;
-        ~Cleanup() { std::filesystem::remove_all(path); }
-    } cleanup{directory};
     std::ofstream(directory / "data" / "blob.bin", std::ios::binary) << "\x01\x02";
     std::ofstream(directory / "org.json") << WithMessages(R"({"attachments": [{"data": {"file": "data/blob.bin"}}]})");
     Organisation organisation;

@@ -112,7 +112,7 @@ TEST(CrashHandlerTest, FatalSignalIsLoggedDumpedAndDeliveredAgain)
     };
     for (const Case& current : cases) {
         SCOPED_TRACE(current.name);
-        ScratchDirectory directory;
+        testsupport::TemporaryDirectory directory;
         WriteFile(directory / "qlnconn.dmp", "stale dump");
         const int status = RunInChild(directory.Path(), [&] {
             OpenLog(0x21, "crash.log", 0x4000000, false);

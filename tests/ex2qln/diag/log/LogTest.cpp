@@ -62,7 +62,7 @@ protected:
     }
     std::string Errors() const { return ReadFile(scratch_ / "stderr.txt"); }
 
-    ScratchDirectory scratch_;
+    testsupport::TemporaryDirectory scratch_;
 };
 
 TEST_F(LogTest, EveryLineEndsInExactlyOneCarriageReturnAndLineFeed)
@@ -77,7 +77,7 @@ TEST_F(LogTest, EveryLineEndsInExactlyOneCarriageReturnAndLineFeed)
     };
     for (const Case& current : cases) {
         SCOPED_TRACE(testing::PrintToString(std::string(current.message)));
-        ScratchDirectory directory;
+        testsupport::TemporaryDirectory directory;
         const int status = RunInChild(directory.Path(), [&] {
             OpenLog(1, "test.log", 100000, false);
             Trace("%s", current.message);
@@ -188,7 +188,7 @@ TEST_F(LogTest, FileLargerThanTheMaximumIsEmptiedOtherwiseAppended)
     };
     for (const Case& current : cases) {
         SCOPED_TRACE(current.name);
-        ScratchDirectory directory;
+        testsupport::TemporaryDirectory directory;
         const auto path = directory / "test.log";
         if (current.existingSize != 0)
             ResizeFile(path, current.existingSize);
@@ -283,7 +283,7 @@ TEST_F(LogTest, EchoToStandardErrorFollowsItsBit)
     };
     for (const Case current : {Case{0x10000021, true}, Case{0x21, false}}) {
         SCOPED_TRACE(current.mask);
-        ScratchDirectory directory;
+        testsupport::TemporaryDirectory directory;
         const int status = RunInChild(directory.Path(), [&] {
             OpenLog(current.mask, "test.log", 100000, false);
             Trace("one");
@@ -399,7 +399,7 @@ TEST_F(LogTest, TraceBeforeOpenUsesTheDefaults)
     };
     for (const Case& current : cases) {
         SCOPED_TRACE(current.name);
-        ScratchDirectory directory;
+        testsupport::TemporaryDirectory directory;
         const auto path = directory / "qlnconn.log";
         ResizeFile(path, current.existingSize);
         const int status = RunInChild(directory.Path(), [&] {

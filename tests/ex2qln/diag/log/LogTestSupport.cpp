@@ -1,4 +1,4 @@
-// Helpers for the log tests: scratch directories, child processes and the log line parser.
+// Helpers for the log tests: child processes and the log line parser.
 #include "tests/ex2qln/diag/log/LogTestSupport.h"
 
 #include <fcntl.h>
@@ -14,20 +14,6 @@
 #include <stdexcept>
 
 namespace ex2qln::diag::test {
-
-ScratchDirectory::ScratchDirectory()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "ex2qln-log-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
-        throw std::runtime_error("cannot create a scratch directory");
-    path_ = pattern;
-}
-
-ScratchDirectory::~ScratchDirectory()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
 
 int RunInChild(const std::filesystem::path& temporaryDirectory, const std::function<void()>& body)
 {
@@ -50,21 +36,6 @@ int RunInChild(const std::filesystem::path& temporaryDirectory, const std::funct
             throw std::runtime_error("waitpid failed");
     }
     return status;
-}
-
-std::string ReadFile(const std::filesystem::path& path, std::uint64_t offset)
-{
-    std::ifstream stream(path, std::ios::binary);
-    stream.seekg(static_cast<std::streamoff>(offset));
-    std::ostringstream content;
-    content << stream.rdbuf();
-    return content.str();
-}
-
-void WriteFile(const std::filesystem::path& path, std::string_view content)
-{
-    std::ofstream stream(path, std::ios::binary | std::ios::trunc);
-    stream.write(content.data(), static_cast<std::streamsize>(content.size()));
 }
 
 void ResizeFile(const std::filesystem::path& path, std::uint64_t size)

@@ -1,6 +1,8 @@
-// Helpers for the log tests: a private directory per test, a fresh child process per case (the log's
-// state is process-wide) and reading back the lines the child wrote.
+// Helpers for the log tests: a fresh child process per case (the log's state is process-wide) and
+// reading back the lines the child wrote; private directories and whole files come from tests/support.
 #pragma once
+
+#include "tests/support/TemporaryDirectory.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -11,29 +13,14 @@
 
 namespace ex2qln::diag::test {
 
-// A new directory under the system's temporary directory, removed with everything in it.
-class ScratchDirectory {
-public:
-    ScratchDirectory();
-    ~ScratchDirectory();
-    ScratchDirectory(const ScratchDirectory&) = delete;
-    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
-
-    const std::filesystem::path& Path() const { return path_; }
-    std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
-
-private:
-    std::filesystem::path path_;
-};
+using testsupport::ReadFile;
+using testsupport::WriteFile;
 
 // Runs `body` in a forked child whose TMPDIR is `temporaryDirectory` and whose standard error
 // goes to `temporaryDirectory`/stderr.txt; the child ends with _exit(0) after the body. Returns
 // the child's wait status.
 int RunInChild(const std::filesystem::path& temporaryDirectory, const std::function<void()>& body);
 
-// The file from `offset` on; "" when it cannot be read.
-std::string ReadFile(const std::filesystem::path& path, std::uint64_t offset = 0);
-void WriteFile(const std::filesystem::path& path, std::string_view content);
 // Creates or resizes a file to `size` bytes without writing them (a sparse file).
 void ResizeFile(const std::filesystem::path& path, std::uint64_t size);
 

@@ -3,6 +3,7 @@
 // their parent), and the file they came from keeps its bytes. Without MAPI_MODIFY every change is
 // refused. Also the string forms of GetProps and GetPropList, property streams and bad files.
 #include "tests/platform/mapi/core/MessageTestSupport.h"
+#include "tests/support/TemporaryDirectory.h"
 
 #include <QlnMapiExtras.h>
 
@@ -11,17 +12,10 @@
 #include <cerrno>
 #include <fstream>
 #include <functional>
-#include <iterator>
 
 namespace {
 
 using namespace mapitest;
-
-std::string FileBytes(const std::filesystem::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
 
 // A copy of a sample in a directory of the test's own, so that a write to it could happen.
 class MessageChangeTest : public ::testing::Test {
@@ -30,26 +24,16 @@ protected:
     {
         if (!HaveSamples())
             GTEST_SKIP() << "the shared Outlook samples are not at " << SamplesDirectory();
-        directory_ = std::filesystem::temp_directory_path() /
-                     ("mapi-message-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(directory_);
-    }
-
-    void TearDown() override
-    {
-        if (!directory_.empty())
-            std::filesystem::remove_all(directory_);
     }
 
     std::filesystem::path Copy(const std::string& relative)
     {
-        std::filesystem::path copy = directory_ / std::filesystem::path(relative).filename();
+        std::filesystem::path copy = directory_ / std::filesystem::path(relative).filename().string();
         std::filesystem::copy_file(SamplesDirectory() / relative, copy);
         return copy;
     }
 
-    std::filesystem::path directory_;
+    testsupport::TemporaryDirectory directory_;
 };
 
 constexpr char kReceived[] = "apache-poi/example_received_unicode.msg";
@@ -142,7 +126,7 @@ std::vector<LONG> RowIds(IMessage* message)
 TEST_F(MessageChangeTest, ChangesStayInMemoryAndTheFileKeepsItsBytes)
 {
     std::filesystem::path file = Copy(kReceived);
-    const std::string before = FileBytes(file);
+    const std::string before = testsupport::ReadFile(file);
     const auto modified = std::filesystem::last_write_time(file);
     {
         MapiPtr<IMessage> message = OpenMessage(file, MAPI_MODIFY);
@@ -160,7 +144,7 @@ TEST_F(MessageChangeTest, ChangesStayInMemoryAndTheFileKeepsItsBytes)
         EXPECT_EQ(message->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
         EXPECT_EQ(RowCount(message.get(), true), 7u);
     }
-    EXPECT_EQ(FileBytes(file), before);
+    EXPECT_EQ(testsupport::ReadFile(file), before);
     EXPECT_EQ(std::filesystem::last_write_time(file), modified);
     // Opened again, the message is as the file has it.
     MapiPtr<IMessage> again = OpenMessage(file);
@@ -426,9 +410,8 @@ TEST_F(MessageChangeTest, EmbeddedChangesGoThroughTheAttachment)
     MapiPtr<IMessage> outer = OpenSample(kNested, MAPI_MODIFY);
     ASSERT_TRUE(outer);
     MapiPtr<IAttach> attachment;
-    ASSERT_EQ(outer->OpenAttach(0, nullptr, MAPI_MODIFY, attachment.put()), S_OK);
-    MapiPtr<IMessage> middle;
-    ASSERT_EQ(attachment->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, MAPI_MODIFY, middle.put_unknown()), S_OK);
+    MapiPtr<IMessage> middle = Embedded(outer.get(), 0, MAPI_MODIFY, &attachment);
+    ASSERT_TRUE(middle);
     ASSERT_EQ(Set(middle.get(), {Unicode(PR_SUBJECT_W, u"Middle changed")}), S_OK);
 
     // Changes of the innermost message reach the outer one through both levels of saves.
@@ -458,14 +441,11 @@ TEST_F(MessageChangeTest, EmbeddedSavesAreKeptWhenEveryLevelIsSaved)
     MapiPtr<IMessage> outer = OpenSample(kNested, MAPI_MODIFY);
     ASSERT_TRUE(outer);
     MapiPtr<IAttach> attachment;
-    ASSERT_EQ(outer->OpenAttach(0, nullptr, MAPI_MODIFY, attachment.put()), S_OK);
-    MapiPtr<IMessage> middle;
-    ASSERT_EQ(attachment->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, MAPI_MODIFY, middle.put_unknown()), S_OK);
+    MapiPtr<IMessage> middle = Embedded(outer.get(), 0, MAPI_MODIFY, &attachment);
+    ASSERT_TRUE(middle);
     MapiPtr<IAttach> innerAttachment;
-    ASSERT_EQ(middle->OpenAttach(0, nullptr, MAPI_MODIFY, innerAttachment.put()), S_OK);
-    MapiPtr<IMessage> inner;
-    ASSERT_EQ(innerAttachment->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, MAPI_MODIFY, inner.put_unknown()),
-              S_OK);
+    MapiPtr<IMessage> inner = Embedded(middle.get(), 0, MAPI_MODIFY, &innerAttachment);
+    ASSERT_TRUE(inner);
     ASSERT_EQ(Set(inner.get(), {Unicode(PR_SUBJECT_W, u"Inner changed")}), S_OK);
     for (IMAPIProp* level : std::vector<IMAPIProp*>{inner.get(), innerAttachment.get(), middle.get(), attachment.get()})
         ASSERT_EQ(level->SaveChanges(KEEP_OPEN_READWRITE), S_OK);

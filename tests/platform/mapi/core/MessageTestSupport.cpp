@@ -157,13 +157,14 @@ std::string RowText(const std::vector<SPropValue>& row, ULONG tag)
     return "<no column>";
 }
 
-MapiPtr<IMessage> Embedded(IMessage* message, ULONG attachNumber, ULONG flags)
+MapiPtr<IMessage> Embedded(IMessage* message, ULONG attachNumber, ULONG flags, MapiPtr<IAttach>* attachment)
 {
-    MapiPtr<IAttach> attachment;
-    EXPECT_EQ(message->OpenAttach(attachNumber, nullptr, flags, attachment.put()), S_OK);
+    MapiPtr<IAttach> own;
+    MapiPtr<IAttach>& opened = attachment != nullptr ? *attachment : own;
+    EXPECT_EQ(message->OpenAttach(attachNumber, nullptr, flags, opened.put()), S_OK);
     MapiPtr<IMessage> embedded;
-    if (attachment) {
-        EXPECT_EQ(attachment->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, flags, embedded.put_unknown()), S_OK);
+    if (opened) {
+        EXPECT_EQ(opened->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, flags, embedded.put_unknown()), S_OK);
     }
     return embedded;
 }

@@ -40,6 +40,8 @@ std::vector<std::vector<SPropValue>> Rows(IMAPITable* table, const std::vector<U
 const SPropValue* Find(const std::vector<SPropValue>& row, ULONG tag);
 std::string RowText(const std::vector<SPropValue>& row, ULONG tag);
 
-MapiPtr<IMessage> Embedded(IMessage* message, ULONG attachNumber, ULONG flags = 0);
+// The embedded message of attachment `attachNumber`, both opened with `flags`; the attachment goes
+// to `attachment` when given, so that changes can be saved through it.
+MapiPtr<IMessage> Embedded(IMessage* message, ULONG attachNumber, ULONG flags = 0, MapiPtr<IAttach>* attachment = nullptr);
 
 } // namespace mapitest

@@ -1,13 +1,13 @@
 // Streams in memory and on files, including the temporary file that removes itself.
+#include "tests/support/TemporaryDirectory.h"
+
 #include <gtest/gtest.h>
 
 #include <MapiPtr.h>
 #include <mapiutil.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdlib>
+#include <filesystem>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -89,29 +89,12 @@ TEST(MemoryStream, TakesNoOutsideMemory)
 
 class FileStreamTest : public ::testing::Test {
 protected:
-    void SetUp() override
+    long FilesInDirectory() const
     {
-        char name[] = "/tmp/mapi-stream-XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        directory_ = name;
-    }
-    void TearDown() override
-    {
-        std::string command = "rm -rf '" + directory_ + "'";
-        ASSERT_EQ(std::system(command.c_str()), 0);
+        return std::distance(std::filesystem::directory_iterator(directory_.Path()), std::filesystem::directory_iterator());
     }
 
-    int FilesInDirectory() const
-    {
-        std::string command = "test $(ls -A '" + directory_ + "' | wc -l) -eq ";
-        for (int count = 0; count < 10; ++count) {
-            if (std::system((command + std::to_string(count)).c_str()) == 0)
-                return count;
-        }
-        return -1;
-    }
-
-    std::string directory_;
+    testsupport::TemporaryDirectory directory_;
 };
 
 TEST_F(FileStreamTest, UniqueTemporaryFileGoesOnRelease)
@@ -119,7 +102,7 @@ TEST_F(FileStreamTest, UniqueTemporaryFileGoesOnRelease)
     LPSTREAM stream = nullptr;
     ASSERT_EQ(OpenStreamOnFile(MAPIAllocateBuffer, MAPIFreeBuffer,
                                SOF_UNIQUEFILENAME | STGM_DELETEONRELEASE | STGM_CREATE | STGM_READWRITE,
-                               directory_.c_str(), "ex2", &stream),
+                               directory_.Path().c_str(), "ex2", &stream),
               S_OK);
     EXPECT_EQ(FilesInDirectory(), 1);
     ASSERT_EQ(WriteText(stream, "spilled bytes"), S_OK);
@@ -133,7 +116,7 @@ TEST_F(FileStreamTest, UniqueTemporaryFileGoesOnRelease)
 
 TEST_F(FileStreamTest, PlainFileIsWrittenAndReadBack)
 {
-    std::string path = directory_ + "/body.txt";
+    std::string path = directory_.File("body.txt");
     MapiPtr<IStream> writer;
     ASSERT_EQ(OpenStreamOnFile(MAPIAllocateBuffer, MAPIFreeBuffer, STGM_CREATE | STGM_READWRITE, path.c_str(), nullptr,
                                writer.put()),
@@ -151,7 +134,7 @@ TEST_F(FileStreamTest, PlainFileIsWrittenAndReadBack)
 
 TEST_F(FileStreamTest, MissingFileIsNotFound)
 {
-    std::string path = directory_ + "/missing.txt";
+    std::string path = directory_.File("missing.txt");
     LPSTREAM stream = nullptr;
     EXPECT_EQ(OpenStreamOnFile(MAPIAllocateBuffer, MAPIFreeBuffer, STGM_READ, path.c_str(), nullptr, &stream),
               MAPI_E_NOT_FOUND);

@@ -1,37 +1,35 @@
 // Running tnef and ytnef and reading their listings.
 #include "tests/platform/mapi/core/TnefDecoders.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <sstream>
-#include <sys/wait.h>
-
 #include "tests/platform/mapi/core/TnefTestMessages.h"
+#include "tests/support/ProcessRunner.h"
+#include "tests/support/TemporaryDirectory.h"
+
+#include <sstream>
+#include <string_view>
+#include <utility>
 
 namespace tneftest {
 namespace {
 
-std::string Quote(const std::string& text)
+// Runs a decoder found on PATH; its standard output and error together, and its exit code.
+int Run(const std::string& program, std::vector<std::string> arguments, std::string& output)
 {
-    std::string quoted = "'";
-    for (char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
+    testsupport::ProcessRun run;
+    run.program = testsupport::FindProgram(program);
+    run.arguments = std::move(arguments);
+    run.errorsWithOutput = true;
+    const testsupport::ProcessResult result = testsupport::RunProcess(run);
+    output = result.standardOutput;
+    return result.exitCode;
 }
 
-// Runs a shell command; its standard output and error together.
-int Run(const std::string& command, std::string& output)
+// The stream as the file decode.tnef in `directory`; its path.
+std::filesystem::path WriteStream(const std::filesystem::path& directory, const std::vector<std::uint8_t>& stream)
 {
-    output.clear();
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (pipe == nullptr)
-        return -1;
-    char buffer[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0)
-        output.append(buffer, got);
-    int status = pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const std::filesystem::path input = directory / "decode.tnef";
+    testsupport::WriteFile(input, std::string_view(reinterpret_cast<const char*>(stream.data()), stream.size()));
+    return input;
 }
 
 std::vector<std::string> Lines(const std::string& text)
@@ -47,7 +45,7 @@ void ReadFiles(const std::filesystem::path& directory, DecoderReport& report)
 {
     for (const auto& entry : std::filesystem::directory_iterator(directory)) {
         if (entry.is_regular_file())
-            report.files[entry.path().filename().string()] = ReadFile(entry.path());
+            report.files[entry.path().filename().string()] = testsupport::ReadFile(entry.path());
     }
 }
 
@@ -173,24 +171,13 @@ std::filesystem::path Fresh(const std::filesystem::path& directory, const std::s
 
 } // namespace
 
-bool HaveProgram(const std::string& name)
-{
-    const char* path = std::getenv("PATH");
-    std::istringstream directories(path != nullptr ? path : "/usr/bin:/bin");
-    for (std::string directory; std::getline(directories, directory, ':');) {
-        std::error_code error;
-        if (!directory.empty() && std::filesystem::is_regular_file(std::filesystem::path(directory) / name, error))
-            return true;
-    }
-    return false;
-}
+bool HaveProgram(const std::string& name) { return !testsupport::FindProgram(name).empty(); }
 
 DecoderReport DecodeWithTnef(const std::vector<std::uint8_t>& stream, const std::filesystem::path& directory)
 {
     DecoderReport report;
-    std::filesystem::path input = directory / "decode.tnef";
-    WriteFile(input, stream);
-    report.exitCode = Run("tnef -t --debug -f " + Quote(input.string()), report.output);
+    const std::filesystem::path input = WriteStream(directory, stream);
+    report.exitCode = Run("tnef", {"-t", "--debug", "-f", input.string()}, report.output);
     for (const std::string& line : Lines(report.output)) {
         if (line.find("ERROR") != std::string::npos || line.find("WARNING") != std::string::npos)
             report.errors.push_back(line);
@@ -198,7 +185,7 @@ DecoderReport DecodeWithTnef(const std::vector<std::uint8_t>& stream, const std:
     ParseTnefListing(report.output, report);
     std::filesystem::path files = Fresh(directory, "tnef-files");
     std::string ignored;
-    int extracted = Run("tnef --overwrite -C " + Quote(files.string()) + " -f " + Quote(input.string()), ignored);
+    int extracted = Run("tnef", {"--overwrite", "-C", files.string(), "-f", input.string()}, ignored);
     if (extracted != 0)
         report.extractionError = "tnef -C exited with " + std::to_string(extracted) + ": " + ignored;
     ReadFiles(files, report);
@@ -208,9 +195,8 @@ DecoderReport DecodeWithTnef(const std::vector<std::uint8_t>& stream, const std:
 DecoderReport DecodeWithYtnef(const std::vector<std::uint8_t>& stream, const std::filesystem::path& directory)
 {
     DecoderReport report;
-    std::filesystem::path input = directory / "decode.tnef";
-    WriteFile(input, stream);
-    report.exitCode = Run("ytnef -v -v -v " + Quote(input.string()), report.output);
+    const std::filesystem::path input = WriteStream(directory, stream);
+    report.exitCode = Run("ytnef", {"-v", "-v", "-v", input.string()}, report.output);
     static const char* const kFaults[] = {"ERROR", "Bad file", "Corrupt", "corrupt", "mismatch", "missing"};
     for (const std::string& line : Lines(report.output)) {
         if (line.rfind("DEBUG", 0) == 0)
@@ -225,7 +211,7 @@ DecoderReport DecodeWithYtnef(const std::vector<std::uint8_t>& stream, const std
     ParseYtnefListing(report.output, report);
     std::filesystem::path files = Fresh(directory, "ytnef-files");
     std::string ignored;
-    int extracted = Run("ytnef -f " + Quote(files.string()) + " " + Quote(input.string()), ignored);
+    int extracted = Run("ytnef", {"-f", files.string(), input.string()}, ignored);
     if (extracted != 0)
         report.extractionError = "ytnef -f exited with " + std::to_string(extracted) + ": " + ignored;
     ReadFiles(files, report);

@@ -13,6 +13,7 @@
 
 #include "tests/platform/mapi/core/TnefDecoders.h"
 #include "tests/platform/mapi/core/TnefTestMessages.h"
+#include "tests/support/TemporaryDirectory.h"
 
 namespace tneftest {
 namespace {
@@ -322,7 +323,7 @@ protected:
         if (!HaveProgram("tnef") || !HaveProgram("ytnef"))
             GTEST_SKIP() << "the TNEF decoders are not installed (Debian packages tnef and ytnef-tools)";
     }
-    TempDirectory directory_;
+    testsupport::TemporaryDirectory directory_;
 };
 
 MsgMessage PlainMessage()
@@ -457,14 +458,14 @@ TEST_F(TnefDecoderTest, DecodersReadWhatWasEncoded)
         SCOPED_TRACE(test.name);
         MsgDocument document;
         test.build(document);
-        TempDirectory work;
-        MapiPtr<IMessage> message = OpenDocument(document, work.path());
+        testsupport::TemporaryDirectory work;
+        MapiPtr<IMessage> message = OpenDocument(document, work.Path());
         ASSERT_TRUE(message);
         HRESULT status = S_OK;
         std::vector<std::uint8_t> stream = EncodeMessage(message.get(), test.excluded, status, 0x1234);
         ASSERT_EQ(status, S_OK) << std::hex << status;
         EXPECT_EQ(stream[4] | stream[5] << 8, 0x1234);
-        CheckStream(stream, document.message, document, work.path(), test.excluded);
+        CheckStream(stream, document.message, document, work.Path(), test.excluded);
     }
 }
 
@@ -475,7 +476,7 @@ TEST_F(TnefDecoderTest, RecipientRowsCarryTheirValues)
     document.message = PlainMessage();
     document.message.recipients.push_back(Recipient(0, u"Ann Example", u"ann@example.com", MAPI_TO));
     document.message.recipients.push_back(Recipient(1, u"Bob Example", u"bob@example.com", MAPI_CC));
-    MapiPtr<IMessage> message = OpenDocument(document, directory_.path());
+    MapiPtr<IMessage> message = OpenDocument(document, directory_.Path());
     HRESULT status = S_OK;
     std::vector<std::uint8_t> stream = EncodeMessage(message.get(), {}, status);
     ASSERT_EQ(status, S_OK);
@@ -500,7 +501,7 @@ TEST_F(TnefDecoderTest, ContainedAttachmentAndOverrides)
     document.message = PlainMessage();
     document.message.attachments.push_back(FileAttachment(0, u"first.txt", u"FIRST.TXT", {'1'}));
     document.message.attachments.push_back(FileAttachment(1, u"second.txt", u"SECOND.TXT", {'2', '2'}));
-    MapiPtr<IMessage> message = OpenDocument(document, directory_.path());
+    MapiPtr<IMessage> message = OpenDocument(document, directory_.Path());
     MapiPtr<IStream> stream;
     ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()), S_OK);
     MapiPtr<ITnef> tnef;
@@ -528,7 +529,7 @@ TEST_F(TnefDecoderTest, ContainedAttachmentAndOverrides)
     stream->Seek(start, STREAM_SEEK_SET, nullptr);
     ULONG got = 0;
     ASSERT_EQ(stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &got), S_OK);
-    DecoderReport report = DecodeWithTnef(bytes, directory_.path());
+    DecoderReport report = DecodeWithTnef(bytes, directory_.Path());
     EXPECT_TRUE(report.errors.empty()) << report.output;
     auto subjects = FindListed(report, Hex4(PROP_ID(PR_SUBJECT_W)));
     ASSERT_EQ(subjects.size(), 1u);
@@ -540,10 +541,10 @@ TEST_F(TnefDecoderTest, ContainedAttachmentAndOverrides)
 
 TEST(OpenTnefStreamExTest, RefusesWhatItCannotDo)
 {
-    TempDirectory directory;
+    testsupport::TemporaryDirectory directory;
     MsgDocument document;
     document.message = PlainMessage();
-    MapiPtr<IMessage> message = OpenDocument(document, directory.path());
+    MapiPtr<IMessage> message = OpenDocument(document, directory.Path());
     MapiPtr<IStream> stream;
     ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()), S_OK);
     char good[] = "Winmail.dat";
@@ -610,7 +611,7 @@ TEST_F(TnefDecoderTest, OutlookSamples)
             continue;  // the reader's own tests cover files it refuses
         std::vector<std::uint8_t> stream = EncodeMessage(message.get(), kConversionExclusions, status);
         ASSERT_EQ(status, S_OK) << std::hex << status;
-        std::filesystem::path here = directory_.path() / std::to_string(++count);
+        std::filesystem::path here = directory_ / std::to_string(++count);
         std::filesystem::create_directories(here);
         DecoderReport tnef = DecodeWithTnef(stream, here);
         EXPECT_EQ(tnef.exitCode, 0);

@@ -7,9 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <iterator>
-#include <random>
 
 #include "platform/cfb/MsgWriter.h"
 
@@ -118,20 +116,6 @@ platform::cfb::MsgRecipient Recipient(std::uint32_t number, std::u16string name,
     return recipient;
 }
 
-TempDirectory::TempDirectory()
-{
-    std::random_device random;
-    path_ = std::filesystem::temp_directory_path() / ("tnef-test-" + std::to_string(random()) + std::to_string(random()));
-    std::filesystem::create_directories(path_);
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all);
-}
-
-TempDirectory::~TempDirectory()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
 MapiPtr<IMessage> OpenDocument(const MsgDocument& document, const std::filesystem::path& directory)
 {
     static int counter = 0;
@@ -182,18 +166,6 @@ std::vector<std::uint8_t> EncodeMessage(IMessage* message, const std::vector<ULO
     while (SUCCEEDED(stream->Read(buffer, sizeof(buffer), &got)) && got > 0)
         bytes.insert(bytes.end(), buffer, buffer + got);
     return bytes;
-}
-
-std::string ReadFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 } // namespace tneftest

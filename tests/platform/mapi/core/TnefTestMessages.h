@@ -39,19 +39,6 @@ MsgAttachment EmbeddedAttachment(std::uint32_t number, std::u16string displayNam
 platform::cfb::MsgRecipient Recipient(std::uint32_t number, std::u16string name, std::u16string address,
                                       std::uint32_t type);
 
-// A private temporary directory, removed with its content at the end of the test.
-class TempDirectory {
-public:
-    TempDirectory();
-    ~TempDirectory();
-    TempDirectory(const TempDirectory&) = delete;
-    TempDirectory& operator=(const TempDirectory&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
 // Writes the document as a .msg file in `directory` and opens it; fails the test on an error.
 MapiPtr<IMessage> OpenDocument(const MsgDocument& document, const std::filesystem::path& directory);
 
@@ -62,7 +49,5 @@ MapiPtr<IMessage> OpenDocument(const MsgDocument& document, const std::filesyste
 std::vector<std::uint8_t> EncodeMessage(IMessage* message, const std::vector<ULONG>& excluded, HRESULT& status,
                                         WORD key = 1);
 
-std::string ReadFile(const std::filesystem::path& path);
-void WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 
 } // namespace tneftest

@@ -61,7 +61,7 @@ TEST_F(Logon, ChoosesTheOrganisationFromTheNameOrTheDefault)
             std::string name = c.defaultProfile;
             ASSERT_EQ(admin->SetDefaultProfile(name.data(), 0), S_OK);
         }
-        std::string name = c.logonName == "@path" ? fixture : c.logonName == "@dir" ? directory_ : c.logonName;
+        std::string name = c.logonName == "@path" ? fixture : c.logonName == "@dir" ? directory_->Path() : c.logonName;
         testing::internal::CaptureStderr();
         MapiPtr<IMAPISession> session = SessionTest::Logon(name.empty() ? nullptr : name.c_str(), c.status,
                                                            MAPI_EXTENDED | MAPI_LOGON_UI);

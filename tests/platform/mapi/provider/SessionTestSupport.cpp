@@ -59,27 +59,22 @@ const char* const kFixtureOrganisation = R"({
 
 void SessionTest::SetUp()
 {
-    char name[] = "/tmp/mapi-session-XXXXXX";
-    ASSERT_NE(mkdtemp(name), nullptr);
-    directory_ = name;
-    ASSERT_EQ(setenv("EX2QLN_USER_REGISTRY", (directory_ + "/user-registry.ini").c_str(), 1), 0);
+    directory_.emplace();
+    registry_.emplace("EX2QLN_USER_REGISTRY", directory_->File("user-registry.ini"));
     ASSERT_EQ(MAPIInitialize(nullptr), S_OK);
 }
 
 void SessionTest::TearDown()
 {
     MAPIUninitialize();
-    unsetenv("EX2QLN_USER_REGISTRY");
-    std::error_code error;
-    std::filesystem::remove_all(directory_, error);
+    registry_.reset();
+    directory_.reset();
 }
 
 std::string SessionTest::WriteFile(const std::string& name, const std::string& text) const
 {
-    std::string path = directory_ + "/" + name;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-    return path;
+    std::filesystem::create_directories((*directory_ / name).parent_path());
+    return directory_->Write(name, text);
 }
 
 MapiPtr<IMAPISession> SessionTest::Logon(const char* name, HRESULT expected, ULONG flags)

@@ -2,12 +2,16 @@
 #pragma once
 
 #include "platform/locale/Utf16.h"
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/TemporaryDirectory.h"
+
 #include <MapiPtr.h>
 #include <mapitags.h>
 #include <mapiutil.h>
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,7 +35,9 @@ protected:
     // Creates a profile with the organisation source and, when not empty, a mailbox.
     void CreateProfile(const std::string& name, const std::string& organisation, const std::string& mailbox = "");
 
-    std::string directory_;
+    // A fresh directory, with the registry in it, from each SetUp to the TearDown after it.
+    std::optional<testsupport::TemporaryDirectory> directory_;
+    std::optional<testsupport::ScopedEnvironment> registry_;
 };
 
 // A property as UTF-8 text (either string form), "<error 0x...>" for an error value, "" when absent.
