@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "mmconv/encoding/ByteStream.h"
 #include "mmconv/encoding/OutputEncodedData.h"
 
@@ -62,17 +63,7 @@ const std::string& BinaryData()
 
 const std::string& Data(int kind) { return kind == 0 ? TextData() : BinaryData(); }
 
-void MemoryCopy(benchmark::State& state, int kind)
-{
-    const std::string& data = Data(kind);
-    std::vector<char> copy(data.size());
-    for (auto _ : state) {
-        std::memcpy(copy.data(), data.data(), data.size());
-        benchmark::DoNotOptimize(copy.data());
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * data.size()));
-}
+void MemoryCopy(benchmark::State& state, int kind) { bench::CopyBaseline(state, Data(kind)); }
 
 void Encode(benchmark::State& state, int kind, mmconv::TransferMode mode)
 {

@@ -2,11 +2,11 @@
 // text conversion, beside a plain memory copy of the same RTF.
 #include <benchmark/benchmark.h>
 
-#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "mmconv/body/CMMBodyConverter.h"
 #include "platform/rtf/RtfCompressor.h"
 #include "platform/rtf/RtfDecompressor.h"
@@ -54,17 +54,7 @@ const std::vector<std::uint8_t>& Compressed()
     return compressed;
 }
 
-void MemoryCopy(benchmark::State& state)
-{
-    const std::string& data = Rtf();
-    std::vector<char> copy(data.size());
-    for (auto _ : state) {
-        std::memcpy(copy.data(), data.data(), data.size());
-        benchmark::DoNotOptimize(copy.data());
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * data.size()));
-}
+void MemoryCopy(benchmark::State& state) { bench::CopyBaseline(state, Rtf()); }
 
 // Bytes processed count the RTF produced, so the figure compares with the copy of the same RTF.
 void DecompressAll(benchmark::State& state)
