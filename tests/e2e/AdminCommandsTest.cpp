@@ -1,7 +1,7 @@
 // The built ex2qln's accounts, passwords and cli commands against the stand-in server on loopback,
 // in clear and over STLS: the program's exact streams and exit status, the lines the server
 // received and the accounts and groups it keeps.
-#include "tests/e2e/ProgramOutput.h"
+#include "tests/e2e/ProgramTest.h"
 #include "tests/support/ProcessRunner.h"
 #include "tests/support/StandInServer.h"
 #include "tests/support/TemporaryDirectory.h"
@@ -38,49 +38,20 @@ Lines Received(const StandInServer& server)
     return lines;
 }
 
-// The server's accounts and groups, one per line: kind, name and the stored record as JSON.
-std::string ServerState(const StandInServer& server)
-{
-    ProcessRun run;
-    run.program = "/usr/bin/python3";
-    run.arguments = {"-c",
-                     "import json, sys\n"
-                     "state = json.load(open(sys.argv[1], encoding='utf-8'))\n"
-                     "for kind in ('accounts', 'groups'):\n"
-                     "    for name in sorted(state[kind]):\n"
-                     "        record = json.dumps(state[kind][name], ensure_ascii=False, sort_keys=True)\n"
-                     "        print(kind[:-1], name, record)\n",
-                     server.StateFile()};
-    run.environment = {{"PYTHONIOENCODING", "utf-8"}};
-    run.timeout = std::chrono::seconds(30);
-    const ProcessResult result = testsupport::RunProcess(run);
-    EXPECT_EQ(result.exitCode, 0) << result.standardError;
-    return result.standardOutput;
-}
-
 std::string Completed(const std::string& status) { return "Execution completed [" + status + "].\n"; }
 
-class AdminCommands : public ::testing::Test {
+class AdminCommands : public e2e::ProgramTest {
 protected:
     // Runs ex2qln against `port` in a session of its own, so that it never has a terminal to ask a
     // password on; `--nowait`, the server and the administrator's password come first.
     ProcessResult RunProgram(std::uint32_t port, const std::vector<std::string>& arguments,
                              const std::string& locale = "C.UTF-8", const std::string& password = "secret")
     {
-        ProcessRun run;
-        run.program = "/usr/bin/setsid";
-        run.arguments = {"-w", e2e::kProgram, "--nowait", "--server=127.0.0.1::" + std::to_string(port)};
+        std::vector<std::string> line = {"-w", e2e::kProgram, "--nowait", "--server=127.0.0.1::" + std::to_string(port)};
         if (!password.empty())
-            run.arguments.push_back("--pwd=" + password);
-        run.arguments.insert(run.arguments.end(), arguments.begin(), arguments.end());
-        run.workingDirectory = work_.Path();
-        run.environment = {{"TMPDIR", temp_.Path()},
-                           {"EX2QLN_USER_REGISTRY", temp_.File("user-registry.ini")},
-                           {"EX2QLN_MACHINE_REGISTRY", temp_.File("machine-registry.ini")},
-                           {"XDG_CONFIG_HOME", temp_.File("config")},
-                           {"LC_ALL", locale}};
-        run.timeout = std::chrono::seconds(60);
-        ProcessResult result = testsupport::RunProcess(run);
+            line.push_back("--pwd=" + password);
+        line.insert(line.end(), arguments.begin(), arguments.end());
+        ProcessResult result = testsupport::RunProcess(IsolatedRun("/usr/bin/setsid", std::move(line), locale));
         EXPECT_FALSE(result.timedOut) << "ex2qln did not end";
         return result;
     }
@@ -89,9 +60,6 @@ protected:
     {
         testsupport::WriteFile(work_.File(name), contents);
     }
-
-    testsupport::TemporaryDirectory temp_;
-    testsupport::TemporaryDirectory work_;
 };
 
 // Rows apart by every kind of line end and blank lines; a quoted value holds the separator, quotes,
@@ -180,7 +148,7 @@ TEST_F(AdminCommands, AccountsWithAliasesReverseAliasesAndThePublicFoldersAccoun
         EXPECT_EQ(result.standardError, "");
         EXPECT_EQ(result.exitCode, 0);
         EXPECT_EQ(Received(server), Concat(Concat(kLogin, example.commands), {"QUIT"}));
-        EXPECT_EQ(ServerState(server), example.state);
+        EXPECT_EQ(server.StateListing(), example.state);
     }
 }
 
@@ -316,7 +284,7 @@ TEST_F(AdminCommands, PasswordsSetTheNtHashOfTheAccountsInTheDump)
                                      "UpdateAccount first.last@example.com "
                                      "{Password=\"\\002{MSNT}AB\\\\CD\\\"EF:12\";}",
                                      "QUIT"})));
-    EXPECT_EQ(ServerState(server),
+    EXPECT_EQ(server.StateListing(),
               AccountState("ann@example.com", "", R"({"Password": "\u0002{MSNT}8846F7EAEE8FB117AD06BDD830B7586C"})") +
                   AccountState("carl@example.com", "", "{}") + AccountState("dora@example.com", "", "{}") +
                   AccountState("first.last@example.com", "", R"({"Password": "\u0002{MSNT}AB\\CD\"EF:12"})"));
@@ -369,7 +337,7 @@ TEST_F(AdminCommands, CliSendsEveryLineAsItStandsWhateverItsLineEnd)
               Concat(kLogin, {"CreateGroup sales {RealName=\"Sales\";}",
                               "CreateGroup support {Members=(ann@example.com);}", "CreateGroup dev {}", longLine,
                               "CreateGroup last {}", "QUIT"}));
-    EXPECT_EQ(ServerState(server), "group dev {\"settings\": {}}\n"
+    EXPECT_EQ(server.StateListing(), "group dev {\"settings\": {}}\n"
                                    "group last {\"settings\": {}}\n"
                                    "group long {\"settings\": {\"RealName\": \"" + std::string(60, 'x') + "\"}}\n"
                                    "group sales {\"settings\": {\"RealName\": \"Sales\"}}\n"
@@ -423,7 +391,7 @@ TEST_F(AdminCommands, OverStlsEverythingAfterTheGreetingIsEncrypted)
     // Each session's STLS goes in clear, the rest under TLS.
     for (const ReceivedLine& line : server.Received())
         EXPECT_EQ(line.secure, line.line != "STLS") << line.line;
-    EXPECT_EQ(ServerState(server), AccountState("zoe@example.com", "", R"({"RealName": "Zoë"})") +
+    EXPECT_EQ(server.StateListing(), AccountState("zoe@example.com", "", R"({"RealName": "Zoë"})") +
                                        "group staff {\"settings\": {\"Members\": [\"zoe@example.com\"]}}\n");
 
     // Without the certificate to trust the connection is refused before anything is sent under TLS.

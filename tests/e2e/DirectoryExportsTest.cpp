@@ -2,7 +2,7 @@
 // the MAPI runtime: the exact CSV, LDIF and script text; the demo organisation's LDIF loaded into
 // OpenLDAP; and its accounts CSV and group script read back by accounts and cli against the
 // stand-in server in the same run.
-#include "tests/e2e/ProgramOutput.h"
+#include "tests/e2e/ProgramTest.h"
 #include "tests/support/OpenLdap.h"
 #include "tests/support/ProcessRunner.h"
 #include "tests/support/StandInServer.h"
@@ -73,32 +73,20 @@ const std::string kSmallOrganisation = Organisation({
     List("empty", "empty@example.org", "Nobody", ""),
 });
 
-class DirectoryExports : public ::testing::Test {
+class DirectoryExports : public e2e::ProgramTest {
 protected:
     void SetUp() override { testsupport::WriteFile(work_.File("organisation.json"), kSmallOrganisation); }
 
     ProcessResult RunProgram(const std::vector<std::string>& arguments)
     {
-        ProcessRun run;
-        run.program = "/usr/bin/setsid";
-        run.arguments = {"-w", e2e::kProgram, "--nowait"};
-        run.arguments.insert(run.arguments.end(), arguments.begin(), arguments.end());
-        run.workingDirectory = work_.Path();
-        run.environment = {{"TMPDIR", temp_.Path()},
-                           {"EX2QLN_USER_REGISTRY", temp_.File("user-registry.ini")},
-                           {"EX2QLN_MACHINE_REGISTRY", temp_.File("machine-registry.ini")},
-                           {"XDG_CONFIG_HOME", temp_.File("config")},
-                           {"LC_ALL", "C.UTF-8"}};
-        run.timeout = std::chrono::seconds(60);
-        ProcessResult result = testsupport::RunProcess(run);
+        std::vector<std::string> line = {"-w", e2e::kProgram, "--nowait"};
+        line.insert(line.end(), arguments.begin(), arguments.end());
+        ProcessResult result = testsupport::RunProcess(IsolatedRun("/usr/bin/setsid", std::move(line)));
         EXPECT_FALSE(result.timedOut) << "ex2qln did not end";
         return result;
     }
 
     std::string Work(const std::string& name) const { return work_.File(name); }
-
-    testsupport::TemporaryDirectory temp_;
-    testsupport::TemporaryDirectory work_;
 };
 
 TEST_F(DirectoryExports, MailboxesWritesTheAccountsFile)
@@ -231,18 +219,7 @@ TEST_F(DirectoryExports, DemoOrganisationIntoTheServerInOneRun)
               "Can not execute: Syntax error: invalid name 'sales&marketing@demo.example'. [0x80040119]\n");
     EXPECT_EQ(testsupport::ReadFile(Work("groups.cli.errors")), "sales&marketing@demo.example\n");
 
-    ProcessRun state;
-    state.program = "/usr/bin/python3";
-    state.arguments = {"-c",
-                       "import json, sys\n"
-                       "state = json.load(open(sys.argv[1], encoding='utf-8'))\n"
-                       "for kind in ('accounts', 'groups'):\n"
-                       "    for name in sorted(state[kind]):\n"
-                       "        print(kind[:-1], name, json.dumps(state[kind][name], ensure_ascii=False, sort_keys=True))\n",
-                       server.StateFile()};
-    state.environment = {{"PYTHONIOENCODING", "utf-8"}};
-    const ProcessResult kept = testsupport::RunProcess(state);
-    EXPECT_EQ(kept.standardOutput,
+    EXPECT_EQ(server.StateListing(),
               "account alice.martin@demo.example {\"aliases\": [\"alice\"], \"settings\": {\"Department\": \"Sales\", "
               "\"RealName\": \"Alice Martin\", \"Title\": \"Head of Sales\"}}\n"
               "account carol.nguyen@demo.example {\"aliases\": [\"carol\"], \"settings\": {\"Department\": \"\", "

@@ -1,5 +1,5 @@
 // The built ex2qln run as a user runs it: exact streams and exit status of each case.
-#include "tests/e2e/ProgramOutput.h"
+#include "tests/e2e/ProgramTest.h"
 #include "tests/support/ProcessRunner.h"
 #include "tests/support/TemporaryDirectory.h"
 
@@ -37,28 +37,15 @@ std::string Usage(const std::string& program)
 
 const std::string kPrompt = "Press Enter to continue";
 
-class Driver : public ::testing::Test {
+class Driver : public e2e::ProgramTest {
 protected:
-    // Each run gets its own temporary directory, registry files and working directory, so that
-    // nothing of the machine's leaks in and the log lands where the test can see it.
     ProcessResult RunProgram(std::vector<std::string> arguments, std::optional<std::string> input = std::nullopt,
                              const std::string& program = kProgram)
     {
-        ProcessRun run;
-        run.program = program;
-        run.arguments = std::move(arguments);
+        ProcessRun run = IsolatedRun(program, std::move(arguments));
         run.standardInput = std::move(input);
-        run.workingDirectory = work_.Path();
-        run.environment = {{"TMPDIR", temp_.Path()},
-                           {"EX2QLN_USER_REGISTRY", temp_.File("user-registry.ini")},
-                           {"EX2QLN_MACHINE_REGISTRY", temp_.File("machine-registry.ini")},
-                           {"XDG_CONFIG_HOME", temp_.File("config")},
-                           {"LC_ALL", "C.UTF-8"}};
         return testsupport::RunProcess(run);
     }
-
-    testsupport::TemporaryDirectory temp_;
-    testsupport::TemporaryDirectory work_;
 };
 
 struct Case {
@@ -236,8 +223,8 @@ TEST_F(Driver, AnUnknownProfileFailsTheLogon)
 TEST_F(Driver, ProfileOnlyCreatesAProfileThatBecomesTheDefault)
 {
     testsupport::WriteFile(work_.File("connector.inf"), "[QLNGT_Section]\n6608001e=mail.example\n66a40003=8f000000\n");
-    testsupport::WriteFile(temp_.File("user-registry.ini"), "[Software\\Microsoft\\Office\\16.0\\Outlook]\n\"Other\"=\"x\"\n");
-    testsupport::WriteFile(temp_.File("machine-registry.ini"),
+    testsupport::WriteFile(UserRegistry(), "[Software\\Microsoft\\Office\\16.0\\Outlook]\n\"Other\"=\"x\"\n");
+    testsupport::WriteFile(MachineRegistry(),
                            "[Software\\Classes\\Outlook.Application\\CurVer]\n@=\"Outlook.Application.16\"\n");
     const std::string qlnprofile = std::string(EX2QLN_BIN_DIR) + "/qlnprofile";
 
@@ -247,17 +234,17 @@ TEST_F(Driver, ProfileOnlyCreatesAProfileThatBecomesTheDefault)
     ProcessResult listed = RunProgram({"list"}, std::nullopt, qlnprofile);
     EXPECT_NE(listed.standardOutput.find("_QLNGT: no organisation source (services: QLNGTCON)\n"), std::string::npos)
         << listed.standardOutput;
-    std::string registry = testsupport::ReadFile(temp_.File("user-registry.ini"));
+    std::string registry = testsupport::ReadFile(UserRegistry());
     const std::string profilesKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem\\Profiles";
     EXPECT_EQ(DefaultProfileIn(registry, profilesKey), "");
 
     // The same name again fails (the profile exists); a new name with the fourth argument.
     ProcessResult again = RunProgram({"profileonly", "connector.inf", "default"});
     EXPECT_EQ(again.standardOutput, Banner() + "Completed with code 0x80070005. \n");
-    testsupport::WriteFile(temp_.File("user-registry.ini"), "[Software\\Microsoft\\Office\\16.0\\Outlook]\n\"Other\"=\"x\"\n");
+    testsupport::WriteFile(UserRegistry(), "[Software\\Microsoft\\Office\\16.0\\Outlook]\n\"Other\"=\"x\"\n");
     ProcessResult madeDefault = RunProgram({"profileonly", "connector.inf", "default"});
     EXPECT_EQ(madeDefault.standardOutput, Banner() + "Completed with code 0. \n");
-    registry = testsupport::ReadFile(temp_.File("user-registry.ini"));
+    registry = testsupport::ReadFile(UserRegistry());
     std::string name = DefaultProfileIn(registry, profilesKey);
     EXPECT_NE(name.find("_QLNGT"), std::string::npos) << registry;
     EXPECT_EQ(DefaultProfileIn(registry, "Software\\Microsoft\\Office\\16.0\\Outlook"), name) << registry;

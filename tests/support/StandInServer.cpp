@@ -196,6 +196,25 @@ StandInServer::~StandInServer()
     }
 }
 
+std::string StandInServer::StateListing() const
+{
+    ProcessRun run;
+    run.program = "/usr/bin/python3";
+    run.arguments = {"-c",
+                     "import json, sys\n"
+                     "state = json.load(open(sys.argv[1], encoding='utf-8'))\n"
+                     "for kind in ('accounts', 'groups'):\n"
+                     "    for name in sorted(state[kind]):\n"
+                     "        record = json.dumps(state[kind][name], ensure_ascii=False, sort_keys=True)\n"
+                     "        print(kind[:-1], name, record)\n",
+                     StateFile()};
+    run.environment = {{"PYTHONIOENCODING", "utf-8"}};
+    run.timeout = std::chrono::seconds(30);
+    const ProcessResult result = RunProcess(run);
+    EXPECT_EQ(result.exitCode, 0) << result.standardError;
+    return result.standardOutput;
+}
+
 std::vector<ReceivedLine> StandInServer::Received() const
 {
     std::vector<ReceivedLine> lines;

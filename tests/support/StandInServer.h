@@ -52,6 +52,9 @@ public:
     std::vector<ReceivedLine> Received() const;
     // The file in which the server keeps its accounts and groups.
     std::string StateFile() const { return directory_.File("state/state.json"); }
+    // Those accounts and groups, sorted, one per line: kind ("account" or "group"), name and the
+    // stored record as JSON with sorted keys; a test failure when the file cannot be read.
+    std::string StateListing() const;
     // The state directory, with the IMAP side's folders and messages under mail/.
     std::string StateDirectory() const { return directory_.File("state"); }
 
