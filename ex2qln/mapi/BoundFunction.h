@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 
 #include <atomic>
+#include <type_traits>
 
 #include "ex2qln/mapi/MapiBinding.h"
 
@@ -38,5 +39,26 @@ private:
 
 // What a status-returning stub gives when it cannot call the library.
 inline constexpr HRESULT kBindingFailure = static_cast<HRESULT>(0x80004005u);
+
+// The body of the stub `Stub`: calls the function named `name` in the current module with the
+// stub's arguments, or gives `failure` when there is none. Each stub keeps its own binding.
+template <auto Stub, typename... Arguments>
+std::invoke_result_t<decltype(Stub), Arguments...> Forward(const char* name,
+                                                           std::invoke_result_t<decltype(Stub), Arguments...> failure,
+                                                           Arguments... arguments)
+{
+    static BoundFunction<decltype(Stub)> bound(name);
+    auto function = bound.Resolve();
+    return function != nullptr ? function(arguments...) : failure;
+}
+
+// The same for a stub without a result: nothing happens when there is no function to call.
+template <auto Stub, typename... Arguments>
+void ForwardIfBound(const char* name, Arguments... arguments)
+{
+    static BoundFunction<decltype(Stub)> bound(name);
+    if (auto function = bound.Resolve())
+        function(arguments...);
+}
 
 } // namespace ex2qln::mapi

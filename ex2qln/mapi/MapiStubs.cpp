@@ -7,69 +7,52 @@
 
 #include "ex2qln/mapi/BoundFunction.h"
 
-using ex2qln::mapi::BoundFunction;
+using ex2qln::mapi::Forward;
+using ex2qln::mapi::ForwardIfBound;
 using ex2qln::mapi::kBindingFailure;
 
 MAPI_EXPORT HRESULT MAPIInitialize(LPVOID lpMapiInit)
 {
-    static BoundFunction<decltype(&MAPIInitialize)> bound("MAPIInitialize");
-    auto function = bound.Resolve();
-    return function != nullptr ? function(lpMapiInit) : kBindingFailure;
+    return Forward<&MAPIInitialize>("MAPIInitialize", kBindingFailure, lpMapiInit);
 }
 
 MAPI_EXPORT void MAPIUninitialize()
 {
-    static BoundFunction<decltype(&MAPIUninitialize)> bound("MAPIUninitialize");
-    auto function = bound.Resolve();
-    if (function != nullptr)
-        function();
+    ForwardIfBound<&MAPIUninitialize>("MAPIUninitialize");
 }
 
 MAPI_EXPORT HRESULT MAPILogonEx(ULONG_PTR ulUIParam, LPTSTR lpszProfileName, LPTSTR lpszPassword, ULONG ulFlags,
                                 LPMAPISESSION* lppSession)
 {
-    static BoundFunction<decltype(&MAPILogonEx)> bound("MAPILogonEx");
-    auto function = bound.Resolve();
-    return function != nullptr ? function(ulUIParam, lpszProfileName, lpszPassword, ulFlags, lppSession)
-                               : kBindingFailure;
+    return Forward<&MAPILogonEx>("MAPILogonEx", kBindingFailure, ulUIParam, lpszProfileName, lpszPassword, ulFlags,
+                                 lppSession);
 }
 
 MAPI_EXPORT HRESULT MAPIAdminProfiles(ULONG ulFlags, LPPROFADMIN* lppProfAdmin)
 {
-    static BoundFunction<decltype(&MAPIAdminProfiles)> bound("MAPIAdminProfiles");
-    auto function = bound.Resolve();
-    return function != nullptr ? function(ulFlags, lppProfAdmin) : kBindingFailure;
+    return Forward<&MAPIAdminProfiles>("MAPIAdminProfiles", kBindingFailure, ulFlags, lppProfAdmin);
 }
 
 MAPI_EXPORT SCODE MAPIAllocateBuffer(ULONG cbSize, LPVOID* lppBuffer)
 {
-    static BoundFunction<decltype(&MAPIAllocateBuffer)> bound("MAPIAllocateBuffer");
-    auto function = bound.Resolve();
-    return function != nullptr ? function(cbSize, lppBuffer) : kBindingFailure;
+    return Forward<&MAPIAllocateBuffer>("MAPIAllocateBuffer", kBindingFailure, cbSize, lppBuffer);
 }
 
 MAPI_EXPORT SCODE MAPIAllocateMore(ULONG cbSize, LPVOID lpObject, LPVOID* lppBuffer)
 {
-    static BoundFunction<decltype(&MAPIAllocateMore)> bound("MAPIAllocateMore");
-    auto function = bound.Resolve();
-    return function != nullptr ? function(cbSize, lpObject, lppBuffer) : kBindingFailure;
+    return Forward<&MAPIAllocateMore>("MAPIAllocateMore", kBindingFailure, cbSize, lpObject, lppBuffer);
 }
 
 MAPI_EXPORT ULONG MAPIFreeBuffer(LPVOID lpBuffer)
 {
-    static BoundFunction<decltype(&MAPIFreeBuffer)> bound("MAPIFreeBuffer");
-    auto function = bound.Resolve();
-    return function != nullptr ? function(lpBuffer) : 0;
+    return Forward<&MAPIFreeBuffer>("MAPIFreeBuffer", 0, lpBuffer);
 }
 
 MAPI_EXPORT SCODE CreateIProp(LPCIID lpInterface, ALLOCATEBUFFER* lpAllocateBuffer, ALLOCATEMORE* lpAllocateMore,
                               FREEBUFFER* lpFreeBuffer, LPVOID lpvReserved, LPPROPDATA* lppPropData)
 {
-    static BoundFunction<decltype(&CreateIProp)> bound("CreateIProp");
-    auto function = bound.Resolve();
-    return function != nullptr
-               ? function(lpInterface, lpAllocateBuffer, lpAllocateMore, lpFreeBuffer, lpvReserved, lppPropData)
-               : kBindingFailure;
+    return Forward<&CreateIProp>("CreateIProp", kBindingFailure, lpInterface, lpAllocateBuffer, lpAllocateMore,
+                                 lpFreeBuffer, lpvReserved, lppPropData);
 }
 
 MAPI_EXPORT SCODE CreateTable(LPCIID lpInterface, ALLOCATEBUFFER* lpAllocateBuffer, ALLOCATEMORE* lpAllocateMore,
@@ -77,167 +60,124 @@ MAPI_EXPORT SCODE CreateTable(LPCIID lpInterface, ALLOCATEBUFFER* lpAllocateBuff
                               ULONG ulPropTagIndexColumn, LPSPropTagArray lpSPropTagArrayColumns,
                               LPTABLEDATA* lppTableData)
 {
-    static BoundFunction<decltype(&CreateTable)> bound("CreateTable");
-    auto function = bound.Resolve();
-    return function != nullptr ? function(lpInterface, lpAllocateBuffer, lpAllocateMore, lpFreeBuffer, lpvReserved,
-                                          ulTableType, ulPropTagIndexColumn, lpSPropTagArrayColumns, lppTableData)
-                               : kBindingFailure;
+    return Forward<&CreateTable>("CreateTable", kBindingFailure, lpInterface, lpAllocateBuffer, lpAllocateMore,
+                                 lpFreeBuffer, lpvReserved, ulTableType, ulPropTagIndexColumn, lpSPropTagArrayColumns,
+                                 lppTableData);
 }
 
 MAPI_EXPORT HRESULT HrQueryAllRows(LPMAPITABLE lpTable, LPSPropTagArray lpPropTags, LPSRestriction lpRestriction,
                                    LPSSortOrderSet lpSortOrderSet, LONG crowsMax, LPSRowSet* lppRows)
 {
-    static BoundFunction<decltype(&HrQueryAllRows)> bound("HrQueryAllRows");
-    auto function = bound.Resolve();
-    return function != nullptr ? function(lpTable, lpPropTags, lpRestriction, lpSortOrderSet, crowsMax, lppRows)
-                               : kBindingFailure;
+    return Forward<&HrQueryAllRows>("HrQueryAllRows", kBindingFailure, lpTable, lpPropTags, lpRestriction,
+                                    lpSortOrderSet, crowsMax, lppRows);
 }
 
 MAPI_EXPORT HRESULT HrAddColumnsEx(LPMAPITABLE lpTable, LPSPropTagArray lpPropTagColumnsNew,
                                    LPALLOCATEBUFFER lpAllocateBuffer, LPFREEBUFFER lpFreeBuffer,
                                    void (*lpfnFilterColumns)(LPSPropTagArray ptaga))
 {
-    static BoundFunction<decltype(&HrAddColumnsEx)> bound("HrAddColumnsEx");
-    auto function = bound.Resolve();
-    return function != nullptr
-               ? function(lpTable, lpPropTagColumnsNew, lpAllocateBuffer, lpFreeBuffer, lpfnFilterColumns)
-               : kBindingFailure;
+    return Forward<&HrAddColumnsEx>("HrAddColumnsEx", kBindingFailure, lpTable, lpPropTagColumnsNew, lpAllocateBuffer,
+                                    lpFreeBuffer, lpfnFilterColumns);
 }
 
 MAPI_EXPORT HRESULT HrGetOneProp(LPMAPIPROP lpMapiProp, ULONG ulPropTag, LPSPropValue* lppProp)
 {
-    static BoundFunction<decltype(&HrGetOneProp)> bound("HrGetOneProp");
-    auto function = bound.Resolve();
-    return function != nullptr ? function(lpMapiProp, ulPropTag, lppProp) : kBindingFailure;
+    return Forward<&HrGetOneProp>("HrGetOneProp", kBindingFailure, lpMapiProp, ulPropTag, lppProp);
 }
 
 MAPI_EXPORT HRESULT HrSetOneProp(LPMAPIPROP lpMapiProp, LPSPropValue lpProp)
 {
-    static BoundFunction<decltype(&HrSetOneProp)> bound("HrSetOneProp");
-    auto function = bound.Resolve();
-    return function != nullptr ? function(lpMapiProp, lpProp) : kBindingFailure;
+    return Forward<&HrSetOneProp>("HrSetOneProp", kBindingFailure, lpMapiProp, lpProp);
 }
 
 MAPI_EXPORT BOOL FPropExists(LPMAPIPROP lpMapiProp, ULONG ulPropTag)
 {
-    static BoundFunction<decltype(&FPropExists)> bound("FPropExists");
-    auto function = bound.Resolve();
-    return function != nullptr ? function(lpMapiProp, ulPropTag) : FALSE;
+    return Forward<&FPropExists>("FPropExists", FALSE, lpMapiProp, ulPropTag);
 }
 
 MAPI_EXPORT LPSPropValue PpropFindProp(LPSPropValue lpPropArray, ULONG cValues, ULONG ulPropTag)
 {
-    static BoundFunction<decltype(&PpropFindProp)> bound("PpropFindProp");
-    auto function = bound.Resolve();
-    return function != nullptr ? function(lpPropArray, cValues, ulPropTag) : nullptr;
+    return Forward<&PpropFindProp>("PpropFindProp", nullptr, lpPropArray, cValues, ulPropTag);
 }
 
 MAPI_EXPORT void FreeProws(LPSRowSet lpRows)
 {
-    static BoundFunction<decltype(&FreeProws)> bound("FreeProws");
-    auto function = bound.Resolve();
-    if (function != nullptr)
-        function(lpRows);
+    ForwardIfBound<&FreeProws>("FreeProws", lpRows);
 }
 
 MAPI_EXPORT void FreePadrlist(LPADRLIST lpAdrList)
 {
-    static BoundFunction<decltype(&FreePadrlist)> bound("FreePadrlist");
-    auto function = bound.Resolve();
-    if (function != nullptr)
-        function(lpAdrList);
+    ForwardIfBound<&FreePadrlist>("FreePadrlist", lpAdrList);
 }
 
 MAPI_EXPORT SCODE ScDupPropset(int cValues, LPSPropValue lpPropArray, LPALLOCATEBUFFER lpAllocateBuffer,
                                LPSPropValue* lppPropArray)
 {
-    static BoundFunction<decltype(&ScDupPropset)> bound("ScDupPropset");
-    auto function = bound.Resolve();
-    return function != nullptr ? function(cValues, lpPropArray, lpAllocateBuffer, lppPropArray) : kBindingFailure;
+    return Forward<&ScDupPropset>("ScDupPropset", kBindingFailure, cValues, lpPropArray, lpAllocateBuffer,
+                                  lppPropArray);
 }
 
 MAPI_EXPORT SCODE ScCountProps(int cValues, LPSPropValue lpPropArray, ULONG* lpcb)
 {
-    static BoundFunction<decltype(&ScCountProps)> bound("ScCountProps");
-    auto function = bound.Resolve();
-    return function != nullptr ? function(cValues, lpPropArray, lpcb) : kBindingFailure;
+    return Forward<&ScCountProps>("ScCountProps", kBindingFailure, cValues, lpPropArray, lpcb);
 }
 
 MAPI_EXPORT SCODE ScCopyProps(int cValues, LPSPropValue lpPropArray, LPVOID lpvDst, ULONG* lpcb)
 {
-    static BoundFunction<decltype(&ScCopyProps)> bound("ScCopyProps");
-    auto function = bound.Resolve();
-    return function != nullptr ? function(cValues, lpPropArray, lpvDst, lpcb) : kBindingFailure;
+    return Forward<&ScCopyProps>("ScCopyProps", kBindingFailure, cValues, lpPropArray, lpvDst, lpcb);
 }
 
 MAPI_EXPORT SCODE PropCopyMore(LPSPropValue lpSPropValueDest, LPSPropValue lpSPropValueSrc, ALLOCATEMORE* lpfAllocMore,
                                LPVOID lpvObject)
 {
-    static BoundFunction<decltype(&PropCopyMore)> bound("PropCopyMore");
-    auto function = bound.Resolve();
-    return function != nullptr ? function(lpSPropValueDest, lpSPropValueSrc, lpfAllocMore, lpvObject) : kBindingFailure;
+    return Forward<&PropCopyMore>("PropCopyMore", kBindingFailure, lpSPropValueDest, lpSPropValueSrc, lpfAllocMore,
+                                  lpvObject);
 }
 
 MAPI_EXPORT ULONG UlPropSize(LPSPropValue lpSPropValue)
 {
-    static BoundFunction<decltype(&UlPropSize)> bound("UlPropSize");
-    auto function = bound.Resolve();
-    return function != nullptr ? function(lpSPropValue) : 0;
+    return Forward<&UlPropSize>("UlPropSize", 0, lpSPropValue);
 }
 
 MAPI_EXPORT LONG LPropCompareProp(LPSPropValue lpSPropValueA, LPSPropValue lpSPropValueB)
 {
-    static BoundFunction<decltype(&LPropCompareProp)> bound("LPropCompareProp");
-    auto function = bound.Resolve();
-    return function != nullptr ? function(lpSPropValueA, lpSPropValueB) : 0;
+    return Forward<&LPropCompareProp>("LPropCompareProp", 0, lpSPropValueA, lpSPropValueB);
 }
 
 MAPI_EXPORT BOOL FPropCompareProp(LPSPropValue lpSPropValue1, ULONG ulRelOp, LPSPropValue lpSPropValue2)
 {
-    static BoundFunction<decltype(&FPropCompareProp)> bound("FPropCompareProp");
-    auto function = bound.Resolve();
-    return function != nullptr ? function(lpSPropValue1, ulRelOp, lpSPropValue2) : FALSE;
+    return Forward<&FPropCompareProp>("FPropCompareProp", FALSE, lpSPropValue1, ulRelOp, lpSPropValue2);
 }
 
 MAPI_EXPORT HRESULT OpenStreamOnFile(LPALLOCATEBUFFER lpAllocateBuffer, LPFREEBUFFER lpFreeBuffer, ULONG ulFlags,
                                      LPCTSTR lpszFileName, LPCTSTR lpszPrefix, LPSTREAM* lppStream)
 {
-    static BoundFunction<decltype(&OpenStreamOnFile)> bound("OpenStreamOnFile");
-    auto function = bound.Resolve();
-    return function != nullptr ? function(lpAllocateBuffer, lpFreeBuffer, ulFlags, lpszFileName, lpszPrefix, lppStream)
-                               : kBindingFailure;
+    return Forward<&OpenStreamOnFile>("OpenStreamOnFile", kBindingFailure, lpAllocateBuffer, lpFreeBuffer, ulFlags,
+                                      lpszFileName, lpszPrefix, lppStream);
 }
 
 MAPI_EXPORT HRESULT CreateStreamOnHGlobal(HGLOBAL hGlobal, BOOL fDeleteOnRelease, LPSTREAM* ppstm)
 {
-    static BoundFunction<decltype(&CreateStreamOnHGlobal)> bound("CreateStreamOnHGlobal");
-    auto function = bound.Resolve();
-    return function != nullptr ? function(hGlobal, fDeleteOnRelease, ppstm) : kBindingFailure;
+    return Forward<&CreateStreamOnHGlobal>("CreateStreamOnHGlobal", kBindingFailure, hGlobal, fDeleteOnRelease, ppstm);
 }
 
 MAPI_EXPORT HRESULT OpenTnefStreamEx(LPVOID lpvSupport, LPSTREAM lpStream, LPTSTR lpszStreamName, ULONG ulFlags,
                                      LPMESSAGE lpMessage, WORD wKeyVal, LPADRBOOK lpAdressBook, LPITNEF* lppTNEF)
 {
-    static BoundFunction<decltype(&OpenTnefStreamEx)> bound("OpenTnefStreamEx");
-    auto function = bound.Resolve();
-    return function != nullptr
-               ? function(lpvSupport, lpStream, lpszStreamName, ulFlags, lpMessage, wKeyVal, lpAdressBook, lppTNEF)
-               : kBindingFailure;
+    return Forward<&OpenTnefStreamEx>("OpenTnefStreamEx", kBindingFailure, lpvSupport, lpStream, lpszStreamName,
+                                      ulFlags, lpMessage, wKeyVal, lpAdressBook, lppTNEF);
 }
 
 MAPI_EXPORT HRESULT RTFSync(LPMESSAGE lpMessage, ULONG ulFlags, BOOL* lpfMessageUpdated)
 {
-    static BoundFunction<decltype(&RTFSync)> bound("RTFSync");
-    auto function = bound.Resolve();
-    return function != nullptr ? function(lpMessage, ulFlags, lpfMessageUpdated) : kBindingFailure;
+    return Forward<&RTFSync>("RTFSync", kBindingFailure, lpMessage, ulFlags, lpfMessageUpdated);
 }
 
 MAPI_EXPORT HRESULT WrapCompressedRTFStream(LPSTREAM lpCompressedRTFStream, ULONG ulFlags,
                                             LPSTREAM* lpUncompressedRTFStream)
 {
-    static BoundFunction<decltype(&WrapCompressedRTFStream)> bound("WrapCompressedRTFStream");
-    auto function = bound.Resolve();
-    return function != nullptr ? function(lpCompressedRTFStream, ulFlags, lpUncompressedRTFStream) : kBindingFailure;
+    return Forward<&WrapCompressedRTFStream>("WrapCompressedRTFStream", kBindingFailure, lpCompressedRTFStream, ulFlags,
+                                             lpUncompressedRTFStream);
 }
 
 MAPI_EXPORT SCODE OpenIMsgOnIStg(LPMSGSESS lpMsgSess, LPALLOCATEBUFFER lpAllocateBuffer, LPALLOCATEMORE lpAllocateMore,
@@ -245,17 +185,14 @@ MAPI_EXPORT SCODE OpenIMsgOnIStg(LPMSGSESS lpMsgSess, LPALLOCATEBUFFER lpAllocat
                                  MSGCALLRELEASE* lpfMsgCallRelease, ULONG ulCallerData, ULONG ulFlags,
                                  LPMESSAGE* lppMsg)
 {
-    static BoundFunction<decltype(&OpenIMsgOnIStg)> bound("OpenIMsgOnIStg");
-    auto function = bound.Resolve();
-    return function != nullptr ? function(lpMsgSess, lpAllocateBuffer, lpAllocateMore, lpFreeBuffer, lpMalloc,
-                                          lpMapiSup, lpStg, lpfMsgCallRelease, ulCallerData, ulFlags, lppMsg)
-                               : kBindingFailure;
+    return Forward<&OpenIMsgOnIStg>("OpenIMsgOnIStg", kBindingFailure, lpMsgSess, lpAllocateBuffer, lpAllocateMore,
+                                    lpFreeBuffer, lpMalloc, lpMapiSup, lpStg, lpfMsgCallRelease, ulCallerData, ulFlags,
+                                    lppMsg);
 }
 
 MAPI_EXPORT HRESULT SetAttribIMsgOnIStg(LPVOID lpObject, LPSPropTagArray lpPropTags, LPSPropAttrArray lpPropAttrs,
                                         LPSPropProblemArray* lppPropProblems)
 {
-    static BoundFunction<decltype(&SetAttribIMsgOnIStg)> bound("SetAttribIMsgOnIStg");
-    auto function = bound.Resolve();
-    return function != nullptr ? function(lpObject, lpPropTags, lpPropAttrs, lppPropProblems) : kBindingFailure;
+    return Forward<&SetAttribIMsgOnIStg>("SetAttribIMsgOnIStg", kBindingFailure, lpObject, lpPropTags, lpPropAttrs,
+                                         lppPropProblems);
 }
