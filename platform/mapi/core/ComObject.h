@@ -40,6 +40,15 @@ protected:
         return MAPI_E_INTERFACE_NOT_SUPPORTED;
     }
 
+    // Answers GetLastError for an object that keeps no error text: there is none to give.
+    static HRESULT NoLastError(LPMAPIERROR* lppMAPIError)
+    {
+        if (lppMAPIError == nullptr)
+            return MAPI_E_INVALID_PARAMETER;
+        *lppMAPIError = nullptr;
+        return S_OK;
+    }
+
 private:
     std::atomic<ULONG> references_{1};
 };

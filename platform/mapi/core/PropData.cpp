@@ -26,13 +26,7 @@ public:
         return QueryFor(riid, ppvObj, {&IID_IUnknown, &IID_IMAPIProp, &IID_IMAPIPropData});
     }
 
-    HRESULT GetLastError(HRESULT, ULONG, LPMAPIERROR* lppMAPIError) override
-    {
-        if (lppMAPIError == nullptr)
-            return MAPI_E_INVALID_PARAMETER;
-        *lppMAPIError = nullptr;
-        return S_OK;
-    }
+    HRESULT GetLastError(HRESULT, ULONG, LPMAPIERROR* lppMAPIError) override { return NoLastError(lppMAPIError); }
 
     HRESULT SaveChanges(ULONG) override { return S_OK; }
 

@@ -17,13 +17,7 @@ namespace mapi {
 template <typename Interface>
 class PropObject : public ComObject<Interface> {
 public:
-    HRESULT GetLastError(HRESULT, ULONG, LPMAPIERROR* lppMAPIError) override
-    {
-        if (lppMAPIError == nullptr)
-            return MAPI_E_INVALID_PARAMETER;
-        *lppMAPIError = nullptr;
-        return S_OK;
-    }
+    HRESULT GetLastError(HRESULT, ULONG, LPMAPIERROR* lppMAPIError) override { return this->NoLastError(lppMAPIError); }
 
     HRESULT GetProps(LPSPropTagArray lpPropTagArray, ULONG ulFlags, ULONG* lpcValues,
                      LPSPropValue* lppPropArray) override

@@ -43,13 +43,7 @@ public:
         return QueryFor(riid, ppvObj, {&IID_IUnknown, &IID_IMAPITable});
     }
 
-    HRESULT GetLastError(HRESULT, ULONG, LPMAPIERROR* lppMAPIError) override
-    {
-        if (lppMAPIError == nullptr)
-            return MAPI_E_INVALID_PARAMETER;
-        *lppMAPIError = nullptr;
-        return S_OK;
-    }
+    HRESULT GetLastError(HRESULT, ULONG, LPMAPIERROR* lppMAPIError) override { return NoLastError(lppMAPIError); }
 
     HRESULT Advise(ULONG, LPMAPIADVISESINK, ULONG*) override { return MAPI_E_NO_SUPPORT; }
     HRESULT Unadvise(ULONG) override { return MAPI_E_NO_SUPPORT; }

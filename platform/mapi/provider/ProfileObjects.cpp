@@ -47,14 +47,6 @@ const KnownService* FindService(std::string_view name)
     return nullptr;
 }
 
-HRESULT NoError(LPMAPIERROR* lppMAPIError)
-{
-    if (lppMAPIError == nullptr)
-        return MAPI_E_INVALID_PARAMETER;
-    *lppMAPIError = nullptr;
-    return S_OK;
-}
-
 // A MAPIERROR for `text` in one MAPI buffer, its strings in the form `flags` asks for.
 HRESULT GiveError(const std::string& text, ULONG flags, LPMAPIERROR* lppMAPIError)
 {
@@ -104,7 +96,7 @@ public:
         return QueryFor(riid, ppvObj, {&IID_IUnknown, &IID_IMAPIProp, &IID_IProfSect});
     }
 
-    HRESULT GetLastError(HRESULT, ULONG, LPMAPIERROR* lppMAPIError) override { return NoError(lppMAPIError); }
+    HRESULT GetLastError(HRESULT, ULONG, LPMAPIERROR* lppMAPIError) override { return NoLastError(lppMAPIError); }
     // Every change is written at once.
     HRESULT SaveChanges(ULONG) override { return writable_ ? S_OK : MAPI_E_NO_ACCESS; }
 
@@ -322,7 +314,7 @@ public:
         return QueryFor(riid, ppvObj, {&IID_IUnknown, &IID_IProfAdmin});
     }
 
-    HRESULT GetLastError(HRESULT, ULONG, LPMAPIERROR* lppMAPIError) override { return NoError(lppMAPIError); }
+    HRESULT GetLastError(HRESULT, ULONG, LPMAPIERROR* lppMAPIError) override { return NoLastError(lppMAPIError); }
 
     HRESULT GetProfileTable(ULONG ulFlags, LPMAPITABLE* lppTable) override
     {

@@ -26,13 +26,7 @@ public:
         return QueryFor(riid, ppvObj, {&IID_IUnknown, &IID_IMAPISession});
     }
 
-    HRESULT GetLastError(HRESULT, ULONG, LPMAPIERROR* lppMAPIError) override
-    {
-        if (lppMAPIError == nullptr)
-            return MAPI_E_INVALID_PARAMETER;
-        *lppMAPIError = nullptr;
-        return S_OK;
-    }
+    HRESULT GetLastError(HRESULT, ULONG, LPMAPIERROR* lppMAPIError) override { return NoLastError(lppMAPIError); }
 
     // The logged-on mailbox (the default store) and the public folders, when the organisation has them.
     HRESULT GetMsgStoresTable(ULONG ulFlags, LPMAPITABLE* lppTable) override
