@@ -1,6 +1,7 @@
 // OutputEncodedData from one MAPI stream into another.
 #include "mmconv/encoding/IStreamAdapters.h"
 #include "mmconv/encoding/OutputEncodedData.h"
+#include "tests/support/StreamContents.h"
 
 #include <MapiPtr.h>
 #include <objidl.h>
@@ -22,18 +23,6 @@ MapiPtr<IStream> StreamWith(const std::string& contents)
     return stream;
 }
 
-std::string Contents(IStream* stream)
-{
-    LARGE_INTEGER start{};
-    EXPECT_EQ(stream->Seek(start, STREAM_SEEK_SET, nullptr), S_OK);
-    std::string contents;
-    char buffer[100];
-    ULONG read = 0;
-    while (SUCCEEDED(stream->Read(buffer, sizeof buffer, &read)) && read > 0)
-        contents.append(buffer, read);
-    return contents;
-}
-
 TEST(IStreamAdapters, Base64FromOneStreamIntoAnother)
 {
     std::string plain(100, 'a');  // more than one 57-byte line of input
@@ -42,7 +31,7 @@ TEST(IStreamAdapters, Base64FromOneStreamIntoAnother)
     mmconv::IStreamSource source(input.get());
     mmconv::IStreamSink sink(output.get());
     ASSERT_EQ(mmconv::OutputEncodedData(sink, source, static_cast<int>(mmconv::TransferMode::Base64), false), S_OK);
-    std::string encoded = Contents(output.get());
+    std::string encoded = testsupport::StreamContentsFromStart(output.get(), 100);
     // 57 bytes of "a" are 76 characters of "YWFh"; the remaining 43 bytes end the output.
     std::string line;
     for (int i = 0; i < 19; ++i)

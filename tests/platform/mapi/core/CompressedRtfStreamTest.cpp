@@ -12,18 +12,12 @@
 
 #include "platform/rtf/RtfCompressor.h"
 #include "platform/rtf/RtfDecompressor.h"
+#include "tests/support/StreamContents.h"
 
 namespace {
 
-std::string ReadAll(IStream* stream)
-{
-    std::string bytes;
-    char buffer[777];  // an odd size: reads end inside the decoder's runs
-    ULONG got = 0;
-    while (SUCCEEDED(stream->Read(buffer, sizeof(buffer), &got)) && got > 0)
-        bytes.append(buffer, got);
-    return bytes;
-}
+// The rest of the stream in reads of an odd size, so that reads end inside the decoder's runs.
+std::string ReadAll(IStream* stream) { return testsupport::StreamContents(stream, 777); }
 
 MapiPtr<IStream> StreamOf(const std::vector<std::uint8_t>& bytes)
 {

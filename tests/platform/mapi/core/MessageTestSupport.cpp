@@ -1,6 +1,7 @@
 // Helpers of the message tests.
 #include "tests/platform/mapi/core/MessageTestSupport.h"
 #include "tests/support/OutlookSamples.h"
+#include "tests/support/StreamContents.h"
 
 #include <QlnMapiExtras.h>
 
@@ -101,16 +102,6 @@ bool Has(IMAPIProp* object, ULONG tag)
     return status == S_OK && count == 1 && PROP_TYPE(values[0].ulPropTag) != PT_ERROR;
 }
 
-std::string ReadStream(IStream* stream)
-{
-    std::string bytes;
-    char buffer[4096];
-    ULONG got = 0;
-    while (stream->Read(buffer, sizeof(buffer), &got) == S_OK && got > 0)
-        bytes.append(buffer, got);
-    return bytes;
-}
-
 HRESULT StreamBytes(IMAPIProp* object, ULONG tag, std::string& bytes, ULONG flags)
 {
     bytes.clear();
@@ -118,7 +109,7 @@ HRESULT StreamBytes(IMAPIProp* object, ULONG tag, std::string& bytes, ULONG flag
     HRESULT status = object->OpenProperty(tag, &IID_IStream, STGM_READ, flags, stream.put_unknown());
     if (FAILED(status))
         return status;
-    bytes = ReadStream(stream.get());
+    bytes = testsupport::StreamContents(stream.get());
     return status;
 }
 

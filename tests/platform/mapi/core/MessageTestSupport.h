@@ -33,7 +33,6 @@ bool Has(IMAPIProp* object, ULONG tag);
 
 // OpenProperty with IID_IStream and its bytes; the status when it fails.
 HRESULT StreamBytes(IMAPIProp* object, ULONG tag, std::string& bytes, ULONG flags = 0);
-std::string ReadStream(IStream* stream);
 
 // Every row of a table with the given columns (the table's own when `columns` is empty).
 std::vector<std::vector<SPropValue>> Rows(IMAPITable* table, const std::vector<ULONG>& columns, MapiRows& keep);

@@ -1,4 +1,5 @@
 // Streams in memory and on files, including the temporary file that removes itself.
+#include "tests/support/StreamContents.h"
 #include "tests/support/TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
@@ -12,17 +13,8 @@
 
 namespace {
 
-std::string ReadAll(IStream* stream)
-{
-    LARGE_INTEGER start{};
-    EXPECT_EQ(stream->Seek(start, STREAM_SEEK_SET, nullptr), S_OK);
-    std::string text;
-    char buffer[7];
-    ULONG got = 0;
-    while (stream->Read(buffer, sizeof(buffer), &got) == S_OK && got > 0)
-        text.append(buffer, got);
-    return text;
-}
+// The whole stream, in small reads.
+std::string ReadAll(IStream* stream) { return testsupport::StreamContentsFromStart(stream, 7); }
 
 HRESULT WriteText(IStream* stream, std::string_view text)
 {

@@ -13,6 +13,7 @@
 
 #include "tests/platform/mapi/core/TnefDecoders.h"
 #include "tests/platform/mapi/core/TnefTestMessages.h"
+#include "tests/support/StreamContents.h"
 #include "tests/support/TemporaryDirectory.h"
 
 namespace tneftest {
@@ -235,11 +236,7 @@ std::vector<std::string> AttachmentData(IMessage* message)
         EXPECT_EQ(message->OpenAttach(static_cast<ULONG>(values[0].Value.l), nullptr, 0, attach.put()), S_OK);
         if (FAILED(attach->OpenProperty(PR_ATTACH_DATA_BIN, &IID_IStream, 0, 0, stream.put_unknown())))
             continue;
-        std::string data;
-        char buffer[65536];
-        ULONG got = 0;
-        while (SUCCEEDED(stream->Read(buffer, sizeof(buffer), &got)) && got > 0)
-            data.append(buffer, got);
+        const std::string data = testsupport::StreamContents(stream.get(), 65536);
         if (!data.empty())
             found.push_back(data);
     }

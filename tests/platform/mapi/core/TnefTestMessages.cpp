@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "platform/cfb/MsgWriter.h"
+#include "tests/support/StreamContents.h"
 
 namespace tneftest {
 
@@ -159,12 +160,8 @@ std::vector<std::uint8_t> EncodeMessage(IMessage* message, const std::vector<ULO
     if (FAILED(status))
         return bytes;
     EXPECT_EQ(written, key);
-    LARGE_INTEGER start{};
-    stream->Seek(start, STREAM_SEEK_SET, nullptr);
-    std::uint8_t buffer[65536];
-    ULONG got = 0;
-    while (SUCCEEDED(stream->Read(buffer, sizeof(buffer), &got)) && got > 0)
-        bytes.insert(bytes.end(), buffer, buffer + got);
+    const std::string encoded = testsupport::StreamContentsFromStart(stream.get(), 65536);
+    bytes.assign(encoded.begin(), encoded.end());
     return bytes;
 }
 
