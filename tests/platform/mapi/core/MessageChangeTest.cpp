@@ -3,6 +3,7 @@
 // their parent), and the file they came from keeps its bytes. Without MAPI_MODIFY every change is
 // refused. Also the string forms of GetProps and GetPropList, property streams and bad files.
 #include "tests/platform/mapi/core/MessageTestSupport.h"
+#include "tests/platform/mapi/core/PropValueMakers.h"
 #include "tests/support/TemporaryDirectory.h"
 
 #include <QlnMapiExtras.h>
@@ -39,30 +40,6 @@ protected:
 constexpr char kReceived[] = "apache-poi/example_received_unicode.msg";
 constexpr char kInline[] = "HiraokaHyperTools-msgreader/attachAndInline.msg";
 constexpr char kNested[] = "HiraokaHyperTools-msgreader/msgInMsgInMsg.msg";
-
-SPropValue Unicode(ULONG tag, const char16_t* text)
-{
-    SPropValue value{};
-    value.ulPropTag = tag;
-    value.Value.lpszW = const_cast<LPWSTR>(text);
-    return value;
-}
-
-SPropValue Narrow(ULONG tag, const char* text)
-{
-    SPropValue value{};
-    value.ulPropTag = tag;
-    value.Value.lpszA = const_cast<LPSTR>(text);
-    return value;
-}
-
-SPropValue Number(ULONG tag, LONG number)
-{
-    SPropValue value{};
-    value.ulPropTag = tag;
-    value.Value.l = number;
-    return value;
-}
 
 HRESULT Set(IMAPIProp* object, std::vector<SPropValue> values, MapiBuffer<SPropProblemArray>* problems = nullptr)
 {
@@ -131,15 +108,15 @@ TEST_F(MessageChangeTest, ChangesStayInMemoryAndTheFileKeepsItsBytes)
     {
         MapiPtr<IMessage> message = OpenMessage(file, MAPI_MODIFY);
         ASSERT_TRUE(message);
-        ASSERT_EQ(Set(message.get(), {Unicode(PR_SUBJECT_W, u"Geändert")}), S_OK);
+        ASSERT_EQ(Set(message.get(), {UnicodeValue(PR_SUBJECT_W, u"Geändert")}), S_OK);
         EXPECT_EQ(Text(message.get(), PR_SUBJECT_A), "Geändert");
         std::vector<std::vector<SPropValue>> added = {
-            {Number(PR_RECIPIENT_TYPE, MAPI_BCC), Unicode(PR_DISPLAY_NAME_W, u"Added"),
-             Unicode(PR_ADDRTYPE_W, u"SMTP"), Unicode(PR_EMAIL_ADDRESS_W, u"added@example.org")}};
+            {LongValue(PR_RECIPIENT_TYPE, MAPI_BCC), UnicodeValue(PR_DISPLAY_NAME_W, u"Added"),
+             UnicodeValue(PR_ADDRTYPE_W, u"SMTP"), UnicodeValue(PR_EMAIL_ADDRESS_W, u"added@example.org")}};
         ASSERT_EQ(Modify(message.get(), MODRECIP_ADD, added), S_OK);
         MapiPtr<IAttach> attachment;
         ASSERT_EQ(message->OpenAttach(0, nullptr, MAPI_MODIFY, attachment.put()), S_OK);
-        ASSERT_EQ(Set(attachment.get(), {Unicode(PR_ATTACH_LONG_FILENAME_W, u"renamed.gif")}), S_OK);
+        ASSERT_EQ(Set(attachment.get(), {UnicodeValue(PR_ATTACH_LONG_FILENAME_W, u"renamed.gif")}), S_OK);
         ASSERT_EQ(attachment->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
         EXPECT_EQ(message->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
         EXPECT_EQ(RowCount(message.get(), true), 7u);
@@ -157,7 +134,7 @@ TEST_F(MessageChangeTest, WithoutModifyEveryChangeIsRefused)
 {
     MapiPtr<IMessage> message = OpenSample(kNested);
     ASSERT_TRUE(message);
-    SPropValue subject = Unicode(PR_SUBJECT_W, u"x");
+    SPropValue subject = UnicodeValue(PR_SUBJECT_W, u"x");
     SizedSPropTagArray(1, tags) = {1, {PR_SUBJECT_W}};
     SizedADRLIST(1, list) = {1, {{0, 1, &subject}}};
     struct Case {
@@ -186,7 +163,7 @@ TEST_F(MessageChangeTest, WithoutModifyEveryChangeIsRefused)
         {"a read-only attachment", [&] {
              MapiPtr<IAttach> attachment;
              EXPECT_EQ(message->OpenAttach(1, nullptr, MAPI_BEST_ACCESS, attachment.put()), S_OK);
-             return Set(attachment.get(), {Unicode(PR_ATTACH_LONG_FILENAME_W, u"x")});
+             return Set(attachment.get(), {UnicodeValue(PR_ATTACH_LONG_FILENAME_W, u"x")});
          }},
         {"an embedded message for changes", [&] {
              MapiPtr<IAttach> attachment;
@@ -221,7 +198,8 @@ TEST_F(MessageChangeTest, SetPropsAndDeletePropsReportWhatTheyCannotDo)
     computed.ulPropTag = PR_HASATTACH;
     computed.Value.b = 0;
     MapiBuffer<SPropProblemArray> problems;
-    ASSERT_EQ(Set(message.get(), {Narrow(PR_SUBJECT_A, "Grüße"), nothing, object, computed, Number(PR_IMPORTANCE, 2)},
+    ASSERT_EQ(Set(message.get(),
+                  {AnsiValue(PR_SUBJECT_A, "Grüße"), nothing, object, computed, LongValue(PR_IMPORTANCE, 2)},
                   &problems),
               S_OK);
     ASSERT_TRUE(problems);
@@ -305,7 +283,7 @@ TEST_F(MessageChangeTest, ModifyRecipientsAddsModifiesRemovesAndReplaces)
     ASSERT_EQ(ids.size(), 6u);
 
     std::vector<std::vector<SPropValue>> added = {
-        {Number(PR_ROWID, 0), Number(PR_RECIPIENT_TYPE, MAPI_TO), Unicode(PR_DISPLAY_NAME_W, u"New One")}};
+        {LongValue(PR_ROWID, 0), LongValue(PR_RECIPIENT_TYPE, MAPI_TO), UnicodeValue(PR_DISPLAY_NAME_W, u"New One")}};
     ASSERT_EQ(Modify(message.get(), MODRECIP_ADD, added), S_OK);
     std::vector<LONG> afterAdd = RowIds(message.get());
     ASSERT_EQ(afterAdd.size(), 7u);
@@ -314,20 +292,20 @@ TEST_F(MessageChangeTest, ModifyRecipientsAddsModifiesRemovesAndReplaces)
     EXPECT_EQ(Text(message.get(), PR_DISPLAY_TO_A), "'Ashutosh Dandavate'; 'Paul Holmes-Higgin'; 'Mike Farman'; New One");
 
     std::vector<std::vector<SPropValue>> modified = {
-        {Number(PR_ROWID, ids[0]), Number(PR_RECIPIENT_TYPE, MAPI_CC), Unicode(PR_DISPLAY_NAME_W, u"Changed")}};
+        {LongValue(PR_ROWID, ids[0]), LongValue(PR_RECIPIENT_TYPE, MAPI_CC), UnicodeValue(PR_DISPLAY_NAME_W, u"Changed")}};
     ASSERT_EQ(Modify(message.get(), MODRECIP_MODIFY, modified), S_OK);
     EXPECT_EQ(RecipientNames(message.get()).front(), "Changed");
     EXPECT_EQ(Text(message.get(), PR_DISPLAY_TO_A), "'Paul Holmes-Higgin'; 'Mike Farman'; New One");
 
-    std::vector<std::vector<SPropValue>> removed = {{Number(PR_ROWID, ids[1])}, {Number(PR_ROWID, ids[2])}};
+    std::vector<std::vector<SPropValue>> removed = {{LongValue(PR_ROWID, ids[1])}, {LongValue(PR_ROWID, ids[2])}};
     ASSERT_EQ(Modify(message.get(), MODRECIP_REMOVE, removed), S_OK);
     EXPECT_EQ(RowCount(message.get(), true), 5u);
 
     // A row id nobody has fails the whole call and changes nothing.
-    std::vector<std::vector<SPropValue>> unknown = {{Number(PR_ROWID, ids[3])}, {Number(PR_ROWID, 999)}};
+    std::vector<std::vector<SPropValue>> unknown = {{LongValue(PR_ROWID, ids[3])}, {LongValue(PR_ROWID, 999)}};
     EXPECT_EQ(Modify(message.get(), MODRECIP_REMOVE, unknown), MAPI_E_NOT_FOUND);
     EXPECT_EQ(RowCount(message.get(), true), 5u);
-    std::vector<std::vector<SPropValue>> withoutRow = {{Unicode(PR_DISPLAY_NAME_W, u"x")}};
+    std::vector<std::vector<SPropValue>> withoutRow = {{UnicodeValue(PR_DISPLAY_NAME_W, u"x")}};
     EXPECT_EQ(Modify(message.get(), MODRECIP_MODIFY, withoutRow), MAPI_E_INVALID_PARAMETER);
     EXPECT_EQ(Modify(message.get(), MODRECIP_ADD | MODRECIP_REMOVE, withoutRow), MAPI_E_INVALID_PARAMETER);
     EXPECT_EQ(Modify(message.get(), 0x100, withoutRow), MAPI_E_UNKNOWN_FLAGS);
@@ -366,7 +344,7 @@ TEST_F(MessageChangeTest, AttachmentChangesReachTheMessageOnSaveChanges)
 
     MapiPtr<IAttach> attachment;
     ASSERT_EQ(message->OpenAttach(0, nullptr, MAPI_MODIFY, attachment.put()), S_OK);
-    ASSERT_EQ(Set(attachment.get(), {Unicode(PR_ATTACH_LONG_FILENAME_W, u"renamed.png")}), S_OK);
+    ASSERT_EQ(Set(attachment.get(), {UnicodeValue(PR_ATTACH_LONG_FILENAME_W, u"renamed.png")}), S_OK);
     MapiPtr<IStream> stream;
     ASSERT_EQ(attachment->OpenProperty(PR_ATTACH_DATA_BIN, &IID_IStream, 0, MAPI_MODIFY | MAPI_CREATE,
                                        stream.put_unknown()),
@@ -390,7 +368,8 @@ TEST_F(MessageChangeTest, AttachmentChangesReachTheMessageOnSaveChanges)
     ULONG number = 0;
     ASSERT_EQ(message->CreateAttach(nullptr, 0, &number, created.put()), S_OK);
     EXPECT_GE(number, 2u);
-    ASSERT_EQ(Set(created.get(), {Number(PR_ATTACH_METHOD, ATTACH_BY_VALUE), Unicode(PR_ATTACH_LONG_FILENAME_W, u"added.txt")}),
+    ASSERT_EQ(Set(created.get(), {LongValue(PR_ATTACH_METHOD, ATTACH_BY_VALUE),
+                                  UnicodeValue(PR_ATTACH_LONG_FILENAME_W, u"added.txt")}),
               S_OK);
     EXPECT_EQ(names().size(), 2u);
     ASSERT_EQ(created->SaveChanges(0), S_OK);
@@ -412,14 +391,14 @@ TEST_F(MessageChangeTest, EmbeddedChangesGoThroughTheAttachment)
     MapiPtr<IAttach> attachment;
     MapiPtr<IMessage> middle = Embedded(outer.get(), 0, MAPI_MODIFY, &attachment);
     ASSERT_TRUE(middle);
-    ASSERT_EQ(Set(middle.get(), {Unicode(PR_SUBJECT_W, u"Middle changed")}), S_OK);
+    ASSERT_EQ(Set(middle.get(), {UnicodeValue(PR_SUBJECT_W, u"Middle changed")}), S_OK);
 
     // Changes of the innermost message reach the outer one through both levels of saves.
     MapiPtr<IMessage> inner = Embedded(middle.get(), 0, MAPI_MODIFY);
     ASSERT_TRUE(inner);
     std::vector<std::vector<SPropValue>> replaced = {
-        {Number(PR_RECIPIENT_TYPE, MAPI_TO), Unicode(PR_DISPLAY_NAME_W, u"Someone"), Unicode(PR_ADDRTYPE_W, u"SMTP"),
-         Unicode(PR_EMAIL_ADDRESS_W, u"someone@example.org")}};
+        {LongValue(PR_RECIPIENT_TYPE, MAPI_TO), UnicodeValue(PR_DISPLAY_NAME_W, u"Someone"),
+         UnicodeValue(PR_ADDRTYPE_W, u"SMTP"), UnicodeValue(PR_EMAIL_ADDRESS_W, u"someone@example.org")}};
     ASSERT_EQ(Modify(inner.get(), 0, replaced), S_OK);
     ASSERT_EQ(inner->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
 
@@ -446,7 +425,7 @@ TEST_F(MessageChangeTest, EmbeddedSavesAreKeptWhenEveryLevelIsSaved)
     MapiPtr<IAttach> innerAttachment;
     MapiPtr<IMessage> inner = Embedded(middle.get(), 0, MAPI_MODIFY, &innerAttachment);
     ASSERT_TRUE(inner);
-    ASSERT_EQ(Set(inner.get(), {Unicode(PR_SUBJECT_W, u"Inner changed")}), S_OK);
+    ASSERT_EQ(Set(inner.get(), {UnicodeValue(PR_SUBJECT_W, u"Inner changed")}), S_OK);
     for (IMAPIProp* level : std::vector<IMAPIProp*>{inner.get(), innerAttachment.get(), middle.get(), attachment.get()})
         ASSERT_EQ(level->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
     MapiPtr<IMessage> seen = Embedded(Embedded(outer.get(), 0).get(), 0);

@@ -1,4 +1,6 @@
 // The in-memory property object: string forms, errors for missing values, changes and access.
+#include "tests/platform/mapi/core/PropValueMakers.h"
+
 #include <gtest/gtest.h>
 
 #include <MapiPtr.h>
@@ -9,6 +11,8 @@
 #include <vector>
 
 namespace {
+
+using namespace mapitest;
 
 class PropDataTest : public ::testing::Test {
 protected:
@@ -26,28 +30,6 @@ protected:
         EXPECT_EQ(problems, nullptr);
     }
 
-    static SPropValue Ansi(ULONG tag, const char* text)
-    {
-        SPropValue value{};
-        value.ulPropTag = tag;
-        value.Value.lpszA = const_cast<char*>(text);
-        return value;
-    }
-    static SPropValue Wide(ULONG tag, const char16_t* text)
-    {
-        SPropValue value{};
-        value.ulPropTag = tag;
-        value.Value.lpszW = const_cast<char16_t*>(text);
-        return value;
-    }
-    static SPropValue Long(ULONG tag, LONG number)
-    {
-        SPropValue value{};
-        value.ulPropTag = tag;
-        value.Value.l = number;
-        return value;
-    }
-
     MapiPtr<IPropData> props_;
 };
 
@@ -58,8 +40,8 @@ TEST_F(PropDataTest, GetPropsGivesEachValueInTheFormAskedFor)
     SPropValue multi{};
     multi.ulPropTag = PROP_TAG(PT_MV_UNICODE, 0x6010);
     multi.Value.MVszW = {2, accountList};
-    Set({Ansi(PR_SUBJECT_A, "Quarterly report"), Wide(PR_DISPLAY_NAME_W, u"Gr\u00FC\u00DFe"),
-         Long(PR_MESSAGE_FLAGS, 42), multi});
+    Set({AnsiValue(PR_SUBJECT_A, "Quarterly report"), UnicodeValue(PR_DISPLAY_NAME_W, u"Gr\u00FC\u00DFe"),
+         LongValue(PR_MESSAGE_FLAGS, 42), multi});
 
     SizedSPropTagArray(7, tags) = {7,
                                    {PR_SUBJECT_W, PR_DISPLAY_NAME_A, PROP_TAG(PT_UNSPECIFIED, 0x0E07), PR_BODY_W,
@@ -88,7 +70,7 @@ TEST_F(PropDataTest, GetPropsGivesEachValueInTheFormAskedFor)
 
 TEST_F(PropDataTest, AllPropertiesComeInTheStringFormOfTheFlags)
 {
-    Set({Ansi(PR_SUBJECT_A, "S"), Wide(PR_BODY_W, u"B"), Long(PR_IMPORTANCE, 2)});
+    Set({AnsiValue(PR_SUBJECT_A, "S"), UnicodeValue(PR_BODY_W, u"B"), LongValue(PR_IMPORTANCE, 2)});
     for (ULONG flags : {0u, MAPI_UNICODE}) {
         ULONG count = 0;
         MapiBuffer<SPropValue> values;
@@ -108,9 +90,9 @@ TEST_F(PropDataTest, AllPropertiesComeInTheStringFormOfTheFlags)
 
 TEST_F(PropDataTest, SetPropsReplacesByIdentifierAndReportsWhatItCannotKeep)
 {
-    Set({Ansi(PR_SUBJECT_A, "old")});
-    SPropValue values[4] = {Wide(PR_SUBJECT_W, u"new"), Long(PR_NULL, 0), Long(PR_ATTACH_DATA_OBJ, 0),
-                            Long(PROP_TAG(PT_ERROR, 0x0E07), MAPI_E_NOT_FOUND)};
+    Set({AnsiValue(PR_SUBJECT_A, "old")});
+    SPropValue values[4] = {UnicodeValue(PR_SUBJECT_W, u"new"), LongValue(PR_NULL, 0), LongValue(PR_ATTACH_DATA_OBJ, 0),
+                            LongValue(PROP_TAG(PT_ERROR, 0x0E07), MAPI_E_NOT_FOUND)};
     MapiBuffer<SPropProblemArray> problems;
     ASSERT_EQ(props_->SetProps(4, values, problems.put()), S_OK);
     ASSERT_TRUE(problems);
@@ -129,7 +111,7 @@ TEST_F(PropDataTest, SetPropsReplacesByIdentifierAndReportsWhatItCannotKeep)
 
 TEST_F(PropDataTest, DeletePropsRemovesAndReportsMissingOnes)
 {
-    Set({Long(PR_IMPORTANCE, 1), Long(PR_PRIORITY, 0)});
+    Set({LongValue(PR_IMPORTANCE, 1), LongValue(PR_PRIORITY, 0)});
     SizedSPropTagArray(2, tags) = {2, {PR_IMPORTANCE, PR_SENSITIVITY}};
     MapiBuffer<SPropProblemArray> problems;
     ASSERT_EQ(props_->DeleteProps(reinterpret_cast<LPSPropTagArray>(&tags), problems.put()), S_OK);
@@ -143,11 +125,11 @@ TEST_F(PropDataTest, DeletePropsRemovesAndReportsMissingOnes)
 
 TEST_F(PropDataTest, ReadOnlyPropertiesAndObjectsRefuseChanges)
 {
-    Set({Long(PR_IMPORTANCE, 1), Long(PR_PRIORITY, 0)});
+    Set({LongValue(PR_IMPORTANCE, 1), LongValue(PR_PRIORITY, 0)});
     SizedSPropTagArray(1, tags) = {1, {PR_IMPORTANCE}};
     ULONG access[] = {IPROP_READONLY | IPROP_CLEAN};
     ASSERT_EQ(props_->HrSetPropAccess(reinterpret_cast<LPSPropTagArray>(&tags), access), S_OK);
-    SPropValue change = Long(PR_IMPORTANCE, 2);
+    SPropValue change = LongValue(PR_IMPORTANCE, 2);
     EXPECT_EQ(HrSetOneProp(props_.get(), &change), MAPI_E_NO_ACCESS);
 
     MapiBuffer<SPropTagArray> accessTags;
@@ -158,7 +140,7 @@ TEST_F(PropDataTest, ReadOnlyPropertiesAndObjectsRefuseChanges)
     EXPECT_EQ(accessValues[1], IPROP_READWRITE | IPROP_DIRTY);
 
     ASSERT_EQ(props_->HrSetObjAccess(IPROP_READONLY), S_OK);
-    SPropValue other = Long(PR_PRIORITY, 1);
+    SPropValue other = LongValue(PR_PRIORITY, 1);
     EXPECT_EQ(props_->SetProps(1, &other, nullptr), MAPI_E_NO_ACCESS);
     EXPECT_EQ(props_->HrSetObjAccess(0), MAPI_E_INVALID_PARAMETER);
 }
@@ -168,7 +150,7 @@ TEST_F(PropDataTest, OneValueHelpers)
     LPSPropValue value = nullptr;
     EXPECT_EQ(HrGetOneProp(props_.get(), PR_BODY_A, &value), MAPI_E_NOT_FOUND);
     EXPECT_EQ(value, nullptr);
-    SPropValue host = Ansi(0x6608001E, "mail.example.org");
+    SPropValue host = AnsiValue(0x6608001E, "mail.example.org");
     ASSERT_EQ(HrSetOneProp(props_.get(), &host), S_OK);
     EXPECT_TRUE(FPropExists(props_.get(), 0x6608001E));
     EXPECT_TRUE(FPropExists(props_.get(), PROP_TAG(PT_UNSPECIFIED, 0x6608)));

@@ -1,4 +1,6 @@
 // The in-memory table: columns, restrictions of every kind, cursor, bookmarks, sorting, counts.
+#include "tests/platform/mapi/core/PropValueMakers.h"
+
 #include <gtest/gtest.h>
 
 #include <MapiPtr.h>
@@ -11,6 +13,8 @@
 #include <vector>
 
 namespace {
+
+using namespace mapitest;
 
 constexpr BYTE kExchangeProvider[16] = MUIDEMSAB;
 constexpr BYTE kOtherProvider[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
@@ -117,28 +121,6 @@ TEST_F(TableTest, ColumnsGiveValuesInTheAskedFormAndErrorsForMissingOnes)
     EXPECT_EQ(all->cValues, 7u);
 }
 
-SPropValue Value(ULONG tag, LONG number)
-{
-    SPropValue value{};
-    value.ulPropTag = tag;
-    value.Value.l = number;
-    return value;
-}
-SPropValue Text(ULONG tag, const char* text)
-{
-    SPropValue value{};
-    value.ulPropTag = tag;
-    value.Value.lpszA = const_cast<char*>(text);
-    return value;
-}
-SPropValue Binary(ULONG tag, const BYTE* bytes, ULONG size)
-{
-    SPropValue value{};
-    value.ulPropTag = tag;
-    value.Value.bin = {size, const_cast<BYTE*>(bytes)};
-    return value;
-}
-
 // Restriction trees built in place; the values live in the case.
 struct RestrictionCase {
     const char* name;
@@ -165,24 +147,24 @@ SRestriction Content(ULONG fuzzy, SPropValue& value)
 const std::vector<RestrictionCase>& RestrictionCases()
 {
     static const std::vector<RestrictionCase> cases = {
-        {"id less", {Value(PR_ROWID, 3)}, [](auto& v) { return std::vector{Property(RELOP_LT, v[0])}; }, {1, 2}},
-        {"id less or equal", {Value(PR_ROWID, 3)}, [](auto& v) { return std::vector{Property(RELOP_LE, v[0])}; }, {1, 2, 3}},
-        {"id greater", {Value(PR_ROWID, 3)}, [](auto& v) { return std::vector{Property(RELOP_GT, v[0])}; }, {4, 5}},
-        {"id greater or equal", {Value(PR_ROWID, 3)}, [](auto& v) { return std::vector{Property(RELOP_GE, v[0])}; }, {3, 4, 5}},
-        {"id equal", {Value(PR_ROWID, 3)}, [](auto& v) { return std::vector{Property(RELOP_EQ, v[0])}; }, {3}},
-        {"id not equal", {Value(PR_ROWID, 3)}, [](auto& v) { return std::vector{Property(RELOP_NE, v[0])}; }, {1, 2, 4, 5}},
+        {"id less", {LongValue(PR_ROWID, 3)}, [](auto& v) { return std::vector{Property(RELOP_LT, v[0])}; }, {1, 2}},
+        {"id less or equal", {LongValue(PR_ROWID, 3)}, [](auto& v) { return std::vector{Property(RELOP_LE, v[0])}; }, {1, 2, 3}},
+        {"id greater", {LongValue(PR_ROWID, 3)}, [](auto& v) { return std::vector{Property(RELOP_GT, v[0])}; }, {4, 5}},
+        {"id greater or equal", {LongValue(PR_ROWID, 3)}, [](auto& v) { return std::vector{Property(RELOP_GE, v[0])}; }, {3, 4, 5}},
+        {"id equal", {LongValue(PR_ROWID, 3)}, [](auto& v) { return std::vector{Property(RELOP_EQ, v[0])}; }, {3}},
+        {"id not equal", {LongValue(PR_ROWID, 3)}, [](auto& v) { return std::vector{Property(RELOP_NE, v[0])}; }, {1, 2, 4, 5}},
         // A missing property satisfies no operator, not even "not equal".
-        {"account not equal skips rows without one", {Text(PR_ACCOUNT_A, "anna")},
+        {"account not equal skips rows without one", {AnsiValue(PR_ACCOUNT_A, "anna")},
          [](auto& v) { return std::vector{Property(RELOP_NE, v[0])}; }, {2, 3, 5}},
-        {"text equal ignores case, either string form", {Text(PR_DISPLAY_NAME_A, "ANNA berg")},
+        {"text equal ignores case, either string form", {AnsiValue(PR_DISPLAY_NAME_A, "ANNA berg")},
          [](auto& v) { return std::vector{Property(RELOP_EQ, v[0])}; }, {1}},
-        {"text order", {Text(PR_ACCOUNT_A, "c")}, [](auto& v) { return std::vector{Property(RELOP_LT, v[0])}; }, {1, 5}},
-        {"regular expression", {Text(PR_DISPLAY_NAME_A, "^[A-C].* [BC]")},
+        {"text order", {AnsiValue(PR_ACCOUNT_A, "c")}, [](auto& v) { return std::vector{Property(RELOP_LT, v[0])}; }, {1, 5}},
+        {"regular expression", {AnsiValue(PR_DISPLAY_NAME_A, "^[A-C].* [BC]")},
          [](auto& v) { return std::vector{Property(RELOP_RE, v[0])}; }, {1, 4}},
-        {"multi-valued property matches through any value", {Text(PR_EMS_AB_PROXY_ADDRESSES_A & ~MV_FLAG, "smtp:AB@example.org")},
+        {"multi-valued property matches through any value", {AnsiValue(PR_EMS_AB_PROXY_ADDRESSES_A & ~MV_FLAG, "smtp:AB@example.org")},
          [](auto& v) { return std::vector{Property(RELOP_EQ, v[0])}; }, {1}},
         {"the address list of the Exchange provider",
-         {Binary(PR_AB_PROVIDER_ID, kExchangeProvider, 16), Value(PR_EMS_AB_CONTAINERID, 0)},
+         {BinaryValue(PR_AB_PROVIDER_ID, kExchangeProvider, 16), LongValue(PR_EMS_AB_CONTAINERID, 0)},
          [](auto& v) {
              std::vector<SRestriction> tree{SRestriction{}, Property(RELOP_EQ, v[0]), Property(RELOP_EQ, v[1])};
              tree[0].rt = RES_AND;
@@ -190,7 +172,7 @@ const std::vector<RestrictionCase>& RestrictionCases()
              return tree;
          },
          {1, 4}},
-        {"or", {Value(PR_ROWID, 1), Value(PR_ROWID, 5)},
+        {"or", {LongValue(PR_ROWID, 1), LongValue(PR_ROWID, 5)},
          [](auto& v) {
              std::vector<SRestriction> tree{SRestriction{}, Property(RELOP_EQ, v[0]), Property(RELOP_EQ, v[1])};
              tree[0].rt = RES_OR;
@@ -198,7 +180,7 @@ const std::vector<RestrictionCase>& RestrictionCases()
              return tree;
          },
          {1, 5}},
-        {"not", {Value(PR_DISPLAY_TYPE, DT_MAILUSER)},
+        {"not", {LongValue(PR_DISPLAY_TYPE, DT_MAILUSER)},
          [](auto& v) {
              std::vector<SRestriction> tree{SRestriction{}, Property(RELOP_EQ, v[0])};
              tree[0].rt = RES_NOT;
@@ -214,17 +196,17 @@ const std::vector<RestrictionCase>& RestrictionCases()
              return std::vector{r};
          },
          {1, 2, 3, 5}},
-        {"content, substring ignoring case", {Text(PR_DISPLAY_NAME_A, "MARK")},
+        {"content, substring ignoring case", {AnsiValue(PR_DISPLAY_NAME_A, "MARK")},
          [](auto& v) { return std::vector{Content(FL_SUBSTRING | FL_IGNORECASE, v[0])}; }, {3}},
-        {"content, substring with case", {Text(PR_DISPLAY_NAME_A, "MARK")},
+        {"content, substring with case", {AnsiValue(PR_DISPLAY_NAME_A, "MARK")},
          [](auto& v) { return std::vector{Content(FL_SUBSTRING, v[0])}; }, {}},
-        {"content, prefix", {Text(PR_DISPLAY_NAME_A, "Ca")},
+        {"content, prefix", {AnsiValue(PR_DISPLAY_NAME_A, "Ca")},
          [](auto& v) { return std::vector{Content(FL_PREFIX, v[0])}; }, {4}},
-        {"content, full string", {Text(PR_DISPLAY_NAME_A, "bob")},
+        {"content, full string", {AnsiValue(PR_DISPLAY_NAME_A, "bob")},
          [](auto& v) { return std::vector{Content(FL_FULLSTRING, v[0])}; }, {5}},
-        {"content, loose ignores case and accents", {Text(PR_DISPLAY_NAME_A, "emile")},
+        {"content, loose ignores case and accents", {AnsiValue(PR_DISPLAY_NAME_A, "emile")},
          [](auto& v) { return std::vector{Content(FL_PREFIX | FL_LOOSE, v[0])}; }, {2}},
-        {"content of binary, prefix", {Binary(PR_AB_PROVIDER_ID, kOtherProvider, 4)},
+        {"content of binary, prefix", {BinaryValue(PR_AB_PROVIDER_ID, kOtherProvider, 4)},
          [](auto& v) { return std::vector{Content(FL_PREFIX, v[0])}; }, {3, 5}},
         {"bitmask, none of the bits", {},
          [](auto&) {
@@ -283,7 +265,7 @@ TEST_F(TableTest, RestrictRefusesWhatItCannotEvaluate)
     sub.rt = RES_SUBRESTRICTION;
     sub.res.resSub = {PR_MESSAGE_RECIPIENTS, nullptr};
     EXPECT_EQ(table_->Restrict(&sub, 0), MAPI_E_TOO_COMPLEX);
-    SPropValue pattern = Text(PR_DISPLAY_NAME_A, "([unclosed");
+    SPropValue pattern = AnsiValue(PR_DISPLAY_NAME_A, "([unclosed");
     SRestriction regex = Property(RELOP_RE, pattern);
     EXPECT_EQ(table_->Restrict(&regex, 0), MAPI_E_INVALID_PARAMETER);
     SRestriction noValue{};
@@ -345,13 +327,13 @@ TEST_F(TableTest, BookmarksAndFindRow)
     ASSERT_EQ(table_->SeekRow(BOOKMARK_BEGINNING, 3, nullptr), S_OK);
     BOOKMARK mark = 0;
     ASSERT_EQ(table_->CreateBookmark(&mark), S_OK);
-    SPropValue mailUser = Value(PR_DISPLAY_TYPE, DT_MAILUSER);
+    SPropValue mailUser = LongValue(PR_DISPLAY_TYPE, DT_MAILUSER);
     SRestriction isMailUser = Property(RELOP_EQ, mailUser);
     ASSERT_EQ(table_->FindRow(&isMailUser, mark, 0), S_OK);
     EXPECT_EQ(ReadIds(1), std::vector<LONG>{5});
     ASSERT_EQ(table_->FindRow(&isMailUser, mark, DIR_BACKWARD), S_OK);
     EXPECT_EQ(ReadIds(1), std::vector<LONG>{2});
-    SPropValue missing = Value(PR_ROWID, 42);
+    SPropValue missing = LongValue(PR_ROWID, 42);
     SRestriction isMissing = Property(RELOP_EQ, missing);
     EXPECT_EQ(table_->FindRow(&isMissing, BOOKMARK_BEGINNING, 0), MAPI_E_NOT_FOUND);
     ASSERT_EQ(table_->SeekRow(mark, 1, nullptr), S_OK);
@@ -376,7 +358,7 @@ TEST_F(TableTest, SortTableOrdersByColumnsAndPutsMissingValuesLast)
 TEST_F(TableTest, ViewsFollowChangesOfTheData)
 {
     ASSERT_EQ(table_->SeekRow(BOOKMARK_BEGINNING, 4, nullptr), S_OK);
-    SPropValue five = Value(PR_ROWID, 5);
+    SPropValue five = LongValue(PR_ROWID, 5);
     ASSERT_EQ(data_->HrDeleteRow(&five), S_OK);
     EXPECT_EQ(data_->HrDeleteRow(&five), MAPI_E_NOT_FOUND);
     ULONG count = 0;
@@ -396,11 +378,11 @@ TEST_F(TableTest, ViewsFollowChangesOfTheData)
 
     MapiBuffer<SRow> row;
     ULONG index = 0;
-    SPropValue one = Value(PR_ROWID, 1);
+    SPropValue one = LongValue(PR_ROWID, 1);
     ASSERT_EQ(data_->HrQueryRow(&one, row.put(), &index), S_OK);
     EXPECT_EQ(index, 0u);
     EXPECT_NE(PpropFindProp(row->lpProps, row->cValues, PR_AB_PROVIDER_ID), nullptr);
-    SPropValue typeOnly = Value(PR_DISPLAY_TYPE, DT_MAILUSER);
+    SPropValue typeOnly = LongValue(PR_DISPLAY_TYPE, DT_MAILUSER);
     SRow withoutIndex{0, 1, &typeOnly};
     EXPECT_EQ(data_->HrModifyRow(&withoutIndex), MAPI_E_INVALID_PARAMETER);
 }
@@ -408,7 +390,7 @@ TEST_F(TableTest, ViewsFollowChangesOfTheData)
 TEST_F(TableTest, QueryAllRowsAppliesRestrictionAndLimit)
 {
     SizedSPropTagArray(1, columns) = {1, {PR_ENTRYID}};
-    SPropValue user = Value(PR_DISPLAY_TYPE, DT_MAILUSER);
+    SPropValue user = LongValue(PR_DISPLAY_TYPE, DT_MAILUSER);
     SRestriction isUser = Property(RELOP_EQ, user);
     MapiRows rows;
     ASSERT_EQ(HrQueryAllRows(table_.get(), reinterpret_cast<LPSPropTagArray>(&columns), &isUser, nullptr, 0, rows.put()),
