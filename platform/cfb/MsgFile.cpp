@@ -399,7 +399,7 @@ private:
             MsgNamedProperty property;
             if (propertyIndex > 0x7FFE)
                 return Fail(where, "named property index " + std::to_string(propertyIndex) + " is out of range");
-            property.id = static_cast<std::uint16_t>(0x8000 + propertyIndex);
+            property.id = static_cast<std::uint16_t>(PROP_ID_NAMED_MIN + propertyIndex);
             if (guidIndex == 1) {
                 property.propertySet = kPsMapi;
             } else if (guidIndex == 2) {

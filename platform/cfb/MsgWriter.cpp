@@ -22,8 +22,6 @@ using Bytes = std::vector<std::uint8_t>;
 using Nodes = std::vector<CompoundFileNode>;
 
 constexpr std::uint32_t kObjectSize = 0xFFFFFFFFu;  // the size entry of an object property
-constexpr std::uint32_t kFirstNamedId = 0x8000;
-constexpr std::uint32_t kLastNamedId = 0xFFFE;
 constexpr std::uint32_t kMappingStreamCount = 0x1F;
 
 void AppendUtf16(Bytes& bytes, std::u16string_view text)
@@ -324,13 +322,13 @@ private:
         std::map<std::uint32_t, Bytes> mappings;
         std::set<std::uint16_t> ids;
         for (const MsgNamedProperty& property : named) {
-            if (property.id < kFirstNamedId || property.id > kLastNamedId)
+            if (property.id < PROP_ID_NAMED_MIN || property.id > PROP_ID_NAMED_MAX)
                 return Fail(where, "the named property id 0x" + Hex4(property.id) + " lies outside 0x8000 to 0xFFFE");
             if (!ids.insert(property.id).second)
                 return Fail(where, "the named property id 0x" + Hex4(property.id) + " appears twice");
             const std::uint32_t guidIndex = GuidIndex(property.propertySet, guids);
             const auto indexAndKind = static_cast<std::uint16_t>(guidIndex << 1 | (property.isString ? 1 : 0));
-            const auto propertyIndex = static_cast<std::uint16_t>(property.id - kFirstNamedId);
+            const auto propertyIndex = static_cast<std::uint16_t>(property.id - PROP_ID_NAMED_MIN);
             std::uint32_t key = property.lid;
             if (property.isString) {
                 // Each name starts on a multiple of 4; nothing follows the last one.

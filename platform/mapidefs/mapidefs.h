@@ -128,6 +128,9 @@ using LPFLATENTRYLIST = FLATENTRYLIST*;
 #define PR_NULL PROP_TAG(PT_NULL, PROP_ID_NULL)
 #define PROP_ID_SECURE_MIN 0x67F0u
 #define PROP_ID_SECURE_MAX 0x67FFu
+// Ids of this range stand for named properties (GetIDsFromNames, GetNamesFromIDs).
+#define PROP_ID_NAMED_MIN 0x8000u
+#define PROP_ID_NAMED_MAX 0xFFFEu
 
 struct SPropTagArray {
     ULONG cValues;

@@ -18,7 +18,7 @@ void RetagList(cfb::MsgPropertyList& properties, const std::map<std::uint16_t, s
 {
     cfb::MsgPropertyList kept;
     for (auto& property : properties) {
-        if (property.Id() < 0x8000) {
+        if (property.Id() < PROP_ID_NAMED_MIN) {
             kept.push_back(std::move(property));
             continue;
         }

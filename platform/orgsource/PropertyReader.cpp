@@ -16,8 +16,6 @@
 namespace platform::orgsource {
 namespace {
 
-constexpr std::uint16_t kFirstNamedId = 0x8000;
-constexpr std::uint16_t kLastNamedId = 0xFFFE;
 // Files referenced from an organisation file are read whole; this keeps a mistaken reference to
 // a huge file from exhausting memory.
 constexpr std::uintmax_t kMaxReferencedFile = 256u * 1024 * 1024;
@@ -126,7 +124,7 @@ std::uint32_t ResolveKey(const std::string& key, const std::string& path, NamedP
     std::uint32_t tag = 0;
     if (IsHexNumber(key) && key.size() == 10) {
         tag = HexValue(key);
-        if (named != nullptr && (tag >> 16) >= kFirstNamedId) {
+        if (named != nullptr && (tag >> 16) >= PROP_ID_NAMED_MIN) {
             Fail(MAPI_E_BAD_VALUE, path,
                  "property id " + Hex(tag >> 16, 4) + " is in the named range; write it as SET:ID:TYPE");
         }
@@ -372,11 +370,11 @@ std::uint16_t NamedPropertyMap::IdOf(const cfb::MsgNamedProperty& name, const st
     if (found != ids_.end()) {
         return found->second;
     }
-    if (entries_.size() > static_cast<std::size_t>(kLastNamedId - kFirstNamedId)) {
+    if (entries_.size() > static_cast<std::size_t>(PROP_ID_NAMED_MAX - PROP_ID_NAMED_MIN)) {
         Fail(MAPI_E_TOO_BIG, path, "more named properties than one store can hold");
     }
     cfb::MsgNamedProperty entry = name;
-    entry.id = static_cast<std::uint16_t>(kFirstNamedId + entries_.size());
+    entry.id = static_cast<std::uint16_t>(PROP_ID_NAMED_MIN + entries_.size());
     if (entry.isString) {
         entry.lid = 0;
     } else {

@@ -10,7 +10,6 @@
 namespace platform::tnef {
 namespace {
 
-constexpr ULONG kFirstNamedId = 0x8000;
 
 bool IsFixedType(ULONG type)
 {
@@ -103,7 +102,7 @@ HRESULT AppendName(std::vector<std::uint8_t>& out, const PropertyName& name)
 HRESULT AppendHead(std::vector<std::uint8_t>& out, ULONG tag, const PropertyName* name)
 {
     AppendU32(out, tag);
-    if (PROP_ID(tag) < kFirstNamedId)
+    if (PROP_ID(tag) < PROP_ID_NAMED_MIN)
         return S_OK;
     if (name == nullptr)
         return E_INVALIDARG;

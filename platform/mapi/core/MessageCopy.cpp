@@ -29,7 +29,7 @@ public:
             if (std::any_of(excluded.begin(), excluded.end(), [id](ULONG tag) { return PROP_ID(tag) == id; }) ||
                 std::find(std::begin(kComputedIds), std::end(kComputedIds), id) != std::end(kComputedIds))
                 continue;
-            if (id >= NamedPropertyMap::kFirstId) {
+            if (id >= PROP_ID_NAMED_MIN) {
                 ULONG targetId = 0;
                 HRESULT status = TargetId(id, targetId);
                 if (FAILED(status))

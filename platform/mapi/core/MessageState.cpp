@@ -54,7 +54,7 @@ private:
     {
         for (const cfb::MsgProperty& property : model) {
             ULONG id = property.Id();
-            if (id >= NamedPropertyMap::kFirstId) {
+            if (id >= PROP_ID_NAMED_MIN) {
                 auto mapped = ids_.find(static_cast<std::uint16_t>(id));
                 if (mapped == ids_.end())
                     continue;

@@ -79,7 +79,7 @@ NamedPropertyMap::Key NamedPropertyMap::KeyOf(const PropertyName& name)
 std::optional<ULONG> NamedPropertyMap::Resolve(const PropertyName& name, bool create)
 {
     if (name.propertySet == PS_MAPI) {
-        if (name.isString || name.lid <= 0 || static_cast<ULONG>(name.lid) >= kFirstId)
+        if (name.isString || name.lid <= 0 || static_cast<ULONG>(name.lid) >= PROP_ID_NAMED_MIN)
             return std::nullopt;
         return static_cast<ULONG>(name.lid);
     }
@@ -88,9 +88,9 @@ std::optional<ULONG> NamedPropertyMap::Resolve(const PropertyName& name, bool cr
     auto known = ids_.find(key);
     if (known != ids_.end())
         return known->second;
-    if (!create || names_.size() > kLastId - kFirstId)
+    if (!create || names_.size() > PROP_ID_NAMED_MAX - PROP_ID_NAMED_MIN)
         return std::nullopt;
-    ULONG id = kFirstId + static_cast<ULONG>(names_.size());
+    ULONG id = PROP_ID_NAMED_MIN + static_cast<ULONG>(names_.size());
     names_.push_back(name);
     ids_.emplace(std::move(key), id);
     return id;
@@ -99,9 +99,9 @@ std::optional<ULONG> NamedPropertyMap::Resolve(const PropertyName& name, bool cr
 std::optional<PropertyName> NamedPropertyMap::NameOf(ULONG id) const
 {
     std::lock_guard lock(mutex_);
-    if (id < kFirstId || id - kFirstId >= names_.size())
+    if (id < PROP_ID_NAMED_MIN || id - PROP_ID_NAMED_MIN >= names_.size())
         return std::nullopt;
-    return names_[id - kFirstId];
+    return names_[id - PROP_ID_NAMED_MIN];
 }
 
 std::vector<ULONG> NamedPropertyMap::Ids() const
@@ -109,7 +109,7 @@ std::vector<ULONG> NamedPropertyMap::Ids() const
     std::lock_guard lock(mutex_);
     std::vector<ULONG> ids(names_.size());
     for (std::size_t i = 0; i < ids.size(); ++i)
-        ids[i] = kFirstId + static_cast<ULONG>(i);
+        ids[i] = PROP_ID_NAMED_MIN + static_cast<ULONG>(i);
     return ids;
 }
 
@@ -185,7 +185,7 @@ HRESULT NamedPropertyMap::GetNamesFromIDs(LPSPropTagArray* lppPropTags, LPGUID l
         for (ULONG i = 0; i < given.cValues; ++i) {
             ULONG id = PROP_ID(given.aulPropTag[i]);
             std::optional<PropertyName> name;
-            if (id != PROP_ID_NULL && id < kFirstId)
+            if (id != PROP_ID_NULL && id < PROP_ID_NAMED_MIN)
                 name = PropertyName{PS_MAPI, false, static_cast<LONG>(id), {}};
             else
                 name = NameOf(id);

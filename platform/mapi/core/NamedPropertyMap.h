@@ -24,9 +24,6 @@ struct PropertyName {
 // handed out from 0x8000 in the order names are first created and are never reused.
 class NamedPropertyMap {
 public:
-    static constexpr ULONG kFirstId = 0x8000;
-    static constexpr ULONG kLastId = 0xFFFE;
-
     // The id of a name; nullopt when the map does not hold it and `create` is false, or when
     // the ids are used up. Names in PS_MAPI stand for the id that is their number.
     std::optional<ULONG> Resolve(const PropertyName& name, bool create);
@@ -48,7 +45,7 @@ private:
 
     mutable std::mutex mutex_;
     std::map<Key, ULONG> ids_;
-    std::vector<PropertyName> names_;  // index: id - kFirstId
+    std::vector<PropertyName> names_;  // index: id - PROP_ID_NAMED_MIN
 };
 
 } // namespace mapi

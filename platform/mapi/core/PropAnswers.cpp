@@ -123,7 +123,7 @@ HRESULT ChangeProps(PropertyBag& stored, const ComputedValues& computed, const N
             status = MAPI_E_COMPUTED;
         else if (type == PT_OBJECT || type == PT_UNSPECIFIED || !IsCopyableType(type))
             status = MAPI_E_INVALID_TYPE;
-        else if (id >= NamedPropertyMap::kFirstId && !names.NameOf(id))
+        else if (id >= PROP_ID_NAMED_MIN && !names.NameOf(id))
             status = MAPI_E_UNEXPECTED_ID;
         else
             status = stored.Set(value);

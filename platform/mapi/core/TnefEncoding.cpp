@@ -23,7 +23,6 @@ namespace {
 
 namespace tnef = platform::tnef;
 
-constexpr ULONG kFirstNamedId = 0x8000;
 constexpr ULONG kAttachDataId = PROP_ID(PR_ATTACH_DATA_BIN);
 constexpr ULONG kMessageClassId = PROP_ID(PR_MESSAGE_CLASS);
 // Embedded messages inside embedded messages: deeper than any real item nests.
@@ -103,7 +102,7 @@ HRESULT LookUpNames(IMAPIProp* object, const std::vector<ULONG>& tags, std::map<
     std::vector<ULONG> named;
     for (ULONG tag : tags) {
         ULONG tagOfId = PROP_TAG(PT_UNSPECIFIED, PROP_ID(tag));
-        if (PROP_ID(tag) >= kFirstNamedId && std::find(named.begin(), named.end(), tagOfId) == named.end())
+        if (PROP_ID(tag) >= PROP_ID_NAMED_MIN && std::find(named.begin(), named.end(), tagOfId) == named.end())
             named.push_back(tagOfId);
     }
     if (named.empty())
@@ -145,7 +144,7 @@ HRESULT WriteValues(IMAPIProp* names, const std::vector<SPropValue>& values, tne
     for (const SPropValue& value : values) {
         where.tag = value.ulPropTag;
         const tnef::PropertyName* name = nullptr;
-        if (PROP_ID(value.ulPropTag) >= kFirstNamedId) {
+        if (PROP_ID(value.ulPropTag) >= PROP_ID_NAMED_MIN) {
             auto entry = found.find(PROP_ID(value.ulPropTag));
             if (entry == found.end()) {
                 where.scode = FAILED(namesStatus) ? namesStatus : MAPI_E_NOT_FOUND;

@@ -24,7 +24,7 @@ SCODE LoadModelValues(const platform::cfb::MsgPropertyList& properties, const st
 {
     for (const platform::cfb::MsgProperty& property : properties) {
         ULONG id = property.Id();
-        if (namedIds != nullptr && id >= 0x8000) {
+        if (namedIds != nullptr && id >= PROP_ID_NAMED_MIN) {
             auto mapped = namedIds->find(static_cast<std::uint16_t>(id));
             if (mapped == namedIds->end())
                 continue;
