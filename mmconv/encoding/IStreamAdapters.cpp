@@ -7,7 +7,6 @@
 namespace mmconv {
 namespace {
 
-constexpr HRESULT kMediumFull = EX2QLN_HR(0x80030070u);  // STG_E_MEDIUMFULL
 constexpr std::size_t kLargestCall = std::numeric_limits<ULONG>::max();
 
 } // namespace
@@ -21,7 +20,7 @@ HRESULT IStreamSink::Write(std::string_view bytes)
         if (FAILED(status))
             return status;
         if (written != chunk)
-            return kMediumFull;
+            return STG_E_MEDIUMFULL;
         bytes.remove_prefix(chunk);
     }
     return S_OK;

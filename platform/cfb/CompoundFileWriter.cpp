@@ -100,13 +100,13 @@ private:
     {
         const std::string shown = "\"" + path + platform::Utf16ToUtf8(node.name) + "\"";
         if (node.name.empty())
-            return Fail(kInvalidName, "an entry of \"" + path + "\" has an empty name");
+            return Fail(STG_E_INVALIDNAME, "an entry of \"" + path + "\" has an empty name");
         if (node.name.size() > kMaxNameLength)
-            return Fail(kInvalidName, "the name " + shown + " is longer than 31 characters");
+            return Fail(STG_E_INVALIDNAME, "the name " + shown + " is longer than 31 characters");
         if (node.name.find_first_of(u"/\\:!") != std::u16string::npos)
-            return Fail(kInvalidName, "the name " + shown + " contains one of / \\ : !");
+            return Fail(STG_E_INVALIDNAME, "the name " + shown + " contains one of / \\ : !");
         if (!node.isStorage && majorVersion_ == 3 && node.data.size() >= kMaxVersion3StreamSize)
-            return Fail(kFileTooLarge, "the stream " + shown + " holds " + std::to_string(node.data.size()) +
+            return Fail(STG_E_DOCFILETOOLARGE, "the stream " + shown + " holds " + std::to_string(node.data.size()) +
                                            " bytes; a version 3 file holds less than 2 GB per stream");
         return S_OK;
     }
@@ -125,7 +125,7 @@ private:
             entries_.push_back(entry);
         }
         if (entries_.size() > kMaxSectorCount)
-            return Fail(kFileTooLarge, "the file would hold more directory entries than it can number");
+            return Fail(STG_E_DOCFILETOOLARGE, "the file would hold more directory entries than it can number");
 
         std::vector<std::uint32_t> sorted(children.size());
         std::iota(sorted.begin(), sorted.end(), first);
@@ -133,7 +133,7 @@ private:
                   [this](std::uint32_t a, std::uint32_t b) { return NameBefore(Name(a), Name(b)); });
         for (std::size_t i = 1; i < sorted.size(); ++i) {
             if (!NameBefore(Name(sorted[i - 1]), Name(sorted[i])))
-                return Fail(kNameAlreadyExists, "\"" + path + platform::Utf16ToUtf8(Name(sorted[i - 1])) +
+                return Fail(STG_E_FILEALREADYEXISTS, "\"" + path + platform::Utf16ToUtf8(Name(sorted[i - 1])) +
                                                     "\" and \"" + path + platform::Utf16ToUtf8(Name(sorted[i])) +
                                                     "\" are the same name");
         }
@@ -192,7 +192,7 @@ private:
             }
         }
         if (miniSectors_ > kMaxSectorCount)
-            return Fail(kFileTooLarge, "the small streams need more mini sectors than a compound file can number");
+            return Fail(STG_E_DOCFILETOOLARGE, "the small streams need more mini sectors than a compound file can number");
         directorySectors_ = CeilDiv(entries_.size(), sectorSize_ / kDirectoryEntrySize);
         miniFatSectors_ = CeilDiv(miniSectors_ * 4, sectorSize_);
         const std::uint64_t miniStreamSectors = CeilDiv(miniSectors_ * kMiniSectorSize, sectorSize_);
@@ -206,7 +206,7 @@ private:
         }
         sectorCount_ = dataSectors + fatSectors_ + difatSectors_;
         if (sectorCount_ > kMaxSectorCount)
-            return Fail(kFileTooLarge, "the streams need " + std::to_string(sectorCount_) +
+            return Fail(STG_E_DOCFILETOOLARGE, "the streams need " + std::to_string(sectorCount_) +
                                            " sectors, more than a compound file can number");
 
         fat_.assign(fatSectors_ * perSector, kFreeSector);

@@ -3,17 +3,14 @@
 
 #include "platform/base/HResult.h"
 
+#include <objidl.h>
+
 #include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
 
 namespace platform::cfb {
-
-// The structured-storage statuses for names and sizes a compound file cannot hold.
-inline constexpr HRESULT kInvalidName = EX2QLN_HR(0x800300FCu);      // STG_E_INVALIDNAME
-inline constexpr HRESULT kNameAlreadyExists = EX2QLN_HR(0x80030050u); // STG_E_FILEALREADYEXISTS
-inline constexpr HRESULT kFileTooLarge = EX2QLN_HR(0x80030111u);     // STG_E_DOCFILETOOLARGE
 
 struct CompoundFileNode {
     std::u16string name;  // 1 to 31 UTF-16 units, none of them '/', '\\', ':' or '!'
@@ -29,7 +26,9 @@ CompoundFileNode StorageNode(std::u16string name, std::vector<CompoundFileNode> 
 // version 4 (4096-byte sectors). Streams under 4096 bytes go to the mini stream. Each storage's
 // children form a balanced red-black tree ordered as the format orders names (shorter first, then
 // by upper-cased name; only ASCII letters are folded). On failure `error` says which name or
-// stream is at fault and `bytes` is left empty.
+// stream is at fault and `bytes` is left empty; the status is STG_E_INVALIDNAME for a name the format
+// cannot hold, STG_E_FILEALREADYEXISTS for two siblings of one name and STG_E_DOCFILETOOLARGE for
+// what does not fit (E_INVALIDARG for another version, E_OUTOFMEMORY when memory runs out).
 //
 // The layout is fixed, so that tests can find what they want to damage: the sectors hold the FAT,
 // the DIFAT, the directory, the mini FAT, the mini stream and then the regular streams in entry

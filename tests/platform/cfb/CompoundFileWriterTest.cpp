@@ -365,13 +365,13 @@ TEST(CompoundFileWriterTest, RefusesWhatTheFormatCannotHold)
         const char* message;
     };
     const std::vector<Case> cases = {
-        {"empty name", {StorageNode(u"top", {StreamNode(u"", {})})}, 3, kInvalidName,
+        {"empty name", {StorageNode(u"top", {StreamNode(u"", {})})}, 3, STG_E_INVALIDNAME,
          "an entry of \"top/\" has an empty name"},
-        {"32 characters", {StreamNode(std::u16string(32, u'n'), {})}, 3, kInvalidName, "longer than 31"},
-        {"slash", {StorageNode(u"a", {StreamNode(u"b/c", {})})}, 3, kInvalidName,
+        {"32 characters", {StreamNode(std::u16string(32, u'n'), {})}, 3, STG_E_INVALIDNAME, "longer than 31"},
+        {"slash", {StorageNode(u"a", {StreamNode(u"b/c", {})})}, 3, STG_E_INVALIDNAME,
          "the name \"a/b/c\" contains one of / \\ : !"},
-        {"exclamation mark", {StreamNode(u"x!", {})}, 3, kInvalidName, "contains one of"},
-        {"same name in another case", {StreamNode(u"Body", {}), StorageNode(u"BODY", {})}, 3, kNameAlreadyExists,
+        {"exclamation mark", {StreamNode(u"x!", {})}, 3, STG_E_INVALIDNAME, "contains one of"},
+        {"same name in another case", {StreamNode(u"Body", {}), StorageNode(u"BODY", {})}, 3, STG_E_FILEALREADYEXISTS,
          "\"Body\" and \"BODY\" are the same name"},
         {"unknown version", {}, 5, E_INVALIDARG, "version 5 does not exist"},
     };
