@@ -32,7 +32,8 @@ struct ValidatorProblem {
 struct ValidatorVerdict {
     bool ran = false;    // false when a reader is missing or the validator could not run: see `errors`
     bool valid = false;  // it ran and found no problem
-    int exitCode = -1;   // 0 valid, 1 problems, 2 usage or unreadable input, 3 a reader is missing
+    int exitCode = -1;   // 0 valid, 1 problems, 2 usage or unreadable input, 3 a reader is missing,
+                         // 4 the validator itself failed
     std::string output;  // standard output (JSON)
     std::string errors;  // standard error
     std::vector<ValidatorProblem> problems;

@@ -10,7 +10,8 @@ Listings (JSON on standard output):
 Dependencies:
   validate.py [--gmime-strict PATH] deps [COMMAND...]
 
-Exit status: 0 no problem, 1 problems found, 2 usage or unreadable input, 3 a reader is missing.
+Exit status: 0 no problem, 1 problems found, 2 usage or unreadable input, 3 a reader is missing,
+4 the validator itself failed (traceback on standard error).
 See README.md beside this script.
 """
 
@@ -18,6 +19,7 @@ import argparse
 import json
 import os
 import sys
+import traceback
 
 sys.dont_write_bytecode = True  # leave no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -25,7 +27,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from checks import deps, mimeparts  # noqa: E402
 from checks.findings import Findings, locate  # noqa: E402
 
-EXIT_OK, EXIT_PROBLEMS, EXIT_USAGE, EXIT_MISSING = 0, 1, 2, 3
+EXIT_OK, EXIT_PROBLEMS, EXIT_USAGE, EXIT_MISSING, EXIT_BROKEN = 0, 1, 2, 3, 4
 CHECKS = ("message", "mime", "tnef", "ical", "vcard", "vgroup", "report")
 TNEF_TYPES = ("application/ms-tnef", "application/vnd.ms-tnef")
 CALENDAR_TYPES = ("text/calendar",)
@@ -101,12 +103,7 @@ def check_vgroup(path, data, findings, required=True):
 
 def check_report(path, data, findings, required=True):
     from checks import reports
-    root = mimeparts.tree(mimeparts.parse_bytes(data))
-    found = [e for e in root.walk() if e.kind == "multipart" and e.content_type == "multipart/report"]
-    if not found and required:
-        findings.add(path, "input", "no multipart/report part")
-    for report in found:
-        reports.check_report(path, report, findings)
+    reports.check(path, data, findings, required)
 
 
 def check_mime(path, data, findings, harness):
@@ -279,6 +276,10 @@ def main(argv):
     except InputError as error:
         print(f"validate.py: {error}", file=sys.stderr)
         return EXIT_USAGE
+    except Exception:  # a fault of the validator itself must not pass for a verdict on the input
+        traceback.print_exc()
+        print("validate.py: internal error, no verdict", file=sys.stderr)
+        return EXIT_BROKEN
 
 
 if __name__ == "__main__":

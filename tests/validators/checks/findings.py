@@ -30,7 +30,3 @@ class Findings:
 
     def note_checked(self, location, what):
         self.checked.append({"location": location, "check": what})
-
-    def merge(self, other):
-        self.problems.extend(other.problems)
-        self.checked.extend(other.checked)

@@ -127,6 +127,8 @@ def _check_component(where, block, zones, findings):
         if block.first(name) is None:
             findings.add(where, "ical", f"{here} has no {name} (RFC 5545 3.6)")
     for name in ONCE_PER_COMPONENT:
+        if name == "DESCRIPTION" and block.name == "VJOURNAL":
+            continue  # a journal entry may have several (RFC 5545 3.6.3)
         if len(block.all(name)) > 1:
             findings.add(where, "ical", f"{here} has {name} {len(block.all(name))} times")
     values = {}

@@ -8,7 +8,6 @@ references.
 """
 
 import base64
-import binascii
 import codecs
 import re
 import subprocess
@@ -46,7 +45,6 @@ def check(path, data, findings, gmime_harness):
     check_structure(path, root, findings)
     check_cid_references(path, root, findings)
     findings.note_checked(path, "mime")
-    return root
 
 
 # --- the raw bytes -------------------------------------------------------------------------------
@@ -181,7 +179,7 @@ def _encoded_word_problem(charset, encoding, text):
     if encoding.upper() == "B":
         try:
             decoded = base64.b64decode(text, validate=True)
-        except binascii.Error:
+        except ValueError:  # binascii.Error, or non-ASCII characters
             return "has invalid Base64"
     elif encoding.upper() == "Q":
         if not _Q_TEXT.match(text):

@@ -22,13 +22,6 @@ class Entity:
     def content_type(self):
         return self.part.get_content_type()
 
-    def message(self):
-        """The message this entity belongs to (itself for a message)."""
-        entity = self
-        while entity.kind != "message":
-            entity = entity.parent
-        return entity
-
     def walk(self, into_messages=True):
         yield self
         for child in self.children:

@@ -23,11 +23,12 @@ _DISPOSITION = re.compile(
 _MSG_ID = re.compile(r"^\s*<[^<>\s@]+@[^<>\s@]+>\s*$")
 
 
-def check(path, data, findings):
+def check(path, data, findings, required=True):
+    """Every multipart/report of the message; with `required`, having none is a problem."""
     root = mimeparts.tree(mimeparts.parse_bytes(data))
     reports = [e for e in root.walk() if e.kind == "multipart" and e.content_type == "multipart/report"]
-    if not reports:
-        findings.add(path, "report", "no multipart/report part")
+    if not reports and required:
+        findings.add(path, "input", "no multipart/report part")
     for report in reports:
         check_report(path, report, findings)
 

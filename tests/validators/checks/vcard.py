@@ -9,7 +9,6 @@ its TYPE); BEGIN:VCARD, VERSION:2.1 and END:VCARD.
 """
 
 import base64
-import binascii
 import codecs
 import re
 
@@ -127,7 +126,7 @@ def _check_base64(where, at, line, findings):
     text = "".join(line.value.split())
     try:
         data = base64.b64decode(text, validate=True)
-    except binascii.Error as error:
+    except ValueError as error:  # binascii.Error, or non-ASCII characters
         findings.add(where, "vcard", f"{at}: BASE64 value does not decode: {error}")
         return
     if not data:
