@@ -114,6 +114,9 @@ class MimeChecks(ValidatorTest):
                      "meeting-request.eml", "delivery-report.eml", "read-report.eml"):
             with self.subTest(name):
                 self.assert_accepted(fixture(name), name, [("/" + name, "mime")])
+        # iCalendar's default charset is UTF-8, not MIME's US-ASCII.
+        calendar_without_charset = replaced("meeting-request.eml", b'charset="utf-8"; method', b"method")
+        self.assert_accepted(calendar_without_charset, "meeting.eml", [("/meeting.eml", "mime")])
 
     def test_broken_messages_are_rejected(self):
         mixed, related, embedded = "mixed-attachment.eml", "related-html.eml", "embedded-message.eml"

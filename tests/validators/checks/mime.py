@@ -21,6 +21,8 @@ SINGULAR_MIME_FIELDS = ("MIME-Version", "Content-Type", "Content-Transfer-Encodi
                         "Content-Disposition", "Content-Description")
 TRANSFER_ENCODINGS = ("7bit", "8bit", "binary", "quoted-printable", "base64")
 IDENTITY_ENCODINGS = ("7bit", "8bit", "binary")
+# RFC 2045 5.2 makes US-ASCII the default; iCalendar's own is UTF-8 (RFC 5545 3.1.4).
+DEFAULT_CHARSETS = {"text/calendar": "utf-8"}
 MAX_LINE = 998          # RFC 5322 2.1.1, without the CRLF
 MAX_ENCODED_LINE = 76   # RFC 2045 6.7 and 6.8
 MAX_ENCODED_WORD = 75   # RFC 2047 2
@@ -282,7 +284,7 @@ def _check_quoted_printable(where, lines, findings):
 
 def _check_charset(where, entity, findings):
     charset = entity.part.get_param("charset")
-    name = str(charset) if charset is not None else "us-ascii"
+    name = str(charset) if charset is not None else DEFAULT_CHARSETS.get(entity.content_type, "us-ascii")
     try:
         codecs.lookup(name)
     except LookupError:
