@@ -1,0 +1,1 @@
+"""The validators behind validate.py: one module per kind of output."""
