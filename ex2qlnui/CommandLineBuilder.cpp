@@ -44,7 +44,7 @@ std::string AccountsFile(const LauncherChoices& choices, std::uint32_t commands)
 {
     if (choices.exportAccounts)
         return choices.exportAccountsFile;
-    if (commands & kAccountsFileCommands)
+    if (commands & kNeedsAccountsFile)
         return choices.importAccountsFile;
     return {};
 }
@@ -90,7 +90,7 @@ std::vector<CommandWord> BuildCommandWords(const LauncherChoices& choices)
     words.Flag("--reverse-aliases", accounts && choices.reverseAliases);
     words.Flag("--skip-imap", transfer && choices.skipImap);
     words.Flag("--local-log", state.enabled.localLog && choices.localLog);
-    if (commands & kServerCommands) {
+    if (commands & kNeedsServer) {
         words.Valued("--server", choices.server);
         words.Flag("--ssl", choices.secureConnection);
         words.Valued("--account", choices.administratorName);

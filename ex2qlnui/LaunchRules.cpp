@@ -67,7 +67,7 @@ bool NeededValuesFilledIn(const LauncherChoices& choices, const LauncherState& s
     if (state.publicFolders && choices.publicFoldersAccount.empty())
         return false;
     // Only the commands that read the accounts file need it; cli alone does not.
-    if ((commands & kAccountsFileCommands) && !choices.exportAccounts && choices.importAccountsFile.empty())
+    if ((commands & kNeedsAccountsFile) && !choices.exportAccounts && choices.importAccountsFile.empty())
         return false;
     return true;
 }

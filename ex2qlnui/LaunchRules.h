@@ -2,26 +2,24 @@
 // choices make a command line worth starting.
 #pragma once
 
+#include "ex2qln/driver/CommandLine.h"
 #include "ex2qlnui/LauncherChoices.h"
 
 #include <cstdint>
 
 namespace ex2qlnui {
 
-// The command words of ex2qln, by the bits its driver gives them.
-enum LaunchCommand : std::uint32_t {
-    kMailboxes = 1,
-    kAccounts = 2,
-    kPasswords = 4,
-    kTransfer = 8,
-    kLdif = 16,
-    kDistlists = 32,
-    kCli = 64,
-};
-
-inline constexpr std::uint32_t kServerCommands = kAccounts | kPasswords | kTransfer | kCli;
-// The server-side commands that read the accounts file.
-inline constexpr std::uint32_t kAccountsFileCommands = kAccounts | kPasswords | kTransfer;
+// The command bits and masks of ex2qln's driver: kNeedsServer holds the server-side commands,
+// kNeedsAccountsFile those that read the accounts file.
+using ex2qln::driver::kAccounts;
+using ex2qln::driver::kCli;
+using ex2qln::driver::kDistlists;
+using ex2qln::driver::kLdif;
+using ex2qln::driver::kMailboxes;
+using ex2qln::driver::kPasswords;
+using ex2qln::driver::kTransfer;
+using ex2qln::driver::kNeedsAccountsFile;
+using ex2qln::driver::kNeedsServer;
 
 // Which controls can be used; the controls not named here are always enabled.
 struct EnabledControls {

@@ -23,23 +23,6 @@ namespace {
 
 std::string ErrorText(int error) { return std::generic_category().message(error); }
 
-// A descriptor that closes itself.
-class Descriptor {
-public:
-    explicit Descriptor(int descriptor) : descriptor_(descriptor) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor()
-    {
-        if (descriptor_ >= 0)
-            ::close(descriptor_);
-    }
-    int Get() const { return descriptor_; }
-
-private:
-    int descriptor_;
-};
-
 // Starts `program` with standard input from /dev/null, standard output and error into `output`
 // (-1: the launcher's own), nothing else open, default signal handling, in a new session: the
 // process outlives the launcher and does not get its terminal's hang-up. Does not wait.
@@ -176,12 +159,13 @@ LaunchResult StartUtility(const LaunchSetup& setup, const std::vector<CommandWor
     if (setup.terminal) {
         status = SpawnDetached(program, -1);
     } else {
-        Descriptor log(OpenOutputLog(setup.outputLog, words));
-        if (log.Get() < 0) {
+        int log = OpenOutputLog(setup.outputLog, words);
+        if (log < 0) {
             int error = errno;
             return {HResultFromErrno(error), setup.outputLog + ": " + ErrorText(error)};
         }
-        status = SpawnDetached(program, log.Get());
+        status = SpawnDetached(program, log);
+        ::close(log);
     }
     if (FAILED(status))
         return {status, program.front() + ": " + ErrorText(static_cast<int>(status & 0xFFFF))};
