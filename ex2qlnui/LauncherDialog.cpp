@@ -129,11 +129,11 @@ QGroupBox* LauncherDialog::BuildSourceGroup()
     exportAccounts_ = Named<QCheckBox>("exportAccounts", QStringLiteral("Export accounts to CSV file:"));
     grid->addWidget(exportAccounts_, 1, 0);
     exportAccountsFile_ =
-        AddFileField(grid, 1, "exportAccountsFile", "accounts.csv", Picker::Save, exportAccountsPick_);
+        AddFileField(grid, 1, "exportAccountsFile", "accounts.csv", Picker::Save, exportAccountsFilePick_);
 
     exportLdif_ = Named<QCheckBox>("exportLdif", QStringLiteral("Export Mail Contacts to LDIF file:"));
     grid->addWidget(exportLdif_, 2, 0);
-    ldifFile_ = AddFileField(grid, 2, "ldifFile", "gal.ldif", Picker::Save, ldifPick_);
+    ldifFile_ = AddFileField(grid, 2, "ldifFile", "gal.ldif", Picker::Save, ldifFilePick_);
 
     auto* subtreeLabel = new QLabel(QStringLiteral("Target &Subtree:"));
     subtreeLabel->setIndent(kIndent);
@@ -144,12 +144,12 @@ QGroupBox* LauncherDialog::BuildSourceGroup()
 
     translateAttributes_ = Named<QCheckBox>("translateAttributes", QStringLiteral("Translate attributes using:"));
     grid->addWidget(translateAttributes_, 4, 0);
-    attributeFile_ = AddFileField(grid, 4, "attributeFile", "ex2qln.ini", Picker::Save, attributePick_);
+    attributeFile_ = AddFileField(grid, 4, "attributeFile", "ex2qln.ini", Picker::Save, attributeFilePick_);
 
     exportDistLists_ =
         Named<QCheckBox>("exportDistLists", QStringLiteral("Export Distribution Lists to script file:"));
     grid->addWidget(exportDistLists_, 5, 0);
-    distListsScript_ = AddFileField(grid, 5, "distListsScript", "groups.cli", Picker::Save, distListsPick_);
+    distListsScript_ = AddFileField(grid, 5, "distListsScript", "groups.cli", Picker::Save, distListsScriptPick_);
 
     labelled_.insert(labelled_.end(), {{kSourceGroup, group},
                                        {kProfileLabel, profileLabel},
@@ -189,7 +189,7 @@ QGroupBox* LauncherDialog::BuildTargetGroup()
     auto* importLabel = new QLabel(QStringLiteral("Import accounts from CSV file:"));
     grid->addWidget(importLabel, row, 0);
     importAccountsFile_ =
-        AddFileField(grid, row++, "importAccountsFile", "accounts.csv", Picker::Open, importAccountsPick_);
+        AddFileField(grid, row++, "importAccountsFile", "accounts.csv", Picker::Open, importAccountsFilePick_);
 
     createAccounts_ = Named<QCheckBox>("createAccounts", QStringLiteral("Create Quillon accounts"));
     grid->addWidget(createAccounts_, row++, 0, 1, 3);
@@ -211,7 +211,7 @@ QGroupBox* LauncherDialog::BuildTargetGroup()
 
     importPasswords_ = Named<QCheckBox>("importPasswords", QStringLiteral("Import passwords from:"));
     grid->addWidget(importPasswords_, row, 0);
-    passwordDumpFile_ = AddFileField(grid, row++, "passwordDumpFile", "", Picker::Open, passwordDumpPick_);
+    passwordDumpFile_ = AddFileField(grid, row++, "passwordDumpFile", "", Picker::Open, passwordDumpFilePick_);
 
     createGroups_ = Named<QCheckBox>("createGroups", QStringLiteral("Create Groups using script file:"));
     grid->addWidget(createGroups_, row, 0);
@@ -331,18 +331,18 @@ void LauncherDialog::Update()
         for (QWidget* widget : widgets)
             widget->setEnabled(on);
     };
-    enable(enabled.exportAccountsFile, {exportAccountsFile_, exportAccountsPick_});
-    enable(enabled.ldifFile, {ldifFile_, ldifPick_, targetSubtree_});
+    enable(enabled.exportAccountsFile, {exportAccountsFile_, exportAccountsFilePick_});
+    enable(enabled.ldifFile, {ldifFile_, ldifFilePick_, targetSubtree_});
     enable(enabled.translateAttributesBox, {translateAttributes_});
-    enable(enabled.attributeFile, {attributeFile_, attributePick_});
-    enable(enabled.distListsScript, {distListsScript_, distListsPick_});
+    enable(enabled.attributeFile, {attributeFile_, attributeFilePick_});
+    enable(enabled.distListsScript, {distListsScript_, distListsScriptPick_});
     enable(enabled.serverCommandBoxes, {createAccounts_, copyMailboxes_, importPasswords_, createGroups_});
     enable(enabled.aliasBoxes, {createAliases_, reverseAliases_});
     enable(enabled.transferOptionBoxes, {fixFolderNames_, ignoreErrors_, skipImap_});
     enable(enabled.publicFoldersBox, {mapPublicFolders_});
     enable(enabled.publicFoldersAccount, {publicFoldersAccount_});
-    enable(enabled.importAccountsFile, {importAccountsFile_, importAccountsPick_});
-    enable(enabled.passwordDumpFile, {passwordDumpFile_, passwordDumpPick_});
+    enable(enabled.importAccountsFile, {importAccountsFile_, importAccountsFilePick_});
+    enable(enabled.passwordDumpFile, {passwordDumpFile_, passwordDumpFilePick_});
     enable(enabled.groupsScript, {groupsScript_, groupsScriptPick_});
     enable(enabled.localLog, {localLog_});
     commandLine_->setPlainText(Text(DisplayCommandLine(BuildCommandWords(choices))));

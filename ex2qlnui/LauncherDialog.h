@@ -23,7 +23,8 @@ namespace ex2qlnui {
 class LauncherDialog : public QDialog {
 public:
     // Fills the profile list from the registry substitute and relabels the dialog from the
-    // language file. Every control has an object name after its member (without the trailing "_").
+    // language file. Every control has an object name: its member's name without the trailing
+    // "_" ("process", "administratorPassword", "exportAccountsFilePick").
     explicit LauncherDialog(LaunchSetup setup, QWidget* parent = nullptr);
 
     LauncherChoices Choices() const;
@@ -49,24 +50,24 @@ private:
     QComboBox* profile_ = nullptr;
     QCheckBox* exportAccounts_ = nullptr;
     QLineEdit* exportAccountsFile_ = nullptr;
-    QPushButton* exportAccountsPick_ = nullptr;
+    QPushButton* exportAccountsFilePick_ = nullptr;
     QCheckBox* exportLdif_ = nullptr;
     QLineEdit* ldifFile_ = nullptr;
-    QPushButton* ldifPick_ = nullptr;
+    QPushButton* ldifFilePick_ = nullptr;
     QLineEdit* targetSubtree_ = nullptr;
     QCheckBox* translateAttributes_ = nullptr;
     QLineEdit* attributeFile_ = nullptr;
-    QPushButton* attributePick_ = nullptr;
+    QPushButton* attributeFilePick_ = nullptr;
     QCheckBox* exportDistLists_ = nullptr;
     QLineEdit* distListsScript_ = nullptr;
-    QPushButton* distListsPick_ = nullptr;
+    QPushButton* distListsScriptPick_ = nullptr;
 
     QLineEdit* server_ = nullptr;
     QCheckBox* secureConnection_ = nullptr;
     QLineEdit* administratorName_ = nullptr;
     QLineEdit* administratorPassword_ = nullptr;
     QLineEdit* importAccountsFile_ = nullptr;
-    QPushButton* importAccountsPick_ = nullptr;
+    QPushButton* importAccountsFilePick_ = nullptr;
     QCheckBox* createAccounts_ = nullptr;
     QCheckBox* createAliases_ = nullptr;
     QCheckBox* reverseAliases_ = nullptr;
@@ -78,7 +79,7 @@ private:
     QLineEdit* publicFoldersAccount_ = nullptr;
     QCheckBox* importPasswords_ = nullptr;
     QLineEdit* passwordDumpFile_ = nullptr;
-    QPushButton* passwordDumpPick_ = nullptr;
+    QPushButton* passwordDumpFilePick_ = nullptr;
     QCheckBox* createGroups_ = nullptr;
     QLineEdit* groupsScript_ = nullptr;
     QPushButton* groupsScriptPick_ = nullptr;
