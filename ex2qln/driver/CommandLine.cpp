@@ -67,7 +67,11 @@ struct ValuedOption {
 };
 
 constexpr std::array kValuedOptions{
-    ValuedOption{"--pwd=", [](RunSettings& s, std::string v) { s.password = std::move(v); }},
+    ValuedOption{"--pwd=",
+                 [](RunSettings& s, std::string v) {
+                     s.password = std::move(v);
+                     s.passwordFile.reset();
+                 }},
     ValuedOption{"--ini=", [](RunSettings& s, std::string v) { s.iniFile = std::move(v); }},
     ValuedOption{"--ldif=", [](RunSettings& s, std::string v) { s.ldifFile = std::move(v); }},
     ValuedOption{"--server=", [](RunSettings& s, std::string v) { s.server = std::move(v); }},
@@ -80,6 +84,12 @@ constexpr std::array kValuedOptions{
     ValuedOption{"--accounts=", [](RunSettings& s, std::string v) { s.accountsFile = std::move(v); }},
     ValuedOption{"--target-dn=", [](RunSettings& s, std::string v) { s.targetDn = std::move(v); }},
     ValuedOption{"--tls-ca=", [](RunSettings& s, std::string v) { s.tlsTrustedCertificate = std::move(v); }},
+    // Another way to give the password, so the later of the two wins.
+    ValuedOption{"--pwd-file=",
+                 [](RunSettings& s, std::string v) {
+                     s.passwordFile = std::move(v);
+                     s.password.reset();
+                 }},
 };
 
 // Applies one argument; false when it is not a word or option of this program.

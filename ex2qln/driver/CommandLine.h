@@ -53,6 +53,7 @@ struct RunSettings {
     std::optional<std::string> passwordDumpFile;
     std::optional<std::string> accountsFile;
     std::optional<std::string> tlsTrustedCertificate;
+    std::optional<std::string> passwordFile;  // --pwd-file: the password comes from this file
     std::string targetDn = "cn=contacts";
 };
 

@@ -7,6 +7,7 @@
 #include "ex2qln/driver/ConversionLog.h"
 #include "ex2qln/driver/DefaultProfile.h"
 #include "ex2qln/driver/LogPath.h"
+#include "ex2qln/driver/PasswordFile.h"
 #include "ex2qln/driver/ServerSettings.h"
 #include "ex2qln/mapi/ExchangeObjects.h"
 #include "ex2qln/mapi/MapiBinding.h"
@@ -46,8 +47,9 @@ constexpr char kUsage[] =
     "[--fix-folders] [--ignore-errors] [--ascii] --server=imap-server [--ssl] [--account=postmaster] "
     "[--pwd=postmaster-passwd]\n";
 
-// Our own addition, kept on a line of its own so the usage text above stays as it always was.
+// Our own additions, each on a line of its own so the usage text above stays as it always was.
 constexpr char kTlsUsage[] = "\tTLS certificate checks: [--tls-ca=certificate-file] [--tls-no-verify]\n";
+constexpr char kPasswordFileUsage[] = "\tPassword from a file, deleted once read: [--pwd-file=password-file]\n";
 
 unsigned AsUnsigned(HRESULT status) { return static_cast<unsigned>(status); }
 
@@ -86,6 +88,8 @@ private:
     HRESULT Exit(HRESULT status, bool wait);
     HRESULT RunProfileOnly();
     bool Validate(const ParseResult& parsed);
+    void TakePasswordFile();
+    bool ValidatePasswordFile();
     HRESULT StartMapi();
     HRESULT FillServerSettings();
     HRESULT OpenSession();
@@ -94,6 +98,7 @@ private:
 
     const std::vector<std::string>& arguments_;
     RunSettings settings_;
+    std::optional<PasswordFileContent> passwordFile_;
     std::string startDirectory_;
     MapiObjects mapi_;
 };
@@ -119,6 +124,7 @@ HRESULT Run::Execute()
     if (parsed.rejected)
         std::fprintf(stderr, "Invalid option or command specified: %s\n", parsed.rejected->c_str());
     settings_ = parsed.settings;
+    TakePasswordFile();
     net::SetDefaultTlsSettings({!settings_.tlsNoVerify, settings_.tlsTrustedCertificate.value_or("")});
 
     LogLocation log = ChooseLogLocation(settings_.localLog, settings_.accountsFile, startDirectory_);
@@ -182,6 +188,7 @@ bool Run::Validate(const ParseResult& parsed)
     if (argumentCount == 0 || parsed.acceptedCount != argumentCount) {
         std::fprintf(stderr, kUsage, arguments_[0].c_str());
         std::fputs(kTlsUsage, stderr);
+        std::fputs(kPasswordFileUsage, stderr);
         return false;
     }
     if (settings_.iniFile) {
@@ -201,6 +208,32 @@ bool Run::Validate(const ParseResult& parsed)
         std::fputs("--passwds option missing.\n", stderr);
         return false;
     }
+    return ValidatePasswordFile();
+}
+
+// The file is taken at once, before anything can end the run, so that a password handed over in a
+// file never outlives the run, not even one that ends with the usage text.
+void Run::TakePasswordFile()
+{
+    if (settings_.passwordFile)
+        passwordFile_ = driver::TakePasswordFile(*settings_.passwordFile);
+}
+
+bool Run::ValidatePasswordFile()
+{
+    if (!passwordFile_)
+        return true;
+    switch (passwordFile_->problem) {
+    case PasswordFileProblem::Unreadable:
+        std::fputs("--pwd-file file does not exist.\n", stderr);
+        return false;
+    case PasswordFileProblem::OpenToOthers:
+        std::fputs("--pwd-file file is readable by other users.\n", stderr);
+        return false;
+    case PasswordFileProblem::None:
+        break;
+    }
+    settings_.password = passwordFile_->password;
     return true;
 }
 

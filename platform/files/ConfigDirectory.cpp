@@ -31,19 +31,24 @@ std::string WithSlash(std::string directory)
     return directory;
 }
 
-} // namespace
-
-std::string UserConfigDirectory()
+// $variable/ex2qln/, else the default below the home directory.
+std::string XdgDirectory(const char* variable, const char* belowHome)
 {
     // The XDG rules ignore a relative value.
-    const char* configHome = std::getenv("XDG_CONFIG_HOME");
-    if (configHome && configHome[0] == '/')
-        return WithSlash(configHome) + "ex2qln/";
+    const char* fromEnvironment = std::getenv(variable);
+    if (fromEnvironment && fromEnvironment[0] == '/')
+        return WithSlash(fromEnvironment) + "ex2qln/";
     std::string home = HomeDirectory();
     if (home.empty())
         return {};
-    return WithSlash(home) + ".config/ex2qln/";
+    return WithSlash(home) + belowHome + "ex2qln/";
 }
+
+} // namespace
+
+std::string UserConfigDirectory() { return XdgDirectory("XDG_CONFIG_HOME", ".config/"); }
+
+std::string UserStateDirectory() { return XdgDirectory("XDG_STATE_HOME", ".local/state/"); }
 
 std::string MachineConfigDirectory() { return "/etc/ex2qln/"; }
 

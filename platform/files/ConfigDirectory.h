@@ -12,4 +12,8 @@ std::string UserConfigDirectory();
 // /etc/ex2qln/
 std::string MachineConfigDirectory();
 
+// Where the user's logs and other state belong: $XDG_STATE_HOME/ex2qln/ when that variable holds an
+// absolute path, else ~/.local/state/ex2qln/; empty when no home can be found.
+std::string UserStateDirectory();
+
 } // namespace platform

@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -402,6 +404,57 @@ TEST_F(AdminCommands, OverStlsEverythingAfterTheGreetingIsEncrypted)
               "certificate file with --tls-ca=<file>, or turn the check off with --tls-no-verify [0x80090325]. "
               "[0x80040115]\n");
     EXPECT_EQ(untrusted.exitCode, 0x15);
+}
+
+// The launcher's way to pass the password: a file only its owner can read, deleted once read.
+TEST_F(AdminCommands, ThePasswordFromAFileThatIsDeletedOnceRead)
+{
+    struct Case {
+        const char* name;
+        std::string content;
+        mode_t mode;  // 0: no file at all
+        std::vector<std::string> arguments;
+        std::string output;  // after the banner
+        std::string error;
+        int exitCode;
+        Lines received;
+        bool fileKept;
+    };
+    const std::string pwdFile = "--pwd-file=" + temp_.File("password");
+    const std::vector<std::string> cli = {"cli", "--script=script.txt", pwdFile};
+    const std::string executing = "Connecting to Quillon.\nExecuting \"CreateGroup staff {}...\"\n";
+    const std::vector<Case> cases = {
+        {"the right password", "secret\n", 0600, cli, executing + Completed("0"), "", 0,
+         Concat(kLogin, {"CreateGroup staff {}", "QUIT"}), false},
+        {"a wrong password", "wrong", 0600, cli, "Connecting to Quillon.\n" + Completed("0x8004011c"),
+         "Can not connect: Authentication failed. [0x8004011c]\n", 0x1c, kLogin, false},
+        {"a file that others can read is left alone", "secret", 0644, cli, "",
+         "--pwd-file file is readable by other users.\n", 0, {}, true},
+        {"no file", "", 0, cli, "", "--pwd-file file does not exist.\n", 0, {}, false},
+        {"a run that ends in a validation message deletes it too", "secret", 0600, {"accounts", pwdFile}, "",
+         "--accounts option missing.\n", 0, {}, false},
+        {"a later --pwd wins, and the file is not touched", "wrong", 0600,
+         {"cli", "--script=script.txt", pwdFile, "--pwd=secret"}, executing + Completed("0"), "", 0,
+         Concat(kLogin, {"CreateGroup staff {}", "QUIT"}), true},
+    };
+    WriteInput("script.txt", "CreateGroup staff {}\r\n");
+    for (const Case& example : cases) {
+        SCOPED_TRACE(example.name);
+        StandInServer server;
+        ASSERT_TRUE(server.Started());
+        const std::string path = temp_.File("password");
+        std::filesystem::remove(path);
+        if (example.mode) {
+            testsupport::WriteFile(path, example.content);
+            ::chmod(path.c_str(), example.mode);
+        }
+        const ProcessResult result = RunProgram(server.CliPort(), example.arguments, "C.UTF-8", "");
+        EXPECT_EQ(result.standardOutput, e2e::Banner() + example.output);
+        EXPECT_EQ(result.standardError, example.error);
+        EXPECT_EQ(result.exitCode, example.exitCode);
+        EXPECT_EQ(Received(server), example.received);
+        EXPECT_EQ(std::filesystem::exists(path), example.fileKept);
+    }
 }
 
 } // namespace

@@ -32,7 +32,8 @@ std::string Usage(const std::string& program)
            "\ttransfer [--profile=mapi-profile] --accounts=accounts-file [--public=public-folders-account] "
            "[--fix-folders] [--ignore-errors] [--ascii] --server=imap-server [--ssl] [--account=postmaster] "
            "[--pwd=postmaster-passwd]\n"
-           "\tTLS certificate checks: [--tls-ca=certificate-file] [--tls-no-verify]\n";
+           "\tTLS certificate checks: [--tls-ca=certificate-file] [--tls-no-verify]\n"
+           "\tPassword from a file, deleted once read: [--pwd-file=password-file]\n";
 }
 
 const std::string kPrompt = "Press Enter to continue";

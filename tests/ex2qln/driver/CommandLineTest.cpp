@@ -44,6 +44,28 @@ TEST(CommandLine, ValuedOptionsAreCaseInsensitivePrefixesAndLaterOnesWin)
     EXPECT_EQ(result.settings.scriptFile, "s=t");
 }
 
+TEST(CommandLine, ThePasswordOrItsFileWhicheverComesLast)
+{
+    struct Case {
+        std::vector<std::string> arguments;
+        std::optional<std::string> password;
+        std::optional<std::string> passwordFile;
+    };
+    const Case cases[] = {
+        {{"--pwd-file=/run/user/1000/p"}, std::nullopt, "/run/user/1000/p"},
+        {{"--PWD-FILE=p"}, std::nullopt, "p"},
+        {{"--pwd=secret", "--pwd-file=p"}, std::nullopt, "p"},
+        {{"--pwd-file=p", "--pwd=secret"}, "secret", std::nullopt},
+        {{"--pwd-file="}, std::nullopt, ""},
+    };
+    for (const Case& example : cases) {
+        ParseResult result = Parse(example.arguments);
+        EXPECT_EQ(result.acceptedCount, static_cast<int>(example.arguments.size())) << example.arguments.front();
+        EXPECT_EQ(result.settings.password, example.password) << example.arguments.front();
+        EXPECT_EQ(result.settings.passwordFile, example.passwordFile) << example.arguments.front();
+    }
+}
+
 TEST(CommandLine, OptionDefaults)
 {
     ParseResult result = Parse({});
