@@ -111,6 +111,8 @@ std::u16string OneLine(std::u16string_view value)
             line += c;
             continue;
         }
+        if (c == u'\r' && i + 1 < value.size() && value[i + 1] == u'\n')
+            continue;
         const bool fold = i + 1 < value.size() && (value[i + 1] == u' ' || value[i + 1] == u'\t');
         if (!fold && !line.empty() && line.back() != u' ')
             line += u' ';
@@ -329,12 +331,14 @@ HRESULT MMNamedPropsCnv::SaveUnknownHeaders(MimeOutput& output, std::string& car
         if (!xHeader && !customData)
             continue;
         const std::u16string line = OneLine(*content);
+        if (line.find_first_not_of(u" \t") == std::u16string::npos)
+            continue;
         carried += customData ? "X-CustomData" : fieldName;
         carried += ": ";
         carried += encode(line);
         carried += "\r\n";
     }
-    return output.Write({});
+    return S_OK;
 }
 
 std::vector<std::string> MMNamedPropsCnv::GetCustomTags(LONG component)
