@@ -2,6 +2,7 @@
 #include "mmconv/message/MimeParameter.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "mmconv/encoding/Utf8.h"
 
@@ -39,34 +40,39 @@ void AppendQuoted(std::string& field, std::string_view name, std::u16string_view
     field += '"';
 }
 
-// The UTF-8 bytes percent-encoded, cut into sections that never split an escape.
+// The UTF-8 bytes percent-encoded, cut into sections that never split a character: readers decode
+// each section on its own.
 void AppendExtended(std::string& field, std::string_view name, std::u16string_view value)
 {
     static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string encoded = "utf-8''";
-    for (unsigned char c : WideToUtf8(value)) {
+    std::vector<std::string> characters;
+    const std::string utf8 = WideToUtf8(value);
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        const bool continuation = (c & 0xC0) == 0x80;
+        if (!continuation || characters.empty())
+            characters.emplace_back();
         if (IsAttributeChar(c)) {
-            encoded += static_cast<char>(c);
+            characters.back() += static_cast<char>(c);
             continue;
         }
-        encoded += '%';
-        encoded += kHex[c >> 4];
-        encoded += kHex[c & 0xF];
+        characters.back() += '%';
+        characters.back() += kHex[c >> 4];
+        characters.back() += kHex[c & 0xF];
     }
-    if (encoded.size() <= kSectionLength) {
-        field.append(";\r\n ").append(name).append("*=").append(encoded);
+    std::vector<std::string> sections(1, "utf-8''");
+    for (const std::string& character : characters) {
+        if (sections.back().size() + character.size() > kSectionLength && sections.back().size() > 7)
+            sections.emplace_back();
+        sections.back() += character;
+    }
+    if (sections.size() == 1) {
+        field.append(";\r\n ").append(name).append("*=").append(sections.front());
         return;
     }
-    std::size_t start = 0;
-    for (int section = 0; start < encoded.size(); ++section) {
-        std::size_t end = std::min(encoded.size(), start + kSectionLength);
-        if (end < encoded.size() && encoded[end - 1] == '%')
-            end -= 1;
-        else if (end < encoded.size() && end >= 2 && encoded[end - 2] == '%')
-            end -= 2;
+    for (std::size_t section = 0; section < sections.size(); ++section) {
         field.append(";\r\n ").append(name).append("*").append(std::to_string(section)).append("*=");
-        field.append(encoded, start, end - start);
-        start = end;
+        field.append(sections[section]);
     }
 }
 
