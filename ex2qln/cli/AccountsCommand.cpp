@@ -3,6 +3,7 @@
 
 #include "ex2qln/cli/CommandSession.h"
 #include "ex2qln/diag/Log.h"
+#include "ex2qln/inputs/InputReports.h"
 #include "ex2qln/inputs/MappedCsv.h"
 
 #include <algorithm>
@@ -95,7 +96,7 @@ HRESULT AccountsRun::Execute()
 {
     HRESULT status = QLN_CHECK(file_.Open(path_));
     if (FAILED(status)) {
-        ReportOpenFailure(path_, status);
+        inputs::ReportOpenFailure(path_, status);
         return status;
     }
     std::size_t position = 0;
@@ -109,7 +110,7 @@ HRESULT AccountsRun::Execute()
 
 HRESULT AccountsRun::InvalidRow() const
 {
-    ReportInvalidRow(row_ + 1, path_);
+    inputs::ReportInvalidRow(row_ + 1, path_);
     return E_FAIL;
 }
 

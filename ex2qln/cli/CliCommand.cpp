@@ -3,6 +3,7 @@
 
 #include "ex2qln/cli/CommandSession.h"
 #include "ex2qln/diag/Log.h"
+#include "ex2qln/inputs/InputReports.h"
 #include "ex2qln/inputs/MappedFile.h"
 
 #include <cstdio>
@@ -39,7 +40,7 @@ HRESULT ExecuteScript(IMAPIProp* serverSettings, std::optional<std::string_view>
     const std::string path(scriptPath.value_or(""));
     HRESULT status = QLN_CHECK(script.Open(path));
     if (FAILED(status)) {
-        ReportOpenFailure(scriptPath.value_or(kNoPath), status);
+        inputs::ReportOpenFailure(scriptPath.value_or(kNoPath), status);
         return status;
     }
     CommandSession session(serverSettings);

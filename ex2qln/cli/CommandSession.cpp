@@ -24,16 +24,6 @@ std::string StatusText(HRESULT status)
 
 void WriteProgress(std::string_view text) { WriteTo(stdout, text); }
 
-void ReportOpenFailure(std::string_view path, HRESULT status)
-{
-    WriteTo(stderr, "Can not open " + std::string(path) + " for reading [" + StatusText(status) + "].\n");
-}
-
-void ReportInvalidRow(int row, std::string_view path)
-{
-    WriteTo(stderr, "Invalid input line " + std::to_string(row) + " in the accounts file " + std::string(path) + ".\n");
-}
-
 HRESULT CommandSession::EnsureConnected()
 {
     if (cli_.IsAlive())

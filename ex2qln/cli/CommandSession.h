@@ -33,13 +33,6 @@ private:
     CCli cli_;
 };
 
-// Writes "Can not open <path> for reading [<status>]." on standard error.
-void ReportOpenFailure(std::string_view path, HRESULT status);
-
-// Writes "Invalid input line <row> in the accounts file <path>." on standard error; rows count
-// from 1, the header being row 1.
-void ReportInvalidRow(int row, std::string_view path);
-
 // Writes `text` on standard output as it stands (it may hold any byte).
 void WriteProgress(std::string_view text);
 

@@ -3,6 +3,7 @@
 
 #include "ex2qln/cli/CommandSession.h"
 #include "ex2qln/diag/Log.h"
+#include "ex2qln/inputs/InputReports.h"
 #include "ex2qln/inputs/MappedCsv.h"
 #include "ex2qln/inputs/MappedPwd.h"
 
@@ -42,12 +43,12 @@ HRESULT PasswordsRun::OpenFiles()
 {
     HRESULT status = QLN_CHECK(accounts_.Open(accountsPath_));
     if (FAILED(status)) {
-        ReportOpenFailure(accountsPath_, status);
+        inputs::ReportOpenFailure(accountsPath_, status);
         return status;
     }
     status = QLN_CHECK(dump_.Open(dumpPath_));
     if (FAILED(status))
-        ReportOpenFailure(dumpPath_, status);
+        inputs::ReportOpenFailure(dumpPath_, status);
     return status;
 }
 
@@ -69,7 +70,7 @@ HRESULT PasswordsRun::ProcessRow(std::size_t& position, int row)
 {
     AccountKeys keys;
     if (FAILED(accounts_.ReadAccountKeys(position, row == 0, keys))) {
-        ReportInvalidRow(row + 1, accountsPath_);
+        inputs::ReportInvalidRow(row + 1, accountsPath_);
         return E_FAIL;
     }
     if (row == 0)

@@ -1,4 +1,4 @@
-// The command table. A command that is not built yet says so and fails with E_NOTIMPL.
+// The command table: each command called with the arguments it takes.
 #include "ex2qln/driver/Commands.h"
 
 #include "ex2qln/cli/AccountsCommand.h"
@@ -7,19 +7,13 @@
 #include "ex2qln/directory/DistListsCommand.h"
 #include "ex2qln/directory/LdifCommand.h"
 #include "ex2qln/directory/MailboxesCommand.h"
+#include "ex2qln/transfer/TransferCommand.h"
 
 #include <array>
 #include <cstdio>
 
 namespace ex2qln::driver {
 namespace {
-
-HRESULT NotBuiltYet(const char* name)
-{
-    std::fprintf(stderr, "The %s command is not available in this version [%#x].\n", name,
-                 static_cast<unsigned>(E_NOTIMPL));
-    return E_NOTIMPL;
-}
 
 std::optional<std::string_view> OptionalPath(const std::optional<std::string>& path)
 {
@@ -65,7 +59,25 @@ HRESULT RunCli(const CommandContext& context)
     return cli::CliCommand(context.serverSettings,
                            script ? std::optional<std::string_view>(*script) : std::nullopt);
 }
-HRESULT RunTransfer(const CommandContext&) { return NotBuiltYet("transfer"); }
+
+HRESULT RunTransfer(const CommandContext& context)
+{
+    const RunSettings& settings = context.settings;
+    transfer::TransferArguments arguments{
+        .session = context.session,
+        .addressBook = context.addressBook,
+        .gal = context.gal,
+        .manageStore = context.manageStore,
+        .settings = context.serverSettings,
+        .accountsPath = settings.accountsFile ? std::string_view(*settings.accountsFile) : std::string_view(),
+        .publicFoldersAccount = settings.publicAccount ? std::string_view(*settings.publicAccount) : std::string_view(),
+        .fixFolders = settings.fixFolders,
+        .ignoreErrors = settings.ignoreErrors,
+        .ascii = settings.ascii,
+        .options = {settings.saveStatus, settings.skipImap, settings.fixGroups, settings.noAdmin},
+    };
+    return transfer::TransferCommand(arguments);
+}
 
 constexpr std::array kCommands{
     Command{kMailboxes, "mailboxes", RunMailboxes}, Command{kLdif, "ldif", RunLdif},

@@ -1,4 +1,4 @@
-// Finding the Global Address List and the private store through tables and restrictions.
+// Finding the Global Address List and the private and public stores through tables and restrictions.
 #include "ex2qln/mapi/ExchangeObjects.h"
 
 #include "ex2qln/diag/Log.h"
@@ -105,7 +105,10 @@ HRESULT OpenGlobalAddressList(IMAPISession* session, MapiPtr<IAddrBook>& address
                                             gal.put_unknown()));
 }
 
-HRESULT OpenPrivateStore(IMAPISession* session, const MAPIUID& provider, MapiPtr<IMsgStore>& store)
+namespace {
+
+// The message stores of `provider` in the session's store table, their entry identifiers only.
+HRESULT StoresOfProvider(IMAPISession* session, const MAPIUID& provider, MapiRows& rows)
 {
     MapiPtr<IMAPITable> stores;
     HRESULT status = QLN_CHECK(session->GetMsgStoresTable(0, stores.put()));
@@ -114,9 +117,22 @@ HRESULT OpenPrivateStore(IMAPISession* session, const MAPIUID& provider, MapiPtr
     SPropValue providerValue = BinaryValue(PR_MDB_PROVIDER, provider);
     SRestriction restriction = Equals(providerValue);
     SizedSPropTagArray(1, columns) = {1, {PR_ENTRYID}};
+    return QLN_CHECK(HrQueryAllRows(stores.get(), reinterpret_cast<LPSPropTagArray>(&columns), &restriction, nullptr,
+                                    0, rows.put()));
+}
+
+HRESULT OpenStore(IMAPISession* session, const SBinary& entryId, MapiPtr<IMsgStore>& store)
+{
+    return QLN_CHECK(session->OpenMsgStore(0, entryId.cb, reinterpret_cast<LPENTRYID>(entryId.lpb), nullptr,
+                                           MDB_NO_DIALOG | MAPI_BEST_ACCESS, store.put()));
+}
+
+} // namespace
+
+HRESULT OpenPrivateStore(IMAPISession* session, const MAPIUID& provider, MapiPtr<IMsgStore>& store)
+{
     MapiRows rows;
-    status = QLN_CHECK(HrQueryAllRows(stores.get(), reinterpret_cast<LPSPropTagArray>(&columns), &restriction,
-                                      nullptr, 0, rows.put()));
+    HRESULT status = StoresOfProvider(session, provider, rows);
     if (FAILED(status))
         return status;
     if (rows.size() == 0)
@@ -124,8 +140,18 @@ HRESULT OpenPrivateStore(IMAPISession* session, const MAPIUID& provider, MapiPtr
     const SBinary* entryId = SingleEntryId(rows);
     if (entryId == nullptr)
         return S_OK;
-    return QLN_CHECK(session->OpenMsgStore(0, entryId->cb, reinterpret_cast<LPENTRYID>(entryId->lpb), nullptr,
-                                           MDB_NO_DIALOG | MAPI_BEST_ACCESS, store.put()));
+    return OpenStore(session, *entryId, store);
+}
+
+HRESULT OpenPublicStore(IMAPISession* session, MapiPtr<IMsgStore>& store)
+{
+    MapiRows rows;
+    HRESULT status = StoresOfProvider(session, kExchangePublicStoreProvider, rows);
+    if (FAILED(status))
+        return status;
+    if (rows.size() == 0 || rows->aRow[0].cValues < 1 || rows->aRow[0].lpProps[0].ulPropTag != PR_ENTRYID)
+        return MAPI_E_NOT_FOUND;
+    return OpenStore(session, rows->aRow[0].lpProps[0].Value.bin, store);
 }
 
 } // namespace ex2qln::mapi

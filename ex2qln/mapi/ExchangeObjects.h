@@ -1,4 +1,4 @@
-// The Exchange objects the driver opens: the Global Address List and the private store.
+// The Exchange objects the driver and the transfer open: the Global Address List and the stores.
 #pragma once
 
 #include <MapiPtr.h>
@@ -11,6 +11,7 @@ namespace ex2qln::mapi {
 // The Exchange address book provider and the Exchange private store provider.
 inline constexpr MAPIUID kExchangeAddressBookProvider = {MUIDEMSAB};
 inline constexpr MAPIUID kExchangePrivateStoreProvider = {pbExchangeProviderPrimaryUserGuid};
+inline constexpr MAPIUID kExchangePublicStoreProvider = {pbExchangeProviderPublicGuid};
 
 // The entry identifier of the one container of the address book's hierarchy that the Exchange
 // provider serves with container id 0, in a new MAPI buffer. MAPI_E_NOT_FOUND unless exactly one.
@@ -22,5 +23,9 @@ HRESULT OpenGlobalAddressList(IMAPISession* session, MapiPtr<IAddrBook>& address
 // Opens the one message store of `provider` with best access. No such store gives
 // MAPI_E_NOT_FOUND; several give success with no store.
 HRESULT OpenPrivateStore(IMAPISession* session, const MAPIUID& provider, MapiPtr<IMsgStore>& store);
+
+// Opens the first message store of the Exchange public store provider with best access;
+// MAPI_E_NOT_FOUND when the session has none.
+HRESULT OpenPublicStore(IMAPISession* session, MapiPtr<IMsgStore>& store);
 
 } // namespace ex2qln::mapi

@@ -200,13 +200,14 @@ TEST_F(Driver, MailboxesWithoutOptionsLogsOnToTheDemoOrganisation)
     EXPECT_EQ(byPath.standardError.find("Logon failed"), std::string::npos) << byPath.standardError;
 }
 
+// The management interface opens; then the command itself finds no accounts file.
 TEST_F(Driver, TransferOpensTheMailboxManagementInterface)
 {
     ProcessResult result = RunProgram({"transfer", "--accounts=a.csv", "--server=host", "--nowait"});
     EXPECT_EQ(result.standardOutput, Banner() + "Initializing MAPI session.\nOpening Exchange GAL.\n"
-                                                "Execution completed [0x80004001].\n");
-    EXPECT_EQ(result.standardError, "The transfer command is not available in this version [0x80004001].\n");
-    EXPECT_EQ(result.exitCode, 1);
+                                                "Execution completed [0x80070002].\n");
+    EXPECT_EQ(result.standardError, "Can not open a.csv for reading [0x80070002].\n");
+    EXPECT_EQ(result.exitCode, 2);
 }
 
 TEST_F(Driver, AnUnknownProfileFailsTheLogon)

@@ -1,0 +1,26 @@
+// Ensure-folder: makes sure that a server folder exists with the wanted folder class, through
+// "LIST (CLASS)", "CREATE" and "SETCLASS", the only users of these commands.
+#pragma once
+
+#include "ex2qln/imap/ImapXP.h"
+#include "platform/base/HResult.h"
+
+#include <string>
+#include <string_view>
+
+namespace ex2qln::transfer {
+
+// The server's class for mail folders, and for folders without a class of their own.
+inline constexpr std::string_view kDefaultFolderClass = "Default";
+
+// The path with a first folder spelt "inbox" in any letter case (after "~account/") written
+// "INBOX", so that it is the account's Inbox.
+std::string WithInboxSpelling(std::string_view path);
+
+// Lists the folder; creates it when the server does not have it (`created` is then set) and sets
+// its class when it differs (case-sensitively) from `folderClass`. A refused CREATE gives
+// E_ACCESSDENIED, a refused SETCLASS or LIST MAPI_E_EXTENDED_ERROR, with the server's text as the
+// client's error text.
+HRESULT EnsureFolder(imap::CImapXP& client, std::string_view path, std::string_view folderClass, bool* created = nullptr);
+
+} // namespace ex2qln::transfer

@@ -1,0 +1,38 @@
+// The transfer command: for each line of the accounts file, the mailbox found in the Global
+// Address List, its private store opened with administrator rights and its folder tree walked into
+// the account's IMAP namespace; before the first mailbox, on request, the public folders.
+#pragma once
+
+#include "ex2qln/imap/ImapXP.h"
+#include "ex2qln/transfer/TransferOptions.h"
+#include "platform/base/HResult.h"
+
+#include <edkmdb.h>
+#include <mapidefs.h>
+#include <mapix.h>
+
+#include <string_view>
+
+namespace ex2qln::transfer {
+
+struct TransferArguments {
+    IMAPISession* session;
+    IAddrBook* addressBook;
+    IABContainer* gal;
+    IExchangeManageStore* manageStore;
+    IPropData* settings;  // the server settings; the account's identity is added per line
+    std::string_view accountsPath;
+    std::string_view publicFoldersAccount;  // empty: no public folders
+    bool fixFolders;
+    bool ignoreErrors;
+    bool ascii;  // --ascii: MAPI strings in 8 bits
+    TransferOptions options;
+    imap::ImapClientOptions clientOptions{};
+};
+
+// Runs the command; the status of the last line, or of the step that stopped it. Once the accounts
+// file and the GAL could be opened, the summary block (TransferStatistics.h) ends the output, on
+// standard output and in the log.
+HRESULT TransferCommand(const TransferArguments& arguments);
+
+} // namespace ex2qln::transfer
