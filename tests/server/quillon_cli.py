@@ -46,7 +46,7 @@ class CliSession:
         if action == 'drop':
             return False
         if action == 'stall':
-            self.connection.drain_until_closed()
+            self.connection.drain_until_closed(reply)
             return False
         if action == 'refuse':
             self.connection.write_line(reply)

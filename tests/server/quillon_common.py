@@ -67,12 +67,13 @@ class FaultPlan:
     drop / stall: command prefixes at which the connection is closed / stops being answered;
     drop_after / stall_after: the same once a connection has received that many lines;
     drop_literal, invalid, imap_refuse_reply, invalid_reply: faults of the IMAP side only (the
-    connection closed halfway through a literal, an invalid reply line instead of the answer).
+    connection closed halfway through a literal, an invalid reply line instead of the answer);
+    stall_for: seconds after which a stalled connection is closed (none: never).
     A prefix matches the start of the line; its first word (the command) ignores case.
     """
 
     KEYS = ('refuse', 'drop', 'stall', 'drop_after', 'stall_after', 'refuse_reply',
-            'drop_literal', 'invalid', 'imap_refuse_reply', 'invalid_reply')
+            'drop_literal', 'invalid', 'imap_refuse_reply', 'invalid_reply', 'stall_for')
     DEFAULT_REPLY = '554 Command refused on request'
 
     def __init__(self, options, control_path=None):
@@ -87,10 +88,12 @@ class FaultPlan:
         return self.options
 
     def action(self, line, count):
-        """('refuse', reply), ('drop', None), ('stall', None) or (None, None) for the line
-        that is the connection's `count`th."""
+        """('refuse', reply), ('drop', None), ('stall', seconds or None) or (None, None) for the
+        line that is the connection's `count`th."""
         kind, plan = self.match(line, count, ('drop', 'stall', 'refuse'))
-        if kind in ('drop', 'stall'):
+        if kind == 'stall':
+            return kind, None if plan.get('stall_for') is None else float(plan['stall_for'])
+        if kind == 'drop':
             return kind, None
         return kind, kind and (plan.get('refuse_reply') or self.DEFAULT_REPLY)
 
@@ -173,14 +176,17 @@ class LineConnection:
 
     def read_bytes(self, size):
         """Exactly `size` bytes; raises ConnectionClosed when the peer closes before."""
-        while len(self.buffer) < size:
-            chunk = self.sock.recv(min(65536, size - len(self.buffer)))
-            if not chunk:
+        data = bytearray(size)
+        view = memoryview(data)
+        filled = min(size, len(self.buffer))
+        view[:filled] = self.buffer[:filled]
+        del self.buffer[:filled]
+        while filled < size:
+            received = self.sock.recv_into(view[filled:], min(1 << 20, size - filled))
+            if not received:
                 raise ConnectionClosed('peer closed')
-            self.buffer += chunk
-        data = bytes(self.buffer[:size])
-        del self.buffer[:size]
-        return data
+            filled += received
+        return bytes(data)
 
     def write_line(self, text):
         self.sock.sendall(text.encode('utf-8', 'surrogateescape') + b'\r\n')
@@ -194,9 +200,11 @@ class LineConnection:
         self.sock = context.wrap_socket(self.sock, server_side=True)
         self.secure = True
 
-    def drain_until_closed(self):
-        """Reads and discards until the client closes: a stalled server."""
+    def drain_until_closed(self, bound=None):
+        """Reads and discards until the client closes, or at most `bound` seconds: a stalled
+        server (the caller closes the connection after a bounded stall)."""
         try:
+            self.sock.settimeout(bound)
             while self.sock.recv(65536):
                 pass
         except OSError:

@@ -135,7 +135,7 @@ class ImapSession:
         if kind is None:
             return None
         if kind == 'stall':
-            self.connection.drain_until_closed()
+            self.connection.drain_until_closed(None if plan.get('stall_for') is None else float(plan['stall_for']))
         if kind == 'drop_literal':
             announced = literal_at_end(line)
             if announced:

@@ -6,7 +6,8 @@ import re
 
 from quillon_values import read_quoted
 
-MAX_LITERAL = 64 << 20
+# Large enough for a message with a 100 MB attachment in Base64.
+MAX_LITERAL = 1 << 30
 
 # Characters that end an atom (RFC 3501 atom-specials without "]", which astrings allow).
 _ATOM_STOP = set('(){ %*"\\')
@@ -71,10 +72,10 @@ class ArgumentReader:
         self.position += 1
 
     def end(self):
-        """The command must end here; a client's trailing blanks are forgiven."""
-        if self.text[self.position:].strip(' '):
-            raise bad('Unexpected text %r' % self.text[self.position:])
-        self.position = len(self.text)
+        """The command must end here, as RFC 3501 has it: a blank before the line end (after a
+        literal too) is refused, as strict servers do."""
+        if self.position < len(self.text):
+            raise bad('Unexpected text %r at the end of the command' % self.text[self.position:])
 
     def atom(self, extra_stop='', wildcards=False):
         """An atom; with `wildcards`, "%" and "*" belong to it (LIST patterns, sequence sets)."""
@@ -134,9 +135,8 @@ class ArgumentReader:
         return data
 
     def flag_list(self):
-        """A parenthesised list of flags, each a system flag (in its usual spelling) or a keyword.
-        The server forgives a blank before the closing parenthesis, which the migration client
-        writes after every flag word."""
+        """A parenthesised list of flags separated by single blanks, each a system flag (in its
+        usual spelling) or a keyword."""
         if self.peek() != '(':
             raise bad('Flag list expected at position %d' % self.position)
         self.position += 1
@@ -144,8 +144,6 @@ class ArgumentReader:
         while self.peek() != ')':
             if flags:
                 self.space()
-                if self.peek() == ')':
-                    break
             flags.append(canonical_flag(self.word()))
         self.position += 1
         return flags

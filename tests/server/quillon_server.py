@@ -45,6 +45,8 @@ def parse_arguments(argv):
                         help='close the connection when a command starts with PREFIX')
     parser.add_argument('--stall', action='append', default=[], metavar='PREFIX',
                         help='stop answering when a command starts with PREFIX')
+    parser.add_argument('--stall-for', type=float, metavar='SECONDS',
+                        help='close a stalled connection after SECONDS (default: keep it open)')
     parser.add_argument('--drop-after', type=int, metavar='N',
                         help='close each connection when it sends its command number N+1')
     parser.add_argument('--stall-after', type=int, metavar='N',
@@ -95,7 +97,8 @@ def make_context(arguments):
                         'drop_after': arguments.drop_after, 'stall_after': arguments.stall_after,
                         'refuse_reply': arguments.refuse_reply, 'drop_literal': arguments.drop_in_literal,
                         'invalid': arguments.invalid, 'invalid_reply': arguments.invalid_reply,
-                        'imap_refuse_reply': arguments.imap_refuse_reply}, arguments.control)
+                        'imap_refuse_reply': arguments.imap_refuse_reply, 'stall_for': arguments.stall_for},
+                       arguments.control)
     os.makedirs(arguments.state_dir, exist_ok=True)
     context = ServerContext(arguments.state_dir, admins, faults, tls_context)
     for module in SIDE_MODULES:

@@ -227,19 +227,20 @@ class ImapServerTest(StandInTestCase):
                 found.append((record, file.read()))
         return found
 
-    def append(self, client, name, flags, date, data, synchronising=True):
-        """APPEND as the transfer sends it (a blank after the literal); returns the tagged line."""
+    def append(self, client, name, flags, date, data, synchronising=True, after_literal=b''):
+        """APPEND as the transfer sends it, the line ending right after the literal unless
+        `after_literal` says otherwise; returns the tagged line."""
         tag = client.next_tag()
         date_part = ' "%s"' % date if date else ''
         if not synchronising:
-            client.send(b'%s APPEND "%s" (%s)%s {%d+}\r\n%s \r\n' % (
-                tag.encode(), name.encode(), flags.encode(), date_part.encode(), len(data), data))
+            client.send(b'%s APPEND "%s" (%s)%s {%d+}\r\n%s%s\r\n' % (
+                tag.encode(), name.encode(), flags.encode(), date_part.encode(), len(data), data, after_literal))
             return client.until_tagged(tag)[1]
         client.send('%s APPEND "%s" (%s)%s {%d}\r\n' % (tag, name, flags, date_part, len(data)))
         text = client.line()
         if not text.startswith('+ '):
             return text[len(tag) + 1:] if text.startswith(tag + ' ') else text
-        client.send(data + b' \r\n')
+        client.send(data + after_literal + b'\r\n')
         return client.until_tagged(tag)[1]
 
     # Login.
@@ -451,13 +452,19 @@ class ImapServerTest(StandInTestCase):
                          % self.folder_settings('ann@example.com', 'INBOX')['uidvalidity'])
         self.assertEqual(self.stored_messages('ann@example.com', 'INBOX')[0][1], b'')
 
-    def test_append_with_a_blank_after_the_last_flag(self):
-        # The migration client writes every flag word followed by a blank.
-        client = self.logged_in()
-        self.assertEqual(self.append(client, ANN + '/INBOX', '\\Flagged \\Seen ', None, MESSAGE),
-                         'OK [APPENDUID %d 1] APPEND completed'
-                         % self.folder_settings('ann@example.com', 'INBOX')['uidvalidity'])
-        self.assertEqual(self.stored_messages('ann@example.com', 'INBOX')[0][0]['flags'], ['\\Flagged', '\\Seen'])
+    def test_append_refuses_stray_blanks_as_a_strict_server_does(self):
+        # RFC 3501 has no blank before a flag list's closing parenthesis nor between a literal and
+        # the line end. The session goes on after the refusal.
+        cases = [('\\Flagged \\Seen ', b'', True, "BAD Atom expected at position"),
+                 ('\\Seen', b' ', True, "BAD Unexpected text ' ' at the end of the command"),
+                 ('\\Seen', b' ', False, "BAD Unexpected text ' ' at the end of the command")]
+        for flags, after_literal, synchronising, refusal in cases:
+            with self.subTest(flags=flags, after_literal=after_literal, synchronising=synchronising):
+                client = self.logged_in()
+                reply = self.append(client, ANN + '/INBOX', flags, None, MESSAGE, synchronising, after_literal)
+                self.assertTrue(reply.startswith(refusal), reply)
+                self.assertEqual(self.stored_messages('ann@example.com', 'INBOX'), [])
+                self.assertEqual(client.command('NOOP'), ([], 'OK NOOP completed'))
 
     def test_append_refusals(self):
         client = self.logged_in()
@@ -556,6 +563,12 @@ class ImapServerTest(StandInTestCase):
         client = self.logged_in('--stall', 'LIST')
         client.send('T100 LIST "" "*"\r\n')
         client.sock.shutdown(socket.SHUT_WR)
+        self.assertTrue(client.closed())
+
+    def test_bounded_stall_closes_without_an_answer(self):
+        # The client keeps its end open: the server itself ends the stall.
+        client = self.logged_in('--stall', 'LIST', '--stall-for', '0.5')
+        client.send('T100 LIST "" "*"\r\n')
         self.assertTrue(client.closed())
 
     def test_invalid_reply_line(self):

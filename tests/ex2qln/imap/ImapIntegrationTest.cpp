@@ -379,9 +379,9 @@ HRESULT Append(CImapXP& client, const std::string& folder, const std::string& fl
     if (status != 1)
         return FAILED(status) ? status : E_UNEXPECTED;
     status = client.SendRaw(message);
-    // The command line goes on after the literal: the upload ends it with a blank and CR LF.
+    // The command line ends right after the literal.
     if (SUCCEEDED(status))
-        status = client.SendRaw(" \r\n");
+        status = client.SendRaw("\r\n");
     return FAILED(status) ? status : client.ReadReply(nullptr, KeepBit(kKindOk), records);
 }
 
@@ -394,19 +394,19 @@ TEST_F(ImapIntegrationTest, AppendedMessageIsStoredByteForByteWithItsFlagsAndDat
     struct Case {
         const char* name;
         std::string folder;
-        std::string flags;     // as the upload writes them: each flag word followed by a blank
+        std::string flags;     // as the upload writes them: flag words separated by one blank
         std::string datePart;
         std::string message;
         std::string flagsJson;
         std::string dateJson;  // empty: the time of arrival
     };
     const std::vector<Case> cases = {
-        {"flags and date, 8-bit and zero bytes", kAnn + "/INBOX", "\\Answered \\Flagged \\Seen ",
+        {"flags and date, 8-bit and zero bytes", kAnn + "/INBOX", "\\Answered \\Flagged \\Seen",
          " \"05-Jan-2021 08:03:09 +0000\"",
          std::string(kEightBit, sizeof kEightBit - 1),
          R"(["\\Answered","\\Flagged","\\Seen"])", "05-Jan-2021 08:03:09 +0000"},
         {"no flags, no date, a subfolder", kAnn + "/Archive/2021", "", "", "Subject: plain\r\n\r\nBody\r\n", "[]", ""},
-        {"a draft of 300 kB", kAnn + "/Archive/2021", "\\Seen \\Draft ", " \"31-Dec-1999 23:59:59 +0000\"",
+        {"a draft of 300 kB", kAnn + "/Archive/2021", "\\Seen \\Draft", " \"31-Dec-1999 23:59:59 +0000\"",
          "Subject: long\r\n\r\n" + large, R"(["\\Seen","\\Draft"])", "31-Dec-1999 23:59:59 +0000"},
     };
 
@@ -474,7 +474,7 @@ TEST_F(ImapIntegrationTest, RefusedAppendGetsNoDataAndTheConnectionGoesOn)
         ASSERT_EQ(client->Connect(settings.get()), S_OK) << client->LastErrorText();
         {
             CImapGuard guard(client.get());
-            ASSERT_EQ(client->SendCommand("APPEND \"%s\" (%s)%s {%d}", c.folder.c_str(), "\\Seen ", "", 12), S_OK);
+            ASSERT_EQ(client->SendCommand("APPEND \"%s\" (%s)%s {%d}", c.folder.c_str(), "\\Seen", "", 12), S_OK);
             ULONG kind = 0;
             EXPECT_EQ(client->ReadReply(&kind, 0, nullptr), 0);
             EXPECT_EQ(kind, c.kind);
@@ -488,7 +488,7 @@ TEST_F(ImapIntegrationTest, RefusedAppendGetsNoDataAndTheConnectionGoesOn)
         client.reset();
         const std::vector<std::string> lines = Lines(*server);
         EXPECT_EQ(std::vector<std::string>(lines.begin() + 4, lines.end()),
-                  (std::vector<std::string>{"00000004 APPEND \"" + c.folder + "\" (\\Seen ) {12}",
+                  (std::vector<std::string>{"00000004 APPEND \"" + c.folder + "\" (\\Seen) {12}",
                                             "00000005 APPEND \"" + c.folder + "\" () {12}", "00000006 NOOP",
                                             "00000007 LOGOUT"}));
         EXPECT_TRUE(testsupport::ReadFile(server->StateDirectory() + "/mail/ann@example.com/INBOX/.messages/1.eml")
