@@ -123,6 +123,20 @@ HRESULT WriteResult(IStream* stream, const std::string& path, const std::string&
     return hr;
 }
 
+// A damaged file still converts; what its reader left out is named on standard error.
+void ReportLeftOut(const std::string& path, IMessage* message)
+{
+    MapiBuffer<SPropValue> leftOut;
+    if (FAILED(HrGetOneProp(message, PR_QLN_LEFT_OUT_W, leftOut.put())))
+        return;
+    for (ULONG i = 0; i < leftOut->Value.MVszW.cValues; ++i) {
+        std::string part;
+        for (const char16_t* c = leftOut->Value.MVszW.lppszW[i]; c != nullptr && *c != 0; ++c)
+            part += *c < 0x80 ? static_cast<char>(*c) : '?';
+        std::fprintf(stderr, "%s: left out: %s\n", path.c_str(), part.c_str());
+    }
+}
+
 HRESULT ConvertFile(const std::string& path, const ex2qln::convert::ConvertOptions& options,
     mmconv::IConfigProp& config, std::string& text)
 {
@@ -143,6 +157,8 @@ HRESULT ConvertFile(const std::string& path, const ex2qln::convert::ConvertOptio
         text = "cannot be converted";
         return hr;
     }
+    if (hr == MAPI_W_ERRORS_RETURNED)
+        ReportLeftOut(path, message.get());
     return WriteResult(stream.get(), path, options.outputDirectory, text);
 }
 
