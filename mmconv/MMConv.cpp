@@ -6,6 +6,7 @@
 // the conversion safely, so faults are made impossible instead (and fuzzed for).
 #include "mmconv/MMConv.h"
 
+#include <QlnMapiExtras.h>
 #include <mapicode.h>
 #include <mapitags.h>
 
@@ -15,6 +16,7 @@
 
 #include "mmconv/body/RtfBodyType.h"
 #include "mmconv/encoding/ConversionTrace.h"
+#include "mmconv/encoding/Utf8.h"
 #include "mmconv/message/ActivityMsg.h"
 #include "mmconv/message/LibraryState.h"
 #include "mmconv/message/MapiProps.h"
@@ -152,6 +154,22 @@ HRESULT MapiToMime(LPMESSAGE message, MimeOutput& output, MMCnvSupport& support,
 
 namespace {
 
+// A message read from a damaged source names the parts the reader left out; each is traced, and the
+// conversion ends with a warning status.
+bool ReportLeftOut(LPMESSAGE message)
+{
+    PropValues values;
+    const ULONG tags[] = {PR_QLN_LEFT_OUT_W};
+    const SPropValue* leftOut = SUCCEEDED(values.Read(message, tags)) ? values.Find(PR_QLN_LEFT_OUT_W) : nullptr;
+    if (leftOut == nullptr || leftOut->Value.MVszW.cValues == 0)
+        return false;
+    for (ULONG i = 0; i < leftOut->Value.MVszW.cValues; ++i) {
+        const std::u16string_view part(leftOut->Value.MVszW.lppszW[i] ? leftOut->Value.MVszW.lppszW[i] : u"");
+        TraceConversion("***WARNING***, left out of the source: %s\n", WideToUtf8(part).c_str());
+    }
+    return true;
+}
+
 HRESULT ConvertIntoStream(LPMESSAGE message, LPSTREAM stream, LPMAPISUP supportObject, LPMAPISESSION session,
     IConfigProp* config, ULONG flags)
 {
@@ -167,6 +185,8 @@ HRESULT ConvertIntoStream(LPMESSAGE message, LPSTREAM stream, LPMAPISUP supportO
         if (SUCCEEDED(hr))
             hr = stream->Commit(STGC_DEFAULT);
         TraceFailure(__LINE__, "MapiToMime", hr);
+        if (SUCCEEDED(hr) && ReportLeftOut(message))
+            return MAPI_W_ERRORS_RETURNED;
         return hr;
     } catch (const std::bad_alloc&) {
         TraceConversion("***MapiToMime() exception %#x\n", static_cast<unsigned>(E_OUTOFMEMORY));

@@ -24,7 +24,8 @@ HRESULT MMConvFree();
 // Writes `message` into `stream` as an Internet message and commits the stream. The session (may be
 // null) opens address-book entries; the configuration source (may be null) answers the settings.
 // `flags` is 0x01 for the transfer. A failure inside, an exception included, comes back as its
-// status; nothing is thrown.
+// status; nothing is thrown. A message whose source was damaged (the runtime names the parts it left
+// out in PR_QLN_LEFT_OUT_W) converts with the warning MAPI_W_ERRORS_RETURNED, each part traced.
 HRESULT MapiToMime(LPMESSAGE message, LPSTREAM stream, LPMAPISESSION session, IConfigProp* config, ULONG flags);
 // The same with a provider's support object in place of the session.
 HRESULT MapiToMime(LPMESSAGE message, LPSTREAM stream, LPMAPISUP support, IConfigProp* config, ULONG flags);

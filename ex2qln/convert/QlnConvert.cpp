@@ -7,6 +7,8 @@
 #include <mapiutil.h>
 #include <mapix.h>
 
+#include <malloc.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "ex2qln/convert/ConvertOptions.h"
+#include "ex2qln/convert/FileOutputStream.h"
 #include "ex2qln/transfer/ConfigProp.h"
 #include "mmconv/MMConv.h"
 
@@ -97,30 +100,30 @@ HRESULT WriteStream(IStream* stream, std::FILE* file)
     }
 }
 
-HRESULT WriteResult(IStream* stream, const std::string& path, const std::string& outputDirectory, std::string& text)
+// The converted message of `path` goes straight into DIR/NAME.eml.
+HRESULT OpenTarget(const std::string& path, const std::string& outputDirectory, std::string& target,
+    MapiPtr<IStream>& stream, std::string& text)
 {
-    if (outputDirectory == "-") {
-        const HRESULT hr = WriteStream(stream, stdout);
-        if (FAILED(hr))
-            text = "cannot be written to standard output";
-        return hr;
-    }
-    const std::filesystem::path target =
-        std::filesystem::path(outputDirectory) / std::filesystem::path(path).filename().replace_extension(".eml");
-    std::FILE* file = std::fopen(target.c_str(), "wb");
-    if (file == nullptr) {
-        text = "cannot write " + target.string() + " (" + std::strerror(errno) + ")";
-        return MAPI_E_DISK_ERROR;
-    }
-    HRESULT hr = WriteStream(stream, file);
-    if (std::fclose(file) != 0 && SUCCEEDED(hr))
-        hr = MAPI_E_DISK_ERROR;
-    if (FAILED(hr)) {
-        std::error_code ignored;
-        std::filesystem::remove(target, ignored);
-        text = "cannot write " + target.string();
-    }
+    target = (std::filesystem::path(outputDirectory) / std::filesystem::path(path).filename().replace_extension(".eml"))
+                 .string();
+    const HRESULT hr = ex2qln::convert::OpenFileOutputStream(target, stream.put());
+    if (FAILED(hr))
+        text = "cannot write " + target;
     return hr;
+}
+
+// A damaged file still converts; what its reader left out is named on standard error.
+void ReportLeftOut(const std::string& path, IMessage* message)
+{
+    MapiBuffer<SPropValue> leftOut;
+    if (FAILED(HrGetOneProp(message, PR_QLN_LEFT_OUT_W, leftOut.put())))
+        return;
+    for (ULONG i = 0; i < leftOut->Value.MVszW.cValues; ++i) {
+        std::string part;
+        for (const char16_t* c = leftOut->Value.MVszW.lppszW[i]; c != nullptr && *c != 0; ++c)
+            part += *c < 0x80 ? static_cast<char>(*c) : '?';
+        std::fprintf(stderr, "%s: left out: %s\n", path.c_str(), part.c_str());
+    }
 }
 
 HRESULT ConvertFile(const std::string& path, const ex2qln::convert::ConvertOptions& options,
@@ -133,23 +136,40 @@ HRESULT ConvertFile(const std::string& path, const ex2qln::convert::ConvertOptio
         text = WithoutFileName(path, error.get());
         return hr;
     }
+    const bool toStandardOutput = options.outputDirectory == "-";
+    std::string target;
     MapiPtr<IStream> stream;
-    if (hr = CreateStreamOnHGlobal(nullptr, TRUE, stream.put()); FAILED(hr)) {
-        text = "no memory for the result";
+    hr = toStandardOutput ? CreateStreamOnHGlobal(nullptr, TRUE, stream.put())
+                          : OpenTarget(path, options.outputDirectory, target, stream, text);
+    if (FAILED(hr))
         return hr;
-    }
     hr = mmconv::MapiToMime(message.get(), stream.get(), static_cast<LPMAPISESSION>(nullptr), &config, kTransferFlags);
     if (FAILED(hr)) {
         text = "cannot be converted";
+        stream.reset();
+        std::error_code ignored;
+        if (!toStandardOutput)
+            std::filesystem::remove(target, ignored);
         return hr;
     }
-    return WriteResult(stream.get(), path, options.outputDirectory, text);
+    if (hr == MAPI_W_ERRORS_RETURNED)
+        ReportLeftOut(path, message.get());
+    if (!toStandardOutput)
+        return S_OK;
+    hr = WriteStream(stream.get(), stdout);
+    if (FAILED(hr))
+        text = "cannot be written to standard output";
+    return hr;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    // A batch converts message after message through buffers of similar sizes: keep freed memory for
+    // the next message instead of handing it back to the system and faulting it in again.
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
     std::string error;
     const std::optional<ex2qln::convert::ConvertOptions> options =
         ex2qln::convert::ParseConvertOptions(std::vector<std::string>(argv + 1, argv + argc), error);
