@@ -172,7 +172,7 @@ HRESULT CTempStream::CurrentSize(std::uint64_t& size)
             return status;
         size = backingStat.cbSize.QuadPart;
     }
-    size = std::max<std::uint64_t>(size, static_cast<std::uint64_t>(WindowStart()) + windowFill_);
+    size = std::max(size, WindowEnd());
     return S_OK;
 }
 
@@ -277,8 +277,7 @@ HRESULT CTempStream::Stat(STATSTG* pstatstg, DWORD grfStatFlag)
             return status;
     }
     pstatstg->type = STGTY_STREAM;
-    pstatstg->cbSize.QuadPart =
-        std::max<std::uint64_t>(pstatstg->cbSize.QuadPart, static_cast<std::uint64_t>(WindowStart()) + windowFill_);
+    pstatstg->cbSize.QuadPart = std::max(pstatstg->cbSize.QuadPart, WindowEnd());
     return S_OK;
 }
 

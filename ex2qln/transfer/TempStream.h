@@ -49,6 +49,8 @@ private:
     ~CTempStream() = default;
 
     std::uint32_t WindowStart() const { return position_ - position_ % kWindowSize; }
+    // Where the window's data ends; an empty window (a position beyond a cut stream's end) adds nothing.
+    std::uint64_t WindowEnd() const { return windowFill_ == 0 ? 0 : std::uint64_t{WindowStart()} + windowFill_; }
     // Puts the window over `position`, writing back what it held and reading what the file has there.
     HRESULT MoveWindow(std::uint32_t position);
     HRESULT CreateBackingFile();
