@@ -132,6 +132,14 @@ ValidatorVerdict ValidateFile(OutputCheck check, const std::string& path)
     return Verdict(RunValidator({CommandName(check), "--json", path}), path, path);
 }
 
+ValidatorVerdict ValidateFiles(OutputCheck check, const std::vector<std::string>& paths)
+{
+    std::vector<std::string> arguments{CommandName(check), "--json"};
+    arguments.insert(arguments.end(), paths.begin(), paths.end());
+    const std::string first = paths.empty() ? std::string("-") : paths.front();
+    return Verdict(RunValidator(std::move(arguments)), first, first);
+}
+
 ValidatorVerdict ValidateBytes(OutputCheck check, std::string_view bytes, const std::string& fileName)
 {
     TemporaryDirectory directory;

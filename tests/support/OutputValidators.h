@@ -45,6 +45,8 @@ struct ValidatorVerdict {
 };
 
 ValidatorVerdict ValidateFile(OutputCheck check, const std::string& path);
+// Checks several files in one run of the validator; each problem's location names its file.
+ValidatorVerdict ValidateFiles(OutputCheck check, const std::vector<std::string>& paths);
 // Writes `bytes` to a temporary file named `fileName` and checks it; locations name `fileName`.
 ValidatorVerdict ValidateBytes(OutputCheck check, std::string_view bytes, const std::string& fileName = "output.eml");
 
