@@ -246,4 +246,253 @@ TEST_F(TransferTest, TheDemoOrganisationArrivesWholeAndReadsBackOverImap)
     EXPECT_TRUE(verdict.valid) << verdict.Describe();
 }
 
+
+// ---- Faults and the driver's failures on a small organisation ----------------------------------
+
+const std::string kMdb = "/o=Fix/cn=Servers/cn=SRV1/cn=Microsoft Private MDB";
+
+std::string User(const std::string& account, const std::string& home)
+{
+    return R"({"kind": "user", "account": ")" + account + R"(", "dn": "/o=Fix/cn=)" + account + R"(", "smtp": ")" +
+           account + R"(@example.com", "displayName": ")" + account + "\", " + home + "}";
+}
+
+std::string Note(const std::string& subject, const std::string& extra = "")
+{
+    return R"({"properties": {"PR_MESSAGE_CLASS": "IPM.Note", "PR_SUBJECT": ")" + subject +
+           R"(", "PR_BODY": "Text of )" + subject + "\"" + extra + "}}";
+}
+
+// ann: folders A (two messages) and B (one, from ben, an Exchange sender) and a calendar; odd: a
+// folder whose name the server cannot take; mta: homed by its transfer agent.
+const std::string kSmallOrganisation = R"({"formatVersion": 1, "gal": [)" +
+    User("ann", R"("homeMdb": ")" + kMdb + "\"") + ",\n" +
+    User("ben", R"("homeMdb": ")" + kMdb + "\"") + ",\n" +
+    User("mta", R"("homeMta": "/o=Fix/cn=Servers/cn=SRV2/cn=Microsoft MTA")") + ",\n" +
+    User("nocn", R"("homeMta": "/o=Fix/ou=Site")") + ",\n" +
+    User("nohome", R"("properties": {})") + ",\n" +
+    User("odd", R"("homeMdb": ")" + kMdb + "\"") + R"(],
+ "mailboxes": [
+  {"user": "ann", "folders": [
+   {"name": "A", "class": "IPF.Note", "messages": [)" +
+    Note("First of A", R"(, "PR_MESSAGE_DELIVERY_TIME": "2024-03-01T10:00:00Z", "PR_MESSAGE_FLAGS": 1)") + ", " +
+    Note("Second of A") + R"(]},
+   {"name": "B", "class": "IPF.Note", "messages": [)" +
+    Note("Only of B", R"(, "PR_SENDER_NAME": "ben", "PR_SENDER_ADDRTYPE": "EX", "PR_SENDER_EMAIL_ADDRESS": "/o=Fix/cn=ben",
+         "PR_SENDER_ENTRYID": "00000000DCA740C8C042101AB4B908002B2FE18201000000000000002F6F3D4669782F636E3D62656E00")") +
+    R"(]},
+   {"name": "Cal", "class": "IPF.Appointment", "messages": [
+     {"properties": {"PR_MESSAGE_CLASS": "IPM.Appointment", "PR_SUBJECT": "Review",
+                     "PidLidAppointmentStartWhole": "2024-03-04T09:00:00Z", "PidLidAppointmentEndWhole": "2024-03-04T10:00:00Z"}}]}]},
+  {"user": "mta", "folders": [{"name": "Inbox", "special": "inbox", "messages": [)" + Note("For mta") + R"(]}]},
+  {"user": "odd", "folders": [{"name": ".hidden", "messages": [)" + Note("Hidden") + R"(]}]}
+ ]})";
+
+const std::string kAccountsHeader = "account,dn,mailbox\n";
+std::string AccountLine(const std::string& account) { return account + ",/o=Fix/cn=" + account + "," + account + "@example.com\n"; }
+
+class TransferFaults : public TransferTest {
+protected:
+    void SetUp() override { testsupport::WriteFile(Work("organisation.json"), kSmallOrganisation); }
+
+    std::unique_ptr<StandInServer> StartFixtureServer(std::vector<std::string> arguments = {})
+    {
+        std::string accounts;
+        for (const char* account : {"ann", "mta", "odd"})
+            accounts += std::string(accounts.empty() ? "" : ", ") + "\"" + account + R"(@example.com": {"settings": {}, "aliases": []})";
+        return StartServer(std::move(arguments), accounts);
+    }
+
+    ProcessResult Transfer(const StandInServer& server, const std::string& accounts, std::vector<std::string> options = {})
+    {
+        testsupport::WriteFile(Work("accounts.csv"), accounts);
+        std::vector<std::string> arguments = {"transfer", "--profile=organisation.json", "--accounts=accounts.csv",
+                                              ServerOption(server)};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        return Run(arguments);
+    }
+
+    // The messages the server holds in one of ann's folders.
+    std::size_t Held(const StandInServer& server, const std::string& account, const std::string& folder) const
+    {
+        const std::string directory = server.StateDirectory() + "/mail/" + account + "@example.com/" + folder + "/.messages";
+        std::size_t count = 0;
+        if (std::filesystem::is_directory(directory)) {
+            for (const auto& entry : std::filesystem::directory_iterator(directory))
+                count += entry.path().extension() == ".eml" ? 1 : 0;
+        }
+        return count;
+    }
+
+    // The problem-message files in the temporary directory, each checked to be a private
+    // compound file.
+    std::size_t SavedMessages() const
+    {
+        std::size_t count = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(temp_.Path())) {
+            const std::string name = entry.path().filename();
+            if (!name.starts_with("ex2qln") || entry.path().extension() != ".msg")
+                continue;
+            struct stat status{};
+            EXPECT_EQ(::lstat(entry.path().c_str(), &status), 0);
+            EXPECT_EQ(status.st_mode & 0777, 0600u) << name;
+            EXPECT_TRUE(testsupport::ReadFile(entry.path()).starts_with("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1")) << name;
+            ++count;
+        }
+        return count;
+    }
+};
+
+// The lines that report a failed message; `error` is the client's error text, a regular
+// expression, or empty when the failure has none.
+std::string FailedMessage(const std::string& subject, bool delivered, const std::string& status,
+                          const std::string& error, const std::string& saved)
+{
+    std::string text = "\nUnable to convert or upload message contents \\[" + status + "\\]\\.\n\tSubject: " + subject + "\n";
+    if (delivered)
+        text += "\tDelivered: 03/01/24 10:00:00\n";
+    if (!error.empty())
+        text += "\n\tError: " + error + "\\. \\[" + status + "\\]\n";
+    if (!saved.empty())
+        text += "\nSaving problematic message as " + saved +
+                " \\.\\.\\.\nMessage saved\\. You may need to contact Technical Support for assistance\\.\n";
+    return text;
+}
+
+std::string Literal(std::string text)
+{
+    return std::regex_replace(text, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)");
+}
+
+TEST_F(TransferFaults, EachFaultGivesItsMessagesAndStatusAndIgnoreErrorsGoesOn)
+{
+    const std::string refused = "Command refused on request";
+    const std::string appendToA = "APPEND \"~ann@example.com/A\"";
+    struct Case {
+        const char* name;
+        std::vector<std::string> serverArguments;
+        std::string status;
+        int exitCode;
+        // Per message of A, or the folder: the failure's text (a regular expression).
+        std::string messageError;  // empty: the folder fails, not its messages
+        std::string folderFailure;
+        bool saved;
+    };
+    const std::vector<Case> cases = {
+        {"a NO to APPEND", {"--refuse", appendToA}, "0x80040119", 0x19, refused, "", true},
+        {"a NO to CREATE", {"--refuse", "CREATE \"~ann@example.com/A\""}, "0x80070005", 0x05, "",
+         "Unable to create folder \"A\"\nError: Command refused on request\\. \\[0x80070005\\]\n", false},
+        {"the connection dropped in the middle of a literal", {"--drop-in-literal", appendToA}, "0x80040115", 0x15,
+         "Error while (sending|receiving) data through socket \\[0x800(72749|70020)\\]", "", true},
+        {"a stalled server", {"--stall", appendToA, "--stall-for", "1"}, "0x80040115", 0x15,
+         "Error while receiving data through socket \\[0x80072749\\]", "", true},
+        {"an invalid reply", {"--invalid", appendToA}, "0x80040119", 0x19,
+         Literal("Server has sent invalid reply '?? Invalid reply on request'."), "", true},
+    };
+    for (const Case& c : cases) {
+        for (const bool ignoreErrors : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (ignoreErrors ? ", --ignore-errors" : ""));
+            for (const auto& entry : std::filesystem::directory_iterator(temp_.Path())) {
+                if (entry.path().extension() == ".msg")
+                    std::filesystem::remove(entry.path());
+            }
+            auto server = StartFixtureServer(c.serverArguments);
+            std::vector<std::string> options;
+            if (ignoreErrors)
+                options.push_back("--ignore-errors");
+            const ProcessResult result = Transfer(*server, kAccountsHeader + AccountLine("ann"), options);
+
+            std::string expected;
+            if (c.messageError.empty()) {
+                expected = c.folderFailure;
+            } else {
+                expected = FailedMessage("First of A", true, c.status, c.messageError, Literal(temp_.Path() + "/ex2qln0.msg"));
+                if (ignoreErrors)
+                    expected += FailedMessage("Second of A", false, c.status, c.messageError,
+                                              Literal(temp_.Path() + "/ex2qln1.msg"));
+            }
+            EXPECT_TRUE(std::regex_match(result.standardError, std::regex(expected))) << result.standardError;
+            EXPECT_EQ(result.exitCode, ignoreErrors ? 0 : c.exitCode);
+            EXPECT_TRUE(result.standardOutput.ends_with("Execution completed [" + (ignoreErrors ? "0" : c.status) + "].\n"))
+                << result.standardOutput;
+            const std::size_t failures = c.messageError.empty() || ignoreErrors ? 2 : 1;
+            EXPECT_NE(result.standardOutput.find("Messages: " + std::to_string(ignoreErrors ? 2 : 0) + " uploaded, 0 skipped, " +
+                                                 std::to_string(failures) + " failed;"),
+                      std::string::npos)
+                << result.standardOutput;
+            EXPECT_EQ(SavedMessages(), c.saved ? (ignoreErrors ? 2u : 1u) : 0u);
+            // Without --ignore-errors the walk stops at A; with it, the rest of the mailbox arrives.
+            EXPECT_EQ(Held(*server, "ann", "A"), 0u);
+            EXPECT_EQ(Held(*server, "ann", "B"), ignoreErrors ? 1u : 0u);
+            EXPECT_EQ(Held(*server, "ann", "Cal"), ignoreErrors ? 1u : 0u);
+        }
+    }
+}
+
+TEST_F(TransferFaults, TheDriversOwnFailuresStopAtTheirLine)
+{
+    struct Case {
+        const char* name;
+        std::string accounts;
+        std::vector<std::string> options;
+        std::string standardError;
+        std::string status;
+        int exitCode;
+        std::string output;  // a part of standard output
+    };
+    const std::vector<Case> cases = {
+        {"only the header: connects, transfers nothing", kAccountsHeader, {}, "", "0", 0,
+         "Connecting to Quillon.\nTransfer summary: 0 mailbox(es) done, 0 failed; 0 folder(s) created.\n"},
+        {"a header in other letters", "Account,DN,Mailbox\n" + AccountLine("ann"), {},
+         "Invalid input line 1 in the accounts file accounts.csv.\n", "0x80004005", 0x05, ""},
+        {"an empty field", kAccountsHeader + "ann,,ann@example.com\n", {},
+         "Invalid input line 2 in the accounts file accounts.csv.\n", "0x80004005", 0x05, "Connecting to Quillon.\n"},
+        {"a DN the address list does not know", kAccountsHeader + AccountLine("ghost") + AccountLine("ann"), {},
+         "Can not get account ghost (/o=Fix/cn=ghost) info [0].\n", "0x8004010f", 0x0F,
+         "Processing ghost (ghost@example.com)\n"},
+        {"no home database or transfer agent", kAccountsHeader + AccountLine("nohome"), {},
+         "Can not get home mta/mdb name for nohome.\n", "0x8004010f", 0x0F, ""},
+        {"a transfer agent without a cn= part", kAccountsHeader + AccountLine("nocn"), {},
+         "Can not get home mdb name for nocn.\n", "0x8004010f", 0x0F, ""},
+        {"the home database from the transfer agent", kAccountsHeader + AccountLine("mta"), {}, "", "0", 0,
+         "Getting folder list for \"/o=Fix/cn=mta\"@\"/o=Fix/cn=Servers/cn=SRV2/cn=Microsoft Private MDB\".\n"
+         "Inbox(Default)\n"},
+        {"a folder name the server cannot take", kAccountsHeader + AccountLine("odd") + AccountLine("ann"), {},
+         "Unable to create folder \".hidden\"\nThe name is not valid. Please rename the folder and try again.\n",
+         "0x80040301", 0x01, ".hidden(Default)\n"},
+        {"--skip-imap leaves the mail folders out", kAccountsHeader + AccountLine("ann"), {"--skip-imap"}, "", "0", 0,
+         "Cal(IPF.Appointment)\nProcessing message 1 of 1\r1 message(s) transfered.\t\t\t\n"
+         "Transfer summary: 1 mailbox(es) done, 0 failed; 1 folder(s) created.\nMessages: 1 uploaded, 3 skipped, 0 failed;"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto server = StartFixtureServer();
+        const ProcessResult result = Transfer(*server, c.accounts, c.options);
+        EXPECT_EQ(result.standardError, c.standardError);
+        EXPECT_EQ(result.exitCode, c.exitCode);
+        EXPECT_TRUE(result.standardOutput.ends_with("Execution completed [" + c.status + "].\n")) << result.standardOutput;
+        EXPECT_NE(result.standardOutput.find(c.output), std::string::npos) << result.standardOutput;
+        // A line that stops the command stops it there: nothing of ann's arrives after it.
+        if (c.exitCode != 0) {
+            EXPECT_EQ(Held(*server, "ann", "A"), 0u);
+        }
+    }
+}
+
+// The 8-bit address pass (--ascii) gives the same SMTP sender as the UTF-16 one.
+TEST_F(TransferFaults, BothAddressPassesGiveTheSmtpSender)
+{
+    for (const bool ascii : {false, true}) {
+        SCOPED_TRACE(ascii ? "--ascii" : "UTF-16");
+        auto server = StartFixtureServer();
+        const ProcessResult result =
+            Transfer(*server, kAccountsHeader + AccountLine("ann"), ascii ? std::vector<std::string>{"--ascii"}
+                                                                          : std::vector<std::string>{});
+        EXPECT_EQ(result.exitCode, 0) << result.standardError;
+        const std::string stored =
+            testsupport::ReadFile(server->StateDirectory() + "/mail/ann@example.com/B/.messages/1.eml");
+        EXPECT_NE(stored.find("\r\nFrom: \"ben\" <ben@example.com>\r\n"), std::string::npos) << stored.substr(0, 600);
+    }
+}
+
 } // namespace
