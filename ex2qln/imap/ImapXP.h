@@ -96,6 +96,9 @@ private:
     class SocketInput;
     enum class LineResult { Failed, Recoverable, Untagged, Continuation, Tagged };
 
+    // Before a command: reads the untagged data that has come meanwhile; anything else that has
+    // come is out of step and closes the connection (MAPI_E_EXTENDED_ERROR).
+    HRESULT ReadUnsolicited();
     // Reads and parses one response line into `record`.
     LineResult ParseLine(ImapRecord& record, HRESULT& status);
     // After a protocol error in an untagged line: reads on to the tagged line, keeping the error text.
