@@ -29,9 +29,10 @@ void ReportOpenFailure(std::string_view path, HRESULT status)
     WriteTo(stderr, "Can not open " + std::string(path) + " for reading [" + StatusText(status) + "].\n");
 }
 
-void ReportInvalidRow(int row, std::string_view path)
+void ReportInvalidLine(std::size_t line, std::string_view file, std::string_view path)
 {
-    WriteTo(stderr, "Invalid input line " + std::to_string(row) + " in the accounts file " + std::string(path) + ".\n");
+    WriteTo(stderr, "Invalid input line " + std::to_string(line) + " in the " + std::string(file) + " " +
+                        std::string(path) + ".\n");
 }
 
 HRESULT CommandSession::EnsureConnected()

@@ -36,9 +36,13 @@ private:
 // Writes "Can not open <path> for reading [<status>]." on standard error.
 void ReportOpenFailure(std::string_view path, HRESULT status);
 
-// Writes "Invalid input line <row> in the accounts file <path>." on standard error; rows count
-// from 1, the header being row 1.
-void ReportInvalidRow(int row, std::string_view path);
+// The input files that ReportInvalidLine names.
+inline constexpr std::string_view kAccountsFile = "accounts file";
+inline constexpr std::string_view kPasswordDumpFile = "password dump file";
+
+// Writes "Invalid input line <line> in the <file> <path>." on standard error, `file` one of the
+// names above. Lines count from 1; in the accounts file they are rows, the header being row 1.
+void ReportInvalidLine(std::size_t line, std::string_view file, std::string_view path);
 
 // Writes `text` on standard output as it stands (it may hold any byte).
 void WriteProgress(std::string_view text);
