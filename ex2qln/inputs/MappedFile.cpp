@@ -35,6 +35,18 @@ void CMappedFile::ReleasePages(std::size_t begin, std::size_t end) const
         ::madvise(const_cast<char*>(Bytes().data()) + first, last - first, MADV_DONTNEED);
 }
 
+void CMappedText::ReleasePassed(std::size_t position) const
+{
+    if (position < releasedUpTo_) {
+        releasedUpTo_ = position;
+        return;
+    }
+    if (position - releasedUpTo_ < kReleaseStride)
+        return;
+    ReleasePages(releasedUpTo_, position);
+    releasedUpTo_ = position;
+}
+
 void CMappedText::Advance(std::size_t& position) const
 {
     if (!AtEnd(position))

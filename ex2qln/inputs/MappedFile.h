@@ -4,7 +4,6 @@
 #include "platform/base/HResult.h"
 #include "platform/files/ReadOnlyMapping.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -71,21 +70,24 @@ private:
     // How far the scans go before they give back the pages behind them.
     static constexpr std::size_t kReleaseStride = std::size_t{1} << 20;
 
-    // Where the pages were last given back up to; a scan that starts before it moves it back. Only
-    // memory use depends on it, so the const readers may move it.
+    // Gives back the pages from releasedUpTo_ to `position` once they are kReleaseStride or more; a
+    // position before releasedUpTo_ (a reader that starts again) moves it back.
+    void ReleasePassed(std::size_t position) const;
+
+    // Where the pages were last given back up to. Only memory use depends on it, so the const
+    // readers may move it.
     mutable std::size_t releasedUpTo_ = 0;
 };
 
 template <typename Predicate>
 void CMappedText::ScanWhile(std::size_t& position, Predicate keepGoing) const
 {
-    releasedUpTo_ = std::min(releasedUpTo_, position);
+    // Also at the start: readers step over separators and quotes between their scans.
+    ReleasePassed(position);
     while (!AtEnd(position) && keepGoing(position)) {
         ++position;
-        if (position - releasedUpTo_ >= kReleaseStride) {
-            ReleasePages(releasedUpTo_, position);
-            releasedUpTo_ = position;
-        }
+        if (position - releasedUpTo_ >= kReleaseStride)
+            ReleasePassed(position);
     }
 }
 
