@@ -25,6 +25,8 @@ constexpr std::string_view kNameEscapes = "\\\"";
 // A setting value grows at most fourfold: a byte in the ANSI code page is at most three bytes of
 // UTF-8, a control character four ("\013").
 constexpr std::size_t kValueGrowth = 4;
+// What each setting adds to the command besides its name and value: "=", two quotes and ";".
+constexpr std::size_t kSettingFrame = 4;
 
 bool EqualIgnoringCase(std::string_view left, std::string_view right)
 {
@@ -110,7 +112,7 @@ HRESULT AccountsRun::Execute()
 
 HRESULT AccountsRun::InvalidRow() const
 {
-    inputs::ReportInvalidRow(row_ + 1, path_);
+    inputs::ReportInvalidLine(static_cast<std::size_t>(row_) + 1, inputs::kAccountsFile, path_);
     return E_FAIL;
 }
 
@@ -133,6 +135,9 @@ HRESULT AccountsRun::HeaderRow(std::size_t& position)
             return InvalidRow();
         settingNamesSize_ += name.size();
         settingNames_.push_back(std::move(name));
+        // Settings whose names alone overflow a command line could never be created.
+        if (settingNamesSize_ + kSettingFrame * settingNames_.size() > CCli::kMaximumCommandLength)
+            return InvalidRow();
     }
     if (publicFoldersAccount_.empty())
         return S_OK;
@@ -165,8 +170,9 @@ HRESULT AccountsRun::BuildCreateCommand(std::size_t& position, const std::string
 {
     std::size_t rowEnd = position;
     file_.SkipRow(rowEnd);
-    const std::size_t size = 32 + name.size() + 4 * settingNames_.size() + settingNamesSize_ +
-                             kValueGrowth * (rowEnd - position);
+    const std::size_t size = std::min(32 + name.size() + kSettingFrame * settingNames_.size() + settingNamesSize_ +
+                                          kValueGrowth * (rowEnd - position),
+                                      CCli::kMaximumCommandLength);
     try {
         command.reserve(size);
     } catch (const std::bad_alloc&) {
@@ -176,10 +182,14 @@ HRESULT AccountsRun::BuildCreateCommand(std::size_t& position, const std::string
     }
     command.append("CreateAccount ").append(name).append(" {");
     std::string value;
+    // A row whose command would be longer than a command line can carry is refused before it grows
+    // further; its values are each of bounded length.
     for (const std::string& settingName : settingNames_) {
         if (FAILED(file_.ReadSettingValue(position, value)))
             return InvalidRow();
         command.append(settingName).append("=\"").append(value).append("\";");
+        if (command.size() >= CCli::kMaximumCommandLength)
+            return InvalidRow();
     }
     command.append("}");
     return S_OK;

@@ -3,6 +3,8 @@
 
 #include "ex2qln/cli/CliReply.h"
 #include "ex2qln/diag/Log.h"
+#include "ex2qln/diag/PeerText.h"
+#include "ex2qln/login/CramMd5.h"
 #include "ex2qln/login/PasswordDlg.h"
 #include "ex2qln/login/Secret.h"
 #include "ex2qln/login/SettingValues.h"
@@ -117,10 +119,16 @@ HRESULT CCli::LoginCramMd5(CPasswordDlg& credentials, int& lastCode)
         lastCode = code;
         return S_OK;
     }
+    // Nothing derived from the password answers a challenge that is not one.
+    const std::string_view fault = login::CramMd5ChallengeFault(challenge);
+    if (!fault.empty()) {
+        SetErrorText(fault);
+        return MAPI_E_EXTENDED_ERROR;
+    }
     Secret line;
     status = QLN_CHECK(credentials.CramMd5Response(challenge, line));
     if (FAILED(status)) {
-        SetErrorText("The server's CRAM-MD5 challenge can not be answered");
+        SetErrorText(login::kCramMd5NotAnswered);
         return status;
     }
     line.Append('\r');
@@ -179,6 +187,18 @@ HRESULT CCli::SendRaw(std::string_view bytes) { return SendTraced(bytes, bytes);
 
 HRESULT CCli::SendTraced(std::string_view bytes, std::string_view traceText)
 {
+    // One command at a time, each reply read before the next command: whatever the server has sent
+    // by now answers nothing that was asked, and reading it as the next reply would pair replies
+    // with the wrong commands.
+    const std::string_view unread = socket_.UnreadInput();
+    if (!unread.empty()) {
+        if (TracingProtocols())
+            diag::Trace("CCli(%#lx)::Send got a reply out of step '%s'\n", reinterpret_cast<unsigned long>(this),
+                        diag::EscapeControlCharacters(unread).c_str());
+        SetErrorText(net::OutOfStepText(unread));
+        socket_.Close();
+        return MAPI_E_EXTENDED_ERROR;
+    }
     if (TracingProtocols())
         diag::Trace("<<<<<< %.*s", TraceLength(traceText), traceText.data());
     const HRESULT status = QLN_CHECK(socket_.SendText(bytes));
@@ -201,17 +221,17 @@ HRESULT CCli::Reply(int* code, std::string_view* text)
     }
     const std::string_view line(replyLine_.get());
     if (TracingProtocols())
-        diag::Trace(">>>>>> %.*s\n", TraceLength(line), line.data());
+        diag::Trace(">>>>>> %s\n", diag::EscapeControlCharacters(line).c_str());
     const std::optional<CliReplyLine> reply = ParseCliReply(line);
     if (!reply) {
         if (TracingProtocols())
-            diag::Trace("CCli(%#lx)::Reply got invalid line '%.*s'\n", reinterpret_cast<unsigned long>(this),
-                        TraceLength(line), line.data());
+            diag::Trace("CCli(%#lx)::Reply got invalid line '%s'\n", reinterpret_cast<unsigned long>(this),
+                        diag::EscapeControlCharacters(line).c_str());
         socket_.Close();
         errorText_.clear();
         return MAPI_E_EXTENDED_ERROR;
     }
-    SetErrorText(reply->text);
+    errorText_ = diag::EscapeControlCharacters(reply->text, kErrorTextLength);
     if (text != nullptr)
         *text = reply->text;
     if (code != nullptr) {

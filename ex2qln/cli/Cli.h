@@ -41,16 +41,18 @@ public:
     HRESULT Connect(IMAPIProp* settings);
 
     // Sends `command` and CR LF in one send. A command holding a CR or LF, or longer than
-    // kMaximumCommandLength, is refused with E_INVALIDARG and nothing is sent.
+    // kMaximumCommandLength, is refused with E_INVALIDARG and nothing is sent. Anything the server
+    // has sent that no Reply has read yet is a reply out of step: nothing is sent, the connection
+    // is closed and the status is MAPI_E_EXTENDED_ERROR.
     HRESULT SendCommand(std::string_view command);
 
-    // Sends `bytes` as they are, no line end added.
+    // Sends `bytes` as they are, no line end added; a reply out of step fails it as SendCommand.
     HRESULT SendRaw(std::string_view bytes);
 
     // Reads one reply line. With `code`, gives the code and success whatever it is; without it,
     // success only for 2xx codes, else MAPI_E_EXTENDED_ERROR. `text` points into the session's
-    // reply buffer until the next Reply. A malformed line closes the connection and gives
-    // MAPI_E_EXTENDED_ERROR with an empty error text.
+    // reply buffer until the next Reply; the error text holds it with control characters escaped.
+    // A malformed line closes the connection and gives MAPI_E_EXTENDED_ERROR with an empty error text.
     HRESULT Reply(int* code = nullptr, std::string_view* text = nullptr);
 
     // Copies the last error text (at most buffer.size() - 1 bytes); returns S_OK, or E_FAIL when

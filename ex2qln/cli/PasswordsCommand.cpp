@@ -7,6 +7,8 @@
 #include "ex2qln/inputs/MappedCsv.h"
 #include "ex2qln/inputs/MappedPwd.h"
 
+#include <mapicode.h>
+
 #include <cstdio>
 #include <new>
 #include <string>
@@ -70,13 +72,19 @@ HRESULT PasswordsRun::ProcessRow(std::size_t& position, int row)
 {
     AccountKeys keys;
     if (FAILED(accounts_.ReadAccountKeys(position, row == 0, keys))) {
-        inputs::ReportInvalidRow(row + 1, accountsPath_);
+        inputs::ReportInvalidLine(static_cast<std::size_t>(row) + 1, inputs::kAccountsFile, accountsPath_);
         return E_FAIL;
     }
     if (row == 0)
         return S_OK;
     std::string hash;
-    if (FAILED(dump_.FindNtHash(keys.account, hash)) || hash.empty())
+    std::size_t dumpLine = 0;
+    const HRESULT found = dump_.FindNtHash(keys.account, hash, dumpLine);
+    if (found == MAPI_E_TOO_BIG) {
+        inputs::ReportInvalidLine(dumpLine, inputs::kPasswordDumpFile, dumpPath_);
+        return E_FAIL;
+    }
+    if (FAILED(found) || hash.empty())
         return S_OK;
     return SetPassword(keys.mailbox, hash);
 }

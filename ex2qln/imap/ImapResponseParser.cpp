@@ -3,6 +3,7 @@
 #include "ex2qln/imap/ImapResponseParser.h"
 
 #include "ex2qln/diag/Log.h"
+#include "ex2qln/diag/PeerText.h"
 #include "ex2qln/imap/ImapKeywords.h"
 #include "ex2qln/imap/ImapRecords.h"
 #include "ex2qln/imap/ImapTexts.h"
@@ -250,8 +251,8 @@ HRESULT ResponseReader::ParseBody()
     switch (kind) {
     case kKindUnknown:
         if (diag::TraceOn(diag::kTraceProtocols))
-            diag::Trace("######## CImapXP(%#lx)::ParseLine got unknown key '%.*s'\n", Address(owner_),
-                        static_cast<int>(keyword.size()), keyword.data());
+            diag::Trace("######## CImapXP(%#lx)::ParseLine got unknown key '%s'\n", Address(owner_),
+                        diag::EscapeControlCharacters(keyword).c_str());
         return S_OK;
     case kKindOk:
     case kKindNo:
@@ -332,8 +333,8 @@ bool ResponseReader::ParseFlags(std::string_view text, std::uint32_t& bits)
     const std::size_t close = text.find(')');
     if (text.empty() || text.front() != '(' || close == std::string_view::npos) {
         if (diag::TraceOn(diag::kTraceProtocols))
-            diag::Trace("######## CImapXP(%#lx)::ParseFlags got bogus flags '%.*s'\n", Address(owner_),
-                        static_cast<int>(text.size()), text.data());
+            diag::Trace("######## CImapXP(%#lx)::ParseFlags got bogus flags '%s'\n", Address(owner_),
+                        diag::EscapeControlCharacters(text).c_str());
         Fail(kTextBogusFlags, text);
         return false;
     }
@@ -558,8 +559,8 @@ HRESULT ImapResponseParser::Parse(std::string_view line, std::uint32_t expectedT
         start = tag->second;
     } else {
         if (diag::TraceOn(diag::kTraceProtocols))
-            diag::Trace("CImapXP(%#lx)::ParseLine got invalid line '%.*s'\n", Address(owner_),
-                        static_cast<int>(line.size()), line.data());
+            diag::Trace("CImapXP(%#lx)::ParseLine got invalid line '%s'\n", Address(owner_),
+                        diag::EscapeControlCharacters(line).c_str());
         error.textNumber = kTextInvalidReply;
         error.argument.assign(line);
         error.lineRejected = true;

@@ -3,9 +3,11 @@
 
 #include "ex2qln/diag/LocalizedText.h"
 #include "ex2qln/diag/Log.h"
+#include "ex2qln/diag/PeerText.h"
 #include "ex2qln/imap/ImapGuard.h"
 #include "ex2qln/imap/ImapKeywords.h"
 #include "ex2qln/imap/ImapTexts.h"
+#include "ex2qln/login/CramMd5.h"
 #include "ex2qln/login/PasswordDlg.h"
 #include "ex2qln/login/Secret.h"
 #include "ex2qln/login/SettingValues.h"
@@ -69,6 +71,20 @@ std::size_t LineEnds(std::string_view text)
 
 int ThreadNumber() { return static_cast<int>(::gettid()); }
 
+void TraceReceived(std::string_view line)
+{
+    if (diag::TraceOn(diag::kTraceProtocols))
+        diag::Trace(">>>>>> %s\n", diag::EscapeControlCharacters(line).c_str());
+}
+
+// What may come from the server while no command is outstanding: untagged data ("* "), also when
+// only its start has arrived so far.
+bool IsUntaggedStart(std::string_view unread)
+{
+    constexpr std::string_view kUntagged = "* ";
+    return unread.substr(0, kUntagged.size()) == kUntagged.substr(0, std::min(unread.size(), kUntagged.size()));
+}
+
 } // namespace
 
 // Literal bytes and the lines after them, read from the client's socket.
@@ -96,8 +112,7 @@ public:
         if (FAILED(status))
             return status;
         line.assign(client_.lineBuffer_.data());
-        if (diag::TraceOn(diag::kTraceProtocols))
-            diag::Trace(">>>>>> %s\n", line.c_str());
+        TraceReceived(line);
         return S_OK;
     }
 
@@ -129,19 +144,21 @@ void CImapXP::SetLastErrorText(std::string_view text)
 
 void CImapXP::SetServerText(std::string_view utf8)
 {
-    SetLastErrorText(ToAnsi(utf8));
+    SetLastErrorText(diag::EscapeControlCharacters(ToAnsi(utf8), kErrorTextSize - 1));
 }
 
 void CImapXP::ShowAlert(std::string_view utf8)
 {
-    const std::string text = net::FormatLocalizedText(kTextServerAlert, {ToAnsi(utf8)});
+    const std::string text =
+        net::FormatLocalizedText(kTextServerAlert, {diag::EscapeControlCharacters(ToAnsi(utf8))});
     std::fprintf(stderr, "%s\n", text.c_str());
 }
 
 HRESULT CImapXP::MapError(HRESULT status, unsigned textNumber, std::string_view argument)
 {
+    // Every argument of these texts is something the server sent.
     if (textNumber != 0)
-        SetLastErrorText(net::FormatLocalizedText(textNumber, {argument}));
+        SetLastErrorText(net::FormatLocalizedText(textNumber, {diag::EscapeControlCharacters(argument)}));
     else if (FAILED(status))
         SetLastErrorText(socket_.LastErrorText());
     else
@@ -181,6 +198,8 @@ HRESULT CImapXP::SendCommand(const char* format, ...)
 {
     if (busy_.exchange(1) == 1)
         return MAPI_E_BUSY;
+    if (const HRESULT status = ReadUnsolicited(); FAILED(status))
+        return status;
     ++tagCounter_;
     const int prefixLength = std::snprintf(lineBuffer_.data(), lineBuffer_.size(), "%08X ", tagCounter_);
     char* const text = lineBuffer_.data() + prefixLength;
@@ -218,6 +237,29 @@ HRESULT CImapXP::SendCommand(const char* format, ...)
     return S_OK;
 }
 
+HRESULT CImapXP::ReadUnsolicited()
+{
+    for (std::string_view unread = socket_.UnreadInput(); !unread.empty(); unread = socket_.UnreadInput()) {
+        if (!IsUntaggedStart(unread)) {
+            if (diag::TraceOn(diag::kTraceProtocols))
+                diag::Trace("CImapXP(%#lx)::SendCommand got a reply out of step '%s'\n", Address(this),
+                            diag::EscapeControlCharacters(unread).c_str());
+            SetLastErrorText(net::OutOfStepText(unread));
+            CloseConnection();
+            return MAPI_E_EXTENDED_ERROR;
+        }
+        // It belongs to no command: read and dropped, its alert shown.
+        ImapRecord record{};
+        HRESULT status = S_OK;
+        const LineResult line = ParseLine(record, status);
+        if (record.props != nullptr)
+            freeBuffer_(record.props);
+        if (line == LineResult::Failed)
+            return status;
+    }
+    return S_OK;
+}
+
 HRESULT CImapXP::SendRaw(std::string_view bytes)
 {
     const HRESULT status = socket_.SendText(bytes);
@@ -249,8 +291,7 @@ CImapXP::LineResult CImapXP::ParseLine(ImapRecord& record, HRESULT& status)
         return LineResult::Failed;
     }
     currentLine_.assign(lineBuffer_.data());
-    if (diag::TraceOn(diag::kTraceProtocols))
-        diag::Trace(">>>>>> %s\n", currentLine_.c_str());
+    TraceReceived(currentLine_);
 
     SocketInput input(*this);
     ImapResponse response;
@@ -518,21 +559,23 @@ HRESULT CImapXP::LoginCramMd5(login::CPasswordDlg& credentials, ULONG& kind)
         return FAILED(status) ? status : S_OK;
 
     const SPropValue* text = challenge.empty() ? nullptr : FindProperty(challenge[0], kPropComment);
+    const std::string_view challengeText = text != nullptr ? text->Value.lpszA : "";
+    // Nothing derived from the password answers a challenge that is not one.
+    const std::string_view fault = login::CramMd5ChallengeFault(challengeText);
     login::Secret response;
-    status = credentials.CramMd5Response(text != nullptr ? text->Value.lpszA : "", response);
-    if (SUCCEEDED(status)) {
-        login::Secret line;
-        line.Assign(response.View());
-        line.Append('\r');
-        line.Append('\n');
-        status = SendRaw(line.View());
-    } else {
+    status = fault.empty() ? credentials.CramMd5Response(challengeText, response) : MAPI_E_EXTENDED_ERROR;
+    if (FAILED(status)) {
         // The server still waits for an answer; "*" withdraws the attempt.
-        const HRESULT cancel = SendRaw("*\r\n");
-        if (SUCCEEDED(cancel))
+        if (SUCCEEDED(SendRaw("*\r\n")))
             ReadFinalKind(kind);
-        return status;
+        SetLastErrorText(fault.empty() ? login::kCramMd5NotAnswered : fault);
+        return MAPI_E_EXTENDED_ERROR;
     }
+    login::Secret line;
+    line.Assign(response.View());
+    line.Append('\r');
+    line.Append('\n');
+    status = SendRaw(line.View());
     if (SUCCEEDED(status))
         status = ReadFinalKind(kind);
     return status;

@@ -74,7 +74,8 @@ public:
     // Sends one command with the next tag ("%08X " and the formatted text, CR LF). MAPI_E_BUSY,
     // sending nothing, while the tagged reply of the previous command is outstanding; E_INVALIDARG
     // for a text longer than kMaximumCommandText or an argument holding CR or LF. A command starting
-    // with "LOGIN" is not traced.
+    // with "LOGIN" is not traced. Untagged data that the server sent meanwhile is read and dropped
+    // first; anything else it sent is out of step: the connection is closed, MAPI_E_EXTENDED_ERROR.
     HRESULT SendCommand(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     // Reads response lines up to the tagged one (0) or a continuation (1). Lines whose kind has its
@@ -96,6 +97,9 @@ private:
     class SocketInput;
     enum class LineResult { Failed, Recoverable, Untagged, Continuation, Tagged };
 
+    // Before a command: reads the untagged data that has come meanwhile; anything else that has
+    // come is out of step and closes the connection (MAPI_E_EXTENDED_ERROR).
+    HRESULT ReadUnsolicited();
     // Reads and parses one response line into `record`.
     LineResult ParseLine(ImapRecord& record, HRESULT& status);
     // After a protocol error in an untagged line: reads on to the tagged line, keeping the error text.

@@ -13,10 +13,10 @@ void ReportOpenFailure(std::string_view path, HRESULT status)
     std::fflush(stderr);
 }
 
-void ReportInvalidRow(int row, std::string_view path)
+void ReportInvalidLine(std::size_t line, std::string_view file, std::string_view path)
 {
-    std::fprintf(stderr, "Invalid input line %d in the accounts file %.*s.\n", row, static_cast<int>(path.size()),
-                 path.data());
+    std::fprintf(stderr, "Invalid input line %zu in the %.*s %.*s.\n", line, static_cast<int>(file.size()), file.data(),
+                 static_cast<int>(path.size()), path.data());
     std::fflush(stderr);
 }
 

@@ -40,45 +40,79 @@ bool CMappedCsv::SeparatorAt(std::size_t position) const
     return std::string_view(bytes.data() + position, separator_.size()) == separator_;
 }
 
-bool CMappedCsv::ScanField(std::size_t& position, std::string* field, std::string_view escapes) const
+// The text of a field as it is read: the first `maximumLength` characters kept (escaped), the
+// rest only counted, so that a field of any length takes bounded memory.
+class CMappedCsv::FieldText {
+public:
+    FieldText(std::string* field, std::string_view escapes, std::size_t maximumLength)
+        : field_(field), escapes_(escapes), maximumLength_(maximumLength)
+    {
+    }
+
+    void Append(char character)
+    {
+        if (++length_ <= maximumLength_ && field_ != nullptr)
+            AppendEscaped(*field_, character, escapes_);
+    }
+    bool TooLong() const { return length_ > maximumLength_; }
+
+private:
+    std::string* field_;
+    std::string_view escapes_;
+    std::size_t maximumLength_;
+    std::size_t length_ = 0;
+};
+
+bool CMappedCsv::ScanField(std::size_t& position, FieldText& text) const
 {
     const std::span<const char> bytes = Bytes();
     bool closed = true;
     if (!AtEnd(position) && bytes[position] == '"') {
         closed = false;
         ++position;
-        while (!AtEnd(position)) {
-            const char character = bytes[position++];
-            if (character != '"') {
-                if (field != nullptr)
-                    AppendEscaped(*field, character, escapes);
-                continue;
-            }
-            if (AtEnd(position) || bytes[position] != '"') {
-                closed = true;
+        while (!closed && !AtEnd(position)) {
+            ScanWhile(position, [&](std::size_t at) {
+                if (bytes[at] == '"')
+                    return false;
+                text.Append(bytes[at]);
+                return true;
+            });
+            if (AtEnd(position))
                 break;
-            }
             ++position;
-            if (field != nullptr)
-                AppendEscaped(*field, '"', escapes);
+            // A doubled quote stands for one; any other ends the quoting.
+            closed = AtEnd(position) || bytes[position] != '"';
+            if (!closed) {
+                ++position;
+                text.Append('"');
+            }
         }
     }
-    while (!AtLineEnd(position) && !SeparatorAt(position)) {
-        if (field != nullptr)
-            AppendEscaped(*field, bytes[position], escapes);
-        ++position;
-    }
+    ScanWhile(position, [&](std::size_t at) {
+        if (IsLineEndCharacter(bytes[at]) || SeparatorAt(at))
+            return false;
+        text.Append(bytes[at]);
+        return true;
+    });
     if (SeparatorAt(position))
         position += separator_.size();
     return closed;
 }
 
-void CMappedCsv::Advance(std::size_t& position) const { ScanField(position, nullptr, {}); }
+void CMappedCsv::Advance(std::size_t& position) const
+{
+    FieldText skipped(nullptr, {}, 0);
+    ScanField(position, skipped);
+}
 
-HRESULT CMappedCsv::ReadField(std::size_t& position, std::string& field, std::string_view escapes) const
+HRESULT CMappedCsv::ReadField(std::size_t& position, std::string& field, std::string_view escapes,
+                              std::size_t maximumLength) const
 {
     field.clear();
-    return ScanField(position, &field, escapes) ? S_OK : MAPI_E_CORRUPT_DATA;
+    FieldText text(&field, escapes, maximumLength);
+    if (!ScanField(position, text))
+        return MAPI_E_CORRUPT_DATA;
+    return text.TooLong() ? MAPI_E_TOO_BIG : S_OK;
 }
 
 HRESULT CMappedCsv::ReadSettingValue(std::size_t& position, std::string& value) const
@@ -108,15 +142,11 @@ void CMappedCsv::SkipRow(std::size_t& position) const
 
 HRESULT CMappedCsv::ReadAccountKeys(std::size_t& position, bool headerRow, AccountKeys& keys) const
 {
-    bool valid = SUCCEEDED(ReadField(position, keys.account));
-    valid = SUCCEEDED(ReadField(position, keys.dn)) && valid;
-    valid = SUCCEEDED(ReadField(position, keys.mailbox)) && valid;
+    bool valid = SUCCEEDED(ReadField(position, keys.account, {}, kMaximumKeyLength));
+    valid = SUCCEEDED(ReadField(position, keys.dn, {}, kMaximumKeyLength)) && valid;
+    valid = SUCCEEDED(ReadField(position, keys.mailbox, {}, kMaximumKeyLength)) && valid;
     if (!valid)
         return E_FAIL;
-    for (const std::string* key : {&keys.account, &keys.dn, &keys.mailbox}) {
-        if (key->size() > kMaximumKeyLength)
-            return E_FAIL;
-    }
     if (headerRow)
         return keys.account == "account" && keys.dn == "dn" && keys.mailbox == "mailbox" ? S_OK : E_FAIL;
     return keys.account.empty() || keys.dn.empty() || keys.mailbox.empty() ? E_FAIL : S_OK;

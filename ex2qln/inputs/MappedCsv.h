@@ -20,6 +20,8 @@ public:
     static constexpr std::size_t kMaximumSeparatorLength = 4;
     // Longest key field (account, dn, mailbox) that is accepted.
     static constexpr std::size_t kMaximumKeyLength = 259;
+    // Longest field that is read: the longest CLI command line, so no longer field could be sent.
+    static constexpr std::size_t kMaximumFieldLength = 65533;
 
     // The separator is the locale's list separator.
     CMappedCsv();
@@ -36,8 +38,10 @@ public:
     // end, so that reading on at the end of a row gives empty fields. A field that starts with a
     // double quote is quoted up to the next quote that is not doubled; text after it up to the
     // separator still belongs to the field. MAPI_E_CORRUPT_DATA when the quoting is still open at
-    // the end of the file (the text up to there is given all the same).
-    HRESULT ReadField(std::size_t& position, std::string& field, std::string_view escapes = {}) const;
+    // the end of the file (the text up to there is given all the same); MAPI_E_TOO_BIG when the
+    // field (without its quoting) is longer than `maximumLength`, of which only that much is given.
+    HRESULT ReadField(std::size_t& position, std::string& field, std::string_view escapes = {},
+                      std::size_t maximumLength = kMaximumFieldLength) const;
 
     // ReadField for an account setting, ready to go between double quotes on a CLI command line:
     // converted from the ANSI code page to UTF-8, with the CLI quoted-string escapes. Also
@@ -53,9 +57,11 @@ public:
     HRESULT ReadAccountKeys(std::size_t& position, bool headerRow, AccountKeys& keys) const;
 
 private:
+    class FieldText;
+
     bool SeparatorAt(std::size_t position) const;
     // The field scanner behind Advance and ReadField; false when the quoting is left open.
-    bool ScanField(std::size_t& position, std::string* field, std::string_view escapes) const;
+    bool ScanField(std::size_t& position, FieldText& text) const;
 
     std::string separator_;
 };

@@ -5,6 +5,7 @@
 
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -29,12 +30,38 @@ HRESULT HmacMd5Hex(std::string_view key, std::string_view message, Secret& diges
     return S_OK;
 }
 
+namespace {
+
+bool IsBase64Letter(char character)
+{
+    return (character >= 'A' && character <= 'Z') || (character >= 'a' && character <= 'z') ||
+           (character >= '0' && character <= '9') || character == '+' || character == '/';
+}
+
+} // namespace
+
+std::string_view CramMd5ChallengeFault(std::string_view challengeBase64)
+{
+    if (challengeBase64.empty())
+        return "The server's CRAM-MD5 challenge is empty";
+    const std::size_t letters = challengeBase64.find_last_not_of('=') + 1;
+    const std::size_t padding = challengeBase64.size() - letters;
+    const bool alphabet = std::all_of(challengeBase64.begin(), challengeBase64.begin() + letters, IsBase64Letter);
+    // A last group of one letter carries no whole byte; padding, when present, completes the group.
+    const bool grouped = letters % 4 != 1 && (padding == 0 || challengeBase64.size() % 4 == 0) && padding <= 2;
+    if (letters == 0 || !alphabet || !grouped)
+        return "The server's CRAM-MD5 challenge is not Base64";
+    if (letters * 6 / 8 > kCramMd5MaximumChallenge)
+        return "The server's CRAM-MD5 challenge is longer than 135 bytes";
+    return {};
+}
+
 HRESULT CramMd5Response(std::string_view loginName, std::string_view password, std::string_view challengeBase64,
                         Secret& response)
 {
-    const std::size_t challengeSize = mmconv::Base64Decode(challengeBase64, {});
-    if (challengeSize > kCramMd5MaximumChallenge)
+    if (!CramMd5ChallengeFault(challengeBase64).empty())
         return E_FAIL;
+    const std::size_t challengeSize = mmconv::Base64Decode(challengeBase64, {});
     std::array<std::uint8_t, kCramMd5MaximumChallenge> challenge{};
     mmconv::Base64Decode(challengeBase64, std::span(challenge).first(challengeSize));
 

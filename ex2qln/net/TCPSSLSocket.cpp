@@ -296,6 +296,28 @@ HRESULT CTCPSSLSocket::Receive(std::span<char> buffer, std::size_t& count)
     }
 }
 
+HRESULT CTCPSSLSocket::ReceiveAvailable(std::span<char> buffer, std::size_t& count)
+{
+    if (!secure_ || buffer.empty())
+        return CTCPSocket::ReceiveAvailable(buffer, count);
+    count = 0;
+    // One raw receive at most, so that a peer that keeps sending cannot keep the caller here.
+    std::size_t raw = 0;
+    CTCPSocket::ReceiveAvailable(staging_, raw);
+    if (raw > 0 && BIO_write(input_, staging_.data(), ClampToInt(raw)) != ClampToInt(raw))
+        return Fail(E_OUTOFMEMORY, kTextInsufficientMemory);
+    // Records that carry no data (session tickets, key updates) are taken in here without a result;
+    // a failure is left for the next Receive, which meets it again.
+    ERR_clear_error();
+    const int received = SSL_read(connection_.get(), buffer.data(), ClampToInt(buffer.size()));
+    if (received > 0)
+        count = static_cast<std::size_t>(received);
+    ERR_clear_error();
+    bool shortSend = false;
+    FlushOutput(shortSend);
+    return S_OK;
+}
+
 HRESULT CTCPSSLSocket::Send(std::span<const char> bytes, std::size_t& count)
 {
     if (!secure_)

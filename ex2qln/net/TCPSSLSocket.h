@@ -38,6 +38,7 @@ public:
 protected:
     HRESULT Receive(std::span<char> buffer, std::size_t& count) override;
     HRESULT Send(std::span<const char> bytes, std::size_t& count) override;
+    HRESULT ReceiveAvailable(std::span<char> buffer, std::size_t& count) override;
     bool HasPendingInput() const override;
 
 private:

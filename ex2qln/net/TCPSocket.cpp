@@ -2,6 +2,7 @@
 #include "ex2qln/net/TCPSocket.h"
 
 #include "ex2qln/diag/Log.h"
+#include "ex2qln/diag/PeerText.h"
 #include "ex2qln/net/SecurityStatus.h"
 #include "ex2qln/net/SocketTexts.h"
 
@@ -202,6 +203,20 @@ HRESULT CTCPSocket::Receive(std::span<char> buffer, std::size_t& count)
     return S_OK;
 }
 
+HRESULT CTCPSocket::ReceiveAvailable(std::span<char> buffer, std::size_t& count)
+{
+    count = 0;
+    if (!socket_.IsValid() || buffer.empty())
+        return S_OK;
+    ssize_t received = 0;
+    do
+        received = ::recv(socket_.Get(), buffer.data(), buffer.size(), MSG_DONTWAIT);
+    while (received < 0 && errno == EINTR);
+    if (received > 0)
+        count = static_cast<std::size_t>(received);
+    return S_OK;
+}
+
 HRESULT CTCPSocket::Send(std::span<const char> bytes, std::size_t& count)
 {
     count = 0;
@@ -228,22 +243,21 @@ HRESULT CTCPSocket::ReadLine(std::span<char> output)
     if (output.empty())
         return Fail(E_INVALIDARG, 0);
     const std::size_t capacity = output.size() - 1;
-    // Only positions with a byte after them are judged, so a CR is never taken for a whole
-    // terminator before it is known whether an LF follows.
+    // An LF ends a line at once. A CR is judged only once the byte after it has arrived, so that
+    // a CR LF cut between two receives is not taken for two terminators.
     std::size_t scan = 0;
     for (;;) {
-        while (scan + 1 < buffered_ && receiveBuffer_[scan] != '\r' && receiveBuffer_[scan] != '\n')
+        while (scan < buffered_ && receiveBuffer_[scan] != '\r' && receiveBuffer_[scan] != '\n')
             ++scan;
-        if (scan + 1 < buffered_) {
+        const bool terminated = scan < buffered_ && (receiveBuffer_[scan] == '\n' || scan + 1 < buffered_);
+        if (terminated) {
             if (scan > capacity)
                 return Fail(E_OUTOFMEMORY, kTextInsufficientMemory);
             std::memcpy(output.data(), receiveBuffer_.data(), scan);
             output[scan] = '\0';
             const std::size_t terminator =
                 receiveBuffer_[scan] == '\r' && receiveBuffer_[scan + 1] == '\n' ? 2 : 1;
-            const std::size_t consumed = scan + terminator;
-            std::memmove(receiveBuffer_.data(), receiveBuffer_.data() + consumed, buffered_ - consumed);
-            buffered_ -= consumed;
+            Consume(scan + terminator);
             return S_OK;
         }
         if (buffered_ == receiveBuffer_.size())
@@ -258,6 +272,12 @@ HRESULT CTCPSocket::ReadLine(std::span<char> output)
         }
         buffered_ += count;
     }
+}
+
+void CTCPSocket::Consume(std::size_t count)
+{
+    std::memmove(receiveBuffer_.data(), receiveBuffer_.data() + count, buffered_ - count);
+    buffered_ -= count;
 }
 
 std::size_t CTCPSocket::ReadSome(std::span<char> output)
@@ -276,9 +296,18 @@ std::size_t CTCPSocket::ReadSome(std::span<char> output)
     }
     const std::size_t copied = std::min(output.size(), buffered_);
     std::memcpy(output.data(), receiveBuffer_.data(), copied);
-    std::memmove(receiveBuffer_.data(), receiveBuffer_.data() + copied, buffered_ - copied);
-    buffered_ -= copied;
+    Consume(copied);
     return copied;
+}
+
+std::string_view CTCPSocket::UnreadInput()
+{
+    if (buffered_ < receiveBuffer_.size()) {
+        std::size_t count = 0;
+        if (SUCCEEDED(ReceiveAvailable(std::span(receiveBuffer_).subspan(buffered_), count)))
+            buffered_ += count;
+    }
+    return {receiveBuffer_.data(), buffered_};
 }
 
 HRESULT CTCPSocket::SendAll(std::string_view bytes, std::size_t& sentCount)
@@ -311,6 +340,15 @@ HRESULT CTCPSocket::GetErrorText(std::span<char> output) const
     std::memcpy(output.data(), lastErrorText_.data(), length);
     output[length] = '\0';
     return lastStatus_;
+}
+
+std::string OutOfStepText(std::string_view unread)
+{
+    // Room for the rest of the text in the clients' 260-byte error texts.
+    constexpr std::size_t kShownLength = 160;
+    const std::string_view firstLine = unread.substr(0, unread.find_first_of("\r\n"));
+    return "Server has sent a reply out of step, before the command was sent: '" +
+           diag::EscapeControlCharacters(firstLine, kShownLength) + "'";
 }
 
 } // namespace ex2qln::net

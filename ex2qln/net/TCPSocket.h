@@ -49,6 +49,11 @@ public:
     // connected or when receiving failed (the connection is then closed).
     std::size_t ReadSome(std::span<char> output);
 
+    // Takes in, without waiting, what the peer has sent by now, and gives the received bytes that no
+    // read has consumed yet (empty when there are none). The protocols ask for one reply at a time,
+    // so input that is there before a request is sent answers nothing that was asked.
+    std::string_view UnreadInput();
+
     // One Send of `bytes`; `sentCount` tells how many went out. A failure closes the connection;
     // without a connection the status is 0x80072749.
     HRESULT SendAll(std::string_view bytes, std::size_t& sentCount);
@@ -69,6 +74,9 @@ protected:
     virtual HRESULT Receive(std::span<char> buffer, std::size_t& count);
     // Raw: the given bytes, `count` receives how many went out.
     virtual HRESULT Send(std::span<const char> bytes, std::size_t& count);
+    // Raw, without waiting: what has arrived, at most buffer.size() bytes; `count` 0 when nothing has.
+    // A closed connection or an error is left for the next Receive to report.
+    virtual HRESULT ReceiveAvailable(std::span<char> buffer, std::size_t& count);
 
     // True when input that the line reader has not seen yet waits above the socket (decrypted or
     // undecrypted TLS data), so the connection must not be judged by the socket alone.
@@ -78,6 +86,8 @@ protected:
     HRESULT Fail(HRESULT status, unsigned textNumber, std::initializer_list<TextArgument> arguments = {});
 
     bool IsConnected() const { return socket_.IsValid(); }
+    // Drops the first `count` buffered bytes.
+    void Consume(std::size_t count);
     const std::string& Host() const { return host_; }
     // Drops bytes received but not yet consumed.
     void DiscardBuffered() { buffered_ = 0; }
@@ -96,5 +106,8 @@ private:
     std::size_t buffered_ = 0;
     std::array<char, kReceiveBufferSize> receiveBuffer_{};
 };
+
+// The error text for input that came before a request was sent, quoting its first line.
+std::string OutOfStepText(std::string_view unread);
 
 } // namespace ex2qln::net

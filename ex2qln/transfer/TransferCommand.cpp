@@ -120,7 +120,7 @@ HRESULT TransferRun::Line(std::size_t& position, int line, IMAPITable* gal)
 {
     inputs::AccountKeys keys;
     if (FAILED(file_.ReadAccountKeys(position, line == 0, keys))) {
-        inputs::ReportInvalidRow(line + 1, arguments_.accountsPath);
+        inputs::ReportInvalidLine(static_cast<std::size_t>(line) + 1, inputs::kAccountsFile, arguments_.accountsPath);
         return E_FAIL;
     }
     // The whole line under the lock: the idle logout cannot cut a mailbox short.

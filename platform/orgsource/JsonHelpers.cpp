@@ -69,10 +69,50 @@ private:
     }
 };
 
+// Arrays and objects nested deeper than any organisation file needs (63 levels of folders and 32 of
+// attached messages, with the arrays between them and a property value, come to 230) are refused
+// before the parser builds them, so that no file can make the reading of it deep without end.
+constexpr std::size_t kMaximumNesting = 256;
+
+// Names the place as the parser's syntax errors do: line and column (in bytes), counted from 1.
+void CheckNesting(std::string_view text)
+{
+    std::size_t depth = 0;
+    std::size_t line = 1;
+    std::size_t lineStart = 0;
+    bool inString = false;
+    for (std::size_t position = 0; position < text.size(); ++position) {
+        const char character = text[position];
+        if (inString) {
+            if (character == '\\')
+                ++position;
+            else if (character == '"')
+                inString = false;
+            continue;
+        }
+        if (character == '"') {
+            inString = true;
+        } else if (character == '\n') {
+            ++line;
+            lineStart = position + 1;
+        } else if (character == '[' || character == '{') {
+            if (++depth > kMaximumNesting) {
+                Fail(MAPI_E_CORRUPT_DATA, "",
+                     "line " + std::to_string(line) + ", column " + std::to_string(position - lineStart + 1) +
+                         ": too deeply nested: more than " + std::to_string(kMaximumNesting) +
+                         " levels of arrays and objects");
+            }
+        } else if ((character == ']' || character == '}') && depth > 0) {
+            --depth;
+        }
+    }
+}
+
 } // namespace
 
 Json ParseJson(std::string_view text)
 {
+    CheckNesting(text);
     try {
         return Json::parse(text.begin(), text.end(), KeyTracker());
     } catch (const Json::parse_error& e) {

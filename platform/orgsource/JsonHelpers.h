@@ -11,8 +11,9 @@
 
 namespace platform::orgsource {
 
-// Parses the file's text. A syntax error or a key given twice in one object (the JSON library would
-// keep only the last one) throws ReadError with MAPI_E_CORRUPT_DATA.
+// Parses the file's text. A syntax error, arrays and objects nested more than 256 deep, or a key
+// given twice in one object (the JSON library would keep only the last one) throws ReadError with
+// MAPI_E_CORRUPT_DATA.
 Json ParseJson(std::string_view text);
 
 // Refuses members of `object` that are not in `allowed` (or "comment"), so that a misspelt member

@@ -14,10 +14,10 @@ namespace platform::orgsource {
 // to the file's directory. On failure `error` names the file, the place in it as a JSON path
 // ("org.json: mailboxes[2].folders[0].messages[5].properties.PR_SUBJECT: expected a string")
 // and what is wrong, and `organisation` is left empty. Statuses: the system error for files
-// that cannot be read, MAPI_E_CORRUPT_DATA for JSON syntax, MAPI_E_BAD_VALUE for values and
-// missing members, MAPI_E_INVALID_PARAMETER for unknown names, MAPI_E_COLLISION for duplicates,
-// MAPI_E_NOT_FOUND for references to nothing, MAPI_E_TOO_BIG for limits, and the .msg reader's
-// status for a damaged .msg file.
+// that cannot be read, MAPI_E_CORRUPT_DATA for JSON syntax and nesting deeper than 256 levels,
+// MAPI_E_BAD_VALUE for values and missing members, MAPI_E_INVALID_PARAMETER for unknown names,
+// MAPI_E_COLLISION for duplicates, MAPI_E_NOT_FOUND for references to nothing, MAPI_E_TOO_BIG
+// for limits, and the .msg reader's status for a damaged .msg file.
 HRESULT ReadOrganisationFile(const std::string& path, Organisation& organisation, std::string& error);
 
 // The same for a text already in memory; `name` stands for the file in error texts and relative

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <poll.h>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -140,7 +141,9 @@ ProcessResult RunProcess(const ProcessRun& run)
         if (fd >= 0)
             close(fd);
     int status = 0;
-    waitpid(child, &status, 0);
+    rusage usage{};
+    if (wait4(child, &status, 0, &usage) == child)
+        result.maxResidentKilobytes = usage.ru_maxrss;
     if (WIFEXITED(status))
         result.exitCode = WEXITSTATUS(status);
     if (WIFSIGNALED(status))

@@ -30,6 +30,8 @@ struct ProcessResult {
     int exitCode = -1;     // when it exited
     int signal = 0;        // when a signal ended it
     bool timedOut = false;
+    // The largest resident set of the child and of the children it waited for (ru_maxrss of wait4).
+    long maxResidentKilobytes = 0;
 };
 
 ProcessResult RunProcess(const ProcessRun& run);

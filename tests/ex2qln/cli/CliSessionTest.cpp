@@ -365,17 +365,21 @@ TEST_F(CliSessionTest, ARefusedGreetingOrUserEndsTheLogin)
 {
     struct Case {
         const char* name;
-        std::string script;
+        std::vector<std::string> replies;  // the greeting, then one for each line received
         std::string errorText;
     };
     const Case cases[] = {
-        {"greeting", "554 go away\r\n", "go away"},
-        {"USER", "200 ready\r\n550 no such user\r\n", "no such user"},
+        {"greeting", {"554 go away\r\n"}, "go away"},
+        {"USER", {"200 ready\r\n", "550 no such user\r\n"}, "no such user"},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.name);
         ScriptedPeer peer([&](int descriptor) {
-            testsupport::WriteAll(descriptor, test.script);
+            for (std::size_t index = 0; index < test.replies.size(); ++index) {
+                if (index > 0)
+                    testsupport::ReadLineFrom(descriptor);
+                testsupport::WriteAll(descriptor, test.replies[index]);
+            }
             ServeUntilQuit(descriptor);
         });
         auto settings = MakeServerSettings({.password = "pw", .cliPort = peer.Port(), .secureLogin = false});

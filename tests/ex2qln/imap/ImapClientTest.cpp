@@ -5,8 +5,8 @@
 #include "ex2qln/imap/ImapKeywords.h"
 #include "ex2qln/imap/ImapXP.h"
 #include "ex2qln/mapi/ConnectorProperties.h"
-#include "tests/ex2qln/imap/ScriptedImapPeer.h"
 #include "tests/support/PseudoTerminal.h"
+#include "tests/support/ScriptedPeer.h"
 #include "tests/support/ServerSettings.h"
 
 #include <MapiPtr.h>
@@ -25,12 +25,12 @@
 namespace ex2qln::imap {
 namespace {
 
-using testing::kClosed;
-using testing::ScriptedImapPeer;
+using testsupport::kClosed;
+using testsupport::ScriptedPeer;
 using testsupport::PseudoTerminal;
 using testsupport::ServerSettingsValues;
 using testsupport::SettingText;
-using Session = ScriptedImapPeer::Session;
+using Session = ScriptedPeer::Session;
 using Script = std::function<void(Session&)>;
 
 constexpr std::string_view kLoginName = "postmaster@127.0.0.1";
@@ -104,7 +104,7 @@ protected:
     void Start(Script script, ServerSettingsValues values = kLogin)
     {
         client_.reset();
-        peer_ = std::make_unique<ScriptedImapPeer>(std::move(script));
+        peer_ = std::make_unique<ScriptedPeer>(std::move(script));
         values.imapPort = peer_->Port();
         settings_ = testsupport::MakeServerSettings(values);
     }
@@ -136,7 +136,7 @@ protected:
         return Connect();
     }
 
-    std::unique_ptr<ScriptedImapPeer> peer_;
+    std::unique_ptr<ScriptedPeer> peer_;
     MapiPtr<IPropData> settings_;
     std::unique_ptr<CImapXP> client_;
 };
@@ -563,6 +563,147 @@ TEST_F(ImapClient, CommandTooLongOrWithALineEndInAnArgumentIsRefusedWithoutSendi
     client_->Disconnect();
     peer_->Join();
     EXPECT_EQ(peer_->Received(), Concat(LoginLines(), {"00000006 NOOP", "00000007 LOGOUT", std::string(kClosed)}));
+}
+
+// The hostile servers: text meant for the administrator's terminal, bare LF line ends, replies out
+// of step and challenges that are not challenges. Each case either ends with a clear error or, with
+// bare LF line ends, works; the socket gives up after five seconds, so a reply that never counts
+// as complete fails its case instead of holding it.
+TEST_F(ImapClient, HostileServers)
+{
+    const std::string loginLines = "* OK ready\r\n";
+    struct Case {
+        const char* name;
+        Script script;
+        HRESULT connectStatus;
+        std::optional<HRESULT> noopStatus;  // a NOOP after a successful Connect
+        std::string errorText;              // the last error text at the end
+        std::vector<std::string> received;  // every line the server got
+        std::string standardError;
+    };
+    const std::string outOfStep = "Server has sent a reply out of step, before the command was sent: ";
+    const std::vector<Case> cases = {
+        {"greeting with terminal escapes",
+         [](Session& session) {
+             session.Send("* BYE \x1b]0;owned\x07\x1b[2J\x9b\xc2\x9b go away\r\n");
+             session.Read();
+         },
+         MAPI_E_EXTENDED_ERROR, std::nullopt, "\\027]0;owned\\007\\027[2J\x9b\\194\\155 go away",
+         {std::string(kClosed)}, ""},
+        {"refusal with terminal escapes",
+         [](Session& session) {
+             session.Send("* OK ready\r\n");
+             session.Answer("+ " + Base64(kChallenge) + "\r\n");
+             session.Answer("{tag} OK Logged in\r\n");
+             session.Answer("{tag} NO \x1b[31mExtensions are off\x1b[0m\r\n");
+             session.Read();
+         },
+         MAPI_E_EXTENDED_ERROR, std::nullopt, "\\027[31mExtensions are off\\027[0m",
+         {"00000001 AUTHENTICATE CRAM-MD5", CramResponse("secret"), "00000002 ENABLE EXTENSIONS", std::string(kClosed)},
+         ""},
+        {"alert with terminal escapes",
+         [](Session& session) {
+             GreetAndLogIn(session, "* OK [ALERT] \x1b[5mMaintenance\x07\r\n");
+             AnswerLogout(session);
+         },
+         S_OK, std::nullopt, "GETMAILTRAILER completed", Concat(LoginLines(), {"00000004 LOGOUT", std::string(kClosed)}),
+         "Server Alert:\n\\027[5mMaintenance\\007\n"},
+        {"invalid reply with terminal escapes",
+         [](Session& session) {
+             GreetAndLogIn(session);
+             session.Answer("\x1b[2J\r\n");
+             session.Read();
+         },
+         S_OK, MAPI_E_EXTENDED_ERROR, "Server has sent invalid reply '\\027[2J'.",
+         Concat(LoginLines(), {"00000004 NOOP", std::string(kClosed)}), ""},
+        {"bare LF line ends",
+         [](Session& session) {
+             session.Send("* OK ready\n");
+             session.Answer("+ " + Base64(kChallenge) + "\n");
+             session.Answer("{tag} OK Logged in\n");
+             session.Answer("* ENABLED EXTENSIONS\n{tag} OK ENABLE completed\n");
+             session.Answer("{tag} OK GETMAILTRAILER completed\n");
+             session.Answer("{tag} OK NOOP completed\n");
+             AnswerLogout(session);
+         },
+         S_OK, S_OK, "NOOP completed",
+         Concat(LoginLines(), {"00000004 NOOP", "00000005 LOGOUT", std::string(kClosed)}), ""},
+        {"tagged reply sent before its command",
+         [](Session& session) {
+             session.Send("* OK ready\r\n");
+             session.Answer("+ " + Base64(kChallenge) + "\r\n");
+             session.Answer("{tag} OK Logged in\r\n");
+             session.Answer("{tag} OK ENABLE completed\r\n");
+             session.Answer("{tag} OK GETMAILTRAILER completed\r\n00000004 OK NOOP completed\r\n");
+             session.Read();
+         },
+         S_OK, MAPI_E_EXTENDED_ERROR, outOfStep + "'00000004 OK NOOP completed'",
+         Concat(LoginLines(), {std::string(kClosed)}), ""},
+        {"continuation before any command",
+         [](Session& session) {
+             session.Send("* OK ready\r\n+ \x1b[2J\r\n");
+             session.Read();
+         },
+         MAPI_E_EXTENDED_ERROR, std::nullopt, outOfStep + "'+ \\027[2J'", {std::string(kClosed)}, ""},
+        {"untagged data between commands is read and dropped",
+         [](Session& session) {
+             GreetAndLogIn(session);
+             session.Send("* 3 EXISTS\r\n* OK [ALERT] Quota at 90%\r\n");
+             session.Answer("{tag} OK NOOP completed\r\n");
+             AnswerLogout(session);
+         },
+         S_OK, S_OK, "NOOP completed",
+         Concat(LoginLines(), {"00000004 NOOP", "00000005 LOGOUT", std::string(kClosed)}),
+         "Server Alert:\nQuota at 90%\n"},
+        {"empty CRAM-MD5 challenge",
+         [](Session& session) {
+             session.Send("* OK ready\r\n");
+             session.Answer("+ \r\n");
+             session.Answer("{tag} BAD Cancelled\r\n");
+             session.Read();
+         },
+         MAPI_E_EXTENDED_ERROR, std::nullopt, "The server's CRAM-MD5 challenge is empty",
+         {"00000001 AUTHENTICATE CRAM-MD5", "*", std::string(kClosed)}, ""},
+        {"CRAM-MD5 challenge that is not Base64",
+         [](Session& session) {
+             session.Send("* OK ready\r\n");
+             session.Answer("+ <1896.697170952@quillon.example>\r\n");
+             session.Answer("{tag} BAD Cancelled\r\n");
+             session.Read();
+         },
+         MAPI_E_EXTENDED_ERROR, std::nullopt, "The server's CRAM-MD5 challenge is not Base64",
+         {"00000001 AUTHENTICATE CRAM-MD5", "*", std::string(kClosed)}, ""},
+    };
+    const std::string logPath = ::testing::TempDir() + "ex2qln-imap-hostile.log";
+    std::remove(logPath.c_str());
+    diag::OpenLog(diag::kTraceProtocols, logPath.c_str(), 0, false);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Start(c.script);
+        MakeClient({.tlsSettings = net::TlsSettings{true, "", std::chrono::seconds(5)}});
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(client_->Connect(settings_.get()), c.connectStatus) << client_->LastErrorText();
+        if (c.noopStatus && client_->IsConnected()) {
+            CImapGuard guard(client_.get());
+            HRESULT status = client_->SendCommand("NOOP");
+            if (SUCCEEDED(status))
+                status = client_->ReadReply(nullptr, 0, nullptr);
+            EXPECT_EQ(status, *c.noopStatus);
+        }
+        const std::string errorText = client_->LastErrorText();
+        client_.reset();
+        const std::string standardError = ::testing::internal::GetCapturedStderr();
+        peer_->Join();
+        EXPECT_EQ(errorText, c.errorText);
+        EXPECT_EQ(peer_->Received(), c.received);
+        EXPECT_EQ(standardError, c.standardError);
+    }
+    diag::OpenLog(0, nullptr, 0, false);
+    std::ifstream file(logPath, std::ios::binary);
+    std::stringstream log;
+    log << file.rdbuf();
+    EXPECT_NE(log.str().find(">>>>>> * BYE \\027]0;owned\\007"), std::string::npos);
+    EXPECT_EQ(log.str().find_first_of("\x1b\x07"), std::string::npos);
 }
 
 TEST_F(ImapClient, IdleConnectionLogsOutOnlyOnceTheLockIsFree)

@@ -100,6 +100,48 @@ TEST_F(MappedCsvTest, ReportsQuotingLeftOpenAndNeverReadsPastTheEnd)
     EXPECT_EQ(field, "");
 }
 
+TEST_F(MappedCsvTest, FieldsLongerThanTheLimitAreReportedAndCutWhateverTheirLength)
+{
+    struct Case {
+        const char* name;
+        std::string field;   // as written in the file
+        std::size_t length;  // of the text without quoting
+    };
+    const std::size_t limit = CMappedCsv::kMaximumFieldLength;
+    const std::string megabytes(3 << 20, 'x');
+    const Case cases[] = {
+        {"longest field", std::string(limit, 'x'), limit},
+        {"one character more", std::string(limit + 1, 'x'), limit + 1},
+        {"megabytes", megabytes, megabytes.size()},
+        {"megabytes quoted, with a doubled quote and a separator at the end",
+         "\"" + megabytes + "\"\",\"", megabytes.size() + 2},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        CMappedCsv csv(",");
+        Open(csv, test.field + ",next\r\n");
+        std::size_t position = 0;
+        std::string field;
+        EXPECT_EQ(csv.ReadField(position, field), test.length > limit ? MAPI_E_TOO_BIG : S_OK);
+        EXPECT_EQ(field.size(), std::min(test.length, limit));
+        ASSERT_EQ(csv.ReadField(position, field), S_OK);
+        EXPECT_EQ(field, "next");
+    }
+}
+
+TEST_F(MappedCsvTest, NumbersLinesWhateverTheirEnds)
+{
+    CMappedCsv csv(",");
+    const std::string contents = "a\r\nb\rc\n\nd" + std::string(3 << 20, 'e') + "\r";
+    Open(csv, contents);
+    const std::vector<std::pair<std::size_t, std::size_t>> positions = {
+        {0, 1}, {1, 1}, {2, 1}, {3, 2}, {5, 3}, {7, 4}, {8, 5}, {contents.size() - 1, 5}, {contents.size(), 6}};
+    for (const auto& [position, line] : positions) {
+        SCOPED_TRACE(position);
+        EXPECT_EQ(csv.LineNumber(position), line);
+    }
+}
+
 TEST_F(MappedCsvTest, UnusableSeparatorsFallBackToComma)
 {
     for (const char* separator : {"", "\"", "\n", ";\r"}) {

@@ -18,6 +18,7 @@ struct PwdCase {
     std::string account;
     HRESULT status;
     std::string hash;
+    std::size_t line = 0;  // of a hash too long
 };
 
 TEST(MappedPwd, FindsTheNtHash)
@@ -48,6 +49,14 @@ TEST(MappedPwd, FindsTheNtHash)
         {"backslash at the end of the file", "b:2:L:NT\\", "b", S_OK, "NT"},
         {"control character", std::string("b:2:L:N\x02T\n"), "b", S_OK, "N\\002T"},
         {"empty file", "", "b", MAPI_E_NOT_FOUND, ""},
+        {"longest hash", "b:2:L:" + std::string(CMappedPwd::kMaximumHashLength, 'N') + ":x\n", "b", S_OK,
+         std::string(CMappedPwd::kMaximumHashLength, 'N')},
+        {"hash too long, on the line counted with every kind of line end",
+         "a:1:L:NA\r\n\nc:3\rb:2:L:" + std::string(CMappedPwd::kMaximumHashLength, 'N') + "\\:\n", "b",
+         MAPI_E_TOO_BIG, "", 4},
+        {"lines of megabytes passed on the way", "a:1:" + std::string(3 << 20, 'L') + ":NA\nb:2:L:NB\n", "b", S_OK,
+         "NB"},
+        {"hash of megabytes", "b:2:L:" + std::string(3 << 20, 'N') + "\n", "b", MAPI_E_TOO_BIG, "", 1},
     };
     testsupport::TemporaryDirectory directory;
     int count = 0;
@@ -58,8 +67,10 @@ TEST(MappedPwd, FindsTheNtHash)
         CMappedPwd dump;
         ASSERT_EQ(dump.Open(path), S_OK);
         std::string hash = "stale";
-        EXPECT_EQ(dump.FindNtHash(test.account, hash), test.status);
+        std::size_t line = 99;
+        EXPECT_EQ(dump.FindNtHash(test.account, hash, line), test.status);
         EXPECT_EQ(hash, test.hash);
+        EXPECT_EQ(line, test.line);
     }
 }
 

@@ -41,12 +41,39 @@ TEST(CramMd5, ComputesHmacMd5)
     }
 }
 
-TEST(CramMd5, RefusesChallengesLongerThan135Bytes)
+TEST(CramMd5, RefusesChallengesThatAreEmptyNotBase64OrLongerThan135Bytes)
 {
+    struct Case {
+        std::string challenge;
+        std::string_view fault;
+    };
+    constexpr std::string_view kNotBase64 = "The server's CRAM-MD5 challenge is not Base64";
     // 135 decoded bytes are 180 Base64 characters; 138 bytes (184 characters) are too many.
-    Secret response;
-    EXPECT_EQ(CramMd5Response("tim", "pw", std::string(180, 'A'), response), S_OK);
-    EXPECT_EQ(CramMd5Response("tim", "pw", std::string(184, 'A'), response), E_FAIL);
+    const Case cases[] = {
+        {"PDE4OTYuNjk3MTcwOTUyQHBvc3RvZmZpY2UucmVzdG9uLm1jaS5uZXQ+", ""},
+        {"QUI=", ""},
+        {"QUI", ""},
+        {"QQ==", ""},
+        {std::string(180, 'A'), ""},
+        {"", "The server's CRAM-MD5 challenge is empty"},
+        {"====", kNotBase64},
+        {"\x1b[2J\x07", kNotBase64},
+        {"PDE4 OTY=", kNotBase64},
+        {"QUI=\r", kNotBase64},
+        {"QU=I", kNotBase64},
+        {"QUI==", kNotBase64},
+        {"Q===", kNotBase64},
+        {"QUJDR", kNotBase64},
+        {"-_-_", kNotBase64},
+        {std::string(184, 'A'), "The server's CRAM-MD5 challenge is longer than 135 bytes"},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.challenge);
+        EXPECT_EQ(CramMd5ChallengeFault(test.challenge), test.fault);
+        Secret response;
+        EXPECT_EQ(CramMd5Response("tim", "pw", test.challenge, response), test.fault.empty() ? S_OK : E_FAIL);
+        EXPECT_EQ(response.View().empty(), !test.fault.empty());
+    }
 }
 
 } // namespace

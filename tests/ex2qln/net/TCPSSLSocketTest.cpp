@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 
 namespace ex2qln::net {
 namespace {
@@ -114,6 +116,37 @@ TEST_F(TlsSocketTest, LinesDecryptedAheadSurviveThePeerClosing)
     EXPECT_EQ(ReadLine(socket), "one");
     EXPECT_EQ(ReadLine(socket), "two");
     EXPECT_TRUE(FAILED(socket.ReadLine(std::span<char>(std::array<char, 8>{}.data(), 8))));
+}
+
+TEST_F(TlsSocketTest, UnreadInputIsApplicationDataOnly)
+{
+    std::atomic<bool> lineRead = false;
+    std::atomic<bool> checked = false;
+    ScriptedServer server(certificate_, [&](ServerEnd& end) {
+        // The handshake's end sends session tickets, records that carry no data.
+        if (!end.AcceptTls() || end.ReadLine() != "hi\r\n")
+            return;
+        lineRead = true;
+        while (!checked)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        end.Write("unasked\r\n");
+        end.ReadLine();
+    });
+    CTCPSSLSocket socket(Trusting());
+    ASSERT_EQ(socket.Connect("localhost", server.Port(), true), S_OK) << socket.LastErrorText();
+    ASSERT_EQ(socket.SendText("hi\r\n"), S_OK);
+    while (!lineRead)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(socket.UnreadInput(), "");
+    checked = true;
+    std::string unread;
+    for (int attempt = 0; attempt < 200 && unread.empty(); ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        unread = socket.UnreadInput();
+    }
+    EXPECT_EQ(unread, "unasked\r\n");
+    EXPECT_EQ(ReadLine(socket), "unasked");
+    EXPECT_EQ(socket.SendText("bye\r\n"), S_OK);
 }
 
 TEST_F(TlsSocketTest, RejectedCertificatesNameTheReasonAndTheOptions)

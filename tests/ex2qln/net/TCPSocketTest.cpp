@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <deque>
+#include <thread>
 #include <vector>
 
 namespace ex2qln::net {
@@ -70,7 +71,9 @@ std::vector<LineCase> LineCases()
         {"CR LF ends a line", "abc\r\n", false, {}, 100, {{S_OK, "abc", ""}}},
         {"CR judged once the LF arrives", "abc\r\ndef\r\n", false, {4, 1}, 100,
          {{S_OK, "abc", ""}, {S_OK, "def", ""}}},
-        {"LF as last byte waits for the next", "abc\nx\r\n", false, {4}, 100, {{S_OK, "abc", ""}, {S_OK, "x", ""}}},
+        {"LF as the last byte received ends the line at once", "abc\n", false, {}, 100, {{S_OK, "abc", ""}}},
+        {"CR as the last byte received waits for the next", "abc\r\ndef\n", false, {4}, 100,
+         {{S_OK, "abc", ""}, {S_OK, "def", ""}}},
         {"two CR LF give two empty lines", "\r\n\r\nend\r\n", false, {}, 100,
          {{S_OK, "", ""}, {S_OK, "", ""}, {S_OK, "end", ""}}},
         {"bare LF and bare CR", "a\nb\rc\r\n", false, {}, 100, {{S_OK, "a", ""}, {S_OK, "b", ""}, {S_OK, "c", ""}}},
@@ -84,10 +87,9 @@ std::vector<LineCase> LineCases()
         {"longest line the buffer holds", std::string(full - 2, 'x') + "\r\n", false, {}, full,
          {{S_OK, std::string(full - 2, 'x'), ""}}},
         {"peer closes mid-line", "abc", true, {}, 100, {{closed, "", ""}}},
-        // A terminator is only judged with a byte after it, so a last line cut short this way is
-        // never returned.
+        // A CR is only judged with a byte after it, so a last line cut short this way is never returned.
         {"peer closes after a CR", "abc\r", true, {}, 100, {{closed, "", ""}}},
-        {"peer closes after an LF", "abc\n", true, {}, 100, {{closed, "", ""}}},
+        {"peer closes after an LF", "abc\n", true, {}, 100, {{S_OK, "abc", ""}, {closed, "", ""}}},
         {"peer closes after a whole line", "abc\r\n", true, {}, 100, {{S_OK, "abc", ""}, {closed, "", ""}}},
     };
 }
@@ -98,6 +100,7 @@ TEST(TCPSocketReadLine, Cases)
         SCOPED_TRACE(example.name);
         LoopbackListener listener;
         ChunkedSocket socket(example.chunks);
+        socket.SetIoTimeout(std::chrono::seconds(2));
         ASSERT_EQ(socket.Connect("127.0.0.1", listener.Port()), S_OK);
         SocketHandle peer = listener.Accept();
         ASSERT_TRUE(WriteAll(peer.Get(), example.sent));
@@ -258,6 +261,44 @@ TEST(TCPSocketTimeout, PeerThatStopsReadingFailsTheSend)
     }
     EXPECT_EQ(status, kStatusTimedOut);
     EXPECT_EQ(socket.LastErrorText(), "Error while sending data through socket [0x8007274c]");
+    EXPECT_FALSE(socket.IsAlive());
+}
+
+// UnreadInput until something has come, for at most two seconds.
+std::string WaitForUnreadInput(CTCPSocket& socket)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    std::string_view unread = socket.UnreadInput();
+    while (unread.empty() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        unread = socket.UnreadInput();
+    }
+    return std::string(unread);
+}
+
+TEST(TCPSocket, UnreadInputGivesWhatCameUnaskedAndKeepsItForTheNextRead)
+{
+    LoopbackListener listener;
+    CTCPSocket socket;
+    socket.SetIoTimeout(std::chrono::seconds(2));
+    ASSERT_EQ(socket.Connect("127.0.0.1", listener.Port()), S_OK);
+    SocketHandle peer = listener.Accept();
+    EXPECT_EQ(socket.UnreadInput(), "");
+    ASSERT_TRUE(WriteAll(peer.Get(), "a\r\nb\r\n"));
+    char line[16];
+    ASSERT_EQ(socket.ReadLine(line), S_OK);
+    EXPECT_STREQ(line, "a");
+    EXPECT_EQ(socket.UnreadInput(), "b\r\n");
+    ASSERT_EQ(socket.ReadLine(line), S_OK);
+    EXPECT_STREQ(line, "b");
+    EXPECT_EQ(socket.UnreadInput(), "");
+    // Not received yet when the peer sends it: taken in without waiting.
+    ASSERT_TRUE(WriteAll(peer.Get(), "late\r\n"));
+    EXPECT_EQ(WaitForUnreadInput(socket), "late\r\n");
+    ASSERT_EQ(socket.ReadLine(line), S_OK);
+    EXPECT_STREQ(line, "late");
+    peer.Reset();
+    EXPECT_EQ(socket.UnreadInput(), "");
     EXPECT_FALSE(socket.IsAlive());
 }
 

@@ -158,6 +158,59 @@ TEST(OrganisationReaderTest, DeepNestingIsRefused)
     EXPECT_NE(deepFolders.error.find("folders are nested too deeply"), std::string::npos) << deepFolders.error;
 }
 
+TEST(OrganisationReaderTest, JsonNestedDeeperThanTheFormatNeedsIsRefusedWithItsPlace)
+{
+    const std::string refused = ": too deeply nested: more than 256 levels of arrays and objects";
+    const std::string deepArrays = std::string(100000, '[') + std::string(100000, ']');
+    std::string deepObjects;
+    for (int i = 0; i < 100000; ++i)
+        deepObjects += R"({"a":)";
+    deepObjects += "1" + std::string(100000, '}');
+    struct Case {
+        const char* name;
+        std::string text;
+        std::string error;  // empty: nothing about nesting
+    };
+    const std::vector<Case> cases = {
+        {"arrays 100,000 deep", deepArrays, "org.json: line 1, column 257" + refused},
+        {"objects 100,000 deep", deepObjects, "org.json: line 1, column 1281" + refused},
+        {"257 levels in an ignored comment, never closed", "{\n \"comment\": " + std::string(256, '['),
+         "org.json: line 2, column 268" + refused},
+        {"256 levels", "{\"comment\": " + std::string(255, '[') + std::string(255, ']') + "}", ""},
+        {"brackets in strings do not count",
+         R"({"name": ")" + std::string(300, '[') + R"(\"{{{", "comment": [")" + std::string(300, '{') + "\"]}", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Loaded loaded = Load(c.text);
+        if (c.error.empty()) {
+            EXPECT_EQ(loaded.status, S_OK) << loaded.error;
+            continue;
+        }
+        EXPECT_EQ(loaded.status, MAPI_E_CORRUPT_DATA);
+        EXPECT_EQ(loaded.error, c.error);
+    }
+}
+
+TEST(OrganisationReaderTest, TheDeepestFileTheFormatAllowsIsRead)
+{
+    // An attached message 32 levels down, holding a multi-valued property and a recipient, in a
+    // folder 63 levels down: as deep as the format lets arrays and objects go.
+    std::string message = R"({"properties": {"PR_SUBJECT": "deep", "PR_CHILDRENS_NAMES": ["Ann"]},
+                              "recipients": [{"PR_DISPLAY_NAME": "B", "PR_RECIPIENT_TYPE": 1}]})";
+    for (int level = 0; level < 32; ++level)
+        message = R"({"attachments": [{"message": )" + message + "}]}";
+    std::string folder = R"({"name": "f", "messages": [)" + message + "]}";
+    for (int level = 0; level < 62; ++level)
+        folder = R"({"name": "f", "folders": [)" + folder + "]}";
+    const Loaded loaded = Load(R"({"gal": [)" + kUser + R"(], "mailboxes": [{"user": "a", "folders": [)" + folder + "]}]}");
+    ASSERT_EQ(loaded.status, S_OK) << loaded.error;
+    const Folder* deepest = &loaded.organisation.stores.at(0).root.folders.at(0);
+    for (int level = 0; level < 63; ++level)
+        deepest = &deepest->folders.at(0);
+    EXPECT_EQ(deepest->messages.size(), 1u);
+}
+
 TEST(OrganisationReaderTest, ValuesOfEachType)
 {
     Loaded loaded = Load(WithProperties(R"(

@@ -1,12 +1,12 @@
-// The scripted IMAP peer: a loopback listener, one session at a time, lines recorded as received.
-#include "tests/ex2qln/imap/ScriptedImapPeer.h"
+// The scripted peer: a loopback listener, one session at a time, lines recorded as received.
+#include "tests/support/ScriptedPeer.h"
 
 #include <sys/socket.h>
 #include <sys/time.h>
 
 #include <algorithm>
 
-namespace ex2qln::imap::testing {
+namespace testsupport {
 namespace {
 
 bool IsCommandTag(std::string_view word)
@@ -32,7 +32,7 @@ std::string ReplaceTag(std::string_view text, const std::string& tag)
 
 } // namespace
 
-ScriptedImapPeer::ScriptedImapPeer(std::function<void(Session&)> script)
+ScriptedPeer::ScriptedPeer(std::function<void(Session&)> script)
     : certificate_("IP:127.0.0.1,DNS:localhost", directory_.File("peer.pem"))
 {
     thread_ = std::thread([this, script = std::move(script)] {
@@ -42,42 +42,42 @@ ScriptedImapPeer::ScriptedImapPeer(std::function<void(Session&)> script)
     });
 }
 
-void ScriptedImapPeer::Join()
+void ScriptedPeer::Join()
 {
     if (thread_.joinable())
         thread_.join();
 }
 
-std::vector<std::string> ScriptedImapPeer::Received() const
+std::vector<std::string> ScriptedPeer::Received() const
 {
     std::lock_guard lock(mutex_);
     return received_;
 }
 
-std::size_t ScriptedImapPeer::ReceivedCount() const
+std::size_t ScriptedPeer::ReceivedCount() const
 {
     std::lock_guard lock(mutex_);
     return received_.size();
 }
 
-void ScriptedImapPeer::Record(std::string line)
+void ScriptedPeer::Record(std::string line)
 {
     std::lock_guard lock(mutex_);
     received_.push_back(std::move(line));
 }
 
-void ScriptedImapPeer::Accept(Session& session)
+void ScriptedPeer::Accept(Session& session)
 {
-    net::SocketHandle socket = listener_.Accept();
+    ex2qln::net::SocketHandle socket = listener_.Accept();
     timeval timeout{10, 0};
     ::setsockopt(socket.Get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    session.end_ = std::make_unique<testsupport::ServerEnd>(std::move(socket), certificate_);
+    session.end_ = std::make_unique<ServerEnd>(std::move(socket), certificate_);
     session.closed_ = false;
 }
 
-ScriptedImapPeer::Session::Session(ScriptedImapPeer& peer) : peer_(peer) {}
+ScriptedPeer::Session::Session(ScriptedPeer& peer) : peer_(peer) {}
 
-std::optional<std::string> ScriptedImapPeer::Session::Read()
+std::optional<std::string> ScriptedPeer::Session::Read()
 {
     if (closed_)
         return std::nullopt;
@@ -97,31 +97,31 @@ std::optional<std::string> ScriptedImapPeer::Session::Read()
     return line;
 }
 
-void ScriptedImapPeer::Session::Send(std::string_view text)
+void ScriptedPeer::Session::Send(std::string_view text)
 {
     end_->Write(ReplaceTag(text, tag_));
 }
 
-void ScriptedImapPeer::Session::Answer(std::string_view reply)
+void ScriptedPeer::Session::Answer(std::string_view reply)
 {
     if (Read())
         Send(reply);
 }
 
-bool ScriptedImapPeer::Session::StartTls()
+bool ScriptedPeer::Session::StartTls()
 {
     return end_->AcceptTls();
 }
 
-void ScriptedImapPeer::Session::Drop()
+void ScriptedPeer::Session::Drop()
 {
     ::shutdown(end_->Descriptor(), SHUT_RDWR);
 }
 
-void ScriptedImapPeer::Session::Reconnect()
+void ScriptedPeer::Session::Reconnect()
 {
     end_.reset();
     peer_.Accept(*this);
 }
 
-} // namespace ex2qln::imap::testing
+} // namespace testsupport

@@ -1,5 +1,5 @@
-// A scripted IMAP server end on 127.0.0.1 for the client tests: it plays a script on its own thread
-// and records every line it receives.
+// A scripted server end on 127.0.0.1 for the client tests (IMAP, the CLI, and the program's hostile
+// peers): it plays a script on its own thread, byte for byte, and records every line it receives.
 #pragma once
 
 #include "tests/support/LoopbackPeer.h"
@@ -16,12 +16,12 @@
 #include <thread>
 #include <vector>
 
-namespace ex2qln::imap::testing {
+namespace testsupport {
 
 // What the peer records when the client has closed the connection.
 inline constexpr std::string_view kClosed = "<closed>";
 
-class ScriptedImapPeer {
+class ScriptedPeer {
 public:
     class Session {
     public:
@@ -40,19 +40,19 @@ public:
         void Reconnect();
 
     private:
-        friend class ScriptedImapPeer;
-        explicit Session(ScriptedImapPeer& peer);
+        friend class ScriptedPeer;
+        explicit Session(ScriptedPeer& peer);
 
-        ScriptedImapPeer& peer_;
-        std::unique_ptr<testsupport::ServerEnd> end_;
+        ScriptedPeer& peer_;
+        std::unique_ptr<ServerEnd> end_;
         std::string tag_;
         bool closed_ = false;
     };
 
-    explicit ScriptedImapPeer(std::function<void(Session&)> script);
-    ScriptedImapPeer(const ScriptedImapPeer&) = delete;
-    ScriptedImapPeer& operator=(const ScriptedImapPeer&) = delete;
-    ~ScriptedImapPeer() { Join(); }
+    explicit ScriptedPeer(std::function<void(Session&)> script);
+    ScriptedPeer(const ScriptedPeer&) = delete;
+    ScriptedPeer& operator=(const ScriptedPeer&) = delete;
+    ~ScriptedPeer() { Join(); }
 
     std::uint32_t Port() const { return listener_.Port(); }
     // The PEM file of the certificate that StartTls presents (for 127.0.0.1).
@@ -66,12 +66,12 @@ private:
     void Record(std::string line);
     void Accept(Session& session);
 
-    testsupport::TemporaryDirectory directory_;
-    testsupport::TestCertificate certificate_;
-    testsupport::LoopbackListener listener_;
+    TemporaryDirectory directory_;
+    TestCertificate certificate_;
+    LoopbackListener listener_;
     mutable std::mutex mutex_;
     std::vector<std::string> received_;
     std::thread thread_;
 };
 
-} // namespace ex2qln::imap::testing
+} // namespace testsupport
