@@ -97,7 +97,8 @@ class ImapClient:
     literals."""
 
     def __init__(self, port, certificate=None):
-        self.sock = socket.create_connection(('127.0.0.1', port))
+        # A server that fails to answer fails the test instead of holding it until ctest gives up.
+        self.sock = socket.create_connection(('127.0.0.1', port), timeout=60)
         if certificate:
             self.start_tls(certificate)
         self.buffer = b''

@@ -67,7 +67,8 @@ class Client:
     """A line client of the CLI side, as small as the tests need."""
 
     def __init__(self, port):
-        self.sock = socket.create_connection(('127.0.0.1', port))
+        # A server that fails to answer fails the test instead of holding it until ctest gives up.
+        self.sock = socket.create_connection(('127.0.0.1', port), timeout=60)
         self.buffer = b''
 
     def reply(self):
