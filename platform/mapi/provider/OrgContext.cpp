@@ -44,4 +44,22 @@ HRESULT OrgContext::Create(std::shared_ptr<const org::Organisation> organisation
     }
 }
 
+LONG OrgContext::UnreadMessages(const org::ObjectLocation& location) const
+{
+    const org::Folder* folder = Org().FolderAt(location);
+    if (folder == nullptr)
+        return 0;
+    std::pair<std::size_t, std::uint64_t> key(location.storeIndex, folder->counter);
+    {
+        std::lock_guard lock(unreadMutex_);
+        if (auto found = unread_.find(key); found != unread_.end())
+            return found->second;
+    }
+    // Counted without the lock, so that other folders are not held up meanwhile.
+    auto count = static_cast<LONG>(Org().UnreadMessages(location));
+    std::lock_guard lock(unreadMutex_);
+    unread_.emplace(key, count);
+    return count;
+}
+
 } // namespace mapi
