@@ -1,7 +1,9 @@
 // Tests of the organisation reader on small inline files: values of every type, derived
 // properties, and malformed files with their exact status and message.
+#include "platform/cfb/MsgWriter.h"
 #include "platform/orgsource/OrganisationReader.h"
 #include "platform/orgsource/PropertyNames.h"
+#include "platform/orgsource/PropertyReader.h"
 #include "tests/platform/orgsource/OrganisationMessages.h"
 #include "tests/support/TemporaryDirectory.h"
 
@@ -435,6 +437,50 @@ TEST(OrganisationReaderTest, FileReferencesAreRelativeToTheOrganisationFile)
     std::string missing = (directory / "absent.json").string();
     EXPECT_EQ(ReadOrganisationFile(missing, organisation, error), HResultFromErrno(ENOENT));
     EXPECT_EQ(error, missing + ": cannot open the file: No such file or directory");
+}
+
+// The files a message is made from are read each time the message is: what is gone after the logon
+// fails that message with the file's name, and what comes back is read again.
+TEST(OrganisationReaderTest, MessagesReadTheirFilesWhenAskedFor)
+{
+    testsupport::TemporaryDirectory directory;
+    std::filesystem::create_directories(directory / "mail");
+    auto writeFiles = [&] {
+        cfb::MsgDocument document;
+        document.message.properties.push_back(TextProperty(0x0037001F, u"From the file"));
+        std::string error;
+        ASSERT_EQ(cfb::WriteMsgFile((directory / "mail" / "a.msg").string(), document, error), S_OK) << error;
+        std::ofstream(directory / "blob.bin", std::ios::binary) << "\x07";
+    };
+    writeFiles();
+    std::ofstream(directory / "org.json") << WithMessages(R"({"msg": "mail/a.msg", "properties": {"PR_IMPORTANCE": 2}},
+        {"attachments": [{"data": {"file": "blob.bin"}}]})");
+    Organisation organisation;
+    std::string error;
+    ASSERT_EQ(ReadOrganisationFile((directory / "org.json").string(), organisation, error), S_OK) << error;
+    std::filesystem::remove(directory / "mail" / "a.msg");
+    std::filesystem::remove(directory / "blob.bin");
+
+    const std::string prefix = (directory / "org.json").string() + ": mailboxes[0].folders[0].messages[";
+    struct Case {
+        std::size_t message;
+        std::string error;
+    } cases[] = {
+        {0, prefix + "0].msg: " + directory.Path() + "/mail/a.msg: cannot be read (No such file or directory)"},
+        {1, prefix + "1].attachments[0].data.file: cannot read " + directory.Path() + "/blob.bin: No such file or directory"},
+    };
+    for (const Case& c : cases) {
+        cfb::MsgDocument document;
+        EXPECT_EQ(organisation.ReadMessage(orgtest::MessageIn(0, {0, 0}, c.message), document, error), HResultFromErrno(ENOENT));
+        EXPECT_EQ(error, c.error);
+        EXPECT_TRUE(document.message.properties.empty());
+    }
+    writeFiles();
+    cfb::MsgDocument overlay = orgtest::ReadOrFail(organisation, orgtest::MessageIn(0, {0, 0}, 0));
+    EXPECT_EQ(cfb::FindProperty(overlay.message.properties, 0x0037001F)->text, u"From the file");
+    EXPECT_EQ(cfb::FindProperty(overlay.message.properties, PR_IMPORTANCE)->integer, 2);
+    cfb::MsgDocument attached = orgtest::ReadOrFail(organisation, orgtest::MessageIn(0, {0, 0}, 1));
+    EXPECT_EQ(cfb::FindProperty(attached.message.attachments.at(0).properties, 0x37010102)->bytes, std::vector<std::uint8_t>{7});
 }
 
 } // namespace
