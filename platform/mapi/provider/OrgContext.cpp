@@ -22,8 +22,8 @@ HRESULT OrgContext::Create(std::shared_ptr<const org::Organisation> organisation
                 return status;
         }
         for (const org::Store& store : context->organisation->stores) {
-            // The store's names are given ids in the model's order, so that a message's named
-            // properties have the same ids whichever message of the store is opened first.
+            // The folders' names are given ids first, in the model's order; the messages' names
+            // follow as the messages are read.
             auto names = std::make_shared<NamedPropertyMap>();
             std::map<std::uint16_t, ULONG>& ids = context->storeNamedIds.emplace_back();
             for (const platform::cfb::MsgNamedProperty& model : store.namedProperties) {

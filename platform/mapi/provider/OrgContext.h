@@ -24,7 +24,8 @@ struct OrgContext {
     std::shared_ptr<const org::Organisation> organisation;
     std::optional<std::size_t> mailbox;  // the store index of the logged-on mailbox, if any
     std::vector<PropertyBag> galValues;  // by GAL index
-    // Named properties per store: the store's map, and which of its ids the model's ids became.
+    // Named properties per store: the store's map (messages add their names as they are read), and
+    // which of its ids the ids of the folders' model became.
     std::vector<std::shared_ptr<NamedPropertyMap>> storeNames;
     std::vector<std::map<std::uint16_t, ULONG>> storeNamedIds;
     std::shared_ptr<NamedPropertyMap> addressBookNames;

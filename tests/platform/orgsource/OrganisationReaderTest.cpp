@@ -66,15 +66,18 @@ Failure ReadFirstMessage(const Organisation& organisation)
     return failure;
 }
 
+// A file or message that is wrong, with the status and the text it gives.
+struct MalformedCase {
+    std::string text;
+    HRESULT status;
+    std::string message;
+};
+
+const std::string messages = "mailboxes[0].folders[0].messages[0]";
+
 TEST(OrganisationReaderTest, MalformedFiles)
 {
-    struct Case {
-        std::string text;
-        HRESULT status;
-        std::string message;
-    };
-    const std::string messages = "mailboxes[0].folders[0].messages[0]";
-    const std::vector<Case> cases = {
+    const std::vector<MalformedCase> cases = {
         {"[]", MAPI_E_BAD_VALUE, "org.json: expected an object"},
         {R"({"gal": [], "gal": []})", MAPI_E_CORRUPT_DATA, "org.json: gal: the key is given twice"},
         {R"({"gal": [{"kind": "user", "dn": "x", "dn": "y"}]})", MAPI_E_CORRUPT_DATA, "org.json: gal[0].dn: the key is given twice"},
@@ -119,13 +122,7 @@ TEST(OrganisationReaderTest, MalformedFiles)
 // What a message holds is read when the message is: a fault there fails that message, not the logon.
 TEST(OrganisationReaderTest, MalformedMessages)
 {
-    struct Case {
-        std::string text;
-        HRESULT status;
-        std::string message;
-    };
-    const std::string messages = "mailboxes[0].folders[0].messages[0]";
-    const std::vector<Case> cases = {
+    const std::vector<MalformedCase> cases = {
         {WithProperties(R"("PR_SUBJECT": 5)"), MAPI_E_BAD_VALUE, "org.json: " + messages + ".properties.PR_SUBJECT: expected a string"},
         {WithProperties(R"("PR_SUBJEKT": "x")"), MAPI_E_INVALID_PARAMETER, "org.json: " + messages + ".properties.PR_SUBJEKT: unknown property name \"PR_SUBJEKT\""},
         {WithProperties(R"("PR_SUBJECT": "x", "PR_SUBJECT_A": "y")"), MAPI_E_COLLISION, "org.json: " + messages + ".properties.PR_SUBJECT_A: property 0x0037001F is given twice"},

@@ -89,6 +89,16 @@ protected:
         return {};
     }
 
+    // The subfolder of this name and its contents table.
+    void OpenContents(IMAPIFolder* parent, const std::string& name, MapiPtr<IMAPIFolder>& folder,
+                      MapiPtr<IMAPITable>& contents)
+    {
+        ASSERT_NE(parent, nullptr);
+        folder = OpenIn<IMAPIFolder>(parent, Child(parent, name));
+        ASSERT_TRUE(folder);
+        ASSERT_EQ(folder->GetContentsTable(0, contents.put()), S_OK);
+    }
+
     MapiPtr<IMAPISession> session_;
     MapiPtr<IMsgStore> private_;
     MapiPtr<IExchangeManageStore> manage_;
@@ -350,11 +360,9 @@ TEST_F(Stores, ContentsTablesRestrictSortAndFindOverRowsReadWhenAskedFor)
 {
     LogonTo(WriteFile("reports.json", kReportsOrganisation));
     MapiPtr<IMAPIFolder> subtree = OpenSubtree(private_.get());
-    ASSERT_TRUE(subtree);
-    MapiPtr<IMAPIFolder> reports = OpenIn<IMAPIFolder>(subtree.get(), Child(subtree.get(), "Reports"));
-    ASSERT_TRUE(reports);
+    MapiPtr<IMAPIFolder> reports;
     MapiPtr<IMAPITable> contents;
-    ASSERT_EQ(reports->GetContentsTable(0, contents.put()), S_OK);
+    ASSERT_NO_FATAL_FAILURE(OpenContents(subtree.get(), "Reports", reports, contents));
 
     SPropValue word{PR_SUBJECT_A, 0, {}};
     word.Value.lpszA = const_cast<char*>("report");
@@ -427,11 +435,9 @@ TEST_F(Stores, MessagesAreReadWhenOpenedAndFilesThatChangedSayWhy)
     WriteMail((mail / "c.msg").string(), u"Rewritten");
 
     MapiPtr<IMAPIFolder> subtree = OpenSubtree(private_.get());
-    ASSERT_TRUE(subtree);
-    MapiPtr<IMAPIFolder> folder = OpenIn<IMAPIFolder>(subtree.get(), Child(subtree.get(), "mail"));
-    ASSERT_TRUE(folder);
+    MapiPtr<IMAPIFolder> folder;
     MapiPtr<IMAPITable> contents;
-    ASSERT_EQ(folder->GetContentsTable(0, contents.put()), S_OK);
+    ASSERT_NO_FATAL_FAILURE(OpenContents(subtree.get(), "mail", folder, contents));
     MapiRows rows;
     QueryAll(contents.get(), {PR_ENTRYID, PR_SUBJECT_A}, rows);
     ASSERT_EQ(rows.size(), 3u);
