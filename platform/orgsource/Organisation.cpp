@@ -26,6 +26,13 @@ std::optional<std::size_t> Find(const std::map<std::string, std::size_t>& map, s
     return found->second;
 }
 
+// The counter of the message at `position` of a folder's byCounter order.
+std::uint64_t CounterAt(const Folder& folder, std::uint32_t position)
+{
+    std::size_t count = folder.messages.size();
+    return position < count ? folder.messages[position].counter : folder.associated[position - count].counter;
+}
+
 // The properties every message gets from its place in the organisation.
 void FinishMessage(cfb::MsgMessage& message, const EntryId& entryId, const EntryId& folderId, bool associated)
 {
@@ -80,16 +87,12 @@ void Organisation::IndexFolder(std::size_t storeIndex, Folder& folder, std::vect
     index_.emplace(folder.entryId, location);
     // Messages are found by their counters rather than kept in index_, so that a folder of any size
     // costs a few bytes per message.
-    auto counterAt = [&folder](std::uint32_t position) {
-        std::size_t count = folder.messages.size();
-        return position < count ? folder.messages[position].counter : folder.associated[position - count].counter;
-    };
     folder.byCounter.resize(folder.messages.size() + folder.associated.size());
     for (std::size_t i = 0; i < folder.byCounter.size(); ++i) {
         folder.byCounter[i] = static_cast<std::uint32_t>(i);
     }
     std::sort(folder.byCounter.begin(), folder.byCounter.end(),
-              [&](std::uint32_t a, std::uint32_t b) { return counterAt(a) < counterAt(b); });
+              [&](std::uint32_t a, std::uint32_t b) { return CounterAt(folder, a) < CounterAt(folder, b); });
     for (std::size_t c = 0; c < folder.folders.size(); ++c) {
         path.push_back(c);
         IndexFolder(storeIndex, folder.folders[c], path);
@@ -109,7 +112,7 @@ std::optional<ObjectLocation> Organisation::Locate(std::span<const std::uint8_t>
         return std::nullopt;
     }
     if (parsed->kind == EntryIdKind::Message) {
-        return LocateMessage(entryId);
+        return LocateMessage(*parsed, entryId);
     }
     ObjectLocation location;
     location.kind = parsed->kind;
@@ -132,13 +135,10 @@ std::optional<ObjectLocation> Organisation::Locate(std::span<const std::uint8_t>
     return location;
 }
 
-std::optional<ObjectLocation> Organisation::LocateMessage(std::span<const std::uint8_t> entryId) const
+std::optional<ObjectLocation> Organisation::LocateMessage(const ParsedEntryId& parsed,
+                                                          std::span<const std::uint8_t> entryId) const
 {
-    auto parsed = ParseEntryId(entryId);
-    if (!parsed || parsed->kind != EntryIdKind::Message) {
-        return std::nullopt;
-    }
-    auto folderFound = index_.find(MakeFolderEntryId(parsed->storeKind, parsed->storeGuid, parsed->folderCounter));
+    auto folderFound = index_.find(MakeFolderEntryId(parsed.storeKind, parsed.storeGuid, parsed.folderCounter));
     if (folderFound == index_.end() || folderFound->second.kind != EntryIdKind::Folder) {
         return std::nullopt;
     }
@@ -147,15 +147,12 @@ std::optional<ObjectLocation> Organisation::LocateMessage(std::span<const std::u
     if (folder == nullptr) {
         return std::nullopt;
     }
-    const std::size_t count = folder->messages.size();
-    auto counterAt = [&](std::uint32_t position) {
-        return position < count ? folder->messages[position].counter : folder->associated[position - count].counter;
-    };
-    auto position = std::lower_bound(folder->byCounter.begin(), folder->byCounter.end(), parsed->messageCounter,
-                                     [&](std::uint32_t at, std::uint64_t counter) { return counterAt(at) < counter; });
-    if (position == folder->byCounter.end() || counterAt(*position) != parsed->messageCounter) {
+    auto position = std::lower_bound(folder->byCounter.begin(), folder->byCounter.end(), parsed.messageCounter,
+                                     [&](std::uint32_t at, std::uint64_t counter) { return CounterAt(*folder, at) < counter; });
+    if (position == folder->byCounter.end() || CounterAt(*folder, *position) != parsed.messageCounter) {
         return std::nullopt;
     }
+    const std::size_t count = folder->messages.size();
     location.kind = EntryIdKind::Message;
     location.associated = *position >= count;
     location.messageIndex = location.associated ? *position - count : *position;

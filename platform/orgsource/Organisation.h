@@ -139,7 +139,8 @@ private:
     std::map<std::string, std::size_t> galBySmtp_;
 
     void IndexFolder(std::size_t storeIndex, Folder& folder, std::vector<std::size_t>& path);
-    std::optional<ObjectLocation> LocateMessage(std::span<const std::uint8_t> entryId) const;
+    // A message's identifier is not kept in index_ but found through its folder and its counter.
+    std::optional<ObjectLocation> LocateMessage(const ParsedEntryId& parsed, std::span<const std::uint8_t> entryId) const;
 };
 
 } // namespace platform::orgsource
