@@ -157,6 +157,12 @@ struct ChangingFiles {
         context = Serve(std::move(organisation));
     }
 
+    ~ChangingFiles()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(directory, ignored);
+    }
+
     void Write(const char* file, const std::uint8_t* data, std::size_t size) const
     {
         std::ofstream(directory / "mail" / file, std::ios::binary | std::ios::trunc)
