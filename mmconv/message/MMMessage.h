@@ -89,10 +89,6 @@ public:
     // message's has no name); E_FAIL when neither has one.
     HRESULT GetMsgCharset(std::string& charset, unsigned& codePage);
 
-    // The whole body as text (or HTML) in a code page, for the item writers; E_FAIL without PR_BODY
-    // and RTF.
-    HRESULT GetMAPIBody(std::string& body, bool html, unsigned codePage);
-
     // Whether the message has attachments to write: the attachment table has a row (never with
     // kFlagNoAttachments).
     HRESULT CheckAttaches(bool& has);

@@ -9,6 +9,8 @@
 #include <new>
 
 #include "mmconv/encoding/ConversionTrace.h"
+#include "mmconv/encoding/Utf8.h"
+#include "mmconv/message/FoldedOutput.h"
 #include "mmconv/message/MapiProps.h"
 #include "mmconv/message/TraceAddress.h"
 
@@ -251,12 +253,6 @@ bool MMNamedPropsCnv::CheckPropExists(ULONG key)
     return SUCCEEDED(GetOneProp(key, tag)) && PropertyExists(prop_.get(), tag);
 }
 
-bool MMNamedPropsCnv::CheckWStrPropExists(std::u16string_view name)
-{
-    ULONG tag = 0;
-    return SUCCEEDED(GetOneProp(name, PT_UNSPECIFIED, tag)) && PropertyExists(prop_.get(), tag);
-}
-
 HRESULT MMNamedPropsCnv::GetProp(ULONG key, MapiBuffer<SPropValue>& value)
 {
     ULONG tag = 0;
@@ -341,20 +337,21 @@ HRESULT MMNamedPropsCnv::SaveUnknownHeaders(MimeOutput& output, std::string& car
     return S_OK;
 }
 
-std::vector<std::string> MMNamedPropsCnv::GetCustomTags(LONG component)
+HRESULT MMNamedPropsCnv::SaveCustomTags(MimeOutput& output, unsigned& column, LONG component)
 {
-    std::vector<std::string> lines;
     MapiBuffer<SPropValue> ids;
     MapiBuffer<SPropValue> values;
-    if (FAILED(GetProp(kNameCustomTagIds, PT_MV_LONG, ids)) || FAILED(GetProp(kNameCustomTagValues, PT_MV_STRING8, values)))
-        return lines;
-    if (ids->Value.MVl.cValues != values->Value.MVszA.cValues)
-        return lines;
+    if (FAILED(GetProp(kNameCustomTagIds, PT_MV_LONG, ids)) || FAILED(GetProp(kNameCustomTagValues, PT_MV_UNICODE, values)))
+        return S_OK;
+    if (ids->Value.MVl.cValues != values->Value.MVszW.cValues)
+        return S_OK;
     for (ULONG i = 0; i < ids->Value.MVl.cValues; ++i) {
-        if (ids->Value.MVl.lpl[i] == component && values->Value.MVszA.lppszA[i] != nullptr)
-            lines.emplace_back(values->Value.MVszA.lppszA[i]);
+        if (ids->Value.MVl.lpl[i] != component || values->Value.MVszW.lppszW[i] == nullptr)
+            continue;
+        if (HRESULT hr = FoldedOutput(output, WideToUtf8(values->Value.MVszW.lppszW[i]) + "\n", column, 0); FAILED(hr))
+            return hr;
     }
-    return lines;
+    return S_OK;
 }
 
 std::string FoldReceivedValue(std::string_view value)

@@ -256,23 +256,27 @@ HRESULT TestConfig::GetOneProp(ULONG tag, LPSPropValue* value)
     return S_OK;
 }
 
-Conversion Convert(const MsgDocument& document, ULONG flags, mmconv::IConfigProp* config)
+MapiPtr<IMessage> Open(const MsgDocument& document)
 {
-    Conversion result;
     testsupport::TemporaryDirectory directory;
     const std::string path = directory.File("message.msg");
     std::string error;
-    if (HRESULT hr = platform::cfb::WriteMsgFile(path, document, error); FAILED(hr)) {
+    if (FAILED(platform::cfb::WriteMsgFile(path, document, error))) {
         ADD_FAILURE() << error;
-        result.status = hr;
-        return result;
+        return {};
     }
     MapiPtr<IMessage> message;
-    if (HRESULT hr = QlnOpenMsgFile(path.c_str(), 0, message.put(), nullptr); FAILED(hr)) {
+    if (HRESULT hr = QlnOpenMsgFile(path.c_str(), 0, message.put(), nullptr); FAILED(hr))
         ADD_FAILURE() << "QlnOpenMsgFile " << std::hex << hr;
-        result.status = hr;
+    return message;
+}
+
+Conversion Convert(const MsgDocument& document, ULONG flags, mmconv::IConfigProp* config)
+{
+    Conversion result;
+    const MapiPtr<IMessage> message = Open(document);
+    if (!message)
         return result;
-    }
     MapiPtr<IStream> stream;
     EXPECT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()), S_OK);
     result.status = mmconv::MapiToMime(message.get(), stream.get(), static_cast<LPMAPISESSION>(nullptr), config, flags);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include <MapiPtr.h>
 #include <mapidefs.h>
 
 #include "mmconv/message/ConfigProp.h"
@@ -77,6 +78,10 @@ struct Conversion {
     HRESULT status = E_FAIL;
     std::string output;
 };
+
+// Writes the document as a .msg file and opens it through the MAPI runtime (null on failure, which
+// fails the test).
+MapiPtr<IMessage> Open(const MsgDocument& document);
 
 // Writes the document as a .msg file, opens it and converts it.
 Conversion Convert(const MsgDocument& document, ULONG flags = 0x01, mmconv::IConfigProp* config = nullptr);
