@@ -198,10 +198,7 @@ HRESULT CMMMessage::GetMessageID(std::string& id)
     const ULONG tags[] = {PR_INTERNET_MESSAGE_ID_A, PR_REPORT_TAG};
     if (HRESULT hr = values.Read(message_.get(), tags); FAILED(hr))
         return hr;
-    std::optional<std::string_view> internetId = values.Ansi(PR_INTERNET_MESSAGE_ID_A);
-    if (internetId && !IsPrintableAscii(*internetId))
-        internetId.reset();
-    std::optional<std::string> built = BuildMessageId(internetId, values.Binary(PR_REPORT_TAG));
+    std::optional<std::string> built = BuildMessageId(values.Ansi(PR_INTERNET_MESSAGE_ID_A), values.Binary(PR_REPORT_TAG));
     if (!built)
         return MAPI_E_NOT_FOUND;
     id = std::move(*built);

@@ -186,12 +186,15 @@ const HeaderCase kHeaderCases[] = {
                 .Add(Binary(PR_REPORT_TAG, std::string("PCDFEB09\0\x01\0\x02\0\0\0\0\0Identifier123456789", 36)));
         },
         {"Message-Id: <!&!SWRlbnRpZmllcjEyMzQ1Njc4OQ==@mail.example.com>"}, {}},
-    {"without the domain the Internet identifier stays",
+    {"an identifier that is no msg-id is left out",
         [](MessageBuilder& b, TestConfig&) {
             b.Add(Ansi(PR_INTERNET_MESSAGE_ID_A, "<abc>"))
                 .Add(Binary(PR_REPORT_TAG, std::string("PCDFEB09\0\x01\0\x02\0\0\0\0\0Identifier123456789", 36)));
         },
-        {"Message-Id: <abc>"}, {}},
+        {}, {"Message-Id"}},
+    {"an identifier stored without brackets gets them",
+        [](MessageBuilder& b, TestConfig&) { b.Add(Ansi(PR_INTERNET_MESSAGE_ID_A, " abc.1$@mail.example.com ")); },
+        {"Message-Id: <abc.1$@mail.example.com>"}, {}},
     {"categories: keywords as phrases, X-Category as text",
         [](MessageBuilder& b, TestConfig&) {
             b.Add(MultiUnicode(b.Named(PS_PUBLIC_STRINGS, u"Keywords", PT_MV_UNICODE),
