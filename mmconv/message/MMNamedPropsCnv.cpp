@@ -11,6 +11,7 @@
 #include "mmconv/encoding/ConversionTrace.h"
 #include "mmconv/encoding/Utf8.h"
 #include "mmconv/message/FoldedOutput.h"
+#include "mmconv/message/AsciiCase.h"
 #include "mmconv/message/MapiProps.h"
 #include "mmconv/message/TraceAddress.h"
 
@@ -72,19 +73,6 @@ void Definitions(unsigned selector, std::vector<NumericName>& numeric, std::vect
         strings.assign(kStringNames.begin(), kStringNames.end());
         AddNumeric(numeric, PSETID_Meeting, kMeetingLids);
     }
-}
-
-bool EqualIgnoringAsciiCase(std::u16string_view a, std::u16string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char16_t x = a[i] >= u'a' && a[i] <= u'z' ? static_cast<char16_t>(a[i] - 32) : a[i];
-        char16_t y = b[i] >= u'a' && b[i] <= u'z' ? static_cast<char16_t>(b[i] - 32) : b[i];
-        if (x != y)
-            return false;
-    }
-    return true;
 }
 
 bool SameGuid(const GUID* a, const GUID& b)

@@ -4,12 +4,9 @@
 // attachments of every method, embedded messages, named properties and carried headers) and
 // written with the .msg writer, so that the converters see well-formed files with hostile values.
 // Every conversion must end with a status; a successful one writes a message.
-#include <MapiPtr.h>
-#include <QlnMapiExtras.h>
 #include <mapicode.h>
 #include <mapiguid.h>
 #include <mapitags.h>
-#include <mapiutil.h>
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -18,10 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "mmconv/MMConv.h"
 #include "platform/cfb/MsgWriter.h"
 
-#include "MappedInputFuzz.h"
+#include "ConversionFuzz.h"
 
 namespace {
 
@@ -216,8 +212,7 @@ std::vector<std::uint8_t> BuiltFile(FuzzedDataProvider& data)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t size)
 {
-    static const HRESULT started = mmconv::MMConvInit(MAPIAllocateBuffer, MAPIFreeBuffer, 1, 0);
-    if (FAILED(started) || size == 0)
+    if (size == 0)
         return 0;
     std::vector<std::uint8_t> file;
     if (input[0] % 4 == 0) {
@@ -228,18 +223,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
         if (file.empty())
             return 0;
     }
-    MapiPtr<IMessage> message;
-    if (FAILED(QlnOpenMsgFile(fuzzing::MappedInputPath(file.data(), file.size()).c_str(), 0, message.put(), nullptr)))
-        return 0;
-    MapiPtr<IStream> stream;
-    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put())))
-        std::abort();
-    const ULONG flags = input[0] & 0x02 ? 0 : 0x01;
-    const HRESULT hr = mmconv::MapiToMime(message.get(), stream.get(), static_cast<LPMAPISESSION>(nullptr), nullptr, flags);
-    if (SUCCEEDED(hr)) {
-        STATSTG stat{};
-        if (FAILED(stream->Stat(&stat, STATFLAG_NONAME)) || stat.cbSize.QuadPart == 0)
-            std::abort();
-    }
+    fuzzing::ConvertMsgFile(file, input[0] & 0x02 ? 0 : 0x01);
     return 0;
 }

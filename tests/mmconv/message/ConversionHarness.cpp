@@ -214,6 +214,28 @@ MsgMessage& MessageBuilder::AddEmbedded(MsgMessage& parent, std::u16string displ
     return *attachment.embedded;
 }
 
+MessageBuilder SentMail(std::string messageClass, std::u16string subject)
+{
+    MessageBuilder builder;
+    builder.Add(Ansi(PR_MESSAGE_CLASS_A, std::move(messageClass)))
+        .Add(Unicode(PR_SUBJECT_W, std::move(subject)))
+        .Add(Time(PR_CLIENT_SUBMIT_TIME, FileTime(2024, 3, 25, 10, 0, 0)))
+        .Add(Long(PR_INTERNET_CPID, 65001))
+        .Add(Unicode(PR_SENDER_ADDRTYPE_W, u"SMTP"))
+        .Add(Unicode(PR_SENDER_EMAIL_ADDRESS_W, u"anna@example.com"))
+        .Add(Unicode(PR_SENDER_NAME_W, u"Anna"));
+    return builder;
+}
+
+void ExpectTexts(const std::string& output, const std::vector<std::string>& present,
+    const std::vector<std::string>& absent, const std::string& label)
+{
+    for (const std::string& text : present)
+        EXPECT_NE(output.find(text), std::string::npos) << label << "\nmissing: " << text << "\n" << output;
+    for (const std::string& text : absent)
+        EXPECT_EQ(output.find(text), std::string::npos) << label << "\nunexpected: " << text;
+}
+
 TestConfig& TestConfig::Flag(ULONG tag, bool value)
 {
     flags_[tag] = value;

@@ -58,6 +58,14 @@ private:
     MsgDocument document_;
 };
 
+// A sent mail of the class from "Anna" <anna@example.com>, dated 25 March 2024 10:00 UTC, with
+// PR_INTERNET_CPID 65001 and no body.
+MessageBuilder SentMail(std::string messageClass = "IPM.Note", std::u16string subject = u"Subject");
+
+// Each text of `present` occurs in the output and none of `absent`; failures name the case.
+void ExpectTexts(const std::string& output, const std::vector<std::string>& present,
+    const std::vector<std::string>& absent, const std::string& label);
+
 // Answers from a fixed table of values.
 class TestConfig final : public mmconv::IConfigProp {
 public:

@@ -18,15 +18,8 @@ namespace {
 
 MessageBuilder BasicMessage()
 {
-    MessageBuilder builder;
-    builder.Add(Ansi(PR_MESSAGE_CLASS_A, "IPM.Note"))
-        .Add(Unicode(PR_SUBJECT_W, u"Subject"))
-        .Add(Time(PR_CLIENT_SUBMIT_TIME, FileTime(2024, 3, 25, 10, 0, 0)))
-        .Add(Long(PR_INTERNET_CPID, 65001))
-        .Add(Unicode(PR_SENDER_ADDRTYPE_W, u"SMTP"))
-        .Add(Unicode(PR_SENDER_EMAIL_ADDRESS_W, u"anna@example.com"))
-        .Add(Unicode(PR_SENDER_NAME_W, u"Anna"))
-        .Add(Unicode(PR_BODY_W, u"Body"));
+    MessageBuilder builder = SentMail();
+    builder.Add(Unicode(PR_BODY_W, u"Body"));
     return builder;
 }
 
