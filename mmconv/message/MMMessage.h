@@ -48,7 +48,6 @@ struct AttachesInfo {
     unsigned regularCount = 0;    // by value or embedded messages, not contact photos
     unsigned otherCount = 0;      // by reference, OLE objects
     bool contactPhoto = false;
-    ULONG contactPhotoNumber = 0;
 };
 
 class CMMMessage {
