@@ -13,6 +13,7 @@
 #include "ex2qln/mapi/MapiBinding.h"
 #include "ex2qln/mapi/ProfileCreation.h"
 #include "ex2qln/net/TlsSettings.h"
+#include "mmconv/MMConv.h"
 
 #include <MapiPtr.h>
 #include <edkmdb.h>
@@ -101,6 +102,7 @@ private:
     std::optional<PasswordFileContent> passwordFile_;
     std::string startDirectory_;
     MapiObjects mapi_;
+    bool conversionStarted_ = false;
 };
 
 HRESULT Run::Exit(HRESULT status, bool wait)
@@ -109,6 +111,10 @@ HRESULT Run::Exit(HRESULT status, bool wait)
         std::fputs("Press Enter to continue", stdout);
         std::fflush(stdout);
         std::getchar();
+    }
+    if (conversionStarted_) {
+        conversionStarted_ = false;
+        mmconv::MMConvFree();
     }
     return status;
 }
@@ -253,6 +259,9 @@ HRESULT Run::StartMapi()
         return status;
     // The network start-up: a peer that closes its end must give an error status, not kill us.
     std::signal(SIGPIPE, SIG_IGN);
+    // Its result is not acted on: a conversion reports its own failures.
+    QLN_CHECK(mmconv::MMConvInit(MAPIAllocateBuffer, MAPIFreeBuffer, 1, settings_.convertRtf ? 1 : 0));
+    conversionStarted_ = true;
     return S_OK;
 }
 

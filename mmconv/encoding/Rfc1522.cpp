@@ -40,19 +40,66 @@ std::size_t KeepCharacterWhole(std::string_view bytes, std::size_t start, std::s
     return end;
 }
 
+// The text in the message code page, or in UTF-8 where that code page cannot hold every
+// character (a "?" in a header would lose text); the default ANSI code page without a usable
+// message code page.
 HRESULT ConvertForHeader(const CMMLang& lang, std::optional<unsigned> messageCodePage,
     std::u16string_view text, std::string& bytes, std::string& charset, unsigned& codePage)
 {
+    bool lossy = false;
     if (messageCodePage.has_value() && SUCCEEDED(lang.GetCodepageInfo(*messageCodePage, charset))
-        && SUCCEEDED(Unicode2Encoding(text, *messageCodePage, bytes))) {
+        && SUCCEEDED(Unicode2Encoding(text, *messageCodePage, bytes, &lossy))) {
         codePage = *messageCodePage;
-        return S_OK;
+    } else {
+        codePage = lang.GetDefaultANSIPage();
+        HRESULT hr = lang.GetDefaultCharset(charset);
+        if (FAILED(hr))
+            return hr;
+        hr = Unicode2Encoding(text, codePage, bytes, &lossy);
+        if (FAILED(hr))
+            return hr;
     }
-    codePage = lang.GetDefaultANSIPage();
-    HRESULT hr = lang.GetDefaultCharset(charset);
-    if (FAILED(hr))
-        return hr;
-    return Unicode2Encoding(text, codePage, bytes);
+    if (lossy) {
+        codePage = platform::kCodePageUtf8;
+        charset = "utf-8";
+        return Unicode2Encoding(text, codePage, bytes);
+    }
+    return S_OK;
+}
+
+// Words for code pages whose characters take more than one byte: each word holds whole
+// characters converted on their own, so that a stateful code page (ISO-2022-JP) starts and ends
+// every word in its initial state and no word grows beyond the width.
+std::string EncodedWordsByCharacter(std::u16string_view text, std::string_view charset, unsigned codePage)
+{
+    const std::string prefix = "=?" + std::string(charset) + "?B?";
+    const std::size_t prefixLength = charset.size() + 7;
+    const std::size_t width =
+        prefixLength + 4 <= kMaxWordLength ? (kMaxWordLength - prefixLength) / 4 * 4 : 4;
+    std::string result;
+    std::string word;
+    std::string candidate;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = start;
+        word.clear();
+        while (end < text.size()) {
+            const bool pair = end + 1 < text.size() && text[end] >= 0xD800 && text[end] < 0xDC00;
+            const std::size_t next = end + (pair ? 2 : 1);
+            Unicode2Encoding(text.substr(start, next - start), codePage, candidate);
+            if ((candidate.size() + 2) / 3 * 4 > width && end > start)
+                break;
+            word.swap(candidate);
+            end = next;
+        }
+        if (start > 0)
+            result += kFold;
+        result += prefix;
+        AppendBase64(word, result);
+        result += "?=";
+        start = end;
+    }
+    return result;
 }
 
 } // namespace
@@ -97,7 +144,11 @@ HRESULT EncodeRfc1522W(const CMMLang& lang, std::optional<unsigned> messageCodeP
         const HRESULT hr = ConvertForHeader(lang, messageCodePage, text, bytes, charset, codePage);
         if (FAILED(hr))
             return hr;
-        result = EncodedWords(bytes, charset, codePage, lang.GetMaxCharSize(codePage));
+        const unsigned maxCharSize = lang.GetMaxCharSize(codePage);
+        if (maxCharSize > 1 && codePage != platform::kCodePageUtf8)
+            result = EncodedWordsByCharacter(text, charset, codePage);
+        else
+            result = EncodedWords(bytes, charset, codePage, maxCharSize);
     } catch (const std::bad_alloc&) {
         result.clear();
         return E_OUTOFMEMORY;

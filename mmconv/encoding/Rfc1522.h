@@ -20,8 +20,10 @@ std::string EncodedWords(std::string_view bytes, std::string_view charset, unsig
     unsigned maxCharSize);
 
 // Wide text as encoded words in the message code page (absent when it could not be determined). When
-// that code page has no name or converter, the default ANSI charset and code page are used instead.
-// Empty text gives an empty result.
+// that code page has no name or converter, the default ANSI charset and code page are used instead;
+// when the code page cannot hold every character of the text, UTF-8. Words never split a character;
+// in code pages whose characters take more than one byte (other than UTF-8) each word is converted
+// on its own. Empty text gives an empty result.
 HRESULT EncodeRfc1522W(const CMMLang& lang, std::optional<unsigned> messageCodePage,
     std::u16string_view text, std::string& result);
 

@@ -122,6 +122,7 @@ public:
 
     HRESULT Read(MsgDocument& document)
     {
+        leftOut_ = &document.leftOut;
         HRESULT hr = ReadNamedProperties(document.namedProperties);
         if (FAILED(hr))
             return hr;
@@ -137,9 +138,27 @@ private:
         return MAPI_E_CORRUPT_DATA;
     }
 
+    // A fault of the compound file itself: nothing below it can be trusted, so the read fails.
+    HRESULT FailStructure(std::string_view where, std::string message)
+    {
+        structural_ = true;
+        return Fail(where, std::move(message));
+    }
+
     HRESULT FailFromFile(std::string_view where)
     {
-        return Fail(where, file_.Error());
+        return FailStructure(where, file_.Error());
+    }
+
+    // A damaged recipient or attachment is left out with its fault; the rest of the message is read.
+    // Faults of the compound file are not recovered from.
+    HRESULT LeaveOut(HRESULT hr)
+    {
+        if (SUCCEEDED(hr) || structural_)
+            return hr;
+        leftOut_->push_back(error_);
+        error_.clear();
+        return S_OK;
     }
 
     // Each stream is read once; in a sound file no two streams share a sector, so all of them
@@ -148,7 +167,7 @@ private:
     HRESULT ReadStream(const DirectoryEntry& stream, Bytes& data, std::string_view where)
     {
         if (stream.size > budget_)
-            return Fail(where, "the streams hold more data than the file (they share sectors)");
+            return FailStructure(where, "the streams hold more data than the file (they share sectors)");
         HRESULT hr = file_.ReadStream(stream, data);
         if (FAILED(hr))
             return FailFromFile(where);
@@ -186,6 +205,9 @@ private:
                 MsgRecipient& recipient = message.recipients.emplace_back();
                 recipient.number = *number;
                 hr = ReadPropertyList(entry, childWhere, kSubObjectHeaderSize, recipient.properties);
+                if (FAILED(hr))
+                    message.recipients.pop_back();
+                hr = LeaveOut(hr);
             } else if (StartsWithFolded(entry.name, kAttachmentStoragePrefix)) {
                 auto number = ParseHex8(std::string_view(entry.name).substr(kAttachmentStoragePrefix.size()));
                 if (!number)
@@ -193,6 +215,9 @@ private:
                 MsgAttachment& attachment = message.attachments.emplace_back();
                 attachment.number = *number;
                 hr = ReadAttachment(entry, childWhere, depth, message.codePage, attachment);
+                if (FAILED(hr))
+                    message.attachments.pop_back();
+                hr = LeaveOut(hr);
             }
             if (FAILED(hr))
                 return hr;
@@ -397,8 +422,11 @@ private:
             const std::uint16_t propertyIndex = ReadU16(entryBytes, offset + 6);
             const std::size_t guidIndex = indexAndKind >> 1;
             MsgNamedProperty property;
-            if (propertyIndex > 0x7FFE)
-                return Fail(where, "named property index " + std::to_string(propertyIndex) + " is out of range");
+            if (propertyIndex > 0x7FFE) {
+                leftOut_->push_back(where + ": named property index " + std::to_string(propertyIndex) +
+                                    " is out of range");
+                continue;
+            }
             property.id = static_cast<std::uint16_t>(PROP_ID_NAMED_MIN + propertyIndex);
             if (guidIndex == 1) {
                 property.propertySet = kPsMapi;
@@ -408,17 +436,18 @@ private:
                 std::copy_n(guids.begin() + static_cast<std::ptrdiff_t>((guidIndex - 3) * 16), 16,
                             property.propertySet.begin());
             } else {
-                return Fail(where, "named property 0x" + Hex8(property.id).substr(4) +
-                                       " refers to property set " + std::to_string(guidIndex) +
-                                       ", which does not exist");
+                leftOut_->push_back(where + ": named property 0x" + Hex8(property.id).substr(4) +
+                                    " refers to property set " + std::to_string(guidIndex) +
+                                    ", which does not exist");
+                continue;
             }
             property.isString = (indexAndKind & 1) != 0;
             if (!property.isString) {
                 property.lid = nameOrOffset;
-            } else {
-                HRESULT hr = ReadName(strings, nameOrOffset, property, where);
-                if (FAILED(hr))
-                    return hr;
+            } else if (HRESULT hr = ReadName(strings, nameOrOffset, property, where); FAILED(hr)) {
+                leftOut_->push_back(error_);
+                error_.clear();
+                continue;
             }
             named.push_back(std::move(property));
         }
@@ -442,6 +471,8 @@ private:
     const CompoundFile& file_;
     std::uint64_t budget_;
     std::string error_;
+    bool structural_ = false;
+    std::vector<std::string>* leftOut_ = nullptr;
 };
 
 std::string NameFile(std::string_view name, std::string_view message)

@@ -11,7 +11,9 @@
 
 namespace platform::cfb {
 
-// Reads the .msg file at `path`. A damaged file gives MAPI_E_CORRUPT_DATA, an unreadable one the
+// Reads the .msg file at `path`. A damaged named-property entry, recipient or attachment is left
+// out and named in `document.leftOut`; the rest of the message is read. A file whose compound-file
+// structure or top-level property stream is damaged gives MAPI_E_CORRUPT_DATA, an unreadable one the
 // system error; `error` then names the file and says what is wrong.
 HRESULT ReadMsgFile(const std::string& path, MsgDocument& document, std::string& error);
 

@@ -79,6 +79,9 @@ struct MsgNamedProperty {
 struct MsgDocument {
     MsgMessage message;
     std::vector<MsgNamedProperty> namedProperties;
+    // What the reader left out of a damaged file (a named-property entry, a recipient, an
+    // attachment), each with its place and fault; empty for a sound file.
+    std::vector<std::string> leftOut;
 };
 
 } // namespace platform::cfb

@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/cfb/MsgFile.h"
 
@@ -71,7 +72,18 @@ STDAPI QlnOpenMsgFile(LPCSTR lpszPath, ULONG ulFlags, LPMESSAGE* lppMessage, LPS
             return status;
         }
         std::shared_ptr<const platform::cfb::MsgMessage> message(document, &document->message);
+        // What the reader left out travels on the message, for whoever converts it to report.
+        std::vector<std::u16string> leftOut;
+        for (const std::string& part : document->leftOut)
+            leftOut.emplace_back(part.begin(), part.end());
+        std::vector<LPWSTR> texts;
+        for (std::u16string& text : leftOut)
+            texts.push_back(text.data());
+        SPropValue note{};
+        note.ulPropTag = PR_QLN_LEFT_OUT_W;
+        note.Value.MVszW = {static_cast<ULONG>(texts.size()), texts.data()};
+        const std::span<const SPropValue> extra(&note, texts.empty() ? 0 : 1);
         return mapi::OpenModelMessage(std::move(message), document->namedProperties,
-                                      std::make_shared<mapi::NamedPropertyMap>(), ulFlags, {}, lppMessage);
+                                      std::make_shared<mapi::NamedPropertyMap>(), ulFlags, extra, lppMessage);
     });
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "mmconv/encoding/Base64.h"
+#include "mmconv/encoding/CodePageConversion.h"
 #include "mmconv/encoding/Rfc1522.h"
 #include "mmconv/encoding/Utf8.h"
 
@@ -134,6 +135,46 @@ TEST(EncodeRfc1522W, FailsWhenNeitherCharsetCanBeNamed)
     std::string result;
     EXPECT_EQ(EncodeRfc1522W(CMMLang(12345), 54321, u"x\u00e9", result), E_FAIL);
     EXPECT_TRUE(result.empty());
+}
+
+TEST(EncodeRfc1522W, TextTheMessageCodePageCannotHoldGoesIntoUtf8)
+{
+    std::string result;
+    ASSERT_EQ(EncodeRfc1522W(CMMLang(1252), 1252, u"Caf\u00e9 \u65e5\u672c", result), S_OK);
+    EXPECT_EQ(result, "=?utf-8?B?Q2Fmw6kg5pel5pys?=");
+}
+
+// Each word of a long text in a multi-byte code page stays within 75 characters and decodes on its
+// own (a stateful code page starts and ends each word in its initial state); together the words
+// give the text back.
+TEST(EncodeRfc1522W, MultiByteCodePagesSplitAtWholeCharacters)
+{
+    std::u16string text;
+    for (int i = 0; i < 12; ++i)
+        text += u"\u4f1a\u8b70\u306e\u8b70\u4e8b\u9332 ";
+    struct Case {
+        unsigned codePage;
+        const char* charset;
+    };
+    for (const Case c : {Case{932, "shift_jis"}, Case{50220, "iso-2022-jp"}, Case{936, "gb2312"}}) {
+        std::string result;
+        ASSERT_EQ(EncodeRfc1522W(CMMLang(1252), c.codePage, text, result), S_OK) << c.charset;
+        const std::vector<std::string> words = SplitWords(result);
+        ASSERT_GT(words.size(), 1u) << c.charset;
+        std::u16string decoded;
+        const std::string prefix = "=?" + std::string(c.charset) + "?B?";
+        for (const std::string& word : words) {
+            EXPECT_LE(word.size(), 75u) << c.charset;
+            ASSERT_TRUE(word.starts_with(prefix) && word.ends_with("?=")) << word;
+            const std::string payload = word.substr(prefix.size(), word.size() - prefix.size() - 2);
+            std::vector<std::uint8_t> bytes(payload.size());
+            bytes.resize(Base64Decode(payload, bytes));
+            std::u16string piece;
+            ASSERT_EQ(Encoding2Unicode(std::string(bytes.begin(), bytes.end()), c.codePage, piece), S_OK);
+            decoded += piece;
+        }
+        EXPECT_EQ(decoded, text) << c.charset;
+    }
 }
 
 TEST(EncodeRfc1522, WidensFromTheDefaultAnsiCodePageFirst)

@@ -335,6 +335,16 @@ Node NestedMessages(int depth)
     return Storage(ValueName(0x3701000D), std::move(children));
 }
 
+// Reads the fixture's tree with one damage done to it.
+HRESULT ReadDamaged(const std::function<void(std::vector<Node>&)>& damage, MsgDocument& document, std::string& error)
+{
+    std::vector<Node> tree = MessageTree();
+    damage(tree);
+    const BuiltFile built = BuildCompoundFile(tree);
+    return ReadMsgBytes(built.bytes, "fixture.msg", document, error);
+}
+
+// A message whose own property stream is damaged cannot be read at all.
 TEST(MsgFileTest, DamagedMessagesNameTheFileAndThePlace)
 {
     struct Case {
@@ -348,46 +358,69 @@ TEST(MsgFileTest, DamagedMessagesNameTheFileAndThePlace)
         {"property stream shorter than its header",
          [](std::vector<Node>& tree) { FindNode(tree, "__properties_version1.0")->data.resize(20); },
          "fixture.msg: the property stream is shorter than its header (20 bytes)"},
+        {"missing value of a multi-valued property",
+         [](std::vector<Node>& tree) { Remove(tree, ValueName(0x6621101F) + "-00000001"); },
+         "fixture.msg: value 1 of the multi-valued property 0x6621101F has no stream"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MsgDocument document;
+        std::string error;
+        EXPECT_EQ(ReadDamaged(c.damage, document, error), MAPI_E_CORRUPT_DATA);
+        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+        EXPECT_TRUE(document.message.properties.empty());
+    }
+}
+
+// A damaged recipient, attachment or named-property entry is left out and named; the rest of the
+// message is read.
+TEST(MsgFileTest, DamagedPartsAreLeftOutAndNamed)
+{
+    struct Case {
+        const char* what;
+        std::function<void(std::vector<Node>&)> damage;
+        const char* leftOut;
+        std::size_t recipients;
+        std::size_t attachments;
+    };
+    auto replaceNames = [](Bytes entries) {
+        return [entries](std::vector<Node>& tree) {
+            Remove(tree, "__nameid_version1.0");
+            tree.push_back(NameIdStorage(entries));
+        };
+    };
+    const std::vector<Case> cases = {
         {"recipient without property stream",
          [](std::vector<Node>& tree) { Remove(FindNode(tree, "__recip_version1.0_#00000001")->children, "__properties_version1.0"); },
-         "fixture.msg: __recip_version1.0_#00000001: there is no \"__properties_version1.0\" stream"},
+         "__recip_version1.0_#00000001: there is no \"__properties_version1.0\" stream", 1, 1},
         {"embedded message without its storage",
          [](std::vector<Node>& tree) { Remove(AttachmentChildren(tree), ValueName(0x3701000D)); },
-         "fixture.msg: __attach_version1.0_#00000000: the attachment is an embedded message but has no "
-         "\"__substg1.0_3701000D\" storage"},
+         "__attach_version1.0_#00000000: the attachment is an embedded message but has no "
+         "\"__substg1.0_3701000D\" storage", 2, 0},
         {"embedded message with a stream in place of its storage",
          [](std::vector<Node>& tree) {
              Remove(AttachmentChildren(tree), ValueName(0x3701000D));
              AttachmentChildren(tree).push_back(Stream(ValueName(0x3701000D), {1, 2}));
          },
-         "the attachment is an embedded message but has no"},
+         "the attachment is an embedded message but has no", 2, 0},
         {"embedded message without property stream",
          [](std::vector<Node>& tree) {
              Remove(AttachmentChildren(tree), ValueName(0x3701000D));
              AttachmentChildren(tree).push_back(Storage(ValueName(0x3701000D), {}));
          },
-         "fixture.msg: __attach_version1.0_#00000000/__substg1.0_3701000D: there is no"},
-        {"missing value of a multi-valued property",
-         [](std::vector<Node>& tree) { Remove(tree, ValueName(0x6621101F) + "-00000001"); },
-         "fixture.msg: value 1 of the multi-valued property 0x6621101F has no stream"},
-        {"named property in a missing property set",
+         "__attach_version1.0_#00000000/__substg1.0_3701000D: there is no", 2, 0},
+        {"embedded messages nested too deep",
          [](std::vector<Node>& tree) {
-             Remove(tree, "__nameid_version1.0");
-             tree.push_back(NameIdStorage(Concat({Le(1, 4), Le(4 << 1, 2), Le(0, 2)})));
+             Remove(AttachmentChildren(tree), ValueName(0x3701000D));
+             AttachmentChildren(tree).push_back(NestedMessages(70));
          },
-         "fixture.msg: __nameid_version1.0: named property 0x8000 refers to property set 4, which does not exist"},
-        {"named property in property set 0",
-         [](std::vector<Node>& tree) {
-             Remove(tree, "__nameid_version1.0");
-             tree.push_back(NameIdStorage(Concat({Le(1, 4), Le(0, 2), Le(0, 2)})));
-         },
-         "refers to property set 0"},
-        {"name outside the string stream",
-         [](std::vector<Node>& tree) {
-             Remove(tree, "__nameid_version1.0");
-             tree.push_back(NameIdStorage(Concat({Le(400, 4), Le(2 << 1 | 1, 2), Le(5, 2)})));
-         },
-         "fixture.msg: __nameid_version1.0: the name of named property 0x8005 lies outside the string stream"},
+         "embedded messages are nested more than 64 deep", 2, 1},  // only the innermost attachment goes
+        {"named property in a missing property set", replaceNames(Concat({Le(1, 4), Le(4 << 1, 2), Le(0, 2)})),
+         "__nameid_version1.0: named property 0x8000 refers to property set 4, which does not exist", 2, 1},
+        {"named property in property set 0", replaceNames(Concat({Le(1, 4), Le(0, 2), Le(0, 2)})),
+         "refers to property set 0", 2, 1},
+        {"name outside the string stream", replaceNames(Concat({Le(400, 4), Le(2 << 1 | 1, 2), Le(5, 2)})),
+         "__nameid_version1.0: the name of named property 0x8005 lies outside the string stream", 2, 1},
         {"name longer than the string stream",
          [](std::vector<Node>& tree) {
              Remove(tree, "__nameid_version1.0");
@@ -395,31 +428,24 @@ TEST(MsgFileTest, DamagedMessagesNameTheFileAndThePlace)
              FindNode(names.children, "__substg1.0_00040102")->data = Concat({Le(0x7FFFFFF0, 4), Utf16Terminated(u"x")});
              tree.push_back(names);
          },
-         "runs past the end of the string stream"},
-        {"property index past the named range",
-         [](std::vector<Node>& tree) {
-             Remove(tree, "__nameid_version1.0");
-             tree.push_back(NameIdStorage(Concat({Le(1, 4), Le(1 << 1, 2), Le(0x7FFF, 2)})));
-         },
-         "named property index 32767 is out of range"},
-        {"embedded messages nested too deep",
-         [](std::vector<Node>& tree) {
-             Remove(AttachmentChildren(tree), ValueName(0x3701000D));
-             AttachmentChildren(tree).push_back(NestedMessages(70));
-         },
-         "embedded messages are nested more than 64 deep"},
+         "runs past the end of the string stream", 2, 1},
+        {"property index past the named range", replaceNames(Concat({Le(1, 4), Le(1 << 1, 2), Le(0x7FFF, 2)})),
+         "named property index 32767 is out of range", 2, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        std::vector<Node> tree = MessageTree();
-        c.damage(tree);
-        BuiltFile built = BuildCompoundFile(tree);
         MsgDocument document;
         std::string error;
-        EXPECT_EQ(ReadMsgBytes(built.bytes, "fixture.msg", document, error), MAPI_E_CORRUPT_DATA);
-        EXPECT_NE(error.find(c.error), std::string::npos) << error;
-        EXPECT_TRUE(document.message.properties.empty());
+        ASSERT_EQ(ReadDamaged(c.damage, document, error), S_OK) << error;
+        EXPECT_EQ(error, "");
+        ASSERT_EQ(document.leftOut.size(), 1u);
+        EXPECT_NE(document.leftOut.front().find(c.leftOut), std::string::npos) << document.leftOut.front();
+        EXPECT_NE(FindProperty(document.message.properties, 0x001A001F), nullptr);
+        EXPECT_EQ(document.message.recipients.size(), c.recipients);
+        EXPECT_EQ(document.message.attachments.size(), c.attachments);
     }
+    // A sound file leaves nothing out.
+    EXPECT_TRUE(ReadTree(MessageTree()).leftOut.empty());
 }
 
 TEST(MsgFileTest, StreamsSharingSectorsCannotMultiplyTheFile)

@@ -1,0 +1,200 @@
+// qlnconvert: converts Outlook .msg files into Internet messages exactly as the transfer would
+// upload them, for administrators who want to see or keep the result, and for checks.
+#include <MapiPtr.h>
+#include <QlnMapiExtras.h>
+#include <mapicode.h>
+#include <mapitags.h>
+#include <mapiutil.h>
+#include <mapix.h>
+
+#include <malloc.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "ex2qln/convert/ConvertOptions.h"
+#include "ex2qln/convert/FileOutputStream.h"
+#include "ex2qln/transfer/ConfigProp.h"
+#include "mmconv/MMConv.h"
+
+namespace {
+
+constexpr int kSomeFailed = 1;
+constexpr int kUsageError = 2;
+// The conversion the transfer asks for.
+constexpr ULONG kTransferFlags = 0x01;
+
+constexpr const char* kUsage =
+    "Usage: qlnconvert [--convert-rtf] [--user=SMTP] [--name=TEXT] [-o DIR] FILE.msg...\n"
+    "Writes DIR/NAME.eml for each FILE.msg (DIR is the current directory by default; -o - writes\n"
+    "the one message to standard output). --user and --name give the mailbox the messages belong\n"
+    "to, as a transfer would.\n";
+
+// MAPIInitialize and the conversion library for the life of the tool.
+class Started {
+public:
+    explicit Started(bool convertRtf)
+    {
+        status_ = MAPIInitialize(nullptr);
+        if (SUCCEEDED(status_))
+            status_ = mmconv::MMConvInit(MAPIAllocateBuffer, MAPIFreeBuffer, 1, convertRtf ? 1 : 0);
+    }
+    ~Started()
+    {
+        mmconv::MMConvFree();
+        MAPIUninitialize();
+    }
+    HRESULT status() const { return status_; }
+
+private:
+    HRESULT status_ = S_OK;
+};
+
+// The server settings a transfer would hold, with the mailbox identity.
+HRESULT MakeSettings(const ex2qln::convert::ConvertOptions& options, MapiPtr<IPropData>& settings)
+{
+    HRESULT hr = CreateIProp(&IID_IMAPIPropData, MAPIAllocateBuffer, MAPIAllocateMore, MAPIFreeBuffer, nullptr,
+        settings.put());
+    if (FAILED(hr))
+        return hr;
+    std::vector<SPropValue> values;
+    std::string user = options.user.value_or("");
+    std::string name = options.name.value_or("");
+    if (options.user)
+        values.push_back({PR_EMAIL_ADDRESS_A, 0, {.lpszA = user.data()}});
+    if (options.name)
+        values.push_back({PR_DISPLAY_NAME_A, 0, {.lpszA = name.data()}});
+    if (values.empty())
+        return S_OK;
+    return settings->SetProps(static_cast<ULONG>(values.size()), values.data(), nullptr);
+}
+
+// The runtime's error text names the file first; the report names it already.
+std::string WithoutFileName(const std::string& path, const char* text)
+{
+    std::string reason = text != nullptr ? text : "";
+    const std::string prefix = path + ": ";
+    if (reason.starts_with(prefix))
+        reason.erase(0, prefix.size());
+    return reason.empty() ? "cannot be opened" : reason;
+}
+
+HRESULT WriteStream(IStream* stream, std::FILE* file)
+{
+    LARGE_INTEGER start{};
+    if (HRESULT hr = stream->Seek(start, STREAM_SEEK_SET, nullptr); FAILED(hr))
+        return hr;
+    char buffer[65536];
+    for (;;) {
+        ULONG read = 0;
+        if (HRESULT hr = stream->Read(buffer, sizeof buffer, &read); FAILED(hr))
+            return hr;
+        if (read == 0)
+            return std::fflush(file) == 0 ? S_OK : MAPI_E_DISK_ERROR;
+        if (std::fwrite(buffer, 1, read, file) != read)
+            return MAPI_E_DISK_ERROR;
+    }
+}
+
+// The converted message of `path` goes straight into DIR/NAME.eml.
+HRESULT OpenTarget(const std::string& path, const std::string& outputDirectory, std::string& target,
+    MapiPtr<IStream>& stream, std::string& text)
+{
+    target = (std::filesystem::path(outputDirectory) / std::filesystem::path(path).filename().replace_extension(".eml"))
+                 .string();
+    const HRESULT hr = ex2qln::convert::OpenFileOutputStream(target, stream.put());
+    if (FAILED(hr))
+        text = "cannot write " + target;
+    return hr;
+}
+
+// A damaged file still converts; what its reader left out is named on standard error.
+void ReportLeftOut(const std::string& path, IMessage* message)
+{
+    MapiBuffer<SPropValue> leftOut;
+    if (FAILED(HrGetOneProp(message, PR_QLN_LEFT_OUT_W, leftOut.put())))
+        return;
+    for (ULONG i = 0; i < leftOut->Value.MVszW.cValues; ++i) {
+        std::string part;
+        for (const char16_t* c = leftOut->Value.MVszW.lppszW[i]; c != nullptr && *c != 0; ++c)
+            part += *c < 0x80 ? static_cast<char>(*c) : '?';
+        std::fprintf(stderr, "%s: left out: %s\n", path.c_str(), part.c_str());
+    }
+}
+
+HRESULT ConvertFile(const std::string& path, const ex2qln::convert::ConvertOptions& options,
+    mmconv::IConfigProp& config, std::string& text)
+{
+    MapiPtr<IMessage> message;
+    MapiBuffer<char> error;
+    HRESULT hr = QlnOpenMsgFile(path.c_str(), 0, message.put(), error.put());
+    if (FAILED(hr)) {
+        text = WithoutFileName(path, error.get());
+        return hr;
+    }
+    const bool toStandardOutput = options.outputDirectory == "-";
+    std::string target;
+    MapiPtr<IStream> stream;
+    hr = toStandardOutput ? CreateStreamOnHGlobal(nullptr, TRUE, stream.put())
+                          : OpenTarget(path, options.outputDirectory, target, stream, text);
+    if (FAILED(hr))
+        return hr;
+    hr = mmconv::MapiToMime(message.get(), stream.get(), static_cast<LPMAPISESSION>(nullptr), &config, kTransferFlags);
+    if (FAILED(hr)) {
+        text = "cannot be converted";
+        stream.reset();
+        std::error_code ignored;
+        if (!toStandardOutput)
+            std::filesystem::remove(target, ignored);
+        return hr;
+    }
+    if (hr == MAPI_W_ERRORS_RETURNED)
+        ReportLeftOut(path, message.get());
+    if (!toStandardOutput)
+        return S_OK;
+    hr = WriteStream(stream.get(), stdout);
+    if (FAILED(hr))
+        text = "cannot be written to standard output";
+    return hr;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // A batch converts message after message through buffers of similar sizes: keep freed memory for
+    // the next message instead of handing it back to the system and faulting it in again.
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
+    std::string error;
+    const std::optional<ex2qln::convert::ConvertOptions> options =
+        ex2qln::convert::ParseConvertOptions(std::vector<std::string>(argv + 1, argv + argc), error);
+    if (!options) {
+        std::fprintf(stderr, "qlnconvert: %s.\n%s", error.c_str(), kUsage);
+        return kUsageError;
+    }
+    Started started(options->convertRtf);
+    MapiPtr<IPropData> settings;
+    HRESULT hr = started.status();
+    if (SUCCEEDED(hr))
+        hr = MakeSettings(*options, settings);
+    if (FAILED(hr)) {
+        std::fprintf(stderr, "qlnconvert: cannot start MAPI [%#x].\n", static_cast<unsigned>(hr));
+        return kSomeFailed;
+    }
+    ex2qln::transfer::CConfigProp config(settings.get(), settings.get());
+    int status = 0;
+    for (const std::string& path : options->files) {
+        std::string text;
+        hr = ConvertFile(path, *options, config, text);
+        if (FAILED(hr)) {
+            std::fprintf(stderr, "%s: %s [%#x]\n", path.c_str(), text.c_str(), static_cast<unsigned>(hr));
+            status = kSomeFailed;
+        }
+    }
+    return status;
+}
