@@ -14,6 +14,7 @@
 #include "mmconv/encoding/IStreamAdapters.h"
 #include "mmconv/encoding/OutputEncodedData.h"
 #include "mmconv/encoding/Utf8.h"
+#include "mmconv/message/AsciiCase.h"
 #include "mmconv/message/Boundary.h"
 #include "mmconv/message/MacBinary.h"
 #include "mmconv/message/MapiProps.h"
@@ -56,13 +57,6 @@ std::optional<std::string> RegisteredContentType(std::u16string_view extension)
         type.reset();
     cache.emplace(std::u16string(extension), type);
     return type;
-}
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-    });
 }
 
 // Whether bytes can stand in a message as they are: 7-bit, no NUL, CR LF line ends only, lines
@@ -238,7 +232,7 @@ HRESULT CMMAttach::SaveHeader(MimeOutput& output, LONG method)
     }
     std::string contentType = GetContentType();
     const char* transferEncoding = "base64";
-    if (EqualIgnoringCase(contentType, "message/rfc822")) {
+    if (EqualIgnoringAsciiCase(contentType, "message/rfc822")) {
         std::string data;
         if (HRESULT hr = ReadData(data); FAILED(hr))
             return hr;
@@ -285,7 +279,7 @@ HRESULT CMMAttach::SaveBody(MimeOutput& output, LONG method, bool withAttachment
             flags |= kFlagNoAttachments;
         hr = owner_.Support().ConvertMessage(embedded_.get(), output, flags, owner_.Message());
     } else {
-        const bool unchanged = EqualIgnoringCase(GetContentType(), "message/rfc822") && !opaqueMessage_;
+        const bool unchanged = EqualIgnoringAsciiCase(GetContentType(), "message/rfc822") && !opaqueMessage_;
         hr = DumpBody(output, static_cast<int>(unchanged ? TransferMode::Unchanged : TransferMode::Base64));
     }
     if (FAILED(hr))

@@ -48,9 +48,6 @@ public:
 
     // The file name (long, else short), empty without one.
     std::u16string GetFilename() const;
-    LONG GetAttachMethod() const { return summary_.method; }
-    unsigned GetAttachType() const { return type_; }
-    bool IsContactPhoto() const { return summary_.contactPhoto; }
 
 private:
     HRESULT ReadProperties();

@@ -5,7 +5,6 @@
 #include <mapicode.h>
 #include <mapitags.h>
 
-#include "mmconv/body/CMMBodyConverter.h"
 #include "mmconv/body/RtfBodyType.h"
 #include "mmconv/encoding/CodePageConversion.h"
 #include "mmconv/encoding/ConversionTrace.h"
@@ -207,19 +206,6 @@ const std::string& CMMMessage::BodyTrailer()
         Unicode2Encoding(Utf8ToWide(*configured), codePage, *trailer_);
     TraceConversion("SaveMsgBody(trailer length=%d)\n", static_cast<int>(trailer_->size()));
     return *trailer_;
-}
-
-HRESULT CMMMessage::GetMAPIBody(std::string& body, bool html, unsigned codePage)
-{
-    body.clear();
-    const BodySources& sources = Bodies();
-    if (!sources.plain && !sources.rtf)
-        return E_FAIL;
-    if (sources.rtf) {
-        return html ? CMMBodyConverter::ConvertToHtml(*sources.rtf, BodySourceKind::kRtf, 0, codePage, body)
-                    : CMMBodyConverter::ConvertToText(*sources.rtf, BodySourceKind::kRtf, 0, codePage, body);
-    }
-    return Unicode2Encoding(*sources.plain, codePage, body);
 }
 
 } // namespace mmconv

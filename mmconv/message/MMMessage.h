@@ -48,7 +48,6 @@ struct AttachesInfo {
     unsigned regularCount = 0;    // by value or embedded messages, not contact photos
     unsigned otherCount = 0;      // by reference, OLE objects
     bool contactPhoto = false;
-    ULONG contactPhotoNumber = 0;
 };
 
 class CMMMessage {
@@ -88,10 +87,6 @@ public:
     // The charset name of the message code page and that code page (the default ANSI ones when the
     // message's has no name); E_FAIL when neither has one.
     HRESULT GetMsgCharset(std::string& charset, unsigned& codePage);
-
-    // The whole body as text (or HTML) in a code page, for the item writers; E_FAIL without PR_BODY
-    // and RTF.
-    HRESULT GetMAPIBody(std::string& body, bool html, unsigned codePage);
 
     // Whether the message has attachments to write: the attachment table has a row (never with
     // kFlagNoAttachments).

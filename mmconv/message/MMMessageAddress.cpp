@@ -8,6 +8,7 @@
 #include "mmconv/encoding/CodePageConversion.h"
 #include "mmconv/encoding/ConversionTrace.h"
 #include "mmconv/message/AddressForm.h"
+#include "mmconv/message/AsciiCase.h"
 #include "mmconv/message/EntryIdForms.h"
 #include "mmconv/message/LibraryState.h"
 #include "mmconv/message/MapiProps.h"
@@ -32,19 +33,6 @@ constexpr ULONG kRecipientColumns[] = {PR_DISPLAY_NAME_W, PR_RECIPIENT_DISPLAY_N
     PR_RECIPIENT_TYPE, PR_EMAIL_ADDRESS_W, PR_SMTP_ADDRESS_W, PR_ENTRYID};
 constexpr ULONG kEntryColumns[] = {PR_DISPLAY_NAME_W, PR_ADDRTYPE_W, PR_EMAIL_ADDRESS_W, PR_SMTP_ADDRESS_W,
     PR_RECIPIENT_DISPLAY_NAME_W};
-
-bool EqualIgnoringCase(std::u16string_view a, std::u16string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char16_t x = a[i] >= u'a' && a[i] <= u'z' ? static_cast<char16_t>(a[i] - 32) : a[i];
-        char16_t y = b[i] >= u'a' && b[i] <= u'z' ? static_cast<char16_t>(b[i] - 32) : b[i];
-        if (x != y)
-            return false;
-    }
-    return true;
-}
 
 std::string Narrow(std::u16string_view ascii)
 {
@@ -84,12 +72,12 @@ ListEntry EntryOf(const SPropValue* values, ULONG count)
 std::optional<std::string> CMMMessage::ChooseAddress(std::u16string_view addressType, std::u16string_view address,
     std::u16string_view smtpAddress, std::span<const BYTE> entryId)
 {
-    if (addressType.empty() || EqualIgnoringCase(addressType, u"SMTP")) {
+    if (addressType.empty() || EqualIgnoringAsciiCase(addressType, u"SMTP")) {
         if (IsAddrSpec(address))
             return Narrow(address);
         return std::nullopt;
     }
-    if (!EqualIgnoringCase(addressType, u"EX"))
+    if (!EqualIgnoringAsciiCase(addressType, u"EX"))
         return std::nullopt;
     if (IsAddrSpec(smtpAddress))
         return Narrow(smtpAddress);
@@ -181,7 +169,7 @@ HRESULT CMMMessage::GetRecipients(ULONG type, std::string& list)
         if (!address && entry.addressType.empty() && entry.address.empty() && parsed) {
             address = Narrow(parsed->address);
             name = parsed->phrase;
-        } else if (address && parsed && EqualIgnoringCase(parsed->address, Widen(*address))) {
+        } else if (address && parsed && EqualIgnoringAsciiCase(parsed->address, Widen(*address))) {
             name = parsed->phrase;
         }
         if (!list.empty() && (address || !name.empty()))
@@ -190,8 +178,8 @@ HRESULT CMMMessage::GetRecipients(ULONG type, std::string& list)
             list += EncodeRecepientName(text, name, *address, !name.empty());
             continue;
         }
-        const std::string why = entry.addressType.empty() || EqualIgnoringCase(entry.addressType, u"EX") ||
-                                        EqualIgnoringCase(entry.addressType, u"SMTP")
+        const std::string why = entry.addressType.empty() || EqualIgnoringAsciiCase(entry.addressType, u"EX") ||
+                                        EqualIgnoringAsciiCase(entry.addressType, u"SMTP")
                                     ? std::string("absent smtp mail adsress")
                                     : Narrow(entry.addressType);
         TraceConversion("***WARNING***, Unable to save recipient - %s", why.c_str());
@@ -243,7 +231,7 @@ HRESULT CMMMessage::GetReplyToRecips(std::string& list, std::string_view authorA
             entry.smtpAddress = std::u16string(read.Unicode(PR_SMTP_ADDRESS_W).value_or(u""));
         }
         ++position;
-        if (EqualIgnoringCase(entry.addressType, u"EX") && EqualIgnoringCase(entry.address, Widen(authorAddress)))
+        if (EqualIgnoringAsciiCase(entry.addressType, u"EX") && EqualIgnoringAsciiCase(entry.address, Widen(authorAddress)))
             continue;
         const std::optional<std::string> address = ChooseAddress(entry.addressType, entry.address, entry.smtpAddress, {});
         if (!address) {
@@ -254,7 +242,7 @@ HRESULT CMMMessage::GetReplyToRecips(std::string& list, std::string_view authorA
             list += kAddressSeparator;
         std::u16string name = entry.name;
         if (const std::optional<ParsedMailbox> parsed = ParseMailbox(name);
-            parsed && EqualIgnoringCase(parsed->address, Widen(*address)))
+            parsed && EqualIgnoringAsciiCase(parsed->address, Widen(*address)))
             name = parsed->phrase;
         list += EncodeRecepientName(text, name, *address, true);
     }

@@ -10,6 +10,7 @@
 #include "mmconv/encoding/CodePageConversion.h"
 #include "mmconv/encoding/OutputEncodedData.h"
 #include "mmconv/encoding/Utf8.h"
+#include "mmconv/message/AsciiCase.h"
 #include "mmconv/message/LibraryState.h"
 #include "mmconv/message/MapiProps.h"
 #include "mmconv/message/MimeParameter.h"
@@ -55,10 +56,7 @@ std::size_t LastBodyEnd(std::string_view html)
 {
     constexpr std::string_view kEnd = "</body>";
     for (std::size_t at = html.size(); at >= kEnd.size(); --at) {
-        const std::string_view candidate = html.substr(at - kEnd.size(), kEnd.size());
-        if (std::equal(candidate.begin(), candidate.end(), kEnd.begin(), [](char a, char b) {
-                return std::tolower(static_cast<unsigned char>(a)) == b;
-            }))
+        if (EqualIgnoringAsciiCase(html.substr(at - kEnd.size(), kEnd.size()), kEnd))
             return at - kEnd.size();
     }
     return std::string_view::npos;

@@ -106,7 +106,6 @@ HRESULT CMMMessage::GetAttachesInfo(AttachesInfo& info)
     for (const AttachSummary& summary : *attachments_) {
         if (summary.contactPhoto) {
             info.contactPhoto = true;
-            info.contactPhotoNumber = summary.number;
             continue;
         }
         if (!IsWrittenMethod(summary.method)) {

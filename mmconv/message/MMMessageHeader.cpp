@@ -10,6 +10,7 @@
 #include "mmconv/encoding/NeededEncoding.h"
 #include "mmconv/encoding/Rfc1522.h"
 #include "mmconv/encoding/Vocabulary.h"
+#include "mmconv/message/AsciiCase.h"
 #include "mmconv/message/ConfigProp.h"
 #include "mmconv/message/LibraryState.h"
 #include "mmconv/message/MapiProps.h"
@@ -36,17 +37,6 @@ constexpr ULONG kHeaderTags[] = {PR_CLIENT_SUBMIT_TIME, PR_MESSAGE_DELIVERY_TIME
 constexpr ULONG kDateTags[] = {PR_CLIENT_SUBMIT_TIME, PR_MESSAGE_DELIVERY_TIME, PR_CREATION_TIME,
     PR_LAST_MODIFICATION_TIME};
 
-bool EqualIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-
 bool IsPrintableAscii(std::string_view text)
 {
     for (unsigned char c : text) {
@@ -59,6 +49,14 @@ bool IsPrintableAscii(std::string_view text)
 std::string_view Word(Vocab word)
 {
     return VocabularyWord(word);
+}
+
+std::optional<LONG> ReadLong(IMessage* message, ULONG tag)
+{
+    PropValues values;
+    const ULONG tags[] = {tag};
+    values.Read(message, tags);
+    return values.Long(tag);
 }
 
 void WriteIfAny(MimeOutput& output, Vocab name, const std::string& value)
@@ -91,7 +89,7 @@ HRESULT CMMMessage::WriteHeaders(MimeOutput& output, bool top)
     const std::optional<std::string_view> author = props.Ansi(kAuthorSmtpAddress) ? props.Ansi(kAuthorSmtpAddress)
                                                                                    : props.Ansi(kAuthorEmailAddress);
     const std::optional<std::string_view> sender = props.Ansi(PR_SENDER_EMAIL_ADDRESS_A);
-    if (author && sender && !EqualIgnoringCase(*author, *sender) && !support_.GetConfigFlag(kConfigNoSenderHeader) &&
+    if (author && sender && !EqualIgnoringAsciiCase(*author, *sender) && !support_.GetConfigFlag(kConfigNoSenderHeader) &&
         SUCCEEDED(GetAddressString(AddressKind::Sender, value, true)))
         WriteIfAny(output, Vocab::Sender, value);
 
@@ -155,7 +153,7 @@ HRESULT CMMMessage::WriteHeaders(MimeOutput& output, bool top)
         WriteIfAny(output, Vocab::XMessageCompleted, value);
     if (std::optional<std::u16string_view> messageClass = props.Unicode(PR_MESSAGE_CLASS_W)) {
         const std::string ascii(messageClass->begin(), messageClass->end());
-        if (!EqualIgnoringCase(ascii, Word(Vocab::ClassNote)))
+        if (!EqualIgnoringAsciiCase(ascii, Word(Vocab::ClassNote)))
             WriteIfAny(output, Vocab::XMapiMessageClass, text.Unstructured(*messageClass));
     }
     if ((props.Long(PR_MESSAGE_FLAGS).value_or(0) & MSGFLAG_ASSOCIATED) != 0)
@@ -198,10 +196,7 @@ HRESULT CMMMessage::GetMessageID(std::string& id)
     const ULONG tags[] = {PR_INTERNET_MESSAGE_ID_A, PR_REPORT_TAG};
     if (HRESULT hr = values.Read(message_.get(), tags); FAILED(hr))
         return hr;
-    std::optional<std::string_view> internetId = values.Ansi(PR_INTERNET_MESSAGE_ID_A);
-    if (internetId && !IsPrintableAscii(*internetId))
-        internetId.reset();
-    std::optional<std::string> built = BuildMessageId(internetId, values.Binary(PR_REPORT_TAG));
+    std::optional<std::string> built = BuildMessageId(values.Ansi(PR_INTERNET_MESSAGE_ID_A), values.Binary(PR_REPORT_TAG));
     if (!built)
         return MAPI_E_NOT_FOUND;
     id = std::move(*built);
@@ -211,10 +206,7 @@ HRESULT CMMMessage::GetMessageID(std::string& id)
 HRESULT CMMMessage::GetPriority(std::string& priority)
 {
     priority.clear();
-    PropValues values;
-    const ULONG tags[] = {PR_PRIORITY};
-    values.Read(message_.get(), tags);
-    const std::optional<LONG> value = values.Long(PR_PRIORITY);
+    const std::optional<LONG> value = ReadLong(message_.get(), PR_PRIORITY);
     if (!value || *value < -1 || *value > 1)
         return MAPI_E_NOT_FOUND;
     static constexpr Vocab kWords[] = {Vocab::NonUrgent, Vocab::NormalPriority, Vocab::Urgent};
@@ -225,10 +217,7 @@ HRESULT CMMMessage::GetPriority(std::string& priority)
 HRESULT CMMMessage::GetImportance(std::string& importance, bool text)
 {
     importance.clear();
-    PropValues values;
-    const ULONG tags[] = {PR_IMPORTANCE};
-    values.Read(message_.get(), tags);
-    const std::optional<LONG> value = values.Long(PR_IMPORTANCE);
+    const std::optional<LONG> value = ReadLong(message_.get(), PR_IMPORTANCE);
     if (!value || *value < 0 || *value > 2)
         return MAPI_E_NOT_FOUND;
     static constexpr Vocab kWords[] = {Vocab::Low, Vocab::NormalImportance, Vocab::High};
@@ -239,10 +228,7 @@ HRESULT CMMMessage::GetImportance(std::string& importance, bool text)
 HRESULT CMMMessage::GetSensitivity(std::string& sensitivity)
 {
     sensitivity.clear();
-    PropValues values;
-    const ULONG tags[] = {PR_SENSITIVITY};
-    values.Read(message_.get(), tags);
-    const std::optional<LONG> value = values.Long(PR_SENSITIVITY);
+    const std::optional<LONG> value = ReadLong(message_.get(), PR_SENSITIVITY);
     if (!value || *value < 0 || *value > 3)
         return MAPI_E_NOT_FOUND;
     static constexpr Vocab kWords[] = {Vocab::NormalSensitivity, Vocab::Personal, Vocab::Private,

@@ -9,6 +9,9 @@
 #include <new>
 
 #include "mmconv/encoding/ConversionTrace.h"
+#include "mmconv/encoding/Utf8.h"
+#include "mmconv/message/FoldedOutput.h"
+#include "mmconv/message/AsciiCase.h"
 #include "mmconv/message/MapiProps.h"
 #include "mmconv/message/TraceAddress.h"
 
@@ -70,19 +73,6 @@ void Definitions(unsigned selector, std::vector<NumericName>& numeric, std::vect
         strings.assign(kStringNames.begin(), kStringNames.end());
         AddNumeric(numeric, PSETID_Meeting, kMeetingLids);
     }
-}
-
-bool EqualIgnoringAsciiCase(std::u16string_view a, std::u16string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char16_t x = a[i] >= u'a' && a[i] <= u'z' ? static_cast<char16_t>(a[i] - 32) : a[i];
-        char16_t y = b[i] >= u'a' && b[i] <= u'z' ? static_cast<char16_t>(b[i] - 32) : b[i];
-        if (x != y)
-            return false;
-    }
-    return true;
 }
 
 bool SameGuid(const GUID* a, const GUID& b)
@@ -251,12 +241,6 @@ bool MMNamedPropsCnv::CheckPropExists(ULONG key)
     return SUCCEEDED(GetOneProp(key, tag)) && PropertyExists(prop_.get(), tag);
 }
 
-bool MMNamedPropsCnv::CheckWStrPropExists(std::u16string_view name)
-{
-    ULONG tag = 0;
-    return SUCCEEDED(GetOneProp(name, PT_UNSPECIFIED, tag)) && PropertyExists(prop_.get(), tag);
-}
-
 HRESULT MMNamedPropsCnv::GetProp(ULONG key, MapiBuffer<SPropValue>& value)
 {
     ULONG tag = 0;
@@ -341,20 +325,21 @@ HRESULT MMNamedPropsCnv::SaveUnknownHeaders(MimeOutput& output, std::string& car
     return S_OK;
 }
 
-std::vector<std::string> MMNamedPropsCnv::GetCustomTags(LONG component)
+HRESULT MMNamedPropsCnv::SaveCustomTags(MimeOutput& output, unsigned& column, LONG component)
 {
-    std::vector<std::string> lines;
     MapiBuffer<SPropValue> ids;
     MapiBuffer<SPropValue> values;
-    if (FAILED(GetProp(kNameCustomTagIds, PT_MV_LONG, ids)) || FAILED(GetProp(kNameCustomTagValues, PT_MV_STRING8, values)))
-        return lines;
-    if (ids->Value.MVl.cValues != values->Value.MVszA.cValues)
-        return lines;
+    if (FAILED(GetProp(kNameCustomTagIds, PT_MV_LONG, ids)) || FAILED(GetProp(kNameCustomTagValues, PT_MV_UNICODE, values)))
+        return S_OK;
+    if (ids->Value.MVl.cValues != values->Value.MVszW.cValues)
+        return S_OK;
     for (ULONG i = 0; i < ids->Value.MVl.cValues; ++i) {
-        if (ids->Value.MVl.lpl[i] == component && values->Value.MVszA.lppszA[i] != nullptr)
-            lines.emplace_back(values->Value.MVszA.lppszA[i]);
+        if (ids->Value.MVl.lpl[i] != component || values->Value.MVszW.lppszW[i] == nullptr)
+            continue;
+        if (HRESULT hr = FoldedOutput(output, WideToUtf8(values->Value.MVszW.lppszW[i]) + "\n", column, 0); FAILED(hr))
+            return hr;
     }
-    return lines;
+    return S_OK;
 }
 
 std::string FoldReceivedValue(std::string_view value)

@@ -70,7 +70,6 @@ public:
 
     // Whether the name resolves and the message has the property (any type).
     bool CheckPropExists(ULONG key);
-    bool CheckWStrPropExists(std::u16string_view name);
 
     // The value of a named property in the key's type (or the given type for a name).
     HRESULT GetProp(ULONG key, MapiBuffer<SPropValue>& value);
@@ -82,9 +81,10 @@ public:
     using HeaderEncoder = std::function<std::string(std::u16string_view)>;
     HRESULT SaveUnknownHeaders(MimeOutput& output, std::string& carried, const HeaderEncoder& encode);
 
-    // The kept content lines of one component: the values of "X-MAPITAG-Values" whose entry in
-    // "X-MAPITAG-IDs" equals the component; none when either is missing or their counts differ.
-    std::vector<std::string> GetCustomTags(LONG component);
+    // Writes the kept content lines of one component through FoldedOutput, each with its line end:
+    // the values of "X-MAPITAG-Values" whose entry in "X-MAPITAG-IDs" equals the component. Nothing
+    // is written when either property is missing or their counts differ.
+    HRESULT SaveCustomTags(MimeOutput& output, unsigned& column, LONG component);
 
 private:
     HRESULT EnsureResolved();

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "mmconv/encoding/Vocabulary.h"
+#include "mmconv/message/AsciiCase.h"
 
 namespace mmconv {
 namespace {
@@ -20,22 +21,6 @@ constexpr std::array<std::string_view, 27> kOutlookFormClasses = {
     "IPM.Note.SMIME", "IPM.Activity", "IPM.StickyNote", "IPM.Note", "IPM.Contact", "IPM.DistList",
     "IPM.Post", "IPM.OLE.CLASS.{00061055-0000-0000-C000-000000000046}", "IPM.Document",
 };
-
-char Fold(char c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (Fold(a[i]) != Fold(b[i]))
-            return false;
-    }
-    return true;
-}
 
 const std::array<std::string_view, kMessageClassRows>& ClassNames()
 {
@@ -73,13 +58,13 @@ std::size_t DetermineCustomClass(std::string_view className, std::span<const std
     std::size_t result = names.size();
     for (std::size_t row = 0; row < names.size(); ++row) {
         const std::string_view name = names[row].substr(0, kMaxClassLength);
-        if (EqualIgnoringCase(className, name)) {
+        if (EqualIgnoringAsciiCase(className, name)) {
             if (prefixOnly != nullptr)
                 *prefixOnly = false;
             return row;
         }
         if (name.size() < className.size() && className[name.size()] == '.' &&
-            EqualIgnoringCase(className.substr(0, name.size()), name)) {
+            EqualIgnoringAsciiCase(className.substr(0, name.size()), name)) {
             result = row;
             if (prefixOnly != nullptr)
                 *prefixOnly = true;

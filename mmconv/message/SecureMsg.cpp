@@ -11,6 +11,7 @@
 #include "mmconv/encoding/IStreamAdapters.h"
 #include "mmconv/encoding/OutputEncodedData.h"
 #include "mmconv/encoding/Vocabulary.h"
+#include "mmconv/message/AsciiCase.h"
 #include "mmconv/message/MapiProps.h"
 #include "mmconv/message/MessageClassTable.h"
 #include "mmconv/message/MimeParameter.h"
@@ -20,18 +21,6 @@ namespace mmconv {
 namespace {
 
 constexpr std::u16string_view kSmimePrefix = u"smime.";
-
-bool StartsWithIgnoringCase(std::u16string_view text, std::u16string_view prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        const char16_t c = text[i] >= u'A' && text[i] <= u'Z' ? static_cast<char16_t>(text[i] + 32) : text[i];
-        if (c != prefix[i])
-            return false;
-    }
-    return true;
-}
 
 HRESULT CopyData(IAttach* attach, MimeOutput& output, TransferMode mode)
 {
@@ -61,7 +50,7 @@ HRESULT CSecureMsg::FindSmimeAttachment(MapiPtr<IAttach>& attach)
     for (ULONG i = 0; i < rows.size() && !named; ++i) {
         const SRow& row = rows->aRow[i];
         for (ULONG tag : {PR_ATTACH_LONG_FILENAME_W, PR_ATTACH_FILENAME_W}) {
-            if (StartsWithIgnoringCase(UnicodeValue(FindValue(row.lpProps, row.cValues, tag)).value_or(u""), kSmimePrefix)) {
+            if (StartsWithIgnoringAsciiCase(UnicodeValue(FindValue(row.lpProps, row.cValues, tag)).value_or(u""), kSmimePrefix)) {
                 chosen = i;
                 named = true;
             }

@@ -514,14 +514,14 @@ HRESULT ReadMsgBytes(std::span<const std::uint8_t> bytes, std::string_view name,
 HRESULT ReadMsgFile(const std::string& path, MsgDocument& document, std::string& error)
 {
     document = MsgDocument();
-    platform::ReadOnlyMapping mapping;
-    HRESULT hr = mapping.Open(path);
+    // Read, not mapped: a file that shrinks meanwhile must come out damaged, not end the process.
+    std::vector<std::uint8_t> bytes;
+    HRESULT hr = platform::ReadWholeFile(path, bytes);
     if (FAILED(hr)) {
         error = NameFile(path, std::string("cannot be read (") + std::strerror(hr & 0xFFFF) + ")");
         return hr;
     }
-    std::span<const char> bytes = mapping.Bytes();
-    return ReadMsgBytes({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}, path, document, error);
+    return ReadMsgBytes(bytes, path, document, error);
 }
 
 } // namespace platform::cfb

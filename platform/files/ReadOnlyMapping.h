@@ -1,10 +1,12 @@
-// A read-only memory mapping of a whole input file, unmapped when the owner goes away.
+// A whole input file: mapped read-only (unmapped when the owner goes away), or read into memory.
 #pragma once
 
 #include "platform/base/HResult.h"
 
+#include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -28,5 +30,10 @@ private:
     std::size_t size_ = 0;
     bool mapped_ = false;
 };
+
+// Reads the regular file `path` whole into `bytes`. A mapping ends the process (SIGBUS) when the
+// file shrinks while it is read; this gives what the file held then instead, so it serves files
+// that others may change meanwhile. Errors come back as HResultFromErrno.
+HRESULT ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes);
 
 } // namespace platform

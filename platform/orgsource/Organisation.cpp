@@ -1,5 +1,8 @@
-// Look-ups in a loaded organisation: by entry identifier, DN and SMTP address.
+// Look-ups in a loaded organisation (by entry identifier, DN and SMTP address), and its messages
+// read through their stores' sources.
 #include "platform/orgsource/Organisation.h"
+
+#include "platform/orgsource/PropertyReader.h"
 
 #include <algorithm>
 #include <cctype>
@@ -21,6 +24,31 @@ std::optional<std::size_t> Find(const std::map<std::string, std::size_t>& map, s
         return std::nullopt;
     }
     return found->second;
+}
+
+// The counter of the message at `position` of a folder's byCounter order.
+std::uint64_t CounterAt(const Folder& folder, std::uint32_t position)
+{
+    std::size_t count = folder.messages.size();
+    return position < count ? folder.messages[position].counter : folder.associated[position - count].counter;
+}
+
+// The properties every message gets from its place in the organisation.
+void FinishMessage(cfb::MsgMessage& message, const EntryId& entryId, const EntryId& folderId, bool associated)
+{
+    auto& p = message.properties;
+    bool hasAttachments = !message.attachments.empty();
+    SetProperty(p, BinaryProperty(PR_ENTRYID, entryId));
+    SetProperty(p, BinaryProperty(PR_PARENT_ENTRYID, folderId));
+    SetProperty(p, IntegerProperty(PR_OBJECT_TYPE, MAPI_MESSAGE));
+    SetProperty(p, IntegerProperty(PR_HASATTACH, hasAttachments ? 1 : 0));
+    const auto* flags = cfb::FindProperty(p, PR_MESSAGE_FLAGS);
+    std::int64_t value = flags != nullptr ? flags->integer : 0;
+    constexpr std::int64_t kDerivedFlags = MSGFLAG_HASATTACH | MSGFLAG_ASSOCIATED;
+    value = (value & ~kDerivedFlags) | (hasAttachments ? MSGFLAG_HASATTACH : 0) | (associated ? MSGFLAG_ASSOCIATED : 0);
+    if (flags != nullptr || value != 0) {
+        SetProperty(p, IntegerProperty(PR_MESSAGE_FLAGS, value));
+    }
 }
 
 } // namespace
@@ -50,22 +78,21 @@ void Organisation::BuildIndex()
     }
 }
 
-void Organisation::IndexFolder(std::size_t storeIndex, const Folder& folder, std::vector<std::size_t>& path)
+void Organisation::IndexFolder(std::size_t storeIndex, Folder& folder, std::vector<std::size_t>& path)
 {
     ObjectLocation location;
     location.kind = EntryIdKind::Folder;
     location.storeIndex = storeIndex;
     location.folderPath = path;
     index_.emplace(folder.entryId, location);
-    location.kind = EntryIdKind::Message;
-    for (bool associated : {false, true}) {
-        const auto& messages = associated ? folder.associated : folder.messages;
-        location.associated = associated;
-        for (std::size_t m = 0; m < messages.size(); ++m) {
-            location.messageIndex = m;
-            index_.emplace(messages[m].entryId, location);
-        }
+    // Messages are found by their counters rather than kept in index_, so that a folder of any size
+    // costs a few bytes per message.
+    folder.byCounter.resize(folder.messages.size() + folder.associated.size());
+    for (std::size_t i = 0; i < folder.byCounter.size(); ++i) {
+        folder.byCounter[i] = static_cast<std::uint32_t>(i);
     }
+    std::sort(folder.byCounter.begin(), folder.byCounter.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return CounterAt(folder, a) < CounterAt(folder, b); });
     for (std::size_t c = 0; c < folder.folders.size(); ++c) {
         path.push_back(c);
         IndexFolder(storeIndex, folder.folders[c], path);
@@ -83,6 +110,9 @@ std::optional<ObjectLocation> Organisation::Locate(std::span<const std::uint8_t>
     auto parsed = ParseEntryId(entryId);
     if (!parsed) {
         return std::nullopt;
+    }
+    if (parsed->kind == EntryIdKind::Message) {
+        return LocateMessage(*parsed, entryId);
     }
     ObjectLocation location;
     location.kind = parsed->kind;
@@ -102,6 +132,35 @@ std::optional<ObjectLocation> Organisation::Locate(std::span<const std::uint8_t>
         return std::nullopt;
     }
     location.storeIndex = *index;
+    return location;
+}
+
+std::optional<ObjectLocation> Organisation::LocateMessage(const ParsedEntryId& parsed,
+                                                          std::span<const std::uint8_t> entryId) const
+{
+    auto folderFound = index_.find(MakeFolderEntryId(parsed.storeKind, parsed.storeGuid, parsed.folderCounter));
+    if (folderFound == index_.end() || folderFound->second.kind != EntryIdKind::Folder) {
+        return std::nullopt;
+    }
+    ObjectLocation location = folderFound->second;
+    const Folder* folder = FolderAt(location);
+    if (folder == nullptr) {
+        return std::nullopt;
+    }
+    auto position = std::lower_bound(folder->byCounter.begin(), folder->byCounter.end(), parsed.messageCounter,
+                                     [&](std::uint32_t at, std::uint64_t counter) { return CounterAt(*folder, at) < counter; });
+    if (position == folder->byCounter.end() || CounterAt(*folder, *position) != parsed.messageCounter) {
+        return std::nullopt;
+    }
+    const std::size_t count = folder->messages.size();
+    location.kind = EntryIdKind::Message;
+    location.associated = *position >= count;
+    location.messageIndex = location.associated ? *position - count : *position;
+    // Only the identifier itself names the message, as it did when every identifier was kept.
+    EntryId expected = MessageEntryId(location);
+    if (!std::equal(entryId.begin(), entryId.end(), expected.begin(), expected.end())) {
+        return std::nullopt;
+    }
     return location;
 }
 
@@ -131,6 +190,62 @@ const Message* Organisation::MessageAt(const ObjectLocation& location) const
     }
     const auto& messages = location.associated ? folder->associated : folder->messages;
     return location.messageIndex < messages.size() ? &messages[location.messageIndex] : nullptr;
+}
+
+EntryId Organisation::MessageEntryId(const ObjectLocation& location) const
+{
+    const Message* message = MessageAt(location);
+    if (message == nullptr) {
+        return {};
+    }
+    const Store& store = stores[location.storeIndex];
+    return MakeMessageEntryId(store.kind, store.guid, FolderAt(location)->counter, message->counter);
+}
+
+HRESULT Organisation::ReadMessage(const ObjectLocation& location, cfb::MsgDocument& document, std::string& error) const
+{
+    document = cfb::MsgDocument();
+    const Message* message = MessageAt(location);
+    const Store* store = message != nullptr ? &stores[location.storeIndex] : nullptr;
+    if (store == nullptr || store->source == nullptr) {
+        error = path + ": no such message";
+        return MAPI_E_NOT_FOUND;
+    }
+    const Folder& folder = *FolderAt(location);
+    HRESULT status = store->source->Read(folder, *message, location.associated, document, error);
+    if (FAILED(status)) {
+        document = cfb::MsgDocument();
+        return status;
+    }
+    try {
+        FinishMessage(document.message, MessageEntryId(location), folder.entryId, location.associated);
+    } catch (const std::bad_alloc&) {
+        document = cfb::MsgDocument();
+        error = path + ": out of memory";
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+std::size_t Organisation::UnreadMessages(const ObjectLocation& location) const
+{
+    const Folder* folder = location.kind == EntryIdKind::Folder ? FolderAt(location) : nullptr;
+    if (folder == nullptr) {
+        return 0;
+    }
+    ObjectLocation message = location;
+    message.kind = EntryIdKind::Message;
+    std::size_t unread = 0;
+    for (message.messageIndex = 0; message.messageIndex < folder->messages.size(); ++message.messageIndex) {
+        cfb::MsgDocument document;
+        std::string error;
+        const cfb::MsgProperty* flags = nullptr;
+        if (SUCCEEDED(ReadMessage(message, document, error))) {
+            flags = cfb::FindProperty(document.message.properties, PR_MESSAGE_FLAGS);
+        }
+        unread += flags == nullptr || (flags->integer & MSGFLAG_READ) == 0 ? 1 : 0;
+    }
+    return unread;
 }
 
 std::optional<std::size_t> Organisation::FindGalEntryByDn(std::string_view dn) const

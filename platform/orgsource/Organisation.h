@@ -1,12 +1,16 @@
 // The organisation as the MAPI layer serves it: the Global Address List, the mailbox stores with
-// their folder trees, the public folders, and their messages as .msg-model messages.
+// their folder trees and each folder's index of messages, and the public folders. Messages are read
+// from their store's source when they are asked for, as .msg-model messages.
 #pragma once
 
 #include "platform/cfb/MsgModel.h"
+#include "platform/base/HResult.h"
 #include "platform/orgsource/EntryIds.h"
+#include "platform/orgsource/MessageSource.h"
 
 #include <cstddef>
 #include <map>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -37,22 +41,23 @@ struct GalEntry {
     bool openFails = false;            // lists: opening the list fails (for tests of that path)
 };
 
-// A message of a folder. Its named properties (ids from 0x8000) are those of its store's
-// `namedProperties`. Derived: PR_ENTRYID, PR_PARENT_ENTRYID, PR_HASATTACH, and in
-// PR_MESSAGE_FLAGS the bits MSGFLAG_HASATTACH (0x10) and, for hidden items, MSGFLAG_ASSOCIATED
-// (0x40).
+// A message in its folder's index: what names it and where its store's source finds it again. The
+// message itself is read when it is asked for (Organisation::ReadMessage), with its derived
+// properties: PR_ENTRYID, PR_PARENT_ENTRYID, PR_OBJECT_TYPE, PR_HASATTACH, and in PR_MESSAGE_FLAGS
+// the bits MSGFLAG_HASATTACH (0x10) and, for hidden items, MSGFLAG_ASSOCIATED (0x40).
 struct Message {
-    EntryId entryId;
-    std::string key;  // the message's id in its folder: "id" of the file, the .msg file name, or "#n"
-    cfb::MsgMessage message;
+    std::uint64_t counter = 0;  // the message's counter in its entry identifier
+    std::string key;            // its id in the folder: "id" of the file, the .msg file name, or "#n"
+    std::uint64_t locator = 0;  // the store source's own reference to it
 };
 
 enum class SpecialFolder { None, Inbox, Outbox, SentItems, DeletedItems, Drafts, Calendar, Contacts, Tasks, Notes, Journal };
 
 // A folder. Derived properties: PR_ENTRYID, PR_PARENT_ENTRYID (the root's is its own),
 // PR_DISPLAY_NAME_W, PR_CONTAINER_CLASS_W when the folder has a class, PR_FOLDER_TYPE,
-// PR_CONTENT_COUNT, PR_CONTENT_UNREAD, PR_ASSOC_CONTENT_COUNT, PR_SUBFOLDERS, and on the root
-// and the Inbox the PR_IPM_*_ENTRYID of the calendar, contacts, journal, notes, tasks and drafts.
+// PR_CONTENT_COUNT, PR_ASSOC_CONTENT_COUNT, PR_SUBFOLDERS, and on the root and the Inbox the
+// PR_IPM_*_ENTRYID of the calendar, contacts, journal, notes, tasks and drafts. The number of
+// unread messages needs every message read: Organisation::UnreadMessages.
 struct Folder {
     EntryId entryId;
     std::uint64_t counter = 0;
@@ -62,6 +67,10 @@ struct Folder {
     std::vector<Folder> folders;
     std::vector<Message> messages;
     std::vector<Message> associated;  // hidden items (the folder's associated contents)
+    std::uint64_t locator = 0;        // the store source's own reference to the folder
+    // Positions of the messages, and after them of the hidden items, in the order of their
+    // counters: how an entry identifier finds its message.
+    std::vector<std::uint32_t> byCounter;
 };
 
 // A store: a mailbox or the public folders. Its root folder holds one folder, the IPM subtree
@@ -78,7 +87,10 @@ struct Store {
     cfb::MsgPropertyList properties;
     Folder root;
     EntryId receiveFolder;  // the Inbox, the receive folder of every message class; empty if none
-    std::vector<cfb::MsgNamedProperty> namedProperties;  // ids from 0x8000, in order of first use
+    // The names of the folders' named properties: ids from 0x8000, in order of first use. Each
+    // message read has a mapping of its own.
+    std::vector<cfb::MsgNamedProperty> namedProperties;
+    std::shared_ptr<const MessageSource> source;  // reads the folders' messages
 };
 
 // Where an object of the organisation is: enough to reach it from Organisation.
@@ -105,6 +117,15 @@ public:
     std::optional<ObjectLocation> Locate(std::span<const std::uint8_t> entryId) const;
     const Folder* FolderAt(const ObjectLocation& location) const;
     const Message* MessageAt(const ObjectLocation& location) const;
+    // The entry identifier of the message at `location`; empty when there is none.
+    EntryId MessageEntryId(const ObjectLocation& location) const;
+
+    // Reads the message at `location` through its store's source and sets its derived properties.
+    // On failure `error` names the file and the place; MAPI_E_NOT_FOUND when there is no message.
+    HRESULT ReadMessage(const ObjectLocation& location, cfb::MsgDocument& document, std::string& error) const;
+    // PR_CONTENT_UNREAD of the folder at `location`: its messages without MSGFLAG_READ, each read
+    // in turn; one that cannot be read counts as unread.
+    std::size_t UnreadMessages(const ObjectLocation& location) const;
 
     // Look-ups without regard to letter case; nullopt when nothing matches.
     std::optional<std::size_t> FindGalEntryByDn(std::string_view dn) const;
@@ -117,7 +138,9 @@ private:
     std::map<std::string, std::size_t> galByDn_;
     std::map<std::string, std::size_t> galBySmtp_;
 
-    void IndexFolder(std::size_t storeIndex, const Folder& folder, std::vector<std::size_t>& path);
+    void IndexFolder(std::size_t storeIndex, Folder& folder, std::vector<std::size_t>& path);
+    // A message's identifier is not kept in index_ but found through its folder and its counter.
+    std::optional<ObjectLocation> LocateMessage(const ParsedEntryId& parsed, std::span<const std::uint8_t> entryId) const;
 };
 
 } // namespace platform::orgsource

@@ -1,9 +1,11 @@
 // The organisation file reader: the file's top level, with the Global Address List (GalReader) and
 // the stores (StoreReader) under it, and the entry points that turn a fault into a status and a text.
+// Messages are not read here but by the stores' source when they are asked for.
 #include "platform/orgsource/OrganisationReader.h"
 
 #include "platform/orgsource/GalReader.h"
 #include "platform/orgsource/JsonHelpers.h"
+#include "platform/orgsource/OrganisationFileSource.h"
 #include "platform/orgsource/ReadError.h"
 #include "platform/orgsource/StoreReader.h"
 
@@ -17,8 +19,9 @@ namespace {
 
 constexpr std::int64_t kFormatVersion = 1;
 
-void ReadRoot(const Json& root, const std::optional<std::string>& baseDirectory, Organisation& organisation)
+void ReadRoot(std::shared_ptr<const Json> parsed, const std::optional<std::string>& baseDirectory, Organisation& organisation)
 {
+    const Json& root = *parsed;
     CheckMembers(root, "", {"formatVersion", "name", "gal", "mailboxes", "publicFolders"});
     if (const Json* version = Member(root, "formatVersion");
         version != nullptr && (!version->is_number_integer() || version->get<std::int64_t>() != kFormatVersion)) {
@@ -31,7 +34,8 @@ void ReadRoot(const Json& root, const std::optional<std::string>& baseDirectory,
     if (const Json* entries = OptionalArray(root, "gal", "")) {
         gal.Read(*entries, "gal");
     }
-    StoreReader stores(organisation, source, gal);
+    auto files = std::make_shared<OrganisationFileSource>(std::move(parsed), organisation.path, source);
+    StoreReader stores(organisation, source, gal, std::move(files));
     if (const Json* mailboxes = OptionalArray(root, "mailboxes", "")) {
         for (std::size_t i = 0; i < mailboxes->size(); ++i) {
             stores.ReadMailbox((*mailboxes)[i], ElementPath("mailboxes", i));
@@ -54,24 +58,15 @@ HRESULT ReadOrganisationText(std::string_view text, std::string_view name, const
                              Organisation& organisation, std::string& error)
 {
     organisation = Organisation();
-    try {
-        Json root = ParseJson(text);
+    return CatchReadError(name, error, [&] {
+        // The parsed file stays: it is the index of the messages written in it.
+        auto root = std::make_shared<const Json>(ParseJson(text));
         Organisation result;
         result.path = std::string(name);
-        ReadRoot(root, baseDirectory, result);
+        ReadRoot(std::move(root), baseDirectory, result);
         result.BuildIndex();
         organisation = std::move(result);
-        return S_OK;
-    } catch (const ReadError& e) {
-        error = std::string(name) + ": " + (e.path.empty() ? "" : e.path + ": ") + e.message;
-        return e.status;
-    } catch (const std::bad_alloc&) {
-        error = std::string(name) + ": out of memory";
-        return E_OUTOFMEMORY;
-    } catch (const std::exception& e) {
-        error = std::string(name) + ": " + e.what();
-        return E_FAIL;
-    }
+    });
 }
 
 HRESULT ReadOrganisationFile(const std::string& path, Organisation& organisation, std::string& error)

@@ -3,7 +3,10 @@
 
 #include <mapicode.h>
 
+#include <exception>
+#include <new>
 #include <string>
+#include <string_view>
 
 namespace platform::orgsource {
 
@@ -17,6 +20,26 @@ struct ReadError {
 [[noreturn]] inline void Fail(HRESULT status, const std::string& path, const std::string& message)
 {
     throw ReadError{status, path, message};
+}
+
+// Runs `body`, which reads from the file `name`; a fault in it becomes the status returned, with
+// `error` naming the file, the place and what is wrong ("org.json: gal[2].dn: expected a string").
+template <typename Body>
+HRESULT CatchReadError(std::string_view name, std::string& error, Body&& body) noexcept
+{
+    try {
+        body();
+        return S_OK;
+    } catch (const ReadError& e) {
+        error = std::string(name) + ": " + (e.path.empty() ? "" : e.path + ": ") + e.message;
+        return e.status;
+    } catch (const std::bad_alloc&) {
+        error = std::string(name) + ": out of memory";
+        return E_OUTOFMEMORY;
+    } catch (const std::exception& e) {
+        error = std::string(name) + ": " + e.what();
+        return E_FAIL;
+    }
 }
 
 // "a.b", "a[3]": the path of a member or an element below `path`.

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <iterator>
+#include <limits>
 #include <vector>
 
 namespace platform::orgsource {
@@ -66,23 +67,6 @@ void AddChild(Folder& parent, Folder child, const std::string& path)
     parent.folders.push_back(std::move(child));
 }
 
-void FinishMessage(Message& message, const EntryId& folderId, bool associated)
-{
-    auto& p = message.message.properties;
-    bool hasAttachments = !message.message.attachments.empty();
-    SetProperty(p, BinaryProperty(PR_ENTRYID, message.entryId));
-    SetProperty(p, BinaryProperty(PR_PARENT_ENTRYID, folderId));
-    SetProperty(p, IntegerProperty(PR_OBJECT_TYPE, MAPI_MESSAGE));
-    SetProperty(p, IntegerProperty(PR_HASATTACH, hasAttachments ? 1 : 0));
-    const auto* flags = cfb::FindProperty(p, PR_MESSAGE_FLAGS);
-    std::int64_t value = flags != nullptr ? flags->integer : 0;
-    constexpr std::int64_t kDerivedFlags = MSGFLAG_HASATTACH | MSGFLAG_ASSOCIATED;
-    value = (value & ~kDerivedFlags) | (hasAttachments ? MSGFLAG_HASATTACH : 0) | (associated ? MSGFLAG_ASSOCIATED : 0);
-    if (flags != nullptr || value != 0) {
-        SetProperty(p, IntegerProperty(PR_MESSAGE_FLAGS, value));
-    }
-}
-
 } // namespace
 
 void StoreReader::ReadMailbox(const Json& json, const std::string& path)
@@ -125,8 +109,8 @@ void StoreReader::ReadPublicFolders(const Json& json, const std::string& path)
 void StoreReader::ReadStore(Store& store, const Json& json, const std::string& path, const std::string& subtreeName)
 {
     store_ = &store;
+    store.source = files_;
     named_ = std::make_unique<NamedPropertyMap>(store.namedProperties);
-    messages_ = std::make_unique<MessageReader>(*named_, source_);
     counters_.clear();
     specials_.clear();
     store.root = NewFolder("", "");
@@ -198,6 +182,7 @@ Folder StoreReader::NewFolder(const std::string& name, const std::string& parent
     folder.name = name;
     folder.counter = NewCounter("folder" + parentKey + std::string(1, '\0') + name);
     folder.entryId = MakeFolderEntryId(store_->kind, store_->guid, folder.counter);
+    folder.locator = files_->AddFolder();
     return folder;
 }
 
@@ -230,6 +215,7 @@ Folder StoreReader::ReadFolder(const Json& json, const std::string& path, const 
         Fail(MAPI_E_BAD_VALUE, MemberPath(path, "name"), "a folder name cannot be empty");
     }
     Folder folder = NewFolder(name, parentKey);
+    files_->SetFolderObject(folder.locator, json, path);
     std::string key = parentKey + std::string(1, '\0') + name;
     if (const Json* properties = Member(json, "properties")) {
         folder.properties = ReadPropertyObject(*properties, MemberPath(path, "properties"), named_.get(), source_);
@@ -290,6 +276,7 @@ void StoreReader::ReadDirectory(const std::string& reference, const std::string&
     if (error) {
         Fail(HResultFromErrno(error.value()), path, "cannot read the directory " + directory.string() + ": " + error.message());
     }
+    files_->SetDirectory(folder.locator, directory.string(), path);
     std::sort(entries.begin(), entries.end());
     std::set<std::string> ownKeys;
     std::set<std::string>& keys = existingKeys != nullptr ? *existingKeys : ownKeys;
@@ -307,7 +294,7 @@ void StoreReader::ReadDirectory(const std::string& reference, const std::string&
             continue;
         }
         if (Lower(entry.extension().string()) == ".msg" && std::filesystem::is_regular_file(entry, error)) {
-            AddMessage(folder, Json(entry.string()), path, key, keys, false);
+            AddToIndex(folder, Message{0, name, OrganisationFileSource::kInDirectory}, path, key, keys, false);
         }
     }
 }
@@ -320,16 +307,7 @@ void StoreReader::FinishFolder(Folder& folder, const EntryId& parentId, bool isR
     SetProperty(p, IntegerProperty(PR_OBJECT_TYPE, MAPI_FOLDER));
     SetProperty(p, TextProperty(PR_DISPLAY_NAME_W, Utf16(folder.name)));
     SetProperty(p, IntegerProperty(PR_FOLDER_TYPE, isRoot ? FOLDER_ROOT : FOLDER_GENERIC));
-    std::int64_t unread = 0;
-    for (bool associated : {false, true}) {
-        for (auto& message : associated ? folder.associated : folder.messages) {
-            FinishMessage(message, folder.entryId, associated);
-            const auto* flags = cfb::FindProperty(message.message.properties, PR_MESSAGE_FLAGS);
-            unread += !associated && (flags == nullptr || (flags->integer & MSGFLAG_READ) == 0) ? 1 : 0;
-        }
-    }
     SetProperty(p, IntegerProperty(PR_CONTENT_COUNT, static_cast<std::int64_t>(folder.messages.size())));
-    SetProperty(p, IntegerProperty(PR_CONTENT_UNREAD, unread));
     SetProperty(p, IntegerProperty(PR_ASSOC_CONTENT_COUNT, static_cast<std::int64_t>(folder.associated.size())));
     SetProperty(p, IntegerProperty(PR_SUBFOLDERS, folder.folders.empty() ? 0 : 1));
     for (auto& child : folder.folders) {
@@ -340,12 +318,13 @@ void StoreReader::FinishFolder(Folder& folder, const EntryId& parentId, bool isR
 void StoreReader::AddMessage(Folder& folder, const Json& json, const std::string& path, const std::string& folderKey,
                              std::set<std::string>& keys, bool associated)
 {
-    auto& list = associated ? folder.associated : folder.messages;
-    Message message;
+    const std::size_t position = (associated ? folder.associated : folder.messages).size();
+    Message message{0, "", position};
     std::string keyPath = path;
     if (json.is_string()) {
         message.key = FileName(json.get<std::string>());
-    } else if (json.is_object()) {
+    } else {
+        CheckMembers(json, path, {"id", "msg", "properties", "recipients", "attachments"});
         if (auto id = OptionalString(json, "id", path)) {
             message.key = *id;
             keyPath = MemberPath(path, "id");
@@ -353,16 +332,23 @@ void StoreReader::AddMessage(Folder& folder, const Json& json, const std::string
             message.key = FileName(*msg);
         }
     }
+    AddToIndex(folder, std::move(message), keyPath, folderKey, keys, associated);
+}
+
+void StoreReader::AddToIndex(Folder& folder, Message message, const std::string& keyPath, const std::string& folderKey,
+                             std::set<std::string>& keys, bool associated)
+{
+    if (folder.messages.size() + folder.associated.size() >= std::numeric_limits<std::uint32_t>::max()) {
+        Fail(MAPI_E_TOO_BIG, keyPath, "a folder holds too many messages");
+    }
     if (message.key.empty()) {
         message.key = "#" + std::to_string(folder.messages.size() + folder.associated.size());
     }
     if (!keys.insert(message.key).second) {
         Fail(MAPI_E_COLLISION, keyPath, "the message id " + Quoted(message.key) + " is used twice in this folder");
     }
-    message.message = messages_->Read(json, path, 0, true);
-    std::uint64_t counter = NewCounter("message" + folderKey + std::string(1, '\0') + message.key);
-    message.entryId = MakeMessageEntryId(store_->kind, store_->guid, folder.counter, counter);
-    list.push_back(std::move(message));
+    message.counter = NewCounter("message" + folderKey + std::string(1, '\0') + message.key);
+    (associated ? folder.associated : folder.messages).push_back(std::move(message));
 }
 
 } // namespace platform::orgsource

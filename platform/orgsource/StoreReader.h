@@ -1,11 +1,12 @@
 // The stores of an organisation file: the mailboxes and the public folders, their folder trees (from
-// the file and from directories of .msg files), the messages of each folder, and the identifiers and
-// properties derived for them.
+// the file and from directories of .msg files), the index of each folder's messages, and the
+// identifiers and properties derived for them. Messages are only listed here, not read: the
+// organisation file's source reads each when it is asked for.
 #pragma once
 
 #include "platform/orgsource/GalReader.h"
-#include "platform/orgsource/MessageReader.h"
 #include "platform/orgsource/Organisation.h"
+#include "platform/orgsource/OrganisationFileSource.h"
 #include "platform/orgsource/PropertyReader.h"
 
 #include <cstdint>
@@ -17,9 +18,11 @@ namespace platform::orgsource {
 
 class StoreReader {
 public:
-    // Mailbox owners are looked up in `gal`, which has read the organisation's address list.
-    StoreReader(Organisation& organisation, const ValueSource& source, const GalReader& gal)
-        : organisation_(organisation), source_(source), gal_(gal)
+    // Mailbox owners are looked up in `gal`, which has read the organisation's address list; where
+    // each folder's messages are is recorded in `files`, which becomes every store's source.
+    StoreReader(Organisation& organisation, const ValueSource& source, const GalReader& gal,
+                std::shared_ptr<OrganisationFileSource> files)
+        : organisation_(organisation), source_(source), gal_(gal), files_(std::move(files))
     {
     }
 
@@ -43,16 +46,20 @@ private:
     void ReadDirectory(const std::string& reference, const std::string& path, Folder& folder, const std::string& key,
                        int depth, std::set<std::string>* existingKeys = nullptr);
     void FinishFolder(Folder& folder, const EntryId& parentId, bool isRoot);
+    // A message written in the file: its id, or what it is made from, is checked now; its content
+    // when it is read.
     void AddMessage(Folder& folder, const Json& json, const std::string& path, const std::string& folderKey,
+                    std::set<std::string>& keys, bool associated);
+    void AddToIndex(Folder& folder, Message message, const std::string& keyPath, const std::string& folderKey,
                     std::set<std::string>& keys, bool associated);
 
     Organisation& organisation_;
     const ValueSource& source_;
     const GalReader& gal_;
+    std::shared_ptr<OrganisationFileSource> files_;
     // The store being read.
     Store* store_ = nullptr;
     std::unique_ptr<NamedPropertyMap> named_;
-    std::unique_ptr<MessageReader> messages_;
     std::set<std::uint64_t> counters_;
     std::set<SpecialFolder> specials_;
 };

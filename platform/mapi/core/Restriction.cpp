@@ -354,4 +354,48 @@ bool Matches(const SRestriction& restriction, std::span<const SPropValue> row)
     }
 }
 
+void RestrictionTags(const SRestriction& restriction, std::vector<ULONG>& tags)
+{
+    const auto& r = restriction.res;
+    switch (restriction.rt) {
+    case RES_AND:
+        for (ULONG i = 0; i < r.resAnd.cRes; ++i)
+            RestrictionTags(r.resAnd.lpRes[i], tags);
+        return;
+    case RES_OR:
+        for (ULONG i = 0; i < r.resOr.cRes; ++i)
+            RestrictionTags(r.resOr.lpRes[i], tags);
+        return;
+    case RES_NOT:
+        RestrictionTags(*r.resNot.lpRes, tags);
+        return;
+    case RES_CONTENT:
+        tags.push_back(r.resContent.ulPropTag);
+        return;
+    case RES_PROPERTY:
+        tags.push_back(r.resProperty.ulPropTag);
+        return;
+    case RES_COMPAREPROPS:
+        tags.push_back(r.resCompareProps.ulPropTag1);
+        tags.push_back(r.resCompareProps.ulPropTag2);
+        return;
+    case RES_BITMASK:
+        tags.push_back(r.resBitMask.ulPropTag);
+        return;
+    case RES_SIZE:
+        tags.push_back(r.resSize.ulPropTag);
+        return;
+    case RES_EXIST:
+        tags.push_back(r.resExist.ulPropTag);
+        return;
+    case RES_COMMENT:
+    case RES_ANNOTATION:
+        if (r.resComment.lpRes != nullptr)
+            RestrictionTags(*r.resComment.lpRes, tags);
+        return;
+    default:
+        return;
+    }
+}
+
 } // namespace mapi

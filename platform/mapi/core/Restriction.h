@@ -2,6 +2,7 @@
 #pragma once
 
 #include <span>
+#include <vector>
 
 #include <mapidefs.h>
 
@@ -19,5 +20,8 @@ SCODE CopyRestriction(SRestriction& target, const SRestriction& source, void* ro
 // property that the row lacks is false, whatever the operator; string comparisons of
 // RES_PROPERTY ignore case, as the Exchange stores do; RELOP_RE is an ECMAScript search.
 bool Matches(const SRestriction& restriction, std::span<const SPropValue> row);
+
+// Adds the tags of the properties a checked restriction looks at to `tags`.
+void RestrictionTags(const SRestriction& restriction, std::vector<ULONG>& tags);
 
 } // namespace mapi

@@ -154,14 +154,7 @@ private:
 
     static HRESULT MakeRow(const SRow& source, RowPointer& row)
     {
-        auto made = std::make_shared<TableRow>();
-        SCODE status = DuplicateValues(std::span<const SPropValue>(source.lpProps, source.cValues), MAPIAllocateBuffer,
-                                       made->values.put());
-        if (status != S_OK)
-            return status;
-        made->count = source.cValues;
-        row = std::move(made);
-        return S_OK;
+        return NewTableRow(std::span<const SPropValue>(source.lpProps, source.cValues), row);
     }
 
     HRESULT ModifyRow(const SRow* source)
@@ -210,6 +203,18 @@ private:
 };
 
 } // namespace
+
+SCODE NewTableRow(std::span<const SPropValue> values, RowPointer& row)
+{
+    auto made = std::make_shared<TableRow>();
+    SCODE status = DuplicateValues(values, MAPIAllocateBuffer, made->values.put());
+    if (status != S_OK)
+        return status;
+    made->count = static_cast<ULONG>(values.size());
+    row = std::move(made);
+    return S_OK;
+}
+
 } // namespace mapi
 
 STDAPI_(SCODE) CreateTable(LPCIID lpInterface, ALLOCATEBUFFER* lpAllocateBuffer, ALLOCATEMORE* lpAllocateMore,

@@ -21,7 +21,12 @@ struct TableRow {
 };
 using RowPointer = std::shared_ptr<const TableRow>;
 
-// What the data object and its views share.
+// A row holding a copy of `values` in one MAPI buffer.
+SCODE NewTableRow(std::span<const SPropValue> values, RowPointer& row);
+
+class RowSource;
+
+// What the data object and its views share. A table over a RowSource has the source instead of rows.
 struct TableStore {
     ALLOCATEBUFFER* allocateBuffer;
     ALLOCATEMORE* allocateMore;
@@ -33,10 +38,12 @@ struct TableStore {
     std::mutex mutex;
     std::vector<RowPointer> rows;
     std::uint64_t version = 0;  // changes with every change of the rows
+
+    std::shared_ptr<RowSource> source;
 };
 
 // Creates a view (IMAPITable) over the store. `release` is called with `callerData` when the
-// view goes; the view holds a reference to `owner` until then.
+// view goes; the view holds a reference to `owner` (if any) until then.
 HRESULT CreateTableView(std::shared_ptr<TableStore> store, ITableData* owner, const SSortOrderSet* sortOrder,
                         CALLERRELEASE* release, ULONG callerData, LPMAPITABLE* result);
 

@@ -1,11 +1,16 @@
-// IMAPITable over an in-memory table: columns, restriction, sort order, cursor and bookmarks.
+// IMAPITable over an in-memory table or a row source: columns, restriction, sort order, cursor and
+// bookmarks.
 #include <algorithm>
 #include <map>
 #include <new>
+#include <numeric>
+
+#include <mapiutil.h>
 
 #include "platform/mapi/core/ComObject.h"
 #include "platform/mapi/core/PropValues.h"
 #include "platform/mapi/core/Restriction.h"
+#include "platform/mapi/core/RowSource.h"
 #include "platform/mapi/core/TableData.h"
 
 namespace mapi {
@@ -16,8 +21,10 @@ public:
     TableView(std::shared_ptr<TableStore> store, ITableData* owner, CALLERRELEASE* release, ULONG callerData)
         : store_(std::move(store)), release_(release), callerData_(callerData)
     {
-        owner->AddRef();
-        owner_.reset(owner);
+        if (owner != nullptr) {
+            owner->AddRef();
+            owner_.reset(owner);
+        }
         columns_ = store_->defaultColumns;
     }
 
@@ -74,7 +81,12 @@ public:
         std::vector<ULONG> columns;
         {
             std::lock_guard lock(mutex_);
-            columns = (ulFlags & TBL_ALL_COLUMNS) != 0 ? AllColumns() : columns_;
+            columns = columns_;
+            if ((ulFlags & TBL_ALL_COLUMNS) != 0) {
+                HRESULT found = AllColumns(columns);
+                if (FAILED(found))
+                    return found;
+            }
         }
         void* buffer = nullptr;
         SCODE status = store_->allocateBuffer(static_cast<ULONG>(CbNewSPropTagArray(columns.size())), &buffer);
@@ -92,7 +104,9 @@ public:
         if (lpulCount == nullptr)
             return MAPI_E_INVALID_PARAMETER;
         std::lock_guard lock(mutex_);
-        Refresh();
+        HRESULT status = Refresh();
+        if (FAILED(status))
+            return status;
         *lpulCount = static_cast<ULONG>(visible_.size());
         return S_OK;
     }
@@ -100,9 +114,11 @@ public:
     HRESULT SeekRow(BOOKMARK bkOrigin, LONG lRowCount, LONG* lplRowsSought) override
     {
         std::lock_guard lock(mutex_);
-        Refresh();
+        HRESULT status = Refresh();
+        if (FAILED(status))
+            return status;
         std::size_t base = 0;
-        HRESULT status = Origin(bkOrigin, base);
+        status = Origin(bkOrigin, base);
         if (status != S_OK)
             return status;
         long long target = std::clamp<long long>(static_cast<long long>(base) + lRowCount, 0,
@@ -118,7 +134,9 @@ public:
         if (ulDenominator == 0 || ulNumerator > ulDenominator)
             return MAPI_E_INVALID_PARAMETER;
         std::lock_guard lock(mutex_);
-        Refresh();
+        HRESULT status = Refresh();
+        if (FAILED(status))
+            return status;
         position_ = static_cast<std::size_t>(static_cast<ULONGLONG>(visible_.size()) * ulNumerator / ulDenominator);
         return S_OK;
     }
@@ -128,7 +146,9 @@ public:
         if (lpulRow == nullptr || lpulNumerator == nullptr || lpulDenominator == nullptr)
             return MAPI_E_INVALID_PARAMETER;
         std::lock_guard lock(mutex_);
-        Refresh();
+        HRESULT status = Refresh();
+        if (FAILED(status))
+            return status;
         *lpulRow = static_cast<ULONG>(position_);
         *lpulNumerator = static_cast<ULONG>(position_);
         *lpulDenominator = std::max<ULONG>(static_cast<ULONG>(visible_.size()), 1);
@@ -143,25 +163,35 @@ public:
         if (status != S_OK)
             return status;
         std::lock_guard lock(mutex_);
-        Refresh();
+        status = Refresh();
+        if (FAILED(status))
+            return status;
         std::size_t base = 0;
         status = Origin(bkOrigin, base);
         if (status != S_OK)
             return status;
+        std::vector<ULONG> tags;
+        RestrictionTags(*lpRestriction, tags);
+        auto matchesAt = [&](std::size_t at) -> HRESULT {
+            RowPointer row;
+            HRESULT read = ReadRow(visible_[at], &tags, row);
+            if (FAILED(read))
+                return read;
+            if (!Matches(*lpRestriction, row->span()))
+                return S_FALSE;
+            position_ = at;
+            return S_OK;
+        };
         if ((ulFlags & DIR_BACKWARD) != 0) {
             for (std::size_t i = base; i > 0; --i) {
-                if (Matches(*lpRestriction, visible_[i - 1]->span())) {
-                    position_ = i - 1;
-                    return S_OK;
-                }
+                if ((status = matchesAt(i - 1)) != S_FALSE)
+                    return status;
             }
             return MAPI_E_NOT_FOUND;
         }
         for (std::size_t i = base; i < visible_.size(); ++i) {
-            if (Matches(*lpRestriction, visible_[i]->span())) {
-                position_ = i;
-                return S_OK;
-            }
+            if ((status = matchesAt(i)) != S_FALSE)
+                return status;
         }
         return MAPI_E_NOT_FOUND;
     }
@@ -242,7 +272,9 @@ public:
             return MAPI_E_INVALID_PARAMETER;
         *lppRows = nullptr;
         std::lock_guard lock(mutex_);
-        Refresh();
+        HRESULT status = Refresh();
+        if (FAILED(status))
+            return status;
         std::size_t first = position_;
         std::size_t count = 0;
         if (lRowCount >= 0) {
@@ -253,7 +285,7 @@ public:
             first = position_ - back;
             count = back;
         }
-        HRESULT status = BuildRows(first, count, lppRows);
+        status = BuildRows(first, count, lppRows);
         if (status != S_OK || (ulFlags & TBL_NOADVANCE) != 0)
             return status;
         position_ = lRowCount >= 0 ? first + count : first;
@@ -281,28 +313,97 @@ public:
     HRESULT SetCollapseState(ULONG, ULONG, LPBYTE, BOOKMARK*) override { return MAPI_E_NO_SUPPORT; }
 
 private:
-    // The store's rows seen through the restriction and sort order, renewed when either changed.
-    void Refresh()
+    // The rows seen through the restriction and sort order (as row numbers), renewed when either
+    // changed or, for kept rows, when the rows did.
+    HRESULT Refresh()
     {
-        std::vector<RowPointer> rows;
-        {
+        std::size_t count = 0;
+        if (store_->source) {
+            if (!stale_)
+                return S_OK;
+            count = store_->source->RowCount();
+        } else {
             std::lock_guard storeLock(store_->mutex);
             if (!stale_ && seenVersion_ == store_->version)
-                return;
-            rows = store_->rows;
+                return S_OK;
+            snapshot_ = store_->rows;
             seenVersion_ = store_->version;
+            count = snapshot_.size();
         }
+        std::vector<ULONG> tags;
+        if (restriction_)
+            RestrictionTags(*restriction_.get(), tags);
+        std::vector<std::size_t> visible;
+        for (std::size_t i = 0; i < count; ++i) {
+            if (restriction_) {
+                RowPointer row;
+                HRESULT status = ReadRow(i, &tags, row);
+                if (FAILED(status))
+                    return status;
+                if (!Matches(*restriction_.get(), row->span()))
+                    continue;
+            }
+            visible.push_back(i);
+        }
+        if (!sort_.empty()) {
+            HRESULT status = Sort(visible);
+            if (FAILED(status))
+                return status;
+        }
+        visible_ = std::move(visible);
         stale_ = false;
-        visible_.clear();
-        for (RowPointer& row : rows) {
-            if (!restriction_ || Matches(*restriction_.get(), row->span()))
-                visible_.push_back(std::move(row));
-        }
-        if (!sort_.empty())
-            std::stable_sort(visible_.begin(), visible_.end(), [this](const RowPointer& a, const RowPointer& b) {
-                return SortsBefore(*a, *b);
-            });
         position_ = std::min(position_, visible_.size());
+        return S_OK;
+    }
+
+    // A kept row, or one the source reads.
+    HRESULT ReadRow(std::size_t index, const std::vector<ULONG>* wanted, RowPointer& row)
+    {
+        if (!store_->source) {
+            row = snapshot_[index];
+            return S_OK;
+        }
+        HRESULT status = store_->source->ReadRow(index, wanted, row);
+        if (SUCCEEDED(status) && row == nullptr)
+            return MAPI_E_CALL_FAILED;
+        return status;
+    }
+
+    // Orders row numbers by the sort keys. Of a source's rows only the key values are kept, and only
+    // while sorting.
+    HRESULT Sort(std::vector<std::size_t>& rows)
+    {
+        std::vector<ULONG> tags;
+        for (const SSortOrder& key : sort_)
+            tags.push_back(key.ulPropTag);
+        std::vector<RowPointer> keys(rows.size());
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            HRESULT status = ReadRow(rows[i], &tags, keys[i]);
+            if (FAILED(status))
+                return status;
+            if (store_->source && (status = KeepOnly(tags, keys[i])) != S_OK)
+                return status;
+        }
+        std::vector<std::size_t> order(rows.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return SortsBefore(*keys[a], *keys[b]); });
+        std::vector<std::size_t> sorted;
+        sorted.reserve(rows.size());
+        for (std::size_t i : order)
+            sorted.push_back(rows[i]);
+        rows = std::move(sorted);
+        return S_OK;
+    }
+
+    // The row with only the values of `tags`.
+    static SCODE KeepOnly(const std::vector<ULONG>& tags, RowPointer& row)
+    {
+        std::vector<SPropValue> kept;
+        for (ULONG tag : tags) {
+            if (const SPropValue* value = FindById(row->span(), tag))
+                kept.push_back(*value);
+        }
+        return NewTableRow(kept, row);
     }
 
     // Rows without a sort column's value come after those that have it.
@@ -342,20 +443,34 @@ private:
         return S_OK;
     }
 
-    std::vector<ULONG> AllColumns() const
+    // The columns `columns` starts with, then every other property a row has; a source's rows are
+    // each read for it.
+    HRESULT AllColumns(std::vector<ULONG>& columns)
     {
-        std::vector<ULONG> columns = store_->defaultColumns;
-        std::lock_guard storeLock(store_->mutex);
-        for (const RowPointer& row : store_->rows) {
-            for (const SPropValue& value : row->span()) {
+        columns = store_->defaultColumns;
+        auto add = [&columns](const TableRow& row) {
+            for (const SPropValue& value : row.span()) {
                 bool known = std::any_of(columns.begin(), columns.end(), [&](ULONG tag) {
                     return PROP_ID(tag) == PROP_ID(value.ulPropTag);
                 });
                 if (!known && PROP_TYPE(value.ulPropTag) != PT_ERROR)
                     columns.push_back(value.ulPropTag);
             }
+        };
+        if (!store_->source) {
+            std::lock_guard storeLock(store_->mutex);
+            for (const RowPointer& row : store_->rows)
+                add(*row);
+            return S_OK;
         }
-        return columns;
+        for (std::size_t i = 0; i < store_->source->RowCount(); ++i) {
+            RowPointer row;
+            HRESULT status = ReadRow(i, nullptr, row);
+            if (FAILED(status))
+                return status;
+            add(*row);
+        }
+        return S_OK;
     }
 
     HRESULT BuildRows(std::size_t first, std::size_t count, LPSRowSet* result)
@@ -368,7 +483,10 @@ private:
         auto* rows = static_cast<LPSRowSet>(buffer);
         rows->cRows = 0;
         for (std::size_t i = 0; i < count; ++i) {
-            status = AnswerRow(*store_, visible_[first + i]->span(), columns_, rows->aRow[i]);
+            RowPointer row;
+            status = ReadRow(visible_[first + i], &columns_, row);
+            if (SUCCEEDED(status))
+                status = AnswerRow(*store_, row->span(), columns_, rows->aRow[i]);
             if (FAILED(status)) {
                 for (ULONG done = 0; done < rows->cRows; ++done)
                     store_->freeBuffer(rows->aRow[done].lpProps);
@@ -390,7 +508,8 @@ private:
     std::vector<ULONG> columns_;
     MapiBuffer<SRestriction> restriction_;
     std::vector<SSortOrder> sort_;
-    std::vector<RowPointer> visible_;
+    std::vector<RowPointer> snapshot_;    // kept rows: the store's rows when last seen
+    std::vector<std::size_t> visible_;  // row numbers, in the order the view shows them
     std::uint64_t seenVersion_ = 0;
     bool stale_ = true;
     std::size_t position_ = 0;
@@ -440,6 +559,27 @@ HRESULT CreateTableView(std::shared_ptr<TableStore> store, ITableData* owner, co
     view->SetSortOrder(sortOrder);
     *result = view;
     return S_OK;
+}
+
+HRESULT CreateSourceTable(std::shared_ptr<RowSource> source, ULONG tableType, std::vector<ULONG> columns,
+                          LPMAPITABLE* result)
+{
+    if (result == nullptr || source == nullptr)
+        return MAPI_E_INVALID_PARAMETER;
+    *result = nullptr;
+    try {
+        auto store = std::make_shared<TableStore>();
+        store->allocateBuffer = MAPIAllocateBuffer;
+        store->allocateMore = MAPIAllocateMore;
+        store->freeBuffer = MAPIFreeBuffer;
+        store->tableType = tableType;
+        store->indexTag = PR_NULL;
+        store->defaultColumns = std::move(columns);
+        store->source = std::move(source);
+        return CreateTableView(std::move(store), nullptr, nullptr, nullptr, 0, result);
+    } catch (const std::bad_alloc&) {
+        return MAPI_E_NOT_ENOUGH_MEMORY;
+    }
 }
 
 } // namespace mapi

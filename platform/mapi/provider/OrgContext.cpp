@@ -22,8 +22,8 @@ HRESULT OrgContext::Create(std::shared_ptr<const org::Organisation> organisation
                 return status;
         }
         for (const org::Store& store : context->organisation->stores) {
-            // The store's names are given ids in the model's order, so that a message's named
-            // properties have the same ids whichever message of the store is opened first.
+            // The folders' names are given ids first, in the model's order; the messages' names
+            // follow as the messages are read.
             auto names = std::make_shared<NamedPropertyMap>();
             std::map<std::uint16_t, ULONG>& ids = context->storeNamedIds.emplace_back();
             for (const platform::cfb::MsgNamedProperty& model : store.namedProperties) {
@@ -42,6 +42,24 @@ HRESULT OrgContext::Create(std::shared_ptr<const org::Organisation> organisation
     } catch (const std::bad_alloc&) {
         return MAPI_E_NOT_ENOUGH_MEMORY;
     }
+}
+
+LONG OrgContext::UnreadMessages(const org::ObjectLocation& location) const
+{
+    const org::Folder* folder = Org().FolderAt(location);
+    if (folder == nullptr)
+        return 0;
+    std::pair<std::size_t, std::uint64_t> key(location.storeIndex, folder->counter);
+    {
+        std::lock_guard lock(unreadMutex_);
+        if (auto found = unread_.find(key); found != unread_.end())
+            return found->second;
+    }
+    // Counted without the lock, so that other folders are not held up meanwhile.
+    auto count = static_cast<LONG>(Org().UnreadMessages(location));
+    std::lock_guard lock(unreadMutex_);
+    unread_.emplace(key, count);
+    return count;
 }
 
 } // namespace mapi

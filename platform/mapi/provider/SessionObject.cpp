@@ -10,6 +10,7 @@
 #include "platform/mapi/core/Guard.h"
 #include "platform/mapi/provider/AddressBook.h"
 #include "platform/mapi/provider/AddressBookEntries.h"
+#include "platform/mapi/provider/LastError.h"
 #include "platform/mapi/provider/ProfileObjects.h"
 #include "platform/mapi/provider/ProviderTable.h"
 #include "platform/mapi/provider/StoreObjects.h"
@@ -26,7 +27,10 @@ public:
         return QueryFor(riid, ppvObj, {&IID_IUnknown, &IID_IMAPISession});
     }
 
-    HRESULT GetLastError(HRESULT, ULONG, LPMAPIERROR* lppMAPIError) override { return NoLastError(lppMAPIError); }
+    HRESULT GetLastError(HRESULT, ULONG ulFlags, LPMAPIERROR* lppMAPIError) override
+    {
+        return Guard([&] { return lastError_.Give(ulFlags, lppMAPIError); });
+    }
 
     // The logged-on mailbox (the default store) and the public folders, when the organisation has them.
     HRESULT GetMsgStoresTable(ULONG ulFlags, LPMAPITABLE* lppTable) override
@@ -112,6 +116,7 @@ public:
         *lppUnk = nullptr;
         if (loggedOff_)
             return MAPI_E_END_OF_SESSION;
+        lastError_.Set({});
         return Guard([&]() -> HRESULT {
             std::span<const BYTE> entryId = AsBytes(cbEntryID, lpEntryID);
             std::optional<org::ObjectLocation> location = context_->Org().Locate(entryId);
@@ -131,7 +136,7 @@ public:
             }
             default:
                 return OpenStoreEntry(context_, location->storeIndex, cbEntryID, lpEntryID, lpInterface, ulFlags, lpulObjType,
-                                      lppUnk);
+                                      lppUnk, lastError_);
             }
         });
     }
@@ -218,6 +223,7 @@ private:
     OrgContextPointer context_;
     std::string profile_;
     std::atomic<bool> loggedOff_{false};
+    LastError lastError_;
 };
 
 } // namespace

@@ -115,10 +115,16 @@ public:
         return CompareOrgEntryIds(*context_, cbEntryID1, lpEntryID1, cbEntryID2, lpEntryID2, lpulResult);
     }
 
+    HRESULT GetLastError(HRESULT, ULONG ulFlags, LPMAPIERROR* lppMAPIError) override
+    {
+        return Guard([&] { return lastError_.Give(ulFlags, lppMAPIError); });
+    }
+
     HRESULT OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG ulFlags, ULONG* lpulObjType,
                       LPUNKNOWN* lppUnk) override
     {
-        return OpenStoreEntry(context_, storeIndex_, cbEntryID, lpEntryID, lpInterface, ulFlags, lpulObjType, lppUnk);
+        return OpenStoreEntry(context_, storeIndex_, cbEntryID, lpEntryID, lpInterface, ulFlags, lpulObjType, lppUnk,
+                              lastError_);
     }
 
     HRESULT SetReceiveFolder(LPTSTR, ULONG, ULONG, LPENTRYID) override { return MAPI_E_NO_ACCESS; }
@@ -185,6 +191,7 @@ private:
 
     OrgContextPointer context_;
     std::size_t storeIndex_;
+    LastError lastError_;
 };
 
 bool SameLocation(const org::ObjectLocation& a, const org::ObjectLocation& b)
@@ -200,25 +207,6 @@ bool SameLocation(const org::ObjectLocation& a, const org::ObjectLocation& b)
                a.messageIndex == b.messageIndex;
     }
     return false;
-}
-
-HRESULT OpenMessage(const OrgContextPointer& context, std::size_t storeIndex, const org::ObjectLocation& location,
-                    LPCIID lpInterface, ULONG ulFlags, ULONG* lpulObjType, LPUNKNOWN* lppUnk)
-{
-    const org::Message* message = context->Org().MessageAt(location);
-    if (message == nullptr)
-        return MAPI_E_NOT_FOUND;
-    const org::Store& store = context->Org().stores[storeIndex];
-    RowValues values;
-    SPropValue extra[] = {values.Binary(PR_STORE_ENTRYID, store.entryId),
-                          values.Binary(PR_MDB_PROVIDER, std::span<const BYTE>(org::StoreProviderUid(store.kind)))};
-    std::shared_ptr<const platform::cfb::MsgMessage> model(context->organisation, &message->message);
-    MapiPtr<IMessage> opened;
-    HRESULT status = OpenModelMessage(std::move(model), store.namedProperties, context->storeNames[storeIndex],
-                                      ulFlags & (MAPI_MODIFY | MAPI_BEST_ACCESS), extra, opened.put());
-    if (FAILED(status))
-        return status;
-    return HandOut(opened.release(), lpInterface, MAPI_MESSAGE, lpulObjType, lppUnk);
 }
 
 } // namespace
@@ -238,12 +226,30 @@ HRESULT OpenStoreObject(const OrgContextPointer& context, std::size_t storeIndex
     });
 }
 
+HRESULT OpenOrgMessage(const OrgContextPointer& context, const org::ObjectLocation& location, ULONG flags,
+                       LPMESSAGE* result, std::string& error)
+{
+    *result = nullptr;
+    auto document = std::make_shared<platform::cfb::MsgDocument>();
+    HRESULT status = context->Org().ReadMessage(location, *document, error);
+    if (FAILED(status))
+        return status;
+    const org::Store& store = context->Org().stores[location.storeIndex];
+    RowValues values;
+    SPropValue extra[] = {values.Binary(PR_STORE_ENTRYID, store.entryId),
+                          values.Binary(PR_MDB_PROVIDER, std::span<const BYTE>(org::StoreProviderUid(store.kind)))};
+    std::shared_ptr<const platform::cfb::MsgMessage> model(document, &document->message);
+    return OpenModelMessage(std::move(model), document->namedProperties, context->storeNames[location.storeIndex],
+                            flags & (MAPI_MODIFY | MAPI_BEST_ACCESS), extra, result);
+}
+
 HRESULT OpenStoreEntry(const OrgContextPointer& context, std::size_t storeIndex, ULONG cbEntryID, LPENTRYID lpEntryID,
-                       LPCIID lpInterface, ULONG ulFlags, ULONG* lpulObjType, LPUNKNOWN* lppUnk)
+                       LPCIID lpInterface, ULONG ulFlags, ULONG* lpulObjType, LPUNKNOWN* lppUnk, LastError& lastError)
 {
     if (lppUnk == nullptr || (cbEntryID > 0 && lpEntryID == nullptr))
         return MAPI_E_INVALID_PARAMETER;
     *lppUnk = nullptr;
+    lastError.Set({});
     return Guard([&]() -> HRESULT {
         if (cbEntryID == 0)
             return OpenFolderObject(context, storeIndex, {}, lpInterface, lpulObjType, lppUnk);
@@ -256,7 +262,14 @@ HRESULT OpenStoreEntry(const OrgContextPointer& context, std::size_t storeIndex,
             return MAPI_E_INVALID_ENTRYID;
         if (location->kind == org::EntryIdKind::Folder)
             return OpenFolderObject(context, storeIndex, location->folderPath, lpInterface, lpulObjType, lppUnk);
-        return OpenMessage(context, storeIndex, *location, lpInterface, ulFlags, lpulObjType, lppUnk);
+        MapiPtr<IMessage> message;
+        std::string error;
+        HRESULT status = OpenOrgMessage(context, *location, ulFlags, message.put(), error);
+        if (FAILED(status)) {
+            lastError.Set(std::move(error));
+            return status;
+        }
+        return HandOut(message.release(), lpInterface, MAPI_MESSAGE, lpulObjType, lppUnk);
     });
 }
 

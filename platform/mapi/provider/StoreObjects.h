@@ -4,6 +4,9 @@
 
 #include <mapidefs.h>
 
+#include <string>
+
+#include "platform/mapi/provider/LastError.h"
 #include "platform/mapi/provider/OrgContext.h"
 
 namespace mapi {
@@ -13,9 +16,16 @@ HRESULT OpenStoreObject(const OrgContextPointer& context, std::size_t storeIndex
 
 // OpenEntry of a store and of its folders: no entry identifier opens the store's root folder;
 // otherwise a folder or a message of that store. MAPI_MODIFY or MAPI_BEST_ACCESS lets a message be
-// changed in memory; folders stay read-only.
+// changed in memory; folders stay read-only. A message is read now; when it cannot be, `lastError`
+// gets the text that names the file and says what is wrong.
 HRESULT OpenStoreEntry(const OrgContextPointer& context, std::size_t storeIndex, ULONG cbEntryID, LPENTRYID lpEntryID,
-                       LPCIID lpInterface, ULONG ulFlags, ULONG* lpulObjType, LPUNKNOWN* lppUnk);
+                       LPCIID lpInterface, ULONG ulFlags, ULONG* lpulObjType, LPUNKNOWN* lppUnk, LastError& lastError);
+
+// The message at `location`, read from its store's source, as an IMessage (writable in memory with
+// MAPI_MODIFY or MAPI_BEST_ACCESS in `flags`); the message's memory goes when it is released. On
+// failure `error` says why.
+HRESULT OpenOrgMessage(const OrgContextPointer& context, const org::ObjectLocation& location, ULONG flags,
+                       LPMESSAGE* result, std::string& error);
 
 // Whether two entry identifiers name the same object of the organisation (letter case and the
 // server name of store identifiers aside); identifiers of nothing known compare by their bytes.

@@ -214,6 +214,28 @@ MsgMessage& MessageBuilder::AddEmbedded(MsgMessage& parent, std::u16string displ
     return *attachment.embedded;
 }
 
+MessageBuilder SentMail(std::string messageClass, std::u16string subject)
+{
+    MessageBuilder builder;
+    builder.Add(Ansi(PR_MESSAGE_CLASS_A, std::move(messageClass)))
+        .Add(Unicode(PR_SUBJECT_W, std::move(subject)))
+        .Add(Time(PR_CLIENT_SUBMIT_TIME, FileTime(2024, 3, 25, 10, 0, 0)))
+        .Add(Long(PR_INTERNET_CPID, 65001))
+        .Add(Unicode(PR_SENDER_ADDRTYPE_W, u"SMTP"))
+        .Add(Unicode(PR_SENDER_EMAIL_ADDRESS_W, u"anna@example.com"))
+        .Add(Unicode(PR_SENDER_NAME_W, u"Anna"));
+    return builder;
+}
+
+void ExpectTexts(const std::string& output, const std::vector<std::string>& present,
+    const std::vector<std::string>& absent, const std::string& label)
+{
+    for (const std::string& text : present)
+        EXPECT_NE(output.find(text), std::string::npos) << label << "\nmissing: " << text << "\n" << output;
+    for (const std::string& text : absent)
+        EXPECT_EQ(output.find(text), std::string::npos) << label << "\nunexpected: " << text;
+}
+
 TestConfig& TestConfig::Flag(ULONG tag, bool value)
 {
     flags_[tag] = value;
@@ -256,23 +278,27 @@ HRESULT TestConfig::GetOneProp(ULONG tag, LPSPropValue* value)
     return S_OK;
 }
 
-Conversion Convert(const MsgDocument& document, ULONG flags, mmconv::IConfigProp* config)
+MapiPtr<IMessage> Open(const MsgDocument& document)
 {
-    Conversion result;
     testsupport::TemporaryDirectory directory;
     const std::string path = directory.File("message.msg");
     std::string error;
-    if (HRESULT hr = platform::cfb::WriteMsgFile(path, document, error); FAILED(hr)) {
+    if (FAILED(platform::cfb::WriteMsgFile(path, document, error))) {
         ADD_FAILURE() << error;
-        result.status = hr;
-        return result;
+        return {};
     }
     MapiPtr<IMessage> message;
-    if (HRESULT hr = QlnOpenMsgFile(path.c_str(), 0, message.put(), nullptr); FAILED(hr)) {
+    if (HRESULT hr = QlnOpenMsgFile(path.c_str(), 0, message.put(), nullptr); FAILED(hr))
         ADD_FAILURE() << "QlnOpenMsgFile " << std::hex << hr;
-        result.status = hr;
+    return message;
+}
+
+Conversion Convert(const MsgDocument& document, ULONG flags, mmconv::IConfigProp* config)
+{
+    Conversion result;
+    const MapiPtr<IMessage> message = Open(document);
+    if (!message)
         return result;
-    }
     MapiPtr<IStream> stream;
     EXPECT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()), S_OK);
     result.status = mmconv::MapiToMime(message.get(), stream.get(), static_cast<LPMAPISESSION>(nullptr), config, flags);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include <MapiPtr.h>
 #include <mapidefs.h>
 
 #include "mmconv/message/ConfigProp.h"
@@ -57,6 +58,14 @@ private:
     MsgDocument document_;
 };
 
+// A sent mail of the class from "Anna" <anna@example.com>, dated 25 March 2024 10:00 UTC, with
+// PR_INTERNET_CPID 65001 and no body.
+MessageBuilder SentMail(std::string messageClass = "IPM.Note", std::u16string subject = u"Subject");
+
+// Each text of `present` occurs in the output and none of `absent`; failures name the case.
+void ExpectTexts(const std::string& output, const std::vector<std::string>& present,
+    const std::vector<std::string>& absent, const std::string& label);
+
 // Answers from a fixed table of values.
 class TestConfig final : public mmconv::IConfigProp {
 public:
@@ -77,6 +86,10 @@ struct Conversion {
     HRESULT status = E_FAIL;
     std::string output;
 };
+
+// Writes the document as a .msg file and opens it through the MAPI runtime (null on failure, which
+// fails the test).
+MapiPtr<IMessage> Open(const MsgDocument& document);
 
 // Writes the document as a .msg file, opens it and converts it.
 Conversion Convert(const MsgDocument& document, ULONG flags = 0x01, mmconv::IConfigProp* config = nullptr);

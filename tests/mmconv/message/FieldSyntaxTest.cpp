@@ -100,6 +100,11 @@ TEST(MessageId, RebuiltFromTheReportTag)
     EXPECT_EQ(BuildMessageId("<id@example.com>", wrongVersion).value(), "<id@example.com>");
     EXPECT_EQ(BuildMessageId(std::nullopt, bytes), std::nullopt);
     EXPECT_EQ(BuildMessageId(std::nullopt, std::nullopt), std::nullopt);
+    // Only a msg-id is written: readers refuse anything else in Message-Id.
+    EXPECT_EQ(BuildMessageId("<abc>", bytes), std::nullopt);
+    EXPECT_EQ(BuildMessageId("<a b@example.com>", std::nullopt), std::nullopt);
+    EXPECT_EQ(BuildMessageId("<id@example.com> trailing", std::nullopt), std::nullopt);
+    EXPECT_EQ(BuildMessageId("id@example.com", std::nullopt).value(), "<id@example.com>");
 }
 
 TEST(CarriedHeaders, ReceivedFoldsBeforeItsKeywords)

@@ -18,15 +18,8 @@ namespace {
 
 MessageBuilder BasicMessage()
 {
-    MessageBuilder builder;
-    builder.Add(Ansi(PR_MESSAGE_CLASS_A, "IPM.Note"))
-        .Add(Unicode(PR_SUBJECT_W, u"Subject"))
-        .Add(Time(PR_CLIENT_SUBMIT_TIME, FileTime(2024, 3, 25, 10, 0, 0)))
-        .Add(Long(PR_INTERNET_CPID, 65001))
-        .Add(Unicode(PR_SENDER_ADDRTYPE_W, u"SMTP"))
-        .Add(Unicode(PR_SENDER_EMAIL_ADDRESS_W, u"anna@example.com"))
-        .Add(Unicode(PR_SENDER_NAME_W, u"Anna"))
-        .Add(Unicode(PR_BODY_W, u"Body"));
+    MessageBuilder builder = SentMail();
+    builder.Add(Unicode(PR_BODY_W, u"Body"));
     return builder;
 }
 
@@ -186,12 +179,15 @@ const HeaderCase kHeaderCases[] = {
                 .Add(Binary(PR_REPORT_TAG, std::string("PCDFEB09\0\x01\0\x02\0\0\0\0\0Identifier123456789", 36)));
         },
         {"Message-Id: <!&!SWRlbnRpZmllcjEyMzQ1Njc4OQ==@mail.example.com>"}, {}},
-    {"without the domain the Internet identifier stays",
+    {"an identifier that is no msg-id is left out",
         [](MessageBuilder& b, TestConfig&) {
             b.Add(Ansi(PR_INTERNET_MESSAGE_ID_A, "<abc>"))
                 .Add(Binary(PR_REPORT_TAG, std::string("PCDFEB09\0\x01\0\x02\0\0\0\0\0Identifier123456789", 36)));
         },
-        {"Message-Id: <abc>"}, {}},
+        {}, {"Message-Id"}},
+    {"an identifier stored without brackets gets them",
+        [](MessageBuilder& b, TestConfig&) { b.Add(Ansi(PR_INTERNET_MESSAGE_ID_A, " abc.1$@mail.example.com ")); },
+        {"Message-Id: <abc.1$@mail.example.com>"}, {}},
     {"categories: keywords as phrases, X-Category as text",
         [](MessageBuilder& b, TestConfig&) {
             b.Add(MultiUnicode(b.Named(PS_PUBLIC_STRINGS, u"Keywords", PT_MV_UNICODE),

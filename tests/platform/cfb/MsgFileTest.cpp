@@ -335,6 +335,15 @@ Node NestedMessages(int depth)
     return Storage(ValueName(0x3701000D), std::move(children));
 }
 
+// Reads the fixture's tree with one damage done to it.
+HRESULT ReadDamaged(const std::function<void(std::vector<Node>&)>& damage, MsgDocument& document, std::string& error)
+{
+    std::vector<Node> tree = MessageTree();
+    damage(tree);
+    const BuiltFile built = BuildCompoundFile(tree);
+    return ReadMsgBytes(built.bytes, "fixture.msg", document, error);
+}
+
 // A message whose own property stream is damaged cannot be read at all.
 TEST(MsgFileTest, DamagedMessagesNameTheFileAndThePlace)
 {
@@ -355,12 +364,9 @@ TEST(MsgFileTest, DamagedMessagesNameTheFileAndThePlace)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        std::vector<Node> tree = MessageTree();
-        c.damage(tree);
-        BuiltFile built = BuildCompoundFile(tree);
         MsgDocument document;
         std::string error;
-        EXPECT_EQ(ReadMsgBytes(built.bytes, "fixture.msg", document, error), MAPI_E_CORRUPT_DATA);
+        EXPECT_EQ(ReadDamaged(c.damage, document, error), MAPI_E_CORRUPT_DATA);
         EXPECT_NE(error.find(c.error), std::string::npos) << error;
         EXPECT_TRUE(document.message.properties.empty());
     }
@@ -428,12 +434,9 @@ TEST(MsgFileTest, DamagedPartsAreLeftOutAndNamed)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        std::vector<Node> tree = MessageTree();
-        c.damage(tree);
-        BuiltFile built = BuildCompoundFile(tree);
         MsgDocument document;
         std::string error;
-        ASSERT_EQ(ReadMsgBytes(built.bytes, "fixture.msg", document, error), S_OK) << error;
+        ASSERT_EQ(ReadDamaged(c.damage, document, error), S_OK) << error;
         EXPECT_EQ(error, "");
         ASSERT_EQ(document.leftOut.size(), 1u);
         EXPECT_NE(document.leftOut.front().find(c.leftOut), std::string::npos) << document.leftOut.front();

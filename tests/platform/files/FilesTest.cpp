@@ -52,7 +52,7 @@ TEST(ConfigDirectoryTest, UserDirectoryFollowsXdgRules)
     EXPECT_EQ(MachineConfigDirectory(), "/etc/ex2qln/");
 }
 
-TEST(ReadOnlyMappingTest, MapsWholeFilesAndRefusesOthers)
+TEST(ReadOnlyMappingTest, MapsOrReadsWholeFilesAndRefusesOthers)
 {
     TemporaryDirectory directory;
     ASSERT_FALSE(directory.Path().empty());
@@ -74,6 +74,9 @@ TEST(ReadOnlyMappingTest, MapsWholeFilesAndRefusesOthers)
         ReadOnlyMapping mapping;
         EXPECT_EQ(mapping.Open(c.path), c.status) << c.path;
         EXPECT_EQ(std::string(mapping.Bytes().data(), mapping.Bytes().size()), c.content) << c.path;
+        std::vector<std::uint8_t> bytes(3, 'x');
+        EXPECT_EQ(ReadWholeFile(c.path, bytes), c.status) << c.path;
+        EXPECT_EQ(std::string(bytes.begin(), bytes.end()), c.content) << c.path;
     }
 }
 

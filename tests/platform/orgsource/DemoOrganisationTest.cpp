@@ -2,6 +2,7 @@
 // there to show.
 #include "platform/orgsource/OrganisationReader.h"
 #include "platform/orgsource/PropertyNames.h"
+#include "tests/platform/orgsource/OrganisationMessages.h"
 
 #include <gtest/gtest.h>
 
@@ -21,6 +22,11 @@ protected:
         std::string path = (std::filesystem::path(EX2QLN_SOURCE_DIR) / "samples" / "demo-org" / "organisation.json").string();
         std::string error;
         ASSERT_EQ(ReadOrganisationFile(path, org_, error), S_OK) << error;
+        for (std::size_t store = 0; store < org_.stores.size(); ++store) {
+            orgtest::ForEachMessage(org_, store, [&](const ObjectLocation& location) {
+                messages_.push_back({location, orgtest::ReadOrFail(org_, location)});
+            });
+        }
     }
 
     const GalEntry& Entry(std::string_view smtp) const
@@ -30,18 +36,20 @@ protected:
         return org_.gal.at(index.value_or(0));
     }
 
-    const Store& Mailbox(std::string_view smtp) const
+    std::size_t MailboxIndex(std::string_view smtp) const
     {
         auto index = org_.FindMailboxStore(Entry(smtp).dn);
         EXPECT_TRUE(index.has_value()) << smtp;
-        return org_.stores.at(index.value_or(0));
+        return index.value_or(0);
     }
 
-    // The tag a named property has in `store`, or 0.
-    static std::uint32_t NamedTag(const Store& store, std::string_view name)
+    const Store& Mailbox(std::string_view smtp) const { return org_.stores.at(MailboxIndex(smtp)); }
+
+    // The tag a named property has in a message read, or 0.
+    static std::uint32_t NamedTag(const cfb::MsgDocument& document, std::string_view name)
     {
         auto known = NamedPropertyFromName(name);
-        for (const auto& entry : store.namedProperties) {
+        for (const auto& entry : document.namedProperties) {
             if (known && !entry.isString && entry.lid == known->lid && entry.propertySet == *PropertySetFromName(known->set)) {
                 return (static_cast<std::uint32_t>(entry.id) << 16) | known->type;
             }
@@ -49,32 +57,24 @@ protected:
         return 0;
     }
 
-    static void ForEachMessage(const Folder& folder, const std::function<void(const Folder&, const Message&)>& visit)
+    const cfb::MsgDocument* FindBySubject(std::size_t store, std::u16string_view subject) const
     {
-        for (const auto& message : folder.messages) {
-            visit(folder, message);
+        for (const auto& [location, document] : messages_) {
+            const auto* property = cfb::FindProperty(document.message.properties, 0x0037001F);
+            if (location.storeIndex == store && property != nullptr && property->text == subject) {
+                return &document;
+            }
         }
-        for (const auto& message : folder.associated) {
-            visit(folder, message);
-        }
-        for (const auto& child : folder.folders) {
-            ForEachMessage(child, visit);
-        }
+        return nullptr;
     }
 
-    static const Message* FindBySubject(const Store& store, std::u16string_view subject)
-    {
-        const Message* found = nullptr;
-        ForEachMessage(store.root, [&](const Folder&, const Message& message) {
-            const auto* property = cfb::FindProperty(message.message.properties, 0x0037001F);
-            if (property != nullptr && property->text == subject) {
-                found = &message;
-            }
-        });
-        return found;
-    }
+    struct ReadMessage {
+        ObjectLocation location;
+        cfb::MsgDocument document;
+    };
 
     Organisation org_;
+    std::vector<ReadMessage> messages_;
 };
 
 TEST_F(DemoOrganisationTest, AddressList)
@@ -108,12 +108,10 @@ TEST_F(DemoOrganisationTest, AddressList)
 TEST_F(DemoOrganisationTest, EveryItemKindIsThere)
 {
     std::set<std::u16string> classes;
-    for (const auto& store : org_.stores) {
-        ForEachMessage(store.root, [&](const Folder&, const Message& message) {
-            if (const auto* property = cfb::FindProperty(message.message.properties, 0x001A001F)) {
-                classes.insert(property->text);
-            }
-        });
+    for (const auto& message : messages_) {
+        if (const auto* property = cfb::FindProperty(message.document.message.properties, 0x001A001F)) {
+            classes.insert(property->text);
+        }
     }
     for (const char16_t* wanted : {u"IPM.Note", u"IPM.Appointment", u"IPM.Schedule.Meeting.Request", u"IPM.Task",
                                    u"IPM.Contact", u"IPM.DistList", u"IPM.StickyNote", u"REPORT.IPM.Note.NDR",
@@ -124,31 +122,29 @@ TEST_F(DemoOrganisationTest, EveryItemKindIsThere)
 
 TEST_F(DemoOrganisationTest, MailWithAttachmentsAndAnAttachedMessage)
 {
-    const Store& alice = Mailbox("alice.martin@demo.example");
-    const Message* attachments = FindBySubject(alice, u"Floor plan and notes");
+    std::size_t alice = MailboxIndex("alice.martin@demo.example");
+    const cfb::MsgDocument* attachments = FindBySubject(alice, u"Floor plan and notes");
     ASSERT_NE(attachments, nullptr);
     ASSERT_EQ(attachments->message.attachments.size(), 2u);
     const auto* png = cfb::FindProperty(attachments->message.attachments[1].properties, 0x37010102);
     ASSERT_NE(png, nullptr);
     EXPECT_EQ(std::string(png->bytes.begin() + 1, png->bytes.begin() + 4), "PNG");
-    const Message* forward = FindBySubject(alice, u"FW: Visitor parking");
+    const cfb::MsgDocument* forward = FindBySubject(alice, u"FW: Visitor parking");
     ASSERT_NE(forward, nullptr);
     ASSERT_NE(forward->message.attachments.at(0).embedded, nullptr);
     EXPECT_EQ(cfb::FindProperty(forward->message.attachments[0].embedded->properties, 0x0037001F)->text, u"Visitor parking");
-    const Message* html = FindBySubject(alice, u"Your order 20240415-17");
+    const cfb::MsgDocument* html = FindBySubject(alice, u"Your order 20240415-17");
     ASSERT_NE(html, nullptr);
     EXPECT_NE(cfb::FindProperty(html->message.properties, 0x10130102), nullptr);
 }
 
 TEST_F(DemoOrganisationTest, RecurringAndAllDayAppointments)
 {
-    const Store& alice = Mailbox("alice.martin@demo.example");
-    std::uint32_t recurTag = NamedTag(alice, "PidLidAppointmentRecur");
-    std::uint32_t subTypeTag = NamedTag(alice, "PidLidAppointmentSubType");
-    ASSERT_NE(recurTag, 0u);
-    ASSERT_NE(subTypeTag, 0u);
-    const Message* weekly = FindBySubject(alice, u"Team meeting");
+    std::size_t alice = MailboxIndex("alice.martin@demo.example");
+    const cfb::MsgDocument* weekly = FindBySubject(alice, u"Team meeting");
     ASSERT_NE(weekly, nullptr);
+    std::uint32_t recurTag = NamedTag(*weekly, "PidLidAppointmentRecur");
+    ASSERT_NE(recurTag, 0u);
     const auto* recur = cfb::FindProperty(weekly->message.properties, recurTag);
     ASSERT_NE(recur, nullptr);
     const auto& b = recur->bytes;
@@ -166,8 +162,10 @@ TEST_F(DemoOrganisationTest, RecurringAndAllDayAppointments)
     EXPECT_EQ(u32(extension + 8), 600u);
     EXPECT_EQ(u16(extension + 16), 1);  // one exception record
     EXPECT_NE(weekly->message.attachments.at(0).embedded, nullptr);
-    const Message* allDay = FindBySubject(alice, u"Company outing");
+    const cfb::MsgDocument* allDay = FindBySubject(alice, u"Company outing");
     ASSERT_NE(allDay, nullptr);
+    std::uint32_t subTypeTag = NamedTag(*allDay, "PidLidAppointmentSubType");
+    ASSERT_NE(subTypeTag, 0u);
     EXPECT_EQ(cfb::FindProperty(allDay->message.properties, subTypeTag)->integer, 1);
 }
 
@@ -208,18 +206,18 @@ TEST_F(DemoOrganisationTest, EveryObjectIsFoundByItsEntryIdentifier)
             EXPECT_TRUE(seen.insert(folder.entryId).second) << folder.name;
             auto location = org_.Locate(folder.entryId);
             EXPECT_TRUE(location && org_.FolderAt(*location) == &folder) << folder.name;
-            for (const auto* list : {&folder.messages, &folder.associated}) {
-                for (const auto& message : *list) {
-                    EXPECT_TRUE(seen.insert(message.entryId).second) << message.key;
-                    auto messageLocation = org_.Locate(message.entryId);
-                    EXPECT_TRUE(messageLocation && org_.MessageAt(*messageLocation) == &message) << message.key;
-                }
-            }
             for (const auto& child : folder.folders) {
                 visit(child);
             }
         };
         visit(store.root);
+    }
+    for (const auto& [location, document] : messages_) {
+        EntryId entryId = org_.MessageEntryId(location);
+        EXPECT_TRUE(seen.insert(entryId).second) << org_.MessageAt(location)->key;
+        EXPECT_EQ(cfb::FindProperty(document.message.properties, 0x0FFF0102)->bytes, entryId);
+        auto found = org_.Locate(entryId);
+        EXPECT_TRUE(found && org_.MessageAt(*found) == org_.MessageAt(location)) << org_.MessageAt(location)->key;
     }
     for (std::size_t i = 0; i < org_.gal.size(); ++i) {
         auto location = org_.Locate(org_.gal[i].entryId);

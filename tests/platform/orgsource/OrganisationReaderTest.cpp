@@ -1,7 +1,10 @@
 // Tests of the organisation reader on small inline files: values of every type, derived
 // properties, and malformed files with their exact status and message.
+#include "platform/cfb/MsgWriter.h"
 #include "platform/orgsource/OrganisationReader.h"
 #include "platform/orgsource/PropertyNames.h"
+#include "platform/orgsource/PropertyReader.h"
+#include "tests/platform/orgsource/OrganisationMessages.h"
 #include "tests/support/TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
@@ -44,20 +47,37 @@ Loaded Load(const std::string& text, const std::optional<std::string>& baseDirec
     return loaded;
 }
 
-const cfb::MsgMessage& FirstMessage(const Organisation& organisation)
+// The first message of the first folder, read.
+cfb::MsgDocument FirstMessage(const Organisation& organisation)
 {
-    return organisation.stores.at(0).root.folders.at(0).folders.at(0).messages.at(0).message;
+    return orgtest::ReadOrFail(organisation, orgtest::MessageIn(0, {0, 0}, 0));
 }
+
+struct Failure {
+    HRESULT status;
+    std::string error;
+};
+
+Failure ReadFirstMessage(const Organisation& organisation)
+{
+    cfb::MsgDocument document;
+    Failure failure{S_OK, ""};
+    failure.status = organisation.ReadMessage(orgtest::MessageIn(0, {0, 0}, 0), document, failure.error);
+    return failure;
+}
+
+// A file or message that is wrong, with the status and the text it gives.
+struct MalformedCase {
+    std::string text;
+    HRESULT status;
+    std::string message;
+};
+
+const std::string messages = "mailboxes[0].folders[0].messages[0]";
 
 TEST(OrganisationReaderTest, MalformedFiles)
 {
-    struct Case {
-        std::string text;
-        HRESULT status;
-        std::string message;
-    };
-    const std::string messages = "mailboxes[0].folders[0].messages[0]";
-    const std::vector<Case> cases = {
+    const std::vector<MalformedCase> cases = {
         {"[]", MAPI_E_BAD_VALUE, "org.json: expected an object"},
         {R"({"gal": [], "gal": []})", MAPI_E_CORRUPT_DATA, "org.json: gal: the key is given twice"},
         {R"({"gal": [{"kind": "user", "dn": "x", "dn": "y"}]})", MAPI_E_CORRUPT_DATA, "org.json: gal[0].dn: the key is given twice"},
@@ -86,6 +106,23 @@ TEST(OrganisationReaderTest, MalformedFiles)
         {R"({"gal": [)" + kUser + R"(], "mailboxes": [{"user": "a", "folders": [{"name": "In", "special": "postbox"}]}]})", MAPI_E_BAD_VALUE, "org.json: mailboxes[0].folders[0].special: unknown special folder \"postbox\""},
         {R"({"gal": [)" + kUser + R"(], "mailboxes": [{"user": "a", "folders": [{"name": "A", "special": "inbox"}, {"name": "B", "special": "inbox"}]}]})", MAPI_E_COLLISION, "org.json: mailboxes[0].folders[1].special: the mailbox has a \"inbox\" folder already"},
         {R"({"publicFolders": {"folders": [{"name": "A", "special": "inbox"}]}})", MAPI_E_BAD_VALUE, "org.json: publicFolders.folders[0].special: the public folders have no special folders"},
+        {WithMessages(R"({"id": "x"}, {"id": "x"})"), MAPI_E_COLLISION, "org.json: mailboxes[0].folders[0].messages[1].id: the message id \"x\" is used twice in this folder"},
+        {WithMessages(R"({"subject": "x"})"), MAPI_E_INVALID_PARAMETER, "org.json: " + messages + ".subject: unknown member"},
+        {WithMessages("5"), MAPI_E_BAD_VALUE, "org.json: " + messages + ": expected an object"},
+        {WithMessages(R"({"id": 5})"), MAPI_E_BAD_VALUE, "org.json: " + messages + ".id: expected a string"},
+    };
+    for (const auto& c : cases) {
+        Loaded loaded = Load(c.text);
+        EXPECT_EQ(loaded.status, c.status) << c.text;
+        EXPECT_EQ(loaded.error, c.message) << c.text;
+        EXPECT_TRUE(loaded.organisation.gal.empty() && loaded.organisation.stores.empty()) << c.text;
+    }
+}
+
+// What a message holds is read when the message is: a fault there fails that message, not the logon.
+TEST(OrganisationReaderTest, MalformedMessages)
+{
+    const std::vector<MalformedCase> cases = {
         {WithProperties(R"("PR_SUBJECT": 5)"), MAPI_E_BAD_VALUE, "org.json: " + messages + ".properties.PR_SUBJECT: expected a string"},
         {WithProperties(R"("PR_SUBJEKT": "x")"), MAPI_E_INVALID_PARAMETER, "org.json: " + messages + ".properties.PR_SUBJEKT: unknown property name \"PR_SUBJEKT\""},
         {WithProperties(R"("PR_SUBJECT": "x", "PR_SUBJECT_A": "y")"), MAPI_E_COLLISION, "org.json: " + messages + ".properties.PR_SUBJECT_A: property 0x0037001F is given twice"},
@@ -109,8 +146,6 @@ TEST(OrganisationReaderTest, MalformedFiles)
         {WithProperties(R"("PSETID_Appointment::PT_LONG": 1)"), MAPI_E_BAD_VALUE, "org.json: " + messages + ".properties.PSETID_Appointment::PT_LONG: a named property needs a LID or a name between SET: and :TYPE"},
         {WithProperties(R"("PSETID_Appointment:PT_LONG": 1)"), MAPI_E_INVALID_PARAMETER, "org.json: " + messages + ".properties.PSETID_Appointment:PT_LONG: a named property is written as SET:ID:TYPE"},
         {WithProperties(R"("PidLidNothing": 1)"), MAPI_E_INVALID_PARAMETER, "org.json: " + messages + ".properties.PidLidNothing: unknown named property \"PidLidNothing\""},
-        {WithMessages(R"({"id": "x"}, {"id": "x"})"), MAPI_E_COLLISION, "org.json: mailboxes[0].folders[0].messages[1].id: the message id \"x\" is used twice in this folder"},
-        {WithMessages(R"({"subject": "x"})"), MAPI_E_INVALID_PARAMETER, "org.json: " + messages + ".subject: unknown member"},
         {WithMessages(R"({"recipients": [{"PR_RECIPIENT_TYPE": "to"}]})"), MAPI_E_BAD_VALUE, "org.json: " + messages + ".recipients[0].PR_RECIPIENT_TYPE: expected an integer"},
         {WithMessages(R"({"attachments": [{"data": "00", "message": {}}]})"), MAPI_E_BAD_VALUE, "org.json: " + messages + ".attachments[0]: an attachment has \"data\" or \"message\", not both"},
         {WithMessages(R"({"attachments": [{"data": "00", "properties": {"PR_ATTACH_DATA_BIN": "01"}}]})"), MAPI_E_COLLISION, "org.json: " + messages + ".attachments[0].data: PR_ATTACH_DATA_BIN is given twice"},
@@ -119,9 +154,10 @@ TEST(OrganisationReaderTest, MalformedFiles)
     };
     for (const auto& c : cases) {
         Loaded loaded = Load(c.text);
-        EXPECT_EQ(loaded.status, c.status) << c.text;
-        EXPECT_EQ(loaded.error, c.message) << c.text;
-        EXPECT_TRUE(loaded.organisation.gal.empty() && loaded.organisation.stores.empty()) << c.text;
+        ASSERT_EQ(loaded.status, S_OK) << c.text << ": " << loaded.error;
+        Failure failure = ReadFirstMessage(loaded.organisation);
+        EXPECT_EQ(failure.status, c.status) << c.text;
+        EXPECT_EQ(failure.error, c.message) << c.text;
     }
 }
 
@@ -146,8 +182,10 @@ TEST(OrganisationReaderTest, DeepNestingIsRefused)
         message = R"({"attachments": [{"message": )" + message + "}]}";
     }
     Loaded deepMessage = Load(WithMessages(message));
-    EXPECT_EQ(deepMessage.status, MAPI_E_TOO_BIG);
-    EXPECT_NE(deepMessage.error.find("embedded messages are nested too deeply"), std::string::npos) << deepMessage.error;
+    ASSERT_EQ(deepMessage.status, S_OK) << deepMessage.error;
+    Failure failure = ReadFirstMessage(deepMessage.organisation);
+    EXPECT_EQ(failure.status, MAPI_E_TOO_BIG);
+    EXPECT_NE(failure.error.find("embedded messages are nested too deeply"), std::string::npos) << failure.error;
 
     std::string folder = R"({"name": "f"})";
     for (int i = 0; i < 70; ++i) {
@@ -232,7 +270,8 @@ TEST(OrganisationReaderTest, ValuesOfEachType)
         "0x66041102": ["00", {"text": "z"}],
         "0x66050001": null)"));
     ASSERT_EQ(loaded.status, S_OK) << loaded.error;
-    const auto& properties = FirstMessage(loaded.organisation).properties;
+    const cfb::MsgDocument document = FirstMessage(loaded.organisation);
+    const auto& properties = document.message.properties;
     auto get = [&](std::uint32_t tag) -> const cfb::MsgProperty& {
         const auto* property = cfb::FindProperty(properties, tag);
         if (property == nullptr) {
@@ -261,29 +300,39 @@ TEST(OrganisationReaderTest, ValuesOfEachType)
     EXPECT_EQ(cfb::FindProperty(properties, 0x66050001) != nullptr, true);
 }
 
-TEST(OrganisationReaderTest, NamedPropertiesShareOneMappingPerStore)
+TEST(OrganisationReaderTest, NamedPropertiesMapPerMessageAndPerStoreForFolders)
 {
-    Loaded loaded = Load(WithMessages(R"(
+    Loaded loaded = Load(R"({"gal": [)" + kUser + R"(], "mailboxes": [{"user": "a", "folders": [{"name": "Inbox",
+        "properties": {"PidLidReminderSet": true},
+        "messages": [
         {"properties": {"PidLidBusyStatus": 2, "PS_PUBLIC_STRINGS:Keywords:PT_MV_UNICODE": ["a"]},
          "attachments": [{"message": {"properties": {"PSETID_Appointment:0x8205:PT_LONG": 3}}}]},
         {"properties": {"{00020329-0000-0000-C000-000000000046}:Keywords:PT_MV_STRING8": ["b"],
                         "PS_INTERNET_HEADERS:\"0x12\":PT_UNICODE": "named like a number",
-                        "PS_PUBLIC_STRINGS:urn:schemas:contacts:sn:PT_UNICODE": "colons"}})"));
+                        "PS_PUBLIC_STRINGS:urn:schemas:contacts:sn:PT_UNICODE": "colons"}}]}]}]})");
     ASSERT_EQ(loaded.status, S_OK) << loaded.error;
     const Store& store = loaded.organisation.stores.at(0);
-    ASSERT_EQ(store.namedProperties.size(), 4u);
-    EXPECT_EQ(store.namedProperties[0].id, 0x8000);
-    EXPECT_EQ(store.namedProperties[0].lid, 0x8205u);
-    EXPECT_FALSE(store.namedProperties[0].isString);
-    EXPECT_EQ(store.namedProperties[1].name, u"Keywords");
-    EXPECT_EQ(store.namedProperties[2].name, u"0x12");
-    EXPECT_EQ(store.namedProperties[3].name, u"urn:schemas:contacts:sn");
-    const auto& inbox = store.root.folders.at(0).folders.at(0);
-    const auto& first = inbox.messages.at(0).message;
-    EXPECT_EQ(cfb::FindProperty(first.properties, 0x80000003)->integer, 2);
-    EXPECT_EQ(cfb::FindProperty(first.properties, 0x8001101F)->texts, std::vector<std::u16string>{u"a"});
-    EXPECT_EQ(cfb::FindProperty(first.attachments.at(0).embedded->properties, 0x80000003)->integer, 3);
-    EXPECT_NE(cfb::FindProperty(inbox.messages.at(1).message.properties, 0x8001101F), nullptr);
+    ASSERT_EQ(store.namedProperties.size(), 1u);
+    EXPECT_EQ(store.namedProperties[0].lid, 0x8503u);
+    const Folder& inbox = store.root.folders.at(0).folders.at(0);
+    EXPECT_EQ(cfb::FindProperty(inbox.properties, 0x8000000B)->integer, 1);
+
+    // Each message read has its own mapping, which its embedded messages share.
+    const cfb::MsgDocument first = orgtest::ReadOrFail(loaded.organisation, orgtest::MessageIn(0, {0, 0}, 0));
+    ASSERT_EQ(first.namedProperties.size(), 2u);
+    EXPECT_EQ(first.namedProperties[0].id, 0x8000);
+    EXPECT_EQ(first.namedProperties[0].lid, 0x8205u);
+    EXPECT_FALSE(first.namedProperties[0].isString);
+    EXPECT_EQ(first.namedProperties[1].name, u"Keywords");
+    EXPECT_EQ(cfb::FindProperty(first.message.properties, 0x80000003)->integer, 2);
+    EXPECT_EQ(cfb::FindProperty(first.message.properties, 0x8001101F)->texts, std::vector<std::u16string>{u"a"});
+    EXPECT_EQ(cfb::FindProperty(first.message.attachments.at(0).embedded->properties, 0x80000003)->integer, 3);
+    const cfb::MsgDocument second = orgtest::ReadOrFail(loaded.organisation, orgtest::MessageIn(0, {0, 0}, 1));
+    ASSERT_EQ(second.namedProperties.size(), 3u);
+    EXPECT_EQ(second.namedProperties[0].name, u"Keywords");
+    EXPECT_EQ(second.namedProperties[1].name, u"0x12");
+    EXPECT_EQ(second.namedProperties[2].name, u"urn:schemas:contacts:sn");
+    EXPECT_EQ(cfb::FindProperty(second.message.properties, 0x8000101F)->texts, std::vector<std::u16string>{u"b"});
 }
 
 TEST(OrganisationReaderTest, DerivedPropertiesAndAttachments)
@@ -322,15 +371,18 @@ TEST(OrganisationReaderTest, DerivedPropertiesAndAttachments)
     EXPECT_EQ(cfb::FindProperty(inbox.properties, PR_IPM_APPOINTMENT_ENTRYID)->bytes, subtree.folders.at(1).entryId);
     EXPECT_EQ(cfb::FindProperty(store.root.properties, PR_IPM_APPOINTMENT_ENTRYID)->bytes, subtree.folders.at(1).entryId);
     EXPECT_EQ(cfb::FindProperty(inbox.properties, PR_CONTENT_COUNT)->integer, 2);
-    EXPECT_EQ(cfb::FindProperty(inbox.properties, PR_CONTENT_UNREAD)->integer, 1);
+    ObjectLocation inboxLocation = *org.Locate(inbox.entryId);
+    EXPECT_EQ(org.UnreadMessages(inboxLocation), 1u);
     EXPECT_EQ(cfb::FindProperty(inbox.properties, PR_ASSOC_CONTENT_COUNT)->integer, 1);
     EXPECT_EQ(cfb::FindProperty(inbox.properties, PR_SUBFOLDERS)->integer, 1);
     EXPECT_EQ(cfb::FindProperty(inbox.properties, PR_CONTAINER_CLASS_W)->text, u"IPF.Note");
     EXPECT_EQ(cfb::FindProperty(inbox.properties, PR_PARENT_ENTRYID)->bytes, subtree.entryId);
     EXPECT_EQ(cfb::FindProperty(store.root.properties, PR_FOLDER_TYPE)->integer, 0);
 
-    const auto& message = inbox.messages.at(0).message;
+    const cfb::MsgDocument first = orgtest::ReadOrFail(org, orgtest::MessageIn(0, {0, 0}, 0));
+    const auto& message = first.message;
     EXPECT_EQ(cfb::FindProperty(message.properties, PR_MESSAGE_FLAGS)->integer, 0x11);
+    EXPECT_EQ(cfb::FindProperty(message.properties, PR_PARENT_ENTRYID)->bytes, inbox.entryId);
     EXPECT_EQ(cfb::FindProperty(message.properties, PR_HASATTACH)->integer, 1);
     ASSERT_EQ(message.attachments.size(), 2u);
     EXPECT_EQ(cfb::FindProperty(message.attachments[0].properties, PR_ATTACH_METHOD)->integer, 1);
@@ -339,8 +391,10 @@ TEST(OrganisationReaderTest, DerivedPropertiesAndAttachments)
     EXPECT_NE(cfb::FindProperty(message.attachments[1].properties, PR_ATTACH_DATA_OBJ), nullptr);
     EXPECT_NE(message.attachments[1].embedded, nullptr);
     EXPECT_EQ(message.attachments[1].number, 1u);
-    EXPECT_EQ(cfb::FindProperty(inbox.messages.at(1).message.properties, PR_MESSAGE_FLAGS), nullptr);
-    EXPECT_EQ(cfb::FindProperty(inbox.associated.at(0).message.properties, PR_MESSAGE_FLAGS)->integer, 0x40);
+    const cfb::MsgDocument second = orgtest::ReadOrFail(org, orgtest::MessageIn(0, {0, 0}, 1));
+    EXPECT_EQ(cfb::FindProperty(second.message.properties, PR_MESSAGE_FLAGS), nullptr);
+    const cfb::MsgDocument hidden = orgtest::ReadOrFail(org, orgtest::MessageIn(0, {0, 0}, 0, true));
+    EXPECT_EQ(cfb::FindProperty(hidden.message.properties, PR_MESSAGE_FLAGS)->integer, 0x40);
 }
 
 TEST(OrganisationReaderTest, EntryIdentifiersAreStableAndFound)
@@ -355,21 +409,28 @@ TEST(OrganisationReaderTest, EntryIdentifiersAreStableAndFound)
     const Folder& inbox = org.stores.at(0).root.folders.at(0).folders.at(0);
     const Folder& secondInbox = second.organisation.stores.at(0).root.folders.at(0).folders.at(0);
     EXPECT_EQ(inbox.entryId, secondInbox.entryId);
-    EXPECT_EQ(inbox.messages.at(0).entryId, secondInbox.messages.at(0).entryId);
+    EntryId firstMessage = org.MessageEntryId(orgtest::MessageIn(0, {0, 0}, 0));
+    EXPECT_EQ(firstMessage, second.organisation.MessageEntryId(orgtest::MessageIn(0, {0, 0}, 0)));
     EXPECT_EQ(inbox.messages.at(1).key, "#1");
 
-    auto location = org.Locate(inbox.associated.at(0).entryId);
-    ASSERT_TRUE(location.has_value());
-    EXPECT_EQ(org.MessageAt(*location), &inbox.associated.at(0));
-    location = org.Locate(inbox.folders.at(0).messages.at(0).entryId);
-    ASSERT_TRUE(location.has_value());
-    EXPECT_EQ(org.MessageAt(*location), &inbox.folders.at(0).messages.at(0));
-    location = org.Locate(inbox.entryId);
+    // Messages are found by their identifiers, and only by exactly those bytes.
+    for (const ObjectLocation& message : {orgtest::MessageIn(0, {0, 0}, 0, true), orgtest::MessageIn(0, {0, 0, 0}, 0),
+                                          orgtest::MessageIn(1, {0, 0}, 0)}) {
+        auto location = org.Locate(org.MessageEntryId(message));
+        ASSERT_TRUE(location.has_value());
+        EXPECT_EQ(org.MessageAt(*location), org.MessageAt(message));
+        EXPECT_EQ(location->storeIndex, message.storeIndex);
+    }
+    EntryId flagged = firstMessage;
+    flagged[0] = 1;
+    EXPECT_FALSE(org.Locate(flagged).has_value());
+    EntryId elsewhere = firstMessage;
+    elsewhere[67] ^= 1;  // the last byte of the message's counter: a message nobody has
+    EXPECT_FALSE(org.Locate(elsewhere).has_value());
+
+    auto location = org.Locate(inbox.entryId);
     ASSERT_TRUE(location.has_value());
     EXPECT_EQ(org.FolderAt(*location), &inbox);
-    location = org.Locate(org.stores.at(1).root.folders.at(0).folders.at(0).messages.at(0).entryId);
-    ASSERT_TRUE(location.has_value());
-    EXPECT_EQ(location->storeIndex, 1u);
 
     // Identifiers built elsewhere: another letter case in the DN, another server name.
     location = org.Locate(MakeAddressBookEntryId(DT_MAILUSER, "/O=X/CN=A"));
@@ -403,8 +464,10 @@ TEST(OrganisationReaderTest, FileReferencesNeedABaseDirectoryAndARegularFile)
     };
     for (const auto& c : cases) {
         Loaded loaded = Load(c.text, c.base);
-        EXPECT_EQ(loaded.status, MAPI_E_BAD_VALUE) << c.text;
-        EXPECT_EQ(loaded.error, c.message);
+        ASSERT_EQ(loaded.status, S_OK) << loaded.error;
+        Failure failure = ReadFirstMessage(loaded.organisation);
+        EXPECT_EQ(failure.status, MAPI_E_BAD_VALUE) << c.text;
+        EXPECT_EQ(failure.error, c.message);
     }
 }
 
@@ -417,12 +480,57 @@ TEST(OrganisationReaderTest, FileReferencesAreRelativeToTheOrganisationFile)
     Organisation organisation;
     std::string error;
     ASSERT_EQ(ReadOrganisationFile((directory / "org.json").string(), organisation, error), S_OK) << error;
-    const auto& attachment = FirstMessage(organisation).attachments.at(0);
+    const cfb::MsgDocument document = FirstMessage(organisation);
+    const auto& attachment = document.message.attachments.at(0);
     EXPECT_EQ(cfb::FindProperty(attachment.properties, 0x37010102)->bytes, (std::vector<std::uint8_t>{1, 2}));
 
     std::string missing = (directory / "absent.json").string();
     EXPECT_EQ(ReadOrganisationFile(missing, organisation, error), HResultFromErrno(ENOENT));
     EXPECT_EQ(error, missing + ": cannot open the file: No such file or directory");
+}
+
+// The files a message is made from are read each time the message is: what is gone after the logon
+// fails that message with the file's name, and what comes back is read again.
+TEST(OrganisationReaderTest, MessagesReadTheirFilesWhenAskedFor)
+{
+    testsupport::TemporaryDirectory directory;
+    std::filesystem::create_directories(directory / "mail");
+    auto writeFiles = [&] {
+        cfb::MsgDocument document;
+        document.message.properties.push_back(TextProperty(0x0037001F, u"From the file"));
+        std::string error;
+        ASSERT_EQ(cfb::WriteMsgFile((directory / "mail" / "a.msg").string(), document, error), S_OK) << error;
+        std::ofstream(directory / "blob.bin", std::ios::binary) << "\x07";
+    };
+    writeFiles();
+    std::ofstream(directory / "org.json") << WithMessages(R"({"msg": "mail/a.msg", "properties": {"PR_IMPORTANCE": 2}},
+        {"attachments": [{"data": {"file": "blob.bin"}}]})");
+    Organisation organisation;
+    std::string error;
+    ASSERT_EQ(ReadOrganisationFile((directory / "org.json").string(), organisation, error), S_OK) << error;
+    std::filesystem::remove(directory / "mail" / "a.msg");
+    std::filesystem::remove(directory / "blob.bin");
+
+    const std::string prefix = (directory / "org.json").string() + ": mailboxes[0].folders[0].messages[";
+    struct Case {
+        std::size_t message;
+        std::string error;
+    } cases[] = {
+        {0, prefix + "0].msg: " + directory.Path() + "/mail/a.msg: cannot be read (No such file or directory)"},
+        {1, prefix + "1].attachments[0].data.file: cannot read " + directory.Path() + "/blob.bin: No such file or directory"},
+    };
+    for (const Case& c : cases) {
+        cfb::MsgDocument document;
+        EXPECT_EQ(organisation.ReadMessage(orgtest::MessageIn(0, {0, 0}, c.message), document, error), HResultFromErrno(ENOENT));
+        EXPECT_EQ(error, c.error);
+        EXPECT_TRUE(document.message.properties.empty());
+    }
+    writeFiles();
+    cfb::MsgDocument overlay = orgtest::ReadOrFail(organisation, orgtest::MessageIn(0, {0, 0}, 0));
+    EXPECT_EQ(cfb::FindProperty(overlay.message.properties, 0x0037001F)->text, u"From the file");
+    EXPECT_EQ(cfb::FindProperty(overlay.message.properties, PR_IMPORTANCE)->integer, 2);
+    cfb::MsgDocument attached = orgtest::ReadOrFail(organisation, orgtest::MessageIn(0, {0, 0}, 1));
+    EXPECT_EQ(cfb::FindProperty(attached.message.attachments.at(0).properties, 0x37010102)->bytes, std::vector<std::uint8_t>{7});
 }
 
 } // namespace

@@ -1,12 +1,15 @@
 // Stores through CreateStoreEntryID, folder trees, the receive folder, entry comparison, contents
-// and associated contents, messages, and the whole demo organisation walked folder by folder.
+// and associated contents read as they are asked for, messages read when opened (and what happens
+// when their files change meanwhile), and the whole demo organisation walked folder by folder.
 #include "tests/platform/mapi/provider/SessionTestSupport.h"
 
 #include <edkmdb.h>
 
+#include <filesystem>
 #include <functional>
 
 #include "ex2qln/mapi/ExchangeObjects.h"
+#include "platform/cfb/MsgWriter.h"
 
 namespace sessiontest {
 namespace {
@@ -84,6 +87,16 @@ protected:
         }
         ADD_FAILURE() << "no folder " << name;
         return {};
+    }
+
+    // The subfolder of this name and its contents table.
+    void OpenContents(IMAPIFolder* parent, const std::string& name, MapiPtr<IMAPIFolder>& folder,
+                      MapiPtr<IMAPITable>& contents)
+    {
+        ASSERT_NE(parent, nullptr);
+        folder = OpenIn<IMAPIFolder>(parent, Child(parent, name));
+        ASSERT_TRUE(folder);
+        ASSERT_EQ(folder->GetContentsTable(0, contents.put()), S_OK);
     }
 
     MapiPtr<IMAPISession> session_;
@@ -329,6 +342,150 @@ TEST_F(Stores, ThePublicFoldersOpenFromTheStoresTable)
     ULONG size = 0;
     MapiBuffer<ENTRYID> receive;
     EXPECT_EQ(publicStore->GetReceiveFolder(nullptr, 0, &size, receive.put(), nullptr), MAPI_E_NOT_FOUND);
+}
+
+// A user with one folder of five messages, three of them unread.
+constexpr const char* kReportsOrganisation = R"({"gal": [{"kind": "user", "account": "r", "dn": "/o=R/cn=r",
+    "smtp": "r@r.example", "displayName": "R"}],
+  "mailboxes": [{"user": "r", "folders": [{"name": "Reports", "messages": [
+    {"properties": {"PR_SUBJECT": "Weekly report 1", "PR_MESSAGE_DELIVERY_TIME": "2024-01-03", "PR_IMPORTANCE": 2, "PR_MESSAGE_FLAGS": 1}},
+    {"properties": {"PR_SUBJECT": "Lunch", "PR_MESSAGE_DELIVERY_TIME": "2024-01-01", "PR_IMPORTANCE": 1}},
+    {"properties": {"PR_SUBJECT": "Weekly report 2", "PR_MESSAGE_DELIVERY_TIME": "2024-01-05", "PR_IMPORTANCE": 1, "PR_MESSAGE_FLAGS": 1}},
+    {"properties": {"PR_SUBJECT": "Holiday plans", "PR_MESSAGE_DELIVERY_TIME": "2024-01-02", "PR_IMPORTANCE": 0}},
+    {"properties": {"PR_SUBJECT": "Monthly REPORT", "PR_MESSAGE_DELIVERY_TIME": "2024-01-04", "PR_IMPORTANCE": 2, "PR_MESSAGE_FLAGS": 0}}]}]}]})";
+
+// Contents rows are read as a view needs them; restrictions, sort orders, FindRow and the list of
+// all columns work on them as on rows kept whole.
+TEST_F(Stores, ContentsTablesRestrictSortAndFindOverRowsReadWhenAskedFor)
+{
+    LogonTo(WriteFile("reports.json", kReportsOrganisation));
+    MapiPtr<IMAPIFolder> subtree = OpenSubtree(private_.get());
+    MapiPtr<IMAPIFolder> reports;
+    MapiPtr<IMAPITable> contents;
+    ASSERT_NO_FATAL_FAILURE(OpenContents(subtree.get(), "Reports", reports, contents));
+
+    SPropValue word{PR_SUBJECT_A, 0, {}};
+    word.Value.lpszA = const_cast<char*>("report");
+    SRestriction aboutReports{};
+    aboutReports.rt = RES_CONTENT;
+    aboutReports.res.resContent = {FL_SUBSTRING | FL_IGNORECASE, PR_SUBJECT_A, &word};
+    ASSERT_EQ(contents->Restrict(&aboutReports, 0), S_OK);
+    SizedSSortOrderSet(1, newestFirst) = {1, 0, 0, {{PR_MESSAGE_DELIVERY_TIME, TABLE_SORT_DESCEND}}};
+    ASSERT_EQ(contents->SortTable(reinterpret_cast<LPSSortOrderSet>(&newestFirst), 0), S_OK);
+    ULONG count = 0;
+    ASSERT_EQ(contents->GetRowCount(0, &count), S_OK);
+    EXPECT_EQ(count, 3u);
+    EXPECT_EQ(Column(contents.get(), PR_SUBJECT_A), (std::vector<std::string>{"Weekly report 2", "Monthly REPORT", "Weekly report 1"}));
+
+    SPropValue high{PR_IMPORTANCE, 0, {}};
+    high.Value.l = 2;
+    SRestriction isHigh{};
+    isHigh.rt = RES_PROPERTY;
+    isHigh.res.resProperty = {RELOP_EQ, PR_IMPORTANCE, &high};
+    ASSERT_EQ(contents->FindRow(&isHigh, BOOKMARK_BEGINNING, 0), S_OK);
+    MapiRows found;
+    ASSERT_EQ(contents->QueryRows(1, 0, found.put()), S_OK);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(Text(&found->aRow[0].lpProps[0]), "Monthly REPORT");
+
+    MapiBuffer<SPropTagArray> all;
+    ASSERT_EQ(contents->QueryColumns(TBL_ALL_COLUMNS, all.put()), S_OK);
+    std::vector<ULONG> columns(all->aulPropTag, all->aulPropTag + all->cValues);
+    for (ULONG tag : {PR_IMPORTANCE, PR_MESSAGE_DELIVERY_TIME, PR_PARENT_ENTRYID})
+        EXPECT_NE(std::find(columns.begin(), columns.end(), tag), columns.end()) << std::hex << tag;
+
+    // The unread count reads every message; the folder and its parent's hierarchy table give it.
+    EXPECT_EQ(Long(reports.get(), PR_CONTENT_UNREAD), 3);
+    MapiPtr<IMAPITable> children;
+    ASSERT_EQ(subtree->GetHierarchyTable(0, children.put()), S_OK);
+    MapiRows rows;
+    QueryAll(children.get(), {PR_DISPLAY_NAME_A, PR_CONTENT_COUNT, PR_CONTENT_UNREAD}, rows);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows->aRow[0].lpProps[1].Value.l, 5);
+    EXPECT_EQ(rows->aRow[0].lpProps[2].Value.l, 3);
+}
+
+// A mail of its own as a .msg file.
+void WriteMail(const std::string& path, const char16_t* subject)
+{
+    platform::cfb::MsgDocument document;
+    for (auto [tag, text] : {std::pair{PR_MESSAGE_CLASS_W, u"IPM.Note"}, std::pair{PR_SUBJECT_W, subject}}) {
+        platform::cfb::MsgProperty property;
+        property.tag = tag;
+        property.text = text;
+        document.message.properties.push_back(property);
+    }
+    std::string error;
+    ASSERT_EQ(platform::cfb::WriteMsgFile(path, document, error), S_OK) << error;
+}
+
+// .msg files are read when their message is: one damaged before the logon, one gone and one
+// rewritten after it fail or give their new content then, through each object that opens messages.
+TEST_F(Stores, MessagesAreReadWhenOpenedAndFilesThatChangedSayWhy)
+{
+    std::string organisation = WriteFile("mail.json", R"({"gal": [{"kind": "user", "account": "m", "dn": "/o=M/cn=m",
+        "smtp": "m@m.example", "displayName": "M"}], "mailboxes": [{"user": "m", "folders": ["mail"]}]})");
+    std::filesystem::path mail = std::filesystem::path(organisation).parent_path() / "mail";
+    std::filesystem::create_directories(mail);
+    WriteMail((mail / "a.msg").string(), u"Gone later");
+    WriteFile("mail/b.msg", "no compound file at all");
+    WriteMail((mail / "c.msg").string(), u"Original");
+    LogonTo(organisation);
+    std::filesystem::remove(mail / "a.msg");
+    WriteMail((mail / "c.msg").string(), u"Rewritten");
+
+    MapiPtr<IMAPIFolder> subtree = OpenSubtree(private_.get());
+    MapiPtr<IMAPIFolder> folder;
+    MapiPtr<IMAPITable> contents;
+    ASSERT_NO_FATAL_FAILURE(OpenContents(subtree.get(), "mail", folder, contents));
+    MapiRows rows;
+    QueryAll(contents.get(), {PR_ENTRYID, PR_SUBJECT_A}, rows);
+    ASSERT_EQ(rows.size(), 3u);
+    // A row of a message that cannot be read holds what the folder's index knows.
+    EXPECT_EQ(Text(&rows->aRow[0].lpProps[1]), "<error 0x8004010f>");
+    EXPECT_EQ(Text(&rows->aRow[1].lpProps[1]), "<error 0x8004010f>");
+    EXPECT_EQ(Text(&rows->aRow[2].lpProps[1]), "Rewritten");
+
+    struct Opener {
+        const char* name;
+        std::function<HRESULT(const std::vector<BYTE>&, MapiPtr<IMessage>&)> open;
+        std::function<HRESULT(HRESULT, LPMAPIERROR*)> lastError;
+    };
+    auto opener = [](auto* object) {
+        return Opener{"", [object](const std::vector<BYTE>& entryId, MapiPtr<IMessage>& message) {
+                          ULONG type = 0;
+                          return object->OpenEntry(static_cast<ULONG>(entryId.size()),
+                                                   reinterpret_cast<LPENTRYID>(const_cast<BYTE*>(entryId.data())),
+                                                   &IID_IMessage, MAPI_BEST_ACCESS, &type, message.put_unknown());
+                      },
+                      [object](HRESULT status, LPMAPIERROR* error) { return object->GetLastError(status, 0, error); }};
+    };
+    Opener openers[] = {opener(folder.get()), opener(private_.get()), opener(session_.get())};
+    openers[0].name = "folder";
+    openers[1].name = "store";
+    openers[2].name = "session";
+    struct Expected {
+        HRESULT status;
+        std::string errorPart;
+    } expected[] = {{EX2QLN_HR(0x80070002u), "mail.json: mailboxes[0].folders[0]: " + (mail / "a.msg").string() +
+                                                 ": cannot be read (No such file or directory)"},
+                    {MAPI_E_CORRUPT_DATA, (mail / "b.msg").string() + ": the file is too short"},
+                    {S_OK, ""}};
+    for (const Opener& each : openers) {
+        for (ULONG i = 0; i < rows.size(); ++i) {
+            MapiPtr<IMessage> message;
+            HRESULT status = each.open(Bytes(&rows->aRow[i].lpProps[0]), message);
+            EXPECT_EQ(status, expected[i].status) << each.name << " " << i;
+            MapiBuffer<MAPIERROR> error;
+            ASSERT_EQ(each.lastError(status, error.put()), S_OK);
+            std::string text = error ? std::string(reinterpret_cast<const char*>(error->lpszError)) : "";
+            EXPECT_EQ(text.empty(), expected[i].errorPart.empty()) << each.name << " " << i << ": " << text;
+            EXPECT_NE(text.find(expected[i].errorPart), std::string::npos) << each.name << " " << i << ": " << text;
+            if (SUCCEEDED(status)) {
+                EXPECT_EQ(Text(message.get(), PR_SUBJECT_A), "Rewritten");
+            }
+        }
+    }
 }
 
 // Every folder and message of every mailbox of the demo organisation opens, the way the transfer
