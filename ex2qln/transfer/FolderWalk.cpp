@@ -307,7 +307,9 @@ HRESULT LevelWalk::Message(const SRow& row, ULONG index, ULONG count, const std:
     if (FAILED(status)) {
         Error("\nUnable to access message contents [%#x].\n", Hex(status));
         ++context_.statistics->messagesFailed;
-        return context_.ignoreErrors ? S_OK : status;
+        // A damaged source message is passed over like one that fails to convert: the rest of
+        // the mailbox still migrates.
+        return context_.ignoreErrors || status == MAPI_E_CORRUPT_DATA ? S_OK : status;
     }
     status = SmtpAddressPass(context_.addressBook, message.get(), context_.ascii);
     if (SUCCEEDED(status))

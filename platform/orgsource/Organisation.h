@@ -67,6 +67,7 @@ struct Folder {
     std::vector<Folder> folders;
     std::vector<Message> messages;
     std::vector<Message> associated;  // hidden items (the folder's associated contents)
+    bool openFails = false;           // opening the folder fails (for tests of that path)
     std::uint64_t locator = 0;        // the store source's own reference to the folder
     // Positions of the messages, and after them of the hidden items, in the order of their
     // counters: how an entry identifier finds its message.

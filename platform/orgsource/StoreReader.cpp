@@ -207,7 +207,8 @@ Folder StoreReader::ReadFolder(const Json& json, const std::string& path, const 
         ReadDirectory(directory, path, folder, parentKey + std::string(1, '\0') + folder.name, depth);
         return folder;
     }
-    CheckMembers(json, path, {"name", "class", "special", "properties", "messages", "associated", "folders", "directory"});
+    CheckMembers(json, path, {"name", "class", "special", "properties", "messages", "associated", "folders", "directory",
+                              "cannotOpen"});
     auto directory = OptionalString(json, "directory", path);
     std::string name = directory ? OptionalString(json, "name", path).value_or(FileName(*directory))
                                  : RequiredString(json, "name", path);
@@ -225,6 +226,11 @@ Folder StoreReader::ReadFolder(const Json& json, const std::string& path, const 
     }
     if (auto special = OptionalString(json, "special", path)) {
         MarkSpecial(folder, *special, MemberPath(path, "special"));
+    }
+    if (const Json* cannotOpen = Member(json, "cannotOpen")) {
+        if (!cannotOpen->is_boolean())
+            Fail(MAPI_E_BAD_VALUE, MemberPath(path, "cannotOpen"), "expected true or false");
+        folder.openFails = cannotOpen->get<bool>();
     }
     std::set<std::string> keys;
     for (bool associated : {false, true}) {

@@ -429,6 +429,56 @@ TEST_F(TransferFaults, EachFaultGivesItsMessagesAndStatusAndIgnoreErrorsGoesOn)
     }
 }
 
+TEST_F(TransferFaults, FaultsOfTheSourceFailTheirMessageOrFolderAndTheRestArrives)
+{
+    const std::string folderA = R"({"name": "A", "class": "IPF.Note", )";
+    struct Case {
+        const char* name;
+        std::string folderAStart;  // replaces the start of folder A's object
+        std::string error;
+        std::string status;        // the transfer's status without --ignore-errors
+        int exitCode;
+        std::size_t uploadedWithout, uploadedWith, failed, heldInA;
+    };
+    const std::vector<Case> cases = {
+        // Passed over like a message that fails to convert, even without --ignore-errors.
+        {"an unreadable message in the source", folderA + R"("messages": ["broken.msg", )",
+         "\nUnable to access message contents [0x8004011b].\n", "0", 0, 4, 4, 1, 2},
+        {"a folder that cannot be opened", folderA + R"("cannotOpen": true, "messages": [)",
+         "Unable to access folder contents [0x80070005].\n", "0x80070005", 0x05, 0, 2, 2, 0},
+    };
+    testsupport::WriteFile(Work("broken.msg"), "not a compound file");
+    for (const Case& c : cases) {
+        std::string organisation = kSmallOrganisation;
+        const std::string start = folderA + R"("messages": [)";
+        organisation.replace(organisation.find(start), start.size(), c.folderAStart);
+        testsupport::WriteFile(Work("organisation.json"), organisation);
+        for (const bool ignoreErrors : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (ignoreErrors ? ", --ignore-errors" : ""));
+            auto server = StartFixtureServer();
+            std::vector<std::string> options;
+            if (ignoreErrors)
+                options.push_back("--ignore-errors");
+            const ProcessResult result = Transfer(*server, kAccountsHeader + AccountLine("ann"), options);
+
+            EXPECT_EQ(result.standardError, c.error);
+            EXPECT_EQ(result.exitCode, ignoreErrors ? 0 : c.exitCode);
+            EXPECT_TRUE(result.standardOutput.ends_with("Execution completed [" + (ignoreErrors ? "0" : c.status) + "].\n"))
+                << result.standardOutput;
+            const std::size_t uploaded = ignoreErrors ? c.uploadedWith : c.uploadedWithout;
+            EXPECT_NE(result.standardOutput.find("Messages: " + std::to_string(uploaded) + " uploaded, 0 skipped, " +
+                                                 std::to_string(c.failed) + " failed;"),
+                      std::string::npos)
+                << result.standardOutput;
+            EXPECT_EQ(SavedMessages(), 0u);
+            EXPECT_EQ(Held(*server, "ann", "A"), c.heldInA);
+            const std::size_t rest = ignoreErrors || c.exitCode == 0 ? 1 : 0;
+            EXPECT_EQ(Held(*server, "ann", "B"), rest);
+            EXPECT_EQ(Held(*server, "ann", "Cal"), rest);
+        }
+    }
+}
+
 TEST_F(TransferFaults, TheDriversOwnFailuresStopAtTheirLine)
 {
     struct Case {

@@ -157,6 +157,8 @@ HRESULT OpenFolderObject(const OrgContextPointer& context, std::size_t storeInde
         const org::Folder* folder = context->Org().FolderAt(location);
         if (folder == nullptr)
             return MAPI_E_NOT_FOUND;
+        if (folder->openFails)
+            return MAPI_E_NO_ACCESS;
         return HandOut(new FolderObject(context, storeIndex, std::move(folderPath), *folder), lpInterface, MAPI_FOLDER,
                        lpulObjType, lppUnk);
     });
