@@ -7,8 +7,6 @@
 #include <mapiutil.h>
 #include <mapix.h>
 
-#include <malloc.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -20,6 +18,7 @@
 #include "ex2qln/convert/FileOutputStream.h"
 #include "ex2qln/transfer/ConfigProp.h"
 #include "mmconv/MMConv.h"
+#include "platform/base/BatchAllocator.h"
 
 namespace {
 
@@ -166,10 +165,7 @@ HRESULT ConvertFile(const std::string& path, const ex2qln::convert::ConvertOptio
 
 int main(int argc, char** argv)
 {
-    // A batch converts message after message through buffers of similar sizes: keep freed memory for
-    // the next message instead of handing it back to the system and faulting it in again.
-    mallopt(M_MMAP_THRESHOLD, 64 << 20);
-    mallopt(M_TRIM_THRESHOLD, 256 << 20);
+    platform::KeepFreedMemoryForTheNextMessage();
     std::string error;
     const std::optional<ex2qln::convert::ConvertOptions> options =
         ex2qln::convert::ParseConvertOptions(std::vector<std::string>(argv + 1, argv + argc), error);

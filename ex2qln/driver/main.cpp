@@ -2,6 +2,7 @@
 #include "ex2qln/driver/CommandLine.h"
 #include "ex2qln/driver/Driver.h"
 #include "ex2qln/driver/ExitStatus.h"
+#include "platform/base/BatchAllocator.h"
 
 #include <cstring>
 
@@ -23,6 +24,7 @@ void WipePasswordArguments(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    platform::KeepFreedMemoryForTheNextMessage();
     std::vector<std::string> arguments(argv, argv + argc);
     WipePasswordArguments(argc, argv);
     return ex2qln::driver::ProcessExitCode(ex2qln::driver::RunProgram(arguments));

@@ -8,6 +8,7 @@
 
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -139,6 +140,10 @@ HRESULT CTCPSocket::ConnectAddresses(const addrinfo* addresses, std::uint32_t po
             continue;
         }
         ::setsockopt(candidate.Get(), SOL_SOCKET, SO_RCVBUF, &kReceiveBufferBytes, sizeof kReceiveBufferBytes);
+        // Commands and literals go out in several writes each; without this, a write that follows
+        // one not yet acknowledged waits for the peer's delayed acknowledgement (40 ms a message).
+        const int noDelay = 1;
+        ::setsockopt(candidate.Get(), IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
         ApplyIoTimeout(candidate.Get());
         const int error = ConnectDescriptor(candidate.Get(), address->ai_addr, address->ai_addrlen);
         if (error == 0) {
