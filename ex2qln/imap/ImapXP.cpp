@@ -650,16 +650,14 @@ bool CImapXP::Lock(bool stopAllowed)
         return false;
     lockOwner_ = self;
     ++lockDepth_;
-    ++activityCount_;
-    activity_.notify_all();
+    lastActivity_ = std::chrono::steady_clock::now();
     return true;
 }
 
 void CImapXP::Unlock()
 {
     std::lock_guard state(stateMutex_);
-    ++activityCount_;
-    activity_.notify_all();
+    lastActivity_ = std::chrono::steady_clock::now();
     if (lockDepth_ == 0 || lockOwner_ != std::this_thread::get_id())
         return;
     if (--lockDepth_ == 0) {
@@ -695,7 +693,7 @@ void CImapXP::StopThreads()
         std::lock_guard state(stateMutex_);
         stop_ = true;
     }
-    activity_.notify_all();
+    stopRequested_.notify_all();
     lockFreed_.notify_all();
     for (std::thread* thread : {&idleThread_, &workerThread_}) {
         if (!thread->joinable())
@@ -714,14 +712,22 @@ void CImapXP::IdleThreadProc()
                     static_cast<unsigned>(ThreadNumber()), ThreadNumber());
     HRESULT exitStatus = S_OK;
     std::unique_lock state(stateMutex_);
+    // Activity only stamps its time (waking this thread on every command would cost each command
+    // two thread switches); the wait ends the idle time after the later of its start and the last
+    // activity.
+    auto waitStart = std::chrono::steady_clock::now();
     while (!stop_) {
-        const std::uint64_t seen = activityCount_;
-        const bool woken = activity_.wait_for(state, options_.idleTime, [&] { return stop_ || activityCount_ != seen; });
-        if (stop_)
+        const auto deadline = std::max(waitStart, lastActivity_) + options_.idleTime;
+        if (stopRequested_.wait_until(state, deadline, [&] { return stop_; }))
             break;
-        // Activity starts a new wait; so does a lock that some thread holds.
-        if (woken || !TryLockIdle())
+        const auto now = std::chrono::steady_clock::now();
+        if (now < std::max(waitStart, lastActivity_) + options_.idleTime)
             continue;
+        // A lock that some thread holds starts a new wait.
+        if (!TryLockIdle()) {
+            waitStart = now;
+            continue;
+        }
         state.unlock();
         const bool ended = IdleLogout();
         Unlock();
@@ -760,7 +766,7 @@ void CImapXP::WorkerThreadProc()
     // No notifications are delivered in this program: the thread only waits to be stopped.
     {
         std::unique_lock state(stateMutex_);
-        activity_.wait(state, [&] { return stop_; });
+        stopRequested_.wait(state, [&] { return stop_; });
     }
     if (diag::TraceOn(diag::kTraceProtocols))
         diag::Trace("CImapXP(%#lx)::WorkerThreadProc -- exiting %#x(%d) - %#x\n", Address(this),

@@ -146,10 +146,10 @@ private:
     // The command lock: a recursive lock whose waits can also end on stop.
     std::mutex stateMutex_;
     std::condition_variable lockFreed_;
-    std::condition_variable activity_;
+    std::condition_variable stopRequested_;
     std::thread::id lockOwner_;
     unsigned lockDepth_ = 0;
-    std::uint64_t activityCount_ = 0;
+    std::chrono::steady_clock::time_point lastActivity_{};
     bool stop_ = false;
 
     std::thread idleThread_;
