@@ -21,6 +21,8 @@
 #include "ex2qln/transfer/ConfigProp.h"
 #include "mmconv/MMConv.h"
 
+#include "Version.h"
+
 namespace {
 
 constexpr int kSomeFailed = 1;
@@ -166,6 +168,8 @@ HRESULT ConvertFile(const std::string& path, const ex2qln::convert::ConvertOptio
 
 int main(int argc, char** argv)
 {
+    if (ex2qln::version::AnswerVersionRequest(argc, argv, "qlnconvert"))
+        return 0;
     // A batch converts message after message through buffers of similar sizes: keep freed memory for
     // the next message instead of handing it back to the system and faulting it in again.
     mallopt(M_MMAP_THRESHOLD, 64 << 20);

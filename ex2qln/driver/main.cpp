@@ -3,6 +3,8 @@
 #include "ex2qln/driver/Driver.h"
 #include "ex2qln/driver/ExitStatus.h"
 
+#include "Version.h"
+
 #include <cstring>
 
 namespace {
@@ -23,6 +25,8 @@ void WipePasswordArguments(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    if (ex2qln::version::AnswerVersionRequest(argc, argv, "ex2qln"))
+        return 0;
     std::vector<std::string> arguments(argv, argv + argc);
     WipePasswordArguments(argc, argv);
     return ex2qln::driver::ProcessExitCode(ex2qln::driver::RunProgram(arguments));
