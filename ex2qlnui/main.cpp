@@ -4,8 +4,12 @@
 
 #include <QApplication>
 
+#include "Version.h"
+
 int main(int argc, char** argv)
 {
+    if (ex2qln::version::AnswerVersionRequest(argc, argv, "ex2qlnui"))
+        return 0;
     QApplication application(argc, argv);
     ex2qlnui::LauncherDialog dialog(
         ex2qlnui::DefaultLaunchSetup(QCoreApplication::applicationFilePath().toStdString()));

@@ -20,6 +20,8 @@
 #include "mmconv/MMConv.h"
 #include "platform/base/BatchAllocator.h"
 
+#include "Version.h"
+
 namespace {
 
 constexpr int kSomeFailed = 1;
@@ -165,6 +167,8 @@ HRESULT ConvertFile(const std::string& path, const ex2qln::convert::ConvertOptio
 
 int main(int argc, char** argv)
 {
+    if (ex2qln::version::AnswerVersionRequest(argc, argv, "qlnconvert"))
+        return 0;
     platform::KeepFreedMemoryForTheNextMessage();
     std::string error;
     const std::optional<ex2qln::convert::ConvertOptions> options =

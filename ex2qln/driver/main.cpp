@@ -4,6 +4,8 @@
 #include "ex2qln/driver/ExitStatus.h"
 #include "platform/base/BatchAllocator.h"
 
+#include "Version.h"
+
 #include <cstring>
 
 namespace {
@@ -24,6 +26,8 @@ void WipePasswordArguments(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    if (ex2qln::version::AnswerVersionRequest(argc, argv, "ex2qln"))
+        return 0;
     platform::KeepFreedMemoryForTheNextMessage();
     std::vector<std::string> arguments(argv, argv + argc);
     WipePasswordArguments(argc, argv);

@@ -10,9 +10,9 @@
 // "libqlnmapi.so"; then the mail client named by the machine registry's default value of
 // HKEY_LOCAL_MACHINE\Software\Clients\Mail, whose subkey gives "DllPathEx" (environment
 // references expanded when it is an expandable string) or "DllPath"; then the installation's own
-// ../lib/libqlnmapi.so beside the program's directory. Without a library every bound call fails:
-// functions that return a status give 0x80004005 (MAPI_E_CALL_FAILED), the others give zero,
-// false, a null pointer or nothing.
+// libqlnmapi.so in ../lib/<multiarch>/ex2qln/ from the program's directory. Without a library
+// every bound call fails: functions that return a status give 0x80004005 (MAPI_E_CALL_FAILED), the
+// others give zero, false, a null pointer or nothing.
 #pragma once
 
 #include <cstdint>

@@ -10,6 +10,8 @@
 
 #include "platform/registry/Registry.h"
 
+#include "InstallLayout.h"
+
 namespace ex2qln::mapi {
 namespace {
 
@@ -61,7 +63,7 @@ void* LoadDefaultMailClient()
     return path ? Load(*path) : nullptr;
 }
 
-// The installation's own runtime: ../lib/libqlnmapi.so from the program's directory.
+// The installation's own runtime: ../lib/<multiarch>/ex2qln/libqlnmapi.so from the program's directory.
 void* LoadInstalledLibrary()
 {
     char program[PATH_MAX];
@@ -73,7 +75,7 @@ void* LoadInstalledLibrary()
     if (slash == std::string::npos)
         return nullptr;
     path.resize(slash);
-    return Load(path + "/../lib/" + kLibraryName);
+    return Load(path + "/" + layout::kRuntimeFromPrograms + "/" + kLibraryName);
 }
 
 void* SearchLibrary()

@@ -85,6 +85,21 @@ TEST_F(Driver, ValidationAndUsage)
     }
 }
 
+TEST_F(Driver, VersionAloneAnswersWithTheVersion)
+{
+    ProcessResult result = RunProgram({"--version"});
+    EXPECT_EQ(result.standardOutput, "ex2qln " + std::string(ex2qln::version::kText) + "\n");
+    EXPECT_EQ(result.standardError, "");
+    EXPECT_EQ(result.exitCode, 0);
+    // A question, not a run: no log.
+    EXPECT_FALSE(std::filesystem::exists(temp_.File("ex2qln.log")));
+
+    // Beside anything else it is no option of a run.
+    ProcessResult among = RunProgram({"--nowait", "--version"});
+    EXPECT_EQ(among.standardOutput, Banner());
+    EXPECT_EQ(among.standardError, "Invalid option or command specified: --version\n" + Usage(kProgram));
+}
+
 TEST_F(Driver, ProfileOnly)
 {
     ProcessResult result = RunProgram({"profileonly"});

@@ -3,7 +3,7 @@
 // A logon names a profile, or the path of an organisation file (or of a directory holding
 // organisation.json) where a profile name is expected; no name takes the default profile. When
 // the user has no profile at all, the demo organisation installed beside the runtime
-// (../share/ex2qln/demo-org/organisation.json from the library's directory) is served.
+// (share/ex2qln/demo-org/organisation.json under the prefix of the runtime's lib/) is served.
 #include <QlnProfiles.h>
 #include <mapitags.h>
 #include <mapix.h>
@@ -17,6 +17,8 @@
 
 #include "platform/orgsource/OrganisationReader.h"
 
+#include "InstallLayout.h"
+
 #include "platform/mapi/core/Guard.h"
 #include "platform/mapi/core/StringForms.h"
 #include "platform/mapi/provider/OrgContext.h"
@@ -28,7 +30,7 @@ namespace mapi {
 namespace {
 
 constexpr const char* kOrganisationFileName = "organisation.json";
-constexpr const char* kDemoOrganisation = "../share/ex2qln/demo-org/organisation.json";
+constexpr const char* kDemoOrganisationFile = "demo-org/organisation.json";
 
 // What a logon serves, or why it cannot.
 struct LogonSource {
@@ -86,11 +88,12 @@ LogonSource FromProfile(const std::string& profile)
 
 std::string DemoOrganisation()
 {
+    std::filesystem::path demo = std::filesystem::path(ex2qln::layout::kDataFromRuntime) / kDemoOrganisationFile;
     Dl_info info{};
     if (dladdr(reinterpret_cast<void*>(&MAPILogonEx), &info) == 0 || info.dli_fname == nullptr)
-        return kDemoOrganisation;
+        return demo.string();
     std::filesystem::path library(info.dli_fname);
-    return (library.parent_path() / kDemoOrganisation).lexically_normal().string();
+    return (library.parent_path() / demo).lexically_normal().string();
 }
 
 LogonSource ChooseSource(const std::string& name)

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "Version.h"
+
 namespace {
 
 constexpr int kUsageError = 1;
@@ -155,6 +157,8 @@ int Create(IProfAdmin* admin, std::string name, const std::string& organisation,
 
 int main(int argc, char** argv)
 {
+    if (ex2qln::version::AnswerVersionRequest(argc, argv, "qlnprofile"))
+        return 0;
     std::vector<std::string> words(argv + 1, argv + argc);
     if (words.empty()) {
         std::fputs(kUsage, stderr);

@@ -1,4 +1,4 @@
-// With nothing registered, the binding takes the installation's own ../lib/libqlnmapi.so.
+// With nothing registered, the binding takes the installation's own runtime (../lib/<multiarch>/ex2qln/).
 #include <gtest/gtest.h>
 
 
