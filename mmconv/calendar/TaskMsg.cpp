@@ -214,8 +214,11 @@ HRESULT CTaskMsg::SaveSequenceProp(MimeOutput& output, unsigned& column)
     return Output(output, "SEQUENCE:" + number + "\nX-MAPI-SEQUENCE:" + number + "\n", column);
 }
 
+// An answer to an assignment carries the status of its handling, which iTIP requires of a task reply.
 HRESULT CTaskMsg::SaveStatusProp(MimeOutput& output, unsigned& column)
 {
+    if (Kind() >= kKindTaskAccept && Kind() < kTaskKinds)
+        return Output(output, "REQUEST-STATUS:2.0;Success\n", column);
     const std::optional<LONG> status = NamedLong(kLidTaskStatus);
     if ((Kind() != kKindTask && Kind() != kKindTaskRequest) || !status || *status < 0 || *status > 4)
         return S_OK;
