@@ -105,7 +105,7 @@ bool ReadTimeZoneDefinition(std::span<const std::uint8_t> bytes, TimeZoneRule& r
         return false;
     const std::size_t ruleCount = platform::ReadU16(bytes, at);
     const std::size_t rulesStart = kHeaderStart + headerSize;
-    if (ruleCount == 0 || (bytes.size() - rulesStart) / kRuleSize < ruleCount)
+    if (ruleCount == 0 || rulesStart > bytes.size() || (bytes.size() - rulesStart) / kRuleSize < ruleCount)
         return false;
     std::size_t chosen = rulesStart + (ruleCount - 1) * kRuleSize;
     for (std::size_t i = 0; i < ruleCount; ++i) {

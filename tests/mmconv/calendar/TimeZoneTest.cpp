@@ -241,6 +241,11 @@ TEST(TimeZoneStruct, DefinitionsOfNewerClients)
     const std::string whole = TokyoDefinition();
     for (std::size_t length : {std::size_t{0}, std::size_t{7}, std::size_t{30}, whole.size() - 1})
         EXPECT_FALSE(mmconv::ReadTimeZoneDefinition(Bytes(whole.substr(0, length)), rule, name)) << length;
+    // A header that claims to run past the definition.
+    std::string overlong = whole;
+    overlong[2] = '\xFF';
+    overlong[3] = '\xFF';
+    EXPECT_FALSE(mmconv::ReadTimeZoneDefinition(Bytes(overlong), rule, name));
 }
 
 } // namespace
