@@ -195,59 +195,59 @@ HRESULT CAppointmentMsg::SaveEventTime(MimeOutput& output, unsigned& column, con
 {
     if (!value)
         return S_OK;
-    Output(output, name, column);
+    OutputStringRfc2445(output, name, column);
     const std::string zone = ZoneName();
     if (!form.withTime)
-        Output(output, ";VALUE=DATE", column);
+        OutputStringRfc2445(output, ";VALUE=DATE", column);
     else if (!zone.empty())
-        Output(output, ";TZID=\"" + zone + "\"", column);
-    Output(output, ":", column);
+        OutputStringRfc2445(output, ";TZID=\"" + zone + "\"", column);
+    OutputStringRfc2445(output, ":", column);
     OutputFileTimeRfc2445(output, *value, column, form.sourceUtc, form.writeUtc, form.withTime);
-    return Output(output, "\n", column);
+    return OutputStringRfc2445(output, "\n", column);
 }
 
 HRESULT CAppointmentMsg::SaveCalendarComponentContent(MimeOutput& output, unsigned& column)
 {
     TraceConversion("CAppointmentMsg(%#lx)::SaveCalendarComponentContent\n", TraceAddress(this));
-    Output(output, "BEGIN:VEVENT\n", column);
+    OutputStringRfc2445(output, "BEGIN:VEVENT\n", column);
     const TimeForm form = EventTimeForm();
     const bool counter = NamedBoolean(kLidCounterProposal).value_or(false);
     SaveEventTime(output, column, "DTSTART", EventStart(counter), form);
     SaveEventTime(output, column, "DTEND", EventEnd(counter), form);
     if (const std::optional<std::u16string> location = NamedUnicode(kLidLocation); location && !location->empty()) {
-        Output(output, "LOCATION:", column);
-        OutputWide(output, *location, column, true);
-        Output(output, "\n", column);
+        OutputStringRfc2445(output, "LOCATION:", column);
+        OutputStringRfc2445W(output, *location, column, true);
+        OutputStringRfc2445(output, "\n", column);
     }
     if (const std::optional<LONG> busy = NamedLong(kLidBusyStatus)) {
         if (*busy >= 0 && *busy <= 3)
-            Output(output, std::string("X-MICROSOFT-CDO-BUSYSTATUS:") + kBusyWords[*busy] + "\n", column);
-        Output(output, *busy == 0 ? "TRANSP:TRANSPARENT\n" : "TRANSP:OPAQUE\n", column);
+            OutputStringRfc2445(output, std::string("X-MICROSOFT-CDO-BUSYSTATUS:") + kBusyWords[*busy] + "\n", column);
+        OutputStringRfc2445(output, *busy == 0 ? "TRANSP:TRANSPARENT\n" : "TRANSP:OPAQUE\n", column);
     }
     std::size_t kind = 0;
     if (SUCCEEDED(GetCalendarIPMMessageClass(kind)) && kind == kKindRequest) {
         if (const std::optional<LONG> intended = NamedLong(kLidIntendedBusyStatus); intended && *intended >= 0 && *intended <= 3)
-            Output(output, std::string("X-MICROSOFT-CDO-INTENDEDSTATUS:") + kBusyWords[*intended] + "\n", column);
+            OutputStringRfc2445(output, std::string("X-MICROSOFT-CDO-INTENDEDSTATUS:") + kBusyWords[*intended] + "\n", column);
     }
     const std::optional<bool> allDay = NamedBoolean(kLidSubType);
     if (!IsExceptionItem() || allDay)
-        Output(output, allDay.value_or(false) ? "X-MICROSOFT-CDO-ALLDAYEVENT:TRUE\n" : "X-MICROSOFT-CDO-ALLDAYEVENT:FALSE\n",
+        OutputStringRfc2445(output, allDay.value_or(false) ? "X-MICROSOFT-CDO-ALLDAYEVENT:TRUE\n" : "X-MICROSOFT-CDO-ALLDAYEVENT:FALSE\n",
             column);
     if (counter) {
         for (const auto& [name, lid] : {std::pair{"X-MS-OLK-ORIGINALSTART:", kLidStartWhole},
                  std::pair{"X-MS-OLK-ORIGINALEND:", kLidEndWhole}}) {
             if (const std::optional<std::uint64_t> original = NamedTime(lid)) {
-                Output(output, name, column);
+                OutputStringRfc2445(output, name, column);
                 OutputFileTimeRfc2445(output, *original, column, true, true, true);
-                Output(output, "\n", column);
+                OutputStringRfc2445(output, "\n", column);
             }
         }
     }
     if (const std::optional<LONG> color = NamedLong(kLidColor); color && *color >= 1)
-        Output(output, "X-MAPI-LABEL:" + std::to_string(*color) + "\n", column);
+        OutputStringRfc2445(output, "X-MAPI-LABEL:" + std::to_string(*color) + "\n", column);
     CCalendar::SaveCalendarComponentContent(output, column);
     SaveCustomTags(output, column, kTagsEvent);
-    return Output(output, "END:VEVENT\n", column);
+    return OutputStringRfc2445(output, "END:VEVENT\n", column);
 }
 
 HRESULT CAppointmentMsg::SaveSequenceProp(MimeOutput& output, unsigned& column)
@@ -257,7 +257,7 @@ HRESULT CAppointmentMsg::SaveSequenceProp(MimeOutput& output, unsigned& column)
         sequence = NamedLong(kLidLastSequence);
     if (!sequence)
         return S_OK;
-    return Output(output, "SEQUENCE:" + std::to_string(*sequence) + "\n", column);
+    return OutputStringRfc2445(output, "SEQUENCE:" + std::to_string(*sequence) + "\n", column);
 }
 
 HRESULT CAppointmentMsg::SaveStatusProp(MimeOutput& output, unsigned& column)
@@ -265,7 +265,7 @@ HRESULT CAppointmentMsg::SaveStatusProp(MimeOutput& output, unsigned& column)
     std::string status;
     if (FAILED(GetStatus(status)))
         return S_OK;
-    return Output(output, "STATUS:" + status + "\n", column);
+    return OutputStringRfc2445(output, "STATUS:" + status + "\n", column);
 }
 
 HRESULT CAppointmentMsg::SaveRRuleProp(MimeOutput& output, unsigned& column)
@@ -287,7 +287,7 @@ HRESULT CAppointmentMsg::SaveCalendarVAlarmContent(MimeOutput& output, unsigned&
     const std::optional<LONG> delta = NamedLong(kLidReminderDelta);
     if (!reminderSet || !delta) {
         if (IsExceptionItem() && reminderSet)
-            return Output(output, "X-MAPI-EXCEP-ALARM:yes\n", column);
+            return OutputStringRfc2445(output, "X-MAPI-EXCEP-ALARM:yes\n", column);
         return S_OK;
     }
     const LONG minutes = *delta < 0 || *delta > kLongestReminder ? kDefaultReminder : *delta;
@@ -305,10 +305,10 @@ HRESULT CAppointmentMsg::SaveCalendarVAlarmContent(MimeOutput& output, unsigned&
         if (minutes % 60 != 0 || minutes == 0)
             trigger += std::to_string(minutes % 60) + "M";
     }
-    Output(output, "BEGIN:VALARM\nACTION:DISPLAY\nDESCRIPTION:REMINDER\n" + trigger + "\n", column);
+    OutputStringRfc2445(output, "BEGIN:VALARM\nACTION:DISPLAY\nDESCRIPTION:REMINDER\n" + trigger + "\n", column);
     SaveAlarmWhenProp(output, column);
     SaveCustomTags(output, column, kTagsAlarm);
-    return Output(output, "END:VALARM\n", column);
+    return OutputStringRfc2445(output, "END:VALARM\n", column);
 }
 
 } // namespace mmconv

@@ -124,18 +124,18 @@ HRESULT CAppointmentMsg::SaveResponseParticipants(MimeOutput& output, unsigned& 
         const Row row = RowOf(rows->aRow[i]);
         if (row.address.empty())
             continue;
-        Output(output, "ORGANIZER" + NameParameter(row.name) + ":MAILTO:", column);
-        OutputWide(output, row.address, column, true);
-        Output(output, "\n", column);
+        OutputStringRfc2445(output, "ORGANIZER" + NameParameter(row.name) + ":MAILTO:", column);
+        OutputStringRfc2445W(output, row.address, column, true);
+        OutputStringRfc2445(output, "\n", column);
         break;
     }
     const std::u16string responder = SenderAddress(Message());
     if (kind < kKindPositiveResponse || responder.empty())
         return S_OK;
     static constexpr const char* kAnswers[] = {"ACCEPTED", "TENTATIVE", "DECLINED"};
-    Output(output, std::string("ATTENDEE;PARTSTAT=") + kAnswers[kind - kKindPositiveResponse] + ":MAILTO:", column);
-    OutputWide(output, responder, column, true);
-    return Output(output, "\n", column);
+    OutputStringRfc2445(output, std::string("ATTENDEE;PARTSTAT=") + kAnswers[kind - kKindPositiveResponse] + ":MAILTO:", column);
+    OutputStringRfc2445W(output, responder, column, true);
+    return OutputStringRfc2445(output, "\n", column);
 }
 
 std::string CAppointmentMsg::OwnAddress()
@@ -175,9 +175,9 @@ HRESULT CAppointmentMsg::SaveInvitationParticipants(MimeOutput& output, unsigned
             if (organizer)
                 continue;
             organizer = true;
-            Output(output, "ORGANIZER" + NameParameter(row.name) + ":MAILTO:", column);
-            OutputWide(output, row.address, column, true);
-            Output(output, "\n", column);
+            OutputStringRfc2445(output, "ORGANIZER" + NameParameter(row.name) + ":MAILTO:", column);
+            OutputStringRfc2445W(output, row.address, column, true);
+            OutputStringRfc2445(output, "\n", column);
             continue;
         }
         std::string line = "ATTENDEE;";
@@ -196,9 +196,9 @@ HRESULT CAppointmentMsg::SaveInvitationParticipants(MimeOutput& output, unsigned
             line += std::string("PARTSTAT=") + kTrackWords[*row.trackStatus] + ";";
         }
         line += rsvp.value_or(false) ? (noProposals ? "RSVP=TRUE;X-MAPI-DTP=TRUE" : "RSVP=TRUE") : "RSVP=FALSE";
-        Output(output, line + NameParameter(row.name) + ":MAILTO:", column);
-        OutputWide(output, row.address, column, true);
-        Output(output, "\n", column);
+        OutputStringRfc2445(output, line + NameParameter(row.name) + ":MAILTO:", column);
+        OutputStringRfc2445W(output, row.address, column, true);
+        OutputStringRfc2445(output, "\n", column);
     }
     if (!organizer)
         SaveSenderOrganizer(output, column);
@@ -211,9 +211,9 @@ HRESULT CAppointmentMsg::SaveSenderOrganizer(MimeOutput& output, unsigned& colum
     const std::u16string address = SenderAddress(source);
     if (address.empty())
         return S_OK;
-    Output(output, "ORGANIZER" + NameParameter(SenderName(source)) + ":MAILTO:", column);
-    OutputWide(output, address, column, true);
-    return Output(output, "\n", column);
+    OutputStringRfc2445(output, "ORGANIZER" + NameParameter(SenderName(source)) + ":MAILTO:", column);
+    OutputStringRfc2445W(output, address, column, true);
+    return OutputStringRfc2445(output, "\n", column);
 }
 
 } // namespace mmconv

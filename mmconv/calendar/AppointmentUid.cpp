@@ -98,13 +98,13 @@ HRESULT CAppointmentMsg::SaveUID(MimeOutput& output, unsigned& column)
     const std::optional<std::string> seriesId =
         !cleanId && IsExceptionItem() && CalendarContext() != nullptr ? MasterCleanId(CalendarContext()) : std::nullopt;
     if (cleanId || seriesId) {
-        Output(output, "UID:" + UidOf(cleanId ? *cleanId : *seriesId) + "\n", column);
+        OutputStringRfc2445(output, "UID:" + UidOf(cleanId ? *cleanId : *seriesId) + "\n", column);
     } else if (!IsExceptionItem()) {
         PropValues values;
         const ULONG tags[] = {PR_SEARCH_KEY};
         values.Read(Message(), tags);
         if (const std::optional<std::span<const BYTE>> key = values.Binary(PR_SEARCH_KEY))
-            Output(output, "UID:" + UidFromSearchKey({reinterpret_cast<const char*>(key->data()), key->size()}) + "\n",
+            OutputStringRfc2445(output, "UID:" + UidFromSearchKey({reinterpret_cast<const char*>(key->data()), key->size()}) + "\n",
                 column);
     }
     return SaveRecurrenceId(output, column, globalId, cleanId);
@@ -119,29 +119,29 @@ HRESULT CAppointmentMsg::SaveRecurrenceId(MimeOutput& output, unsigned& column, 
     if (!instance) {
         if (!IsExceptionItem() || !replaceTime)
             return S_OK;
-        Output(output, "RECURRENCE-ID:", column);
+        OutputStringRfc2445(output, "RECURRENCE-ID:", column);
         OutputFileTimeRfc2445(output, *replaceTime, column, true, true, true);
-        return Output(output, "\n", column);
+        return OutputStringRfc2445(output, "\n", column);
     }
     const auto* date = reinterpret_cast<const std::uint8_t*>(globalId->data()) + kInstanceDate;
     char day[16];
     std::snprintf(day, sizeof day, "%04d%02d%02d", (date[0] << 8) | date[1], date[2], date[3]);
     const std::string zone = ZoneName();
     if (zone.empty())
-        return Output(output, std::string("RECURRENCE-ID;VALUE=DATE:") + day + "\n", column);
-    Output(output, "RECURRENCE-ID;TZID=\"" + zone + "\":", column);
+        return OutputStringRfc2445(output, std::string("RECURRENCE-ID;VALUE=DATE:") + day + "\n", column);
+    OutputStringRfc2445(output, "RECURRENCE-ID;TZID=\"" + zone + "\":", column);
     if (replaceTime) {
         OutputFileTimeRfc2445(output, *replaceTime, column, true, false, true);
     } else if (const std::optional<LONG> time = NamedLong(kLidStartRecurrenceTime)) {
         char clock[16];
         std::snprintf(clock, sizeof clock, "T%02d%02d%02d", static_cast<int>((*time >> 12) & 0x1F),
             static_cast<int>((*time >> 6) & 0x3F), static_cast<int>(*time & 0x3F));
-        Output(output, std::string(day) + clock, column);
+        OutputStringRfc2445(output, std::string(day) + clock, column);
     } else {
         TraceConversion("*CAppointmentMsg(%#lx)::SaveUID - unable to save exception time\n", TraceAddress(this));
-        Output(output, day, column);
+        OutputStringRfc2445(output, day, column);
     }
-    return Output(output, "\n", column);
+    return OutputStringRfc2445(output, "\n", column);
 }
 
 } // namespace mmconv

@@ -83,12 +83,12 @@ HRESULT CCalendar::SaveCalendarHeader(MimeOutput& output)
 HRESULT CCalendar::SaveCalendarContent(MimeOutput& output)
 {
     unsigned column = 0;
-    Output(output, "BEGIN:VCALENDAR\n", column);
+    OutputStringRfc2445(output, "BEGIN:VCALENDAR\n", column);
     std::string method;
     if (SUCCEEDED(WrittenMethod(method)))
-        Output(output, "METHOD:" + method + "\n", column);
-    Output(output, "PRODID:" + MailerValue() + "\n", column);
-    Output(output, "VERSION:2.0\n", column);
+        OutputStringRfc2445(output, "METHOD:" + method + "\n", column);
+    OutputStringRfc2445(output, "PRODID:" + MailerValue() + "\n", column);
+    OutputStringRfc2445(output, "VERSION:2.0\n", column);
     TimeZoneRule rule;
     std::string name;
     if (UseTimeZone4Save() && SUCCEEDED(GetMessageTZ(rule, name)) && !name.empty())
@@ -96,7 +96,7 @@ HRESULT CCalendar::SaveCalendarContent(MimeOutput& output)
     if (HRESULT hr = SaveCalendarComponentContent(output, column); FAILED(hr))
         return hr;
     SaveCustomTags(output, column, kTagsCalendar);
-    return Output(output, "END:VCALENDAR\n", column);
+    return OutputStringRfc2445(output, "END:VCALENDAR\n", column);
 }
 
 HRESULT CCalendar::SaveCalendarComponentContent(MimeOutput& output, unsigned& column)
@@ -107,8 +107,8 @@ HRESULT CCalendar::SaveCalendarComponentContent(MimeOutput& output, unsigned& co
     const ULONG tags[] = {PR_PRIORITY, PR_SUBJECT_W, PR_NORMALIZED_SUBJECT_W};
     values.Read(Message(), tags);
     if (const std::optional<LONG> priority = values.Long(PR_PRIORITY)) {
-        Output(output, *priority == 0 ? "PRIORITY:5\n" : *priority > 0 ? "PRIORITY:1\n" : "PRIORITY:9\n", column);
-        Output(output, *priority == 0 ? "X-MICROSOFT-CDO-IMPORTANCE:1\n" : *priority == 1 ? "X-MICROSOFT-CDO-IMPORTANCE:2\n"
+        OutputStringRfc2445(output, *priority == 0 ? "PRIORITY:5\n" : *priority > 0 ? "PRIORITY:1\n" : "PRIORITY:9\n", column);
+        OutputStringRfc2445(output, *priority == 0 ? "X-MICROSOFT-CDO-IMPORTANCE:1\n" : *priority == 1 ? "X-MICROSOFT-CDO-IMPORTANCE:2\n"
                                                                                            : "X-MICROSOFT-CDO-IMPORTANCE:3\n",
             column);
     }
@@ -116,9 +116,9 @@ HRESULT CCalendar::SaveCalendarComponentContent(MimeOutput& output, unsigned& co
     if (!summary)
         summary = values.Unicode(PR_NORMALIZED_SUBJECT_W);
     if (summary) {
-        Output(output, "SUMMARY:", column);
-        OutputWide(output, *summary, column, true);
-        Output(output, "\n", column);
+        OutputStringRfc2445(output, "SUMMARY:", column);
+        OutputStringRfc2445W(output, *summary, column, true);
+        OutputStringRfc2445(output, "\n", column);
     }
     std::string method;
     GetMethod(method);
@@ -129,7 +129,7 @@ HRESULT CCalendar::SaveCalendarComponentContent(MimeOutput& output, unsigned& co
     SaveClass(output, column);
     SaveStatusProp(output, column);
     SaveUID(output, column);
-    Output(output, ParticipantLines(), column);
+    OutputStringRfc2445(output, ParticipantLines(), column);
     SaveCalendarVAlarmContent(output, column);
     return S_OK;
 }
@@ -178,9 +178,9 @@ HRESULT CCalendar::SaveBodyProps(MimeOutput& output, unsigned& column, const std
     PlainText(sourceType, text, charset, codePage);
     if (IsExceptionItem() && text.empty())
         return S_OK;
-    Output(output, method == "REPLY" ? "COMMENT:" : "DESCRIPTION:", column);
-    Output(output, text, column, true);
-    Output(output, "\n", column);
+    OutputStringRfc2445(output, method == "REPLY" ? "COMMENT:" : "DESCRIPTION:", column);
+    OutputStringRfc2445(output, text, column, true);
+    OutputStringRfc2445(output, "\n", column);
     if (text.empty() || sourceType != kBodyTypeHtml || Support().GetConfigFlag(kConfigNoAltDescription))
         return S_OK;
     std::string html;
@@ -197,9 +197,9 @@ HRESULT CCalendar::SaveBodyProps(MimeOutput& output, unsigned& column, const std
             cpid && SUCCEEDED(ConvertCodePage(html, static_cast<unsigned>(*cpid), platform::kCodePageUtf8, converted)))
             html = std::move(converted);
     }
-    Output(output, "X-ALT-DESC;FMTTYPE=text/html:", column);
-    Output(output, html, column, true);
-    return Output(output, "\n", column);
+    OutputStringRfc2445(output, "X-ALT-DESC;FMTTYPE=text/html:", column);
+    OutputStringRfc2445(output, html, column, true);
+    return OutputStringRfc2445(output, "\n", column);
 }
 
 // Each category is one value of the list: its own commas are escaped, the separators are not.
@@ -213,11 +213,11 @@ HRESULT CCalendar::SaveCategories(MimeOutput& output, unsigned& column)
         const std::u16string_view category(value->Value.MVszW.lppszW[i] ? value->Value.MVszW.lppszW[i] : u"");
         if (category.empty())
             continue;
-        Output(output, first ? "CATEGORIES:" : ",", column);
-        OutputWide(output, category, column, true);
+        OutputStringRfc2445(output, first ? "CATEGORIES:" : ",", column);
+        OutputStringRfc2445W(output, category, column, true);
         first = false;
     }
-    return first ? S_OK : Output(output, "\n", column);
+    return first ? S_OK : OutputStringRfc2445(output, "\n", column);
 }
 
 HRESULT CCalendar::SaveClass(MimeOutput& output, unsigned& column)
@@ -232,13 +232,13 @@ HRESULT CCalendar::SaveClass(MimeOutput& output, unsigned& column)
     }
     if (!isPrivate)
         return S_OK;
-    return Output(output, *isPrivate ? "CLASS:PRIVATE\n" : "CLASS:PUBLIC\n", column);
+    return OutputStringRfc2445(output, *isPrivate ? "CLASS:PRIVATE\n" : "CLASS:PUBLIC\n", column);
 }
 
 HRESULT CCalendar::SaveDtStamp(MimeOutput& output, unsigned& column)
 {
     const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr)) + DaysFromCivil(1970, 1, 1) * kSecondsPerDay;
-    return Output(output, "DTSTAMP:" + FormatCivil(CivilFromSeconds(now), true) + "Z\n", column);
+    return OutputStringRfc2445(output, "DTSTAMP:" + FormatCivil(CivilFromSeconds(now), true) + "Z\n", column);
 }
 
 HRESULT CCalendar::GetSubject(std::string& subject)
@@ -272,16 +272,16 @@ bool CCalendar::UseTimeZone4Save()
     return true;
 }
 
-HRESULT CCalendar::Output(MimeOutput& output, std::string_view text, unsigned& column, bool escape)
+HRESULT CCalendar::OutputStringRfc2445(MimeOutput& output, std::string_view text, unsigned& column, bool escape)
 {
     const HRESULT hr = FoldedOutput(output, text, column, escape ? kFoldEscape : 0);
     TraceFailure(__LINE__, "FoldedOutput", hr);
     return hr;
 }
 
-HRESULT CCalendar::OutputWide(MimeOutput& output, std::u16string_view text, unsigned& column, bool escape)
+HRESULT CCalendar::OutputStringRfc2445W(MimeOutput& output, std::u16string_view text, unsigned& column, bool escape)
 {
-    return Output(output, WideToUtf8(text), column, escape);
+    return OutputStringRfc2445(output, WideToUtf8(text), column, escape);
 }
 
 HRESULT CCalendar::SaveCustomTags(MimeOutput& output, unsigned& column, LONG level)
@@ -294,9 +294,9 @@ HRESULT CCalendar::SaveAlarmWhenProp(MimeOutput& output, unsigned& column)
     const std::optional<std::uint64_t> when = NamedTime(kLidReminderSignalTime);
     if (!when)
         return S_OK;
-    Output(output, "X-MAPI-WHEN:", column);
+    OutputStringRfc2445(output, "X-MAPI-WHEN:", column);
     OutputFileTimeRfc2445(output, *when, column, true, true, true);
-    return Output(output, "\n", column);
+    return OutputStringRfc2445(output, "\n", column);
 }
 
 std::string CCalendar::NameParameter(std::u16string_view displayName)

@@ -77,8 +77,8 @@ protected:
     HRESULT WrittenMethod(std::string& method);
 
     // Content lines. Text is UTF-8; `escape` makes it a TEXT value.
-    HRESULT Output(MimeOutput& output, std::string_view text, unsigned& column, bool escape = false);
-    HRESULT OutputWide(MimeOutput& output, std::u16string_view text, unsigned& column, bool escape);
+    HRESULT OutputStringRfc2445(MimeOutput& output, std::string_view text, unsigned& column, bool escape = false);
+    HRESULT OutputStringRfc2445W(MimeOutput& output, std::u16string_view text, unsigned& column, bool escape);
     // One date or date-time value, converted between UTC and the item's zone as needed: "...Z" in
     // UTC, a local date-time, or a date.
     HRESULT OutputFileTimeRfc2445(MimeOutput& output, std::uint64_t time, unsigned& column, bool sourceUtc,

@@ -145,7 +145,7 @@ HRESULT CCalendar::OutputFileTimeRfc2445(MimeOutput& output, std::uint64_t time,
     else if (!writeUtc && sourceUtc)
         time = TZFileTime2Time(time, TimeDirection::UtcToLocal);
     const CivilTime civil = CivilFromSeconds(static_cast<std::int64_t>(time / kTicksPerSecond));
-    return Output(output, FormatCivil(civil, withTime) + (writeUtc && withTime ? "Z" : ""), column);
+    return OutputStringRfc2445(output, FormatCivil(civil, withTime) + (writeUtc && withTime ? "Z" : ""), column);
 }
 
 std::string CCalendar::ZoneName()
@@ -164,12 +164,12 @@ HRESULT CCalendar::SaveTimeZone(MimeOutput& output, unsigned& column, const Time
     const long standard = rule.bias + rule.standardBias;
     const bool daylight = rule.daylightDate.month != 0 && rule.standardDate.month != 0;
     const long daylightOffset = rule.bias + (daylight ? rule.daylightBias : 0);
-    Output(output, "BEGIN:VTIMEZONE\nTZID:" + ZoneIdentifier(name) + "\n", column);
+    OutputStringRfc2445(output, "BEGIN:VTIMEZONE\nTZID:" + ZoneIdentifier(name) + "\n", column);
     std::string blocks = Observance("STANDARD", rule.standardDate, daylightOffset, standard);
     if (daylight)
         blocks += Observance("DAYLIGHT", rule.daylightDate, standard, daylightOffset);
-    Output(output, blocks, column);
-    return Output(output, "END:VTIMEZONE\n", column);
+    OutputStringRfc2445(output, blocks, column);
+    return OutputStringRfc2445(output, "END:VTIMEZONE\n", column);
 }
 
 HRESULT CCalendar::SaveRRule(MimeOutput& output, unsigned& column, std::span<const std::uint8_t> bytes, bool allDay)
@@ -197,7 +197,7 @@ HRESULT CCalendar::SaveRRule(MimeOutput& output, unsigned& column, std::span<con
         return hr;
     if (!pattern.exceptionsComplete)
         TraceConversion("*ERROR: SaveRRule() failed, corrupted data detected\n");
-    return Output(output, lines, column);
+    return OutputStringRfc2445(output, lines, column);
 }
 
 } // namespace mmconv

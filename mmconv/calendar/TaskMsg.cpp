@@ -181,28 +181,28 @@ HRESULT CTaskMsg::SaveTaskTime(MimeOutput& output, unsigned& column, const char*
     if (!value)
         return S_OK;
     const std::string zone = ZoneName();
-    Output(output, name, column);
-    Output(output, zone.empty() ? std::string(":") : ";TZID=\"" + zone + "\":", column);
+    OutputStringRfc2445(output, name, column);
+    OutputStringRfc2445(output, zone.empty() ? std::string(":") : ";TZID=\"" + zone + "\":", column);
     OutputFileTimeRfc2445(output, *value, column, true, zone.empty(), true);
-    return Output(output, "\n", column);
+    return OutputStringRfc2445(output, "\n", column);
 }
 
 HRESULT CTaskMsg::SaveCalendarComponentContent(MimeOutput& output, unsigned& column)
 {
     TraceConversion("CTaskMsg(%#lx)::SaveCalendarComponentContent\n", TraceAddress(this));
     Kind();
-    Output(output, "BEGIN:VTODO\n", column);
+    OutputStringRfc2445(output, "BEGIN:VTODO\n", column);
     SaveTaskTime(output, column, "DTSTART", kLidCommonStart);
     SaveTaskTime(output, column, "DUE", kLidCommonEnd);
     MapiBuffer<SPropValue> percent;
     if (SUCCEEDED(NamedProps().GetProp(NamedKey(kLidPercentComplete, PT_DOUBLE), percent))) {
         const double value = percent->Value.dbl * 100;
         const long whole = value > 100 ? 100 : value < 0 ? 0 : static_cast<long>(value);
-        Output(output, "PERCENT-COMPLETE:" + std::to_string(whole) + "\n", column);
+        OutputStringRfc2445(output, "PERCENT-COMPLETE:" + std::to_string(whole) + "\n", column);
     }
     CCalendar::SaveCalendarComponentContent(output, column);
     SaveCustomTags(output, column, kTagsTodo);
-    return Output(output, "END:VTODO\n", column);
+    return OutputStringRfc2445(output, "END:VTODO\n", column);
 }
 
 HRESULT CTaskMsg::SaveSequenceProp(MimeOutput& output, unsigned& column)
@@ -211,18 +211,18 @@ HRESULT CTaskMsg::SaveSequenceProp(MimeOutput& output, unsigned& column)
     if (!version)
         return S_OK;
     const std::string number = std::to_string(*version);
-    return Output(output, "SEQUENCE:" + number + "\nX-MAPI-SEQUENCE:" + number + "\n", column);
+    return OutputStringRfc2445(output, "SEQUENCE:" + number + "\nX-MAPI-SEQUENCE:" + number + "\n", column);
 }
 
 // An answer to an assignment carries the status of its handling, which iTIP requires of a task reply.
 HRESULT CTaskMsg::SaveStatusProp(MimeOutput& output, unsigned& column)
 {
     if (Kind() >= kKindTaskAccept && Kind() < kTaskKinds)
-        return Output(output, "REQUEST-STATUS:2.0;Success\n", column);
+        return OutputStringRfc2445(output, "REQUEST-STATUS:2.0;Success\n", column);
     const std::optional<LONG> status = NamedLong(kLidTaskStatus);
     if ((Kind() != kKindTask && Kind() != kKindTaskRequest) || !status || *status < 0 || *status > 4)
         return S_OK;
-    return Output(output, std::string("STATUS:") + kStatusWords[*status] + "\n", column);
+    return OutputStringRfc2445(output, std::string("STATUS:") + kStatusWords[*status] + "\n", column);
 }
 
 HRESULT CTaskMsg::SaveRRuleProp(MimeOutput& output, unsigned& column)
@@ -246,15 +246,15 @@ HRESULT CTaskMsg::SaveUID(MimeOutput& output, unsigned& column)
                 if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F)
                     text += c;
             }
-            return Output(output, "UID:" + text + "\n", column);
+            return OutputStringRfc2445(output, "UID:" + text + "\n", column);
         }
-        return Output(output, "UID:" + Hex({globalId->Value.bin.lpb, globalId->Value.bin.cb}) + "\n", column);
+        return OutputStringRfc2445(output, "UID:" + Hex({globalId->Value.bin.lpb, globalId->Value.bin.cb}) + "\n", column);
     }
     PropValues values;
     const ULONG tags[] = {PR_SEARCH_KEY};
     values.Read(Message(), tags);
     if (const std::optional<std::span<const BYTE>> key = values.Binary(PR_SEARCH_KEY))
-        return Output(output, "UID:" + Hex(*key) + "\n", column);
+        return OutputStringRfc2445(output, "UID:" + Hex(*key) + "\n", column);
     return S_OK;
 }
 
@@ -263,12 +263,12 @@ HRESULT CTaskMsg::SaveCalendarVAlarmContent(MimeOutput& output, unsigned& column
     const std::optional<std::uint64_t> reminder = NamedTime(kLidReminderTime);
     if (!NamedBoolean(kLidReminderSet).value_or(false) || !reminder)
         return S_OK;
-    Output(output, "BEGIN:VALARM\nACTION:DISPLAY\nDESCRIPTION:REMINDER\nTRIGGER;VALUE=DATE-TIME:", column);
+    OutputStringRfc2445(output, "BEGIN:VALARM\nACTION:DISPLAY\nDESCRIPTION:REMINDER\nTRIGGER;VALUE=DATE-TIME:", column);
     OutputFileTimeRfc2445(output, *reminder, column, true, true, true);
-    Output(output, "\n", column);
+    OutputStringRfc2445(output, "\n", column);
     SaveAlarmWhenProp(output, column);
     SaveCustomTags(output, column, kTagsAlarm);
-    return Output(output, "END:VALARM\n", column);
+    return OutputStringRfc2445(output, "END:VALARM\n", column);
 }
 
 HRESULT CTaskMsg::SaveMeetingParticipators(MimeOutput& output, unsigned& column)
@@ -315,9 +315,9 @@ HRESULT CTaskMsg::SaveMeetingParticipators(MimeOutput& output, unsigned& column)
         line += NameParameter(UnicodeValue(FindValue(row.lpProps, row.cValues, PR_DISPLAY_NAME_W)).value_or(u""));
         if (kind == kKindTaskRequest || kind == kKindTaskUpdate || (kind == kKindTask && attendee))
             line += ";RSVP=TRUE";
-        Output(output, line + ":MAILTO:", column);
-        OutputWide(output, address, column, true);
-        Output(output, "\n", column);
+        OutputStringRfc2445(output, line + ":MAILTO:", column);
+        OutputStringRfc2445W(output, address, column, true);
+        OutputStringRfc2445(output, "\n", column);
         organizerWritten = organizerWritten || !attendee;
         if ((kind == kKindTask && organizerWritten) || kind >= kKindTaskAccept)
             break;
@@ -367,9 +367,9 @@ HRESULT CTaskMsg::SaveOwnSide(MimeOutput& output, unsigned& column, bool organiz
         line += ";RSVP=TRUE";
     }
     line += NameParameter(name) + ":MAILTO:";
-    Output(output, line, column);
-    Output(output, address, column);
-    return Output(output, "\n", column);
+    OutputStringRfc2445(output, line, column);
+    OutputStringRfc2445(output, address, column);
+    return OutputStringRfc2445(output, "\n", column);
 }
 
 } // namespace mmconv
