@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "mmconv/calendar/CivilTime.h"
+#include "mmconv/calendar/ContentText.h"
 #include "mmconv/encoding/ConversionTrace.h"
 #include "mmconv/message/MapiProps.h"
 #include "mmconv/message/TraceAddress.h"
@@ -165,29 +166,17 @@ CAppointmentMsg::TimeForm CAppointmentMsg::EventTimeForm()
     return form;
 }
 
-// The proposed times of a counter-proposal, else the whole start or end, else the older forms.
-std::optional<std::uint64_t> CAppointmentMsg::EventStart(bool proposed)
+// The proposed time of a counter-proposal, else the whole start or end, else the older forms.
+std::optional<std::uint64_t> CAppointmentMsg::EventTime(const EventTimeSources& sources, bool proposed)
 {
-    std::optional<std::uint64_t> start = proposed ? NamedTime(kLidProposedStart) : std::nullopt;
-    if (!start)
-        start = NamedTime(kLidStartWhole);
-    if (!start)
-        start = TimeOf(Message(), PR_START_DATE);
-    if (!start)
-        start = NamedTime(kLidStartDate);
-    return start;
-}
-
-std::optional<std::uint64_t> CAppointmentMsg::EventEnd(bool proposed)
-{
-    std::optional<std::uint64_t> end = proposed ? NamedTime(kLidProposedEnd) : std::nullopt;
-    if (!end)
-        end = NamedTime(kLidEndWhole);
-    if (!end)
-        end = TimeOf(Message(), PR_END_DATE);
-    if (!end)
-        end = NamedTime(kLidEndDate);
-    return end;
+    std::optional<std::uint64_t> time = proposed ? NamedTime(sources.proposedLid) : std::nullopt;
+    if (!time)
+        time = NamedTime(sources.wholeLid);
+    if (!time)
+        time = TimeOf(Message(), sources.tag);
+    if (!time)
+        time = NamedTime(sources.olderLid);
+    return time;
 }
 
 HRESULT CAppointmentMsg::SaveEventTime(MimeOutput& output, unsigned& column, const char* name,
@@ -212,8 +201,9 @@ HRESULT CAppointmentMsg::SaveCalendarComponentContent(MimeOutput& output, unsign
     OutputStringRfc2445(output, "BEGIN:VEVENT\n", column);
     const TimeForm form = EventTimeForm();
     const bool counter = NamedBoolean(kLidCounterProposal).value_or(false);
-    SaveEventTime(output, column, "DTSTART", EventStart(counter), form);
-    SaveEventTime(output, column, "DTEND", EventEnd(counter), form);
+    SaveEventTime(output, column, "DTSTART", EventTime({kLidProposedStart, kLidStartWhole, PR_START_DATE, kLidStartDate}, counter),
+        form);
+    SaveEventTime(output, column, "DTEND", EventTime({kLidProposedEnd, kLidEndWhole, PR_END_DATE, kLidEndDate}, counter), form);
     if (const std::optional<std::u16string> location = NamedUnicode(kLidLocation); location && !location->empty()) {
         OutputStringRfc2445(output, "LOCATION:", column);
         OutputStringRfc2445W(output, *location, column, true);
@@ -277,8 +267,7 @@ HRESULT CAppointmentMsg::SaveRRuleProp(MimeOutput& output, unsigned& column)
         TraceConversion("CAppointmentMsg(%#lx)::SaveRRuleProp - unable to save\n", TraceAddress(this));
         return S_OK;
     }
-    return SaveRRule(output, column,
-        {reinterpret_cast<const std::uint8_t*>(pattern->data()), pattern->size()}, IsAllDay());
+    return SaveRRule(output, column, AsBytes(*pattern), IsAllDay());
 }
 
 HRESULT CAppointmentMsg::SaveCalendarVAlarmContent(MimeOutput& output, unsigned& column)

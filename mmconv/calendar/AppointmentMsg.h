@@ -56,8 +56,13 @@ private:
     TimeForm EventTimeForm();
     HRESULT SaveEventTime(MimeOutput& output, unsigned& column, const char* name, std::optional<std::uint64_t> value,
         const TimeForm& form);
-    std::optional<std::uint64_t> EventStart(bool proposed);
-    std::optional<std::uint64_t> EventEnd(bool proposed);
+    struct EventTimeSources {
+        ULONG proposedLid;
+        ULONG wholeLid;
+        ULONG tag;
+        ULONG olderLid;
+    };
+    std::optional<std::uint64_t> EventTime(const EventTimeSources& sources, bool proposed);
     HRESULT SaveRecurrenceId(MimeOutput& output, unsigned& column, const std::optional<std::string>& globalId,
         const std::optional<std::string>& cleanId);
     HRESULT SaveResponseParticipants(MimeOutput& output, unsigned& column, std::size_t kind);

@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "mmconv/calendar/CivilTime.h"
+#include "mmconv/calendar/ContentText.h"
 #include "mmconv/encoding/ConversionTrace.h"
 #include "mmconv/message/MapiProps.h"
 #include "mmconv/message/TraceAddress.h"
@@ -26,39 +27,16 @@ constexpr std::size_t kTextualUidStart = 52;
 constexpr std::size_t kDataStart = 40;
 constexpr std::size_t kInstanceDate = 16;
 
-std::string Hex(std::string_view bytes)
-{
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    text.reserve(bytes.size() * 2);
-    for (unsigned char c : bytes) {
-        text += kDigits[c >> 4];
-        text += kDigits[c & 0xF];
-    }
-    return text;
-}
-
-std::span<const std::uint8_t> Bytes(const std::string& data)
-{
-    return {reinterpret_cast<const std::uint8_t*>(data.data()), data.size()};
-}
-
 // The UID of a clean identifier: the textual UID it carries, without control characters that would
 // break the line, or its hexadecimal form.
 std::string UidOf(const std::string& id)
 {
     if (id.size() > kTextualUidStart) {
-        const std::uint32_t dataSize = platform::ReadU32(Bytes(id), kDataSizeField);
-        if (dataSize != 16 && dataSize == id.size() - kDataStart) {
-            std::string text;
-            for (char c : std::string_view(id).substr(kTextualUidStart)) {
-                if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F)
-                    text += c;
-            }
-            return text;
-        }
+        const std::uint32_t dataSize = platform::ReadU32(AsBytes(id), kDataSizeField);
+        if (dataSize != 16 && dataSize == id.size() - kDataStart)
+            return WithoutControls(std::string_view(id).substr(kTextualUidStart));
     }
-    return Hex(id);
+    return HexText(id);
 }
 
 // A UID made from the search key, as the meeting identifiers are built: the class prefix, the time
@@ -71,8 +49,8 @@ std::string UidFromSearchKey(std::string_view key)
     platform::AppendU32(block, static_cast<std::uint32_t>(now >> 32));
     block.insert(block.end(), 8, 0);
     platform::AppendU32(block, static_cast<std::uint32_t>(key.size()));
-    return std::string(kGlobalIdPrefix) + Hex(std::string_view(reinterpret_cast<const char*>(block.data()), block.size())) +
-           Hex(key);
+    return std::string(kGlobalIdPrefix) + HexText(std::string_view(reinterpret_cast<const char*>(block.data()), block.size())) +
+           HexText(key);
 }
 
 // The clean identifier of the series a changed occurrence belongs to.

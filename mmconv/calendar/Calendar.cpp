@@ -9,6 +9,7 @@
 
 #include "mmconv/body/RtfBodyType.h"
 #include "mmconv/calendar/CivilTime.h"
+#include "mmconv/calendar/ContentText.h"
 #include "mmconv/encoding/CodePageConversion.h"
 #include "mmconv/encoding/ConversionTrace.h"
 #include "mmconv/encoding/Utf8.h"
@@ -306,12 +307,7 @@ std::string CCalendar::NameParameter(std::u16string_view displayName)
         displayName = displayName.substr(1, displayName.size() - 2);
     if (displayName.empty() || displayName.find(u'"') != std::u16string_view::npos)
         return {};
-    std::string name;
-    for (char c : WideToUtf8(displayName)) {
-        if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F)
-            name += c;
-    }
-    return ";CN=\"" + name + "\"";
+    return ";CN=\"" + WithoutControls(WideToUtf8(displayName)) + "\"";
 }
 
 std::optional<bool> CCalendar::NamedBoolean(ULONG lid)

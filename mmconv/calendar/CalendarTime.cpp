@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "mmconv/calendar/CivilTime.h"
+#include "mmconv/calendar/ContentText.h"
 #include "mmconv/calendar/RecurrenceRule.h"
 #include "mmconv/calendar/TimeZoneStruct.h"
 #include "mmconv/encoding/ConversionTrace.h"
@@ -17,11 +18,6 @@ namespace {
 constexpr const char* kWeekdays[] = {"SU", "MO", "TU", "WE", "TH", "FR", "SA"};
 // Seconds from 1601-01-01 to 1970-01-01.
 constexpr std::int64_t kUnixEpoch = 11644473600;
-
-std::span<const std::uint8_t> Bytes(const std::string& data)
-{
-    return {reinterpret_cast<const std::uint8_t*>(data.data()), data.size()};
-}
 
 // The machine's own conversion, for items without a usable zone.
 std::int64_t SystemConversion(std::int64_t seconds, TimeDirection direction)
@@ -71,12 +67,7 @@ std::string Observance(const char* kind, const TimeZoneDate& date, long offsetFr
 // backslashes), so that the property and the parameters spell the same identifier for every reader.
 std::string ZoneIdentifier(std::string_view name)
 {
-    std::string identifier;
-    for (char c : name) {
-        if (c != '"' && c != ',' && c != ';' && c != '\\' && static_cast<unsigned char>(c) >= 0x20 && c != 0x7F)
-            identifier += c;
-    }
-    return identifier;
+    return WithoutControls(name, "\",;\\");
 }
 
 } // namespace
@@ -84,11 +75,11 @@ std::string ZoneIdentifier(std::string_view name)
 bool CCalendar::ItemZone(TimeZoneRule& rule, std::u16string& keyName)
 {
     if (const std::optional<std::string> structure = NamedBinary(kLidTimeZoneStruct);
-        structure && ReadTimeZoneStruct(Bytes(*structure), rule))
+        structure && ReadTimeZoneStruct(AsBytes(*structure), rule))
         return true;
     for (ULONG lid : {kLidTimeZoneDefinitionRecur, kLidTimeZoneDefinitionStart}) {
         if (const std::optional<std::string> definition = NamedBinary(lid);
-            definition && ReadTimeZoneDefinition(Bytes(*definition), rule, keyName))
+            definition && ReadTimeZoneDefinition(AsBytes(*definition), rule, keyName))
             return true;
     }
     return false;

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "mmconv/body/RtfBodyType.h"
+#include "mmconv/calendar/ContentText.h"
 #include "mmconv/encoding/ConversionTrace.h"
 #include "mmconv/encoding/Utf8.h"
 #include "mmconv/message/AsciiCase.h"
@@ -56,17 +57,6 @@ std::size_t KindOfClass(IMessage* message)
     if (!messageClass)
         return kTaskKinds;
     return DetermineCustomClass(*messageClass, kKindClasses);
-}
-
-std::string Hex(std::span<const BYTE> bytes)
-{
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    for (BYTE c : bytes) {
-        text += kDigits[c >> 4];
-        text += kDigits[c & 0xF];
-    }
-    return text;
 }
 
 // The answer word of the task's history: 1 accepted, 2 declined.
@@ -240,21 +230,15 @@ HRESULT CTaskMsg::SaveUID(MimeOutput& output, unsigned& column)
     MapiBuffer<SPropValue> globalId;
     if (SUCCEEDED(NamedProps().GetProp(NamedKey(kLidTaskGlobalId, PT_BINARY), globalId))) {
         const std::string_view id(reinterpret_cast<const char*>(globalId->Value.bin.lpb), globalId->Value.bin.cb);
-        if (id.size() > 16 && id.size() > kGlobalIdMarker.size() && id.starts_with(kGlobalIdMarker)) {
-            std::string text;
-            for (char c : id.substr(kGlobalIdMarker.size())) {
-                if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F)
-                    text += c;
-            }
-            return OutputStringRfc2445(output, "UID:" + text + "\n", column);
-        }
-        return OutputStringRfc2445(output, "UID:" + Hex({globalId->Value.bin.lpb, globalId->Value.bin.cb}) + "\n", column);
+        if (id.size() > 16 && id.size() > kGlobalIdMarker.size() && id.starts_with(kGlobalIdMarker))
+            return OutputStringRfc2445(output, "UID:" + WithoutControls(id.substr(kGlobalIdMarker.size())) + "\n", column);
+        return OutputStringRfc2445(output, "UID:" + HexText(id) + "\n", column);
     }
     PropValues values;
     const ULONG tags[] = {PR_SEARCH_KEY};
     values.Read(Message(), tags);
     if (const std::optional<std::span<const BYTE>> key = values.Binary(PR_SEARCH_KEY))
-        return OutputStringRfc2445(output, "UID:" + Hex(*key) + "\n", column);
+        return OutputStringRfc2445(output, "UID:" + HexText({reinterpret_cast<const char*>(key->data()), key->size()}) + "\n", column);
     return S_OK;
 }
 

@@ -252,6 +252,17 @@ void Task(MessageBuilder& b)
         .Add(Time(b.Named(PSETID_Common, 0x8517, PT_SYSTIME), FileTime(2024, 3, 28, 0, 0, 0)));
 }
 
+// A recurring item with the marks of the program's own import, written by the client version given.
+void OwnImport(MessageBuilder& b, std::u16string version)
+{
+    Meeting(b);
+    b.Add(Unicode(b.Named(PSETID_Common, 0x8554, PT_UNICODE), std::move(version)))
+        .Add(Boolean(b.Named(PSETID_Meeting, 0x0005, PT_BOOLEAN), true))
+        .Add(Boolean(b.Named(PSETID_Meeting, 0x000A, PT_BOOLEAN), false))
+        .Add(Time(b.Named(PSETID_Appointment, 0x8235, PT_SYSTIME), FileTime(2009, 10, 15, 0, 0, 0)))
+        .Add(Time(b.Named(PSETID_Common, 0x8516, PT_SYSTIME), FileTime(2009, 10, 15, 8, 0, 0)));
+}
+
 // An item in a calendar that names no sender.
 MessageBuilder Unsent(const std::string& messageClass)
 {
@@ -342,24 +353,10 @@ const CalendarCase kCases[] = {
         {"ATTENDEE;ROLE=REQ-PARTICIPANT;RSVP=FALSE;CN=\"Ann Lee\":MAILTO:ann@example.com\r\n"},
         {"METHOD:", "method=", "ORGANIZER"}},
     {"an item of the program's own import keeps its stored times as local times", "IPM.Appointment",
-        [](MessageBuilder& b) {
-            Meeting(b);
-            b.Add(Unicode(b.Named(PSETID_Common, 0x8554, PT_UNICODE), u"10.0"))
-                .Add(Boolean(b.Named(PSETID_Meeting, 0x0005, PT_BOOLEAN), true))
-                .Add(Boolean(b.Named(PSETID_Meeting, 0x000A, PT_BOOLEAN), false))
-                .Add(Time(b.Named(PSETID_Appointment, 0x8235, PT_SYSTIME), FileTime(2009, 10, 15, 0, 0, 0)))
-                .Add(Time(b.Named(PSETID_Common, 0x8516, PT_SYSTIME), FileTime(2009, 10, 15, 8, 0, 0)));
-        },
+        [](MessageBuilder& b) { OwnImport(b, u"10.0"); },
         {"DTSTART;TZID=\"Central Europe\":20091015T080000\r\n"}, {}},
     {"a later client's item keeps UTC times", "IPM.Appointment",
-        [](MessageBuilder& b) {
-            Meeting(b);
-            b.Add(Unicode(b.Named(PSETID_Common, 0x8554, PT_UNICODE), u"15.0"))
-                .Add(Boolean(b.Named(PSETID_Meeting, 0x0005, PT_BOOLEAN), true))
-                .Add(Boolean(b.Named(PSETID_Meeting, 0x000A, PT_BOOLEAN), false))
-                .Add(Time(b.Named(PSETID_Appointment, 0x8235, PT_SYSTIME), FileTime(2009, 10, 15, 0, 0, 0)))
-                .Add(Time(b.Named(PSETID_Common, 0x8516, PT_SYSTIME), FileTime(2009, 10, 15, 8, 0, 0)));
-        },
+        [](MessageBuilder& b) { OwnImport(b, u"15.0"); },
         {"DTSTART;TZID=\"Central Europe\":20091015T100000\r\n"}, {}},
     {"a malformed series keeps its first occurrence and writes no rule", "IPM.Appointment",
         [](MessageBuilder& b) {
