@@ -111,6 +111,7 @@ private:
     HRESULT SaveClass(MimeOutput& output, unsigned& column);
     // The item's own zone from its properties; false when it has none that can be used.
     bool ItemZone(TimeZoneRule& rule, std::u16string& keyName);
+    HRESULT ReadMessageZone(TimeZoneRule& rule, std::string& name);
     const VTimeZone* Zone();
     // The participant lines, rendered once: the method depends on them and is written first.
     const std::string& ParticipantLines();
@@ -120,6 +121,13 @@ private:
     bool zoneRead_ = false;
     std::unique_ptr<VTimeZone> zone_;
     std::optional<std::string> participantLines_;
+    // The zone GetMessageTZ answers, read once.
+    struct MessageZone {
+        HRESULT status = E_FAIL;
+        TimeZoneRule rule;
+        std::string name;
+    };
+    std::optional<MessageZone> messageZone_;
 };
 
 } // namespace mmconv

@@ -87,6 +87,17 @@ bool CCalendar::ItemZone(TimeZoneRule& rule, std::u16string& keyName)
 
 HRESULT CCalendar::GetMessageTZ(TimeZoneRule& rule, std::string& name)
 {
+    if (!messageZone_) {
+        messageZone_.emplace();
+        messageZone_->status = ReadMessageZone(messageZone_->rule, messageZone_->name);
+    }
+    rule = messageZone_->rule;
+    name = messageZone_->name;
+    return messageZone_->status;
+}
+
+HRESULT CCalendar::ReadMessageZone(TimeZoneRule& rule, std::string& name)
+{
     std::u16string keyName;
     if (!ItemZone(rule, keyName))
         return CMMMessage::GetMessageTZ(rule, name);
