@@ -6,6 +6,7 @@
 #include <mapitags.h>
 #include <mapiutil.h>
 
+#include "mmconv/calendar/ContentText.h"
 #include "mmconv/encoding/Utf8.h"
 #include "mmconv/message/AsciiCase.h"
 #include "mmconv/message/ConfigProp.h"
@@ -167,6 +168,7 @@ HRESULT CAppointmentMsg::SaveInvitationParticipants(MimeOutput& output, unsigned
     if (SUCCEEDED(hr) && rows.size() == 0 && IsExceptionItem() && CalendarContext() != nullptr)
         hr = ReadRecipients(CalendarContext(), rows);
     bool organizer = false;
+    // The rows' addresses are written as stored, unescaped, without what would break the line.
     for (ULONG i = 0; SUCCEEDED(hr) && i < rows.size(); ++i) {
         const Row row = RowOf(rows->aRow[i]);
         if (row.addressType.empty() || row.address.empty())
@@ -176,7 +178,7 @@ HRESULT CAppointmentMsg::SaveInvitationParticipants(MimeOutput& output, unsigned
                 continue;
             organizer = true;
             OutputStringRfc2445(output, "ORGANIZER" + NameParameter(row.name) + ":MAILTO:", column);
-            OutputStringRfc2445W(output, row.address, column, true);
+            OutputStringRfc2445(output, WithoutControls(WideToUtf8(row.address)), column);
             OutputStringRfc2445(output, "\n", column);
             continue;
         }
@@ -197,7 +199,7 @@ HRESULT CAppointmentMsg::SaveInvitationParticipants(MimeOutput& output, unsigned
         }
         line += rsvp.value_or(false) ? (noProposals ? "RSVP=TRUE;X-MAPI-DTP=TRUE" : "RSVP=TRUE") : "RSVP=FALSE";
         OutputStringRfc2445(output, line + NameParameter(row.name) + ":MAILTO:", column);
-        OutputStringRfc2445W(output, row.address, column, true);
+        OutputStringRfc2445(output, WithoutControls(WideToUtf8(row.address)), column);
         OutputStringRfc2445(output, "\n", column);
     }
     if (!organizer)

@@ -300,7 +300,7 @@ HRESULT CTaskMsg::SaveMeetingParticipators(MimeOutput& output, unsigned& column)
         if (kind == kKindTaskRequest || kind == kKindTaskUpdate || (kind == kKindTask && attendee))
             line += ";RSVP=TRUE";
         OutputStringRfc2445(output, line + ":MAILTO:", column);
-        OutputStringRfc2445W(output, address, column, true);
+        OutputStringRfc2445(output, WithoutControls(WideToUtf8(address)), column);
         OutputStringRfc2445(output, "\n", column);
         organizerWritten = organizerWritten || !attendee;
         if ((kind == kKindTask && organizerWritten) || kind >= kKindTaskAccept)
@@ -310,7 +310,7 @@ HRESULT CTaskMsg::SaveMeetingParticipators(MimeOutput& output, unsigned& column)
     return hr;
 }
 
-// The line of the party on this side: the mailbox owner for a task, else the sender of the
+// The line of the party on this side (its address as stored, without what would break the line): the mailbox owner for a task, else the sender of the
 // task-assignment message.
 HRESULT CTaskMsg::SaveOwnSide(MimeOutput& output, unsigned& column, bool organizerWritten)
 {
@@ -352,7 +352,7 @@ HRESULT CTaskMsg::SaveOwnSide(MimeOutput& output, unsigned& column, bool organiz
     }
     line += NameParameter(name) + ":MAILTO:";
     OutputStringRfc2445(output, line, column);
-    OutputStringRfc2445(output, address, column);
+    OutputStringRfc2445(output, WithoutControls(address), column);
     return OutputStringRfc2445(output, "\n", column);
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "mmconv/message/MMNamedPropsCnv.h"
 #include "tests/mmconv/calendar/CalendarFixtures.h"
 #include "tests/mmconv/message/ConversionHarness.h"
 #include "tests/support/OutputValidators.h"
@@ -358,6 +359,14 @@ const CalendarCase kCases[] = {
     {"a later client's item keeps UTC times", "IPM.Appointment",
         [](MessageBuilder& b) { OwnImport(b, u"15.0"); },
         {"DTSTART;TZID=\"Central Europe\":20091015T100000\r\n"}, {}},
+    {"kept lines close their own components", "IPM.Appointment",
+        [](MessageBuilder& b) {
+            Reminder(b, 15);
+            b.Add(convtest::MultiLong(b.Named(mmconv::PSETID_Quillon, u"X-MAPITAG-IDs", PT_MV_LONG), {0, 1, 2}))
+                .Add(convtest::MultiUnicode(b.Named(mmconv::PSETID_Quillon, u"X-MAPITAG-Values", PT_MV_UNICODE),
+                    {u"X-CALENDAR-TAG:a", u"X-EVENT-TAG:b", u"X-ALARM-TAG:c"}));
+        },
+        {"X-ALARM-TAG:c\r\nEND:VALARM\r\nX-EVENT-TAG:b\r\nEND:VEVENT\r\nX-CALENDAR-TAG:a\r\nEND:VCALENDAR"}, {}},
     {"a malformed series keeps its first occurrence and writes no rule", "IPM.Appointment",
         [](MessageBuilder& b) {
             Meeting(b);
