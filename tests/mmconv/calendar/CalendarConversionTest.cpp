@@ -404,6 +404,21 @@ const CalendarCase kCases[] = {
             "STATUS:X-MAPI-DEFERRED\r\n", "UID:task-42@example.com\r\n",
             "ORGANIZER;CN=\"Mailbox Owner\":MAILTO:owner@example.test\r\n"},
         {}},
+    {"a recurring task ends at the end of its last day and has no exception dates", "IPM.Task",
+        [](MessageBuilder& b) {
+            Task(b);
+            calendartest::StoredPattern weekly;
+            weekly.specific = {0x02};
+            weekly.extension = false;
+            weekly.endType = 0x2021;
+            weekly.startDate = Minutes(2024, 3, 25);
+            weekly.endDate = Minutes(2024, 4, 22);
+            weekly.deleted = {Minutes(2024, 4, 1)};
+            b.Add(Binary(PR_SEARCH_KEY, "key"))
+                .Add(Boolean(b.Named(PSETID_Task, 0x8126, PT_BOOLEAN), true))
+                .Add(Binary(b.Named(PSETID_Task, 0x8116, PT_BINARY), calendartest::PatternBytes(weekly)));
+        },
+        {"RRULE:FREQ=WEEKLY;UNTIL=20240422T235959Z;INTERVAL=1;BYDAY=MO\r\n"}, {"EXDATE"}},
     {"a task's other global identifier is hexadecimal; its reminder a date-time", "IPM.Task",
         [](MessageBuilder& b) {
             Task(b);
@@ -460,6 +475,18 @@ TEST(CalendarConversion, AnAcceptedTaskAssignmentIsAReplyAboutItsTask)
     EX2QLN_SKIP_WITHOUT_VALIDATORS(testsupport::OutputCheck::Message);
     const testsupport::ValidatorVerdict verdict = testsupport::ValidateBytes(testsupport::OutputCheck::Message, converted.output);
     EXPECT_TRUE(verdict.valid) << verdict.Describe();
+}
+
+TEST(CalendarConversion, AMeetingMessageIsSubjectedWithItsPrefixAndTopic)
+{
+    MessageBuilder b = convtest::SentMail("IPM.Schedule.Meeting.Resp.Pos", u"Stored subject");
+    Meeting(b);
+    b.Add(Unicode(PR_SUBJECT_PREFIX_W, u"Accepted: ")).Add(Unicode(PR_CONVERSATION_TOPIC_W, u"Weekly review"));
+    const convtest::Conversion converted = convtest::Convert(b.Document());
+    ASSERT_EQ(converted.status, S_OK);
+    convtest::ExpectTexts(convtest::HeaderBlock(converted.output), {"Subject: Accepted: Weekly review\r\n"},
+        {"Stored subject"}, "a meeting answer's subject");
+    convtest::ExpectTexts(converted.output, {"SUMMARY:Stored subject\r\n"}, {}, "its summary");
 }
 
 TEST(CalendarConversion, ATaskAssignmentWithoutItsTaskKeepsItsTnef)
