@@ -15,6 +15,8 @@
 #include <new>
 
 #include "mmconv/body/RtfBodyType.h"
+#include "mmconv/calendar/AppointmentMsg.h"
+#include "mmconv/calendar/TaskMsg.h"
 #include "mmconv/encoding/ConversionTrace.h"
 #include "mmconv/encoding/Utf8.h"
 #include "mmconv/message/ActivityMsg.h"
@@ -55,13 +57,24 @@ bool CustomFormFlagSet(MMNamedPropsCnv& customForm)
     return SUCCEEDED(customForm.GetProp(NamedKey(kLidCustomFormFlag, PT_LONG), value)) && value->Value.l != 0;
 }
 
-// The converter of a class-table row. Rows whose converters (calendar items, tasks, contacts,
-// distribution lists, reports) are not built here are carried by CTnefMsg: their bodies stay
-// readable and the TNEF part keeps every property, so nothing is lost until they get their own.
+// The converter of a class-table row. Rows whose converters (contacts, distribution lists,
+// reports) are not built here are carried by CTnefMsg: their bodies stay readable and the TNEF part
+// keeps every property, so nothing is lost until they get their own.
 std::unique_ptr<CMMMessage> ConverterOfRow(std::size_t row, IMessage* message, MMCnvSupport& support, ULONG flags,
-    MMNamedPropsCnv& customForm)
+    MMNamedPropsCnv& customForm, IMessage* calendarContext)
 {
     switch (row) {
+    case kRowTask:
+    case kRowTaskRequest:
+        return std::make_unique<CTaskMsg>(message, support, flags, calendarContext);
+    case kRowAppointment:
+    case kRowSchedule:
+        return std::make_unique<CAppointmentMsg>(message, support, flags, calendarContext);
+    case kRowException: {
+        auto exception = std::make_unique<CAppointmentMsg>(message, support, flags, calendarContext);
+        exception->MarkExceptionItem();
+        return exception;
+    }
     case kRowActivity:
         return std::make_unique<CActivityMsg>(message, support, flags);
     case kRowStickyNote:
@@ -100,7 +113,7 @@ HRESULT MMConvFree()
 }
 
 HRESULT ConstructMessage(LPMESSAGE message, std::unique_ptr<CMMMessage>& result, MMCnvSupport& support, ULONG flags,
-    LPMESSAGE)
+    LPMESSAGE calendarContext)
 {
     TraceConversion("CMMMessage( static )::ConstructMessage\n");
     result.reset();
@@ -134,7 +147,7 @@ HRESULT ConstructMessage(LPMESSAGE message, std::unique_ptr<CMMMessage>& result,
         flags |= kFlagCustomForm;
 
     result = tnef ? std::make_unique<CTnefMsg>(message, support, flags)
-                  : ConverterOfRow(row, message, support, flags, customForm);
+                  : ConverterOfRow(row, message, support, flags, customForm, calendarContext);
     result->SetClassIndex(row);
     return S_OK;
 }

@@ -8,16 +8,29 @@ namespace {
 
 constexpr unsigned kLineOctets = 75;
 
+// The octets of the UTF-8 character that begins with `lead` (1 for an octet that begins none).
+unsigned CharacterLength(unsigned char lead)
+{
+    if ((lead & 0xE0) == 0xC0)
+        return 2;
+    if ((lead & 0xF0) == 0xE0)
+        return 3;
+    if ((lead & 0xF8) == 0xF0)
+        return 4;
+    return 1;
+}
+
 class LineWriter {
 public:
     explicit LineWriter(unsigned& column) : column_(column) {}
 
-    // A physical line passes 75 octets only by the rest of a character that began within them, so
-    // a fold is due, before the next character, whenever the line holds 75 octets or more.
+    // A fold comes before a character that would not fit whole into the line's 75 octets, never
+    // inside one.
     void Octet(char c)
     {
-        const bool continuation = (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-        if (column_ >= kLineOctets && !continuation)
+        const unsigned char octet = static_cast<unsigned char>(c);
+        const bool continuation = (octet & 0xC0) == 0x80;
+        if (!continuation && column_ > 0 && column_ + CharacterLength(octet) > kLineOctets)
             Fold();
         out_ += c;
         ++column_;

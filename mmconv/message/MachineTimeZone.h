@@ -8,13 +8,16 @@
 namespace mmconv {
 
 // A yearly transition: in `month` (1-12) on the `week`-th (1-4, 5 the last) `dayOfWeek` (0 Sunday)
-// at local `hour`:`minute`; month 0 when the zone has no daylight saving time.
+// at local `hour`:`minute`; month 0 when the zone has no daylight saving time. With a `year` it is
+// one moment of that year instead, `week` holding the day of the month.
 struct TimeZoneDate {
+    unsigned year = 0;
     unsigned month = 0;
     unsigned dayOfWeek = 0;
     unsigned week = 0;
     unsigned hour = 0;
     unsigned minute = 0;
+    unsigned second = 0;
 };
 
 // Biases in minutes that UTC is ahead: local standard time is UTC - bias - standardBias, daylight

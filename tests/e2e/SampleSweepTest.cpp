@@ -186,13 +186,16 @@ TEST_F(SampleSweep, EveryOutlookSampleConvertsAndReadsBack)
                 EXPECT_GT(writtenParsedParts.count(part), 0u) << "no part " << part;
         }
 
+        // Calendar items and tasks carry their text in the calendar part (CalendarSamplesTest).
+        const bool calendarItem = messageClass.starts_with("IPM.Appointment") ||
+                                  messageClass.starts_with("IPM.Schedule.Meeting") || messageClass.starts_with("IPM.Task");
         const nlohmann::json& top = listing.document["messages"][0];
         const std::string body = Text(source.message, 0x1000);
-        if (!body.empty() && !signedEntity) {
+        if (!body.empty() && !signedEntity && !calendarItem) {
             ASSERT_TRUE(top["text_body"].is_string());
             EXPECT_EQ(Normalised(top["text_body"].get<std::string>()), Normalised(body));
         }
-        if (HasHtml(source.message) && !signedEntity) {
+        if (HasHtml(source.message) && !signedEntity && !calendarItem) {
             ++htmlSources;
             EXPECT_TRUE(top["html_body"].is_string()) << "the source's HTML has no HTML body";
         }

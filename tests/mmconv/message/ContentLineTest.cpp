@@ -38,9 +38,11 @@ TEST(FoldedOutput, FoldsAt75Octets)
     // blank and 74 more.
     const std::string value(67 + 74 + 3, 'x');
     EXPECT_EQ(Folded(value, 8, 0), std::string(67, 'x') + "\r\n " + std::string(74, 'x') + "\r\n " + "xxx");
-    // A character whose first octet is the 75th stays whole; the fold comes before the next one.
+    // A character that would pass the 75th octet begins the next line whole.
     const std::string straddling = std::string(74, 'a') + "\xE2\x82\xAC" + "b";
-    EXPECT_EQ(Folded(straddling, 0, 0), std::string(74, 'a') + "\xE2\x82\xAC\r\n b");
+    EXPECT_EQ(Folded(straddling, 0, 0), std::string(74, 'a') + "\r\n \xE2\x82\xAC" + "b");
+    const std::string fitting = std::string(72, 'a') + "\xE2\x82\xAC" + "b";
+    EXPECT_EQ(Folded(fitting, 0, 0), std::string(72, 'a') + "\xE2\x82\xAC\r\n b");
     // A character that would begin at the 76th octet begins the next line.
     const std::string after = std::string(75, 'a') + "\xC3\xA9";
     EXPECT_EQ(Folded(after, 0, 0), std::string(75, 'a') + "\r\n \xC3\xA9");

@@ -79,6 +79,13 @@ MsgProperty Long(ULONG tag, std::int64_t value)
     return property;
 }
 
+MsgProperty Double(ULONG tag, double value)
+{
+    MsgProperty property = Tagged(tag);
+    property.real = value;
+    return property;
+}
+
 MsgProperty Boolean(ULONG tag, bool value)
 {
     return Long(tag, value ? 1 : 0);

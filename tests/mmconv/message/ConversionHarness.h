@@ -27,6 +27,7 @@ MsgProperty Unicode(ULONG tag, std::u16string text);
 MsgProperty Ansi(ULONG tag, std::string text);
 MsgProperty Long(ULONG tag, std::int64_t value);
 MsgProperty Boolean(ULONG tag, bool value);
+MsgProperty Double(ULONG tag, double value);
 MsgProperty Time(ULONG tag, std::uint64_t fileTime);
 MsgProperty Binary(ULONG tag, std::string_view bytes);
 MsgProperty MultiUnicode(ULONG tag, std::vector<std::u16string> texts);
