@@ -15,6 +15,7 @@
 #include <new>
 
 #include "mmconv/body/RtfBodyType.h"
+#include "mmconv/contact/ContactMsg.h"
 #include "mmconv/encoding/ConversionTrace.h"
 #include "mmconv/encoding/Utf8.h"
 #include "mmconv/message/ActivityMsg.h"
@@ -55,8 +56,8 @@ bool CustomFormFlagSet(MMNamedPropsCnv& customForm)
     return SUCCEEDED(customForm.GetProp(NamedKey(kLidCustomFormFlag, PT_LONG), value)) && value->Value.l != 0;
 }
 
-// The converter of a class-table row. Rows whose converters (calendar items, tasks, contacts,
-// distribution lists, reports) are not built here are carried by CTnefMsg: their bodies stay
+// The converter of a class-table row. Rows whose converters (calendar items, tasks) are not built
+// here are carried by CTnefMsg: their bodies stay
 // readable and the TNEF part keeps every property, so nothing is lost until they get their own.
 std::unique_ptr<CMMMessage> ConverterOfRow(std::size_t row, IMessage* message, MMCnvSupport& support, ULONG flags,
     MMNamedPropsCnv& customForm)
@@ -70,6 +71,8 @@ std::unique_ptr<CMMMessage> ConverterOfRow(std::size_t row, IMessage* message, M
         if (CustomFormFlagSet(customForm) || CMMMessage::GetBodyType(message, support) == kBodyTypeRtf)
             return std::make_unique<CTnefMsg>(message, support, flags);
         return std::make_unique<CNoteMsg>(message, support, flags);
+    case kRowContact:
+        return std::make_unique<CContactMsg>(message, support, flags);
     case kRowSmime:
     case kRowSmimeMultipartSigned:
     case kRowReceiptSmime:

@@ -113,10 +113,15 @@ protected:
     HRESULT GetSensitivity(std::string& sensitivity);
     HRESULT GetMAPICategories(std::string& keywords, std::string& categories);
 
+    // The plain text in `charset`/`codePage`, which turn to UTF-8 where the message code page
+    // cannot hold it; empty when the message has no body at all.
+    HRESULT PlainText(unsigned bodyType, std::string& text, std::string& charset, unsigned& codePage);
     // The body sources, read once.
     const BodySources& Bodies();
     // The configured body trailer in the message code page; empty when none is written.
     const std::string& BodyTrailer();
+    // The number of the attachment that holds the contact's photo; absent without one.
+    std::optional<ULONG> ContactPhotoAttachment();
 
 private:
     HRESULT SaveTnefHeader(MimeOutput& output);
@@ -133,9 +138,6 @@ private:
     // The address of one entry: SMTP as it is, "EX" through its SMTP property or the address book.
     std::optional<std::string> ChooseAddress(std::u16string_view addressType, std::u16string_view address,
         std::u16string_view smtpAddress, std::span<const BYTE> entryId);
-    // The plain text in `charset`/`codePage`, which turn to UTF-8 where the message code page
-    // cannot hold it; empty when the message has no body at all.
-    HRESULT PlainText(unsigned bodyType, std::string& text, std::string& charset, unsigned& codePage);
     // The HTML of an HTML body and its charset; false when there is none.
     bool HtmlText(std::string& html, std::string& charset, unsigned codePage);
     HRESULT SaveContentParts(MimeOutput& output, const AttachesInfo& info, unsigned bodyType);
