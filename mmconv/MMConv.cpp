@@ -16,6 +16,7 @@
 
 #include "mmconv/body/RtfBodyType.h"
 #include "mmconv/contact/ContactMsg.h"
+#include "mmconv/contact/GroupMsg.h"
 #include "mmconv/encoding/ConversionTrace.h"
 #include "mmconv/encoding/Utf8.h"
 #include "mmconv/message/ActivityMsg.h"
@@ -73,6 +74,8 @@ std::unique_ptr<CMMMessage> ConverterOfRow(std::size_t row, IMessage* message, M
         return std::make_unique<CNoteMsg>(message, support, flags);
     case kRowContact:
         return std::make_unique<CContactMsg>(message, support, flags);
+    case kRowDistList:
+        return std::make_unique<CGroupMsg>(message, support, flags);
     case kRowSmime:
     case kRowSmimeMultipartSigned:
     case kRowReceiptSmime:
