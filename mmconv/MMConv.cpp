@@ -24,6 +24,7 @@
 #include "mmconv/message/MapiProps.h"
 #include "mmconv/message/MessageClassTable.h"
 #include "mmconv/message/NoteMsg.h"
+#include "mmconv/message/ReportMsg.h"
 #include "mmconv/message/SecureMsg.h"
 #include "mmconv/message/StickynoteMsg.h"
 #include "mmconv/message/TnefMsg.h"
@@ -76,6 +77,9 @@ std::unique_ptr<CMMMessage> ConverterOfRow(std::size_t row, IMessage* message, M
         return std::make_unique<CContactMsg>(message, support, flags);
     case kRowDistList:
         return std::make_unique<CGroupMsg>(message, support, flags);
+    case kRowReport:
+    case kRowRecallReport:
+        return std::make_unique<CReportMsg>(message, support, flags);
     case kRowSmime:
     case kRowSmimeMultipartSigned:
     case kRowReceiptSmime:
