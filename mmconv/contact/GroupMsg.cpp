@@ -98,9 +98,11 @@ HRESULT CGroupMsg::GetRecipients(ULONG type, std::string& list)
     return S_OK;
 }
 
+// The group is UTF-8 text as it stands, so the entity says 8bit: without the field a reader would take
+// it for 7-bit text.
 HRESULT CGroupMsg::SaveContactHeader(MimeOutput& output)
 {
-    return output.Write("Content-Type: text/x-vgroup;\r\n charset=\"utf-8\"\r\n\r\n");
+    return output.Write("Content-Type: text/x-vgroup;\r\n charset=\"utf-8\"\r\nContent-Transfer-Encoding: 8bit\r\n\r\n");
 }
 
 HRESULT CGroupMsg::SaveContactContent(MimeOutput& output)
