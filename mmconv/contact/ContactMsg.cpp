@@ -533,8 +533,12 @@ std::vector<std::string> CContactMsg::UserCertificates()
                 certificates.emplace_back(entry->value.begin(), entry->value.end());
             continue;
         }
-        TraceConversion("CContactMsg(%#lx)::SaveUserCertificate - a certificate by hash is not looked up\n",
-            TraceAddress(this));
+        std::string der;
+        if (SUCCEEDED(Support().FindCertificate("addressbook", entry->value, der)) && !der.empty())
+            certificates.push_back(std::move(der));
+        else
+            TraceConversion("CContactMsg(%#lx)::SaveUserCertificate - no certificate of that hash in the address book store\n",
+                TraceAddress(this));
     }
     return certificates;
 }

@@ -10,11 +10,13 @@
 
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "ex2qln/mapi/ExchangeObjects.h"
 #include "mmconv/MMConv.h"
+#include "mmconv/encoding/QuotedPrintable.h"
 #include "tests/mmconv/message/ConversionHarness.h"
 #include "tests/support/OutputValidators.h"
 #include "tests/support/ScopedEnvironment.h"
@@ -124,6 +126,30 @@ protected:
     convtest::TestConfig config_ = std::move(convtest::TestConfig().Text(mmconv::kConfigMailboxAddress, "owner@demo.example"));
 };
 
+// The contact names its certificate by hash; the KEY line holds the certificate of that hash from
+// the organisation's address book store.
+void ExpectAddressBookCertificate(const std::string& output, const std::string& organisation)
+{
+    const std::string file = testsupport::ReadFile(organisation);
+    const std::smatch stored = [&] {
+        std::smatch match;
+        std::regex_search(file, match, std::regex("\"addressbook\": \\[\\{\"base64\": \"([A-Za-z0-9+/=]+)\""));
+        return match;
+    }();
+    ASSERT_EQ(stored.size(), 2u);
+    const std::size_t body = output.find("\r\n\r\n", output.find("Content-Type: text/x-vcard"));
+    const std::string encoded = output.substr(body + 4);
+    std::vector<std::uint8_t> decoded(encoded.size());
+    decoded.resize(mmconv::QuotedPrintableDecode(encoded, decoded));
+    const std::string card(decoded.begin(), decoded.end());
+    const std::size_t key = card.find("KEY;X509;ENCODING=BASE64:\r\n");
+    ASSERT_NE(key, std::string::npos) << card;
+    std::string base64;
+    for (std::size_t line = card.find("\r\n", key) + 2; card.compare(line, 3, "   ") == 0; line = card.find("\r\n", line) + 2)
+        base64 += card.substr(line + 3, card.find("\r\n", line) - line - 3);
+    EXPECT_EQ(base64, stored[1].str());
+}
+
 TEST_F(OrganisationItems, ContactsListsAndReportsOfTheDemoConvert)
 {
     EX2QLN_SKIP_WITHOUT_VALIDATORS(testsupport::OutputCheck::Message);
@@ -143,6 +169,9 @@ TEST_F(OrganisationItems, ContactsListsAndReportsOfTheDemoConvert)
         EXPECT_TRUE(verdict.valid) << verdict.Describe();
         if (item.messageClass.starts_with("REPORT.")) {
             EXPECT_NE(item.output.find("Content-Type: multipart/report"), std::string::npos);
+        }
+        if (item.messageClass == "IPM.Contact") {
+            ExpectAddressBookCertificate(item.output, organisation);
         }
         if (item.messageClass != "IPM.DistList")
             continue;
