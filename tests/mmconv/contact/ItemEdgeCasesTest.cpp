@@ -129,6 +129,18 @@ std::string BareCard(const std::string& lines)
     return "BEGIN:VCARD\r\nVERSION:2.1\r\nN:;;;;\r\nFN:\r\nORG:;\r\n" + lines + "END:VCARD\r\n";
 }
 
+// A report's body as written: the text, the status part of `statusType` with its fields, and the
+// original's header fields.
+std::string ReportBody(const std::string& text, const std::string& statusType, const std::string& fields,
+    const std::string& headers)
+{
+    return "This is a multi-part message in MIME format.\r\n\r\n--B1\r\nContent-Type: text/plain;\r\n charset=\"utf-8\"\r\n"
+           "Content-Transfer-Encoding: quoted-printable\r\n\r\n" + text + "\r\n\r\n--B1\r\nContent-Type: " + statusType +
+           "\r\nContent-Transfer-Encoding: 7bit\r\n\r\n" + fields +
+           "--B1\r\nContent-Type: text/rfc822-headers\r\nContent-Transfer-Encoding: 7bit\r\n\r\n" + headers +
+           "\r\n--B1--\r\n\r\n";
+}
+
 const std::string kJpeg75 = std::string("\xFF\xD8\xFF\xE0", 4) + std::string(71, 'j');
 
 const EdgeCase kCases[] = {
@@ -273,14 +285,7 @@ const EdgeCase kCases[] = {
             r.properties.push_back(Time(PR_REPORT_TIME, FileTime(2024, 4, 25, 10, 0, 5)));
         },
         Piece::Body,
-        "This is a multi-part message in MIME format.\r\n"
-            "\r\n"
-            "--B1\r\n"
-            "Content-Type: text/plain;\r\n"
-            " charset=\"utf-8\"\r\n"
-            "Content-Transfer-Encoding: quoted-printable\r\n"
-            "\r\n"
-            "\r\n"
+        ReportBody("\r\n"
             "  To: sales@closed.example\r\n"
             "  Subject: Price list\r\n"
             "  Sent: Thu, 25 Apr 2024 10:00:00 +0000\r\n"
@@ -288,13 +293,8 @@ const EdgeCase kCases[] = {
             "did not reach the following recipient(s):\r\n"
             "\r\n"
             "sales@closed.example on Thu, 25 Apr 2024 10:00:05 +0000\r\n"
-            "550 5.1.1 User unknown\r\n"
-            "\r\n"
-            "\r\n"
-            "--B1\r\n"
-            "Content-Type: message/delivery-status\r\n"
-            "Content-Transfer-Encoding: 7bit\r\n"
-            "\r\n"
+            "550 5.1.1 User unknown\r\n",
+            "message/delivery-status",
             "Reporting-MTA: dns; server\r\n"
             "\r\n"
             "Final-Recipient: rfc822; sales@closed.example\r\n"
@@ -302,18 +302,11 @@ const EdgeCase kCases[] = {
             "Status: 5.0.0\r\n"
             "X-Supplementary-Info: 550 5.1.1 User unknown\r\n"
             "X-Display-Name: sales@closed.example\r\n"
-            "\r\n"
-            "--B1\r\n"
-            "Content-Type: text/rfc822-headers\r\n"
-            "Content-Transfer-Encoding: 7bit\r\n"
-            "\r\n"
+            "\r\n",
             "From: <anna@example.com>\r\n"
             "To: sales@closed.example\r\n"
             "Subject: Price list\r\n"
-            "Date: Thu, 25 Apr 2024 10:00:00 +0000\r\n"
-            "\r\n"
-            "--B1--\r\n"
-            "\r\n"},
+            "Date: Thu, 25 Apr 2024 10:00:00 +0000\r\n")},
     {"a read receipt without a disposition", "REPORT.IPM.Note.IPNRN",
         [](MessageBuilder& b) {
             b.Add(Unicode(PR_ORIGINAL_SUBJECT_W, u"Budget"));
@@ -322,64 +315,26 @@ const EdgeCase kCases[] = {
             b.Add(Ansi(PR_INTERNET_MESSAGE_ID_A, "<budget@example.com>"));
         },
         Piece::Body,
-        "This is a multi-part message in MIME format.\r\n"
-            "\r\n"
-            "--B1\r\n"
-            "Content-Type: text/plain;\r\n"
-            " charset=\"utf-8\"\r\n"
-            "Content-Transfer-Encoding: quoted-printable\r\n"
-            "\r\n"
-            "\r\n"
+        ReportBody("\r\n"
             "  Subject: Budget\r\n"
             "\r\n"
-            "was read on Fri, 01 Mar 2024 09:02:00 +0000\r\n"
-            "\r\n"
-            "\r\n"
-            "--B1\r\n"
-            "Content-Type: message/disposition-notification\r\n"
-            "Content-Transfer-Encoding: 7bit\r\n"
-            "\r\n"
+            "was read on Fri, 01 Mar 2024 09:02:00 +0000\r\n",
+            "message/disposition-notification",
             "Final-Recipient: rfc822; anna@example.com\r\n"
             "Original-Message-Id: <budget@example.com>\r\n"
             "Disposition: manual-action/MDN-sent-automatically; displayed\r\n"
-            "\r\n"
-            "--B1\r\n"
-            "Content-Type: text/rfc822-headers\r\n"
-            "Content-Transfer-Encoding: 7bit\r\n"
-            "\r\n"
-            "Subject: Budget\r\n"
-            "\r\n"
-            "--B1--\r\n"
-            "\r\n"},
+            "\r\n",
+            "Subject: Budget\r\n")},
     {"a not-read report without a disposition says deleted", "REPORT.IPM.Note.IPNNRN",
         [](MessageBuilder& b) { b.Add(Ansi(0x0076001E, "anna@example.com")); }, Piece::Body,
-        "This is a multi-part message in MIME format.\r\n"
+        ReportBody("\r\n"
             "\r\n"
-            "--B1\r\n"
-            "Content-Type: text/plain;\r\n"
-            " charset=\"utf-8\"\r\n"
-            "Content-Transfer-Encoding: quoted-printable\r\n"
-            "\r\n"
-            "\r\n"
-            "\r\n"
-            "was deleted without being read on=20\r\n"
-            "\r\n"
-            "\r\n"
-            "--B1\r\n"
-            "Content-Type: message/disposition-notification\r\n"
-            "Content-Transfer-Encoding: 7bit\r\n"
-            "\r\n"
+            "was deleted without being read on=20\r\n",
+            "message/disposition-notification",
             "Final-Recipient: rfc822; anna@example.com\r\n"
             "Disposition: manual-action/MDN-sent-automatically; deleted\r\n"
-            "\r\n"
-            "--B1\r\n"
-            "Content-Type: text/rfc822-headers\r\n"
-            "Content-Transfer-Encoding: 7bit\r\n"
-            "\r\n"
-            "Subject: \r\n"
-            "\r\n"
-            "--B1--\r\n"
-            "\r\n"},
+            "\r\n",
+            "Subject: \r\n")},
 };
 
 TEST(ItemEdgeCases, EachPieceAsWritten)
