@@ -5,16 +5,17 @@
 #include <mapitags.h>
 
 #include <algorithm>
-#include <ctime>
 #include <vector>
 
 #include "mmconv/contact/MemberEntryId.h"
+#include "mmconv/contact/VCardWriter.h"
 #include "mmconv/encoding/ConversionTrace.h"
 #include "mmconv/encoding/Utf8.h"
 #include "mmconv/message/AddressForm.h"
 #include "mmconv/message/AsciiCase.h"
 #include "mmconv/message/EntryIdForms.h"
 #include "mmconv/message/FoldedOutput.h"
+#include "mmconv/message/HeaderText.h"
 #include "mmconv/message/LibraryState.h"
 #include "mmconv/message/MapiProps.h"
 #include "mmconv/message/TraceAddress.h"
@@ -50,28 +51,6 @@ std::u16string MemberAddress(std::u16string_view addressType, std::u16string_vie
     if (EqualIgnoringAsciiCase(addressType, u"MAPIPDL"))
         return {};
     return std::u16string(address);
-}
-
-// Text on one content line: CR and LF become blanks.
-std::u16string OneLine(std::u16string_view text)
-{
-    std::u16string line(text);
-    std::replace(line.begin(), line.end(), u'\r', u' ');
-    std::replace(line.begin(), line.end(), u'\n', u' ');
-    return line;
-}
-
-std::string UtcStamp(std::uint64_t fileTime)
-{
-    constexpr std::uint64_t kUnixEpoch = 116444736000000000ull;
-    const std::time_t seconds = fileTime < kUnixEpoch ? 0 : static_cast<std::time_t>((fileTime - kUnixEpoch) / 10000000ull);
-    std::tm fields{};
-    gmtime_r(&seconds, &fields);
-    char text[32];
-    std::snprintf(text, sizeof text, "%04u%02u%02uT%02u%02u%02uZ", fields.tm_year + 1900u, fields.tm_mon + 1u,
-        static_cast<unsigned>(fields.tm_mday), static_cast<unsigned>(fields.tm_hour),
-        static_cast<unsigned>(fields.tm_min), static_cast<unsigned>(fields.tm_sec));
-    return text;
 }
 
 } // namespace
@@ -128,7 +107,7 @@ HRESULT CGroupMsg::SaveContactContent(MimeOutput& output)
     PropValues modified;
     const ULONG modifiedTag[] = {PR_LAST_MODIFICATION_TIME};
     if (SUCCEEDED(modified.Read(Message(), modifiedTag)) && modified.Time(PR_LAST_MODIFICATION_TIME))
-        line("REV:", UtcStamp(*modified.Time(PR_LAST_MODIFICATION_TIME)), 0);
+        line("REV:", CardTime(*modified.Time(PR_LAST_MODIFICATION_TIME), false), 0);
     if (const std::vector<std::string> categories = Categories(); !categories.empty()) {
         FoldedOutput(output, "CATEGORIES:", column, 0);
         for (std::size_t i = 0; i < categories.size(); ++i) {

@@ -1,6 +1,8 @@
 // vCard 2.1 content lines: the choice between plain and quoted-printable values, and the block form.
 #include "mmconv/contact/VCardWriter.h"
 
+#include <ctime>
+
 #include "mmconv/encoding/Base64.h"
 
 namespace mmconv {
@@ -46,7 +48,32 @@ std::string OneLine(std::string_view value)
     return line;
 }
 
+std::time_t UnixTime(std::uint64_t fileTime)
+{
+    constexpr std::uint64_t kUnixEpoch = 116444736000000000ull;
+    return fileTime < kUnixEpoch ? 0 : static_cast<std::time_t>((fileTime - kUnixEpoch) / 10000000ull);
+}
+
 } // namespace
+
+std::string CardTime(std::uint64_t fileTime, bool localDate)
+{
+    const std::time_t seconds = UnixTime(fileTime);
+    std::tm fields{};
+    if (localDate)
+        localtime_r(&seconds, &fields);
+    else
+        gmtime_r(&seconds, &fields);
+    char text[32];
+    if (localDate)
+        std::snprintf(text, sizeof text, "%04u%02u%02u", fields.tm_year + 1900u, fields.tm_mon + 1u,
+            static_cast<unsigned>(fields.tm_mday));
+    else
+        std::snprintf(text, sizeof text, "%04u%02u%02uT%02u%02u%02uZ", fields.tm_year + 1900u, fields.tm_mon + 1u,
+            static_cast<unsigned>(fields.tm_mday), static_cast<unsigned>(fields.tm_hour),
+            static_cast<unsigned>(fields.tm_min), static_cast<unsigned>(fields.tm_sec));
+    return text;
+}
 
 void EncodeQPAndOutput(std::string& out, std::string_view value, std::size_t column)
 {

@@ -30,6 +30,9 @@ void EncodeQPAndOutput(std::string& out, std::string_view value, std::size_t col
 // The components of a compound value (N, ORG, ADR) joined by ";", a ";" inside one escaped.
 std::string CompoundValue(std::span<const std::string> components);
 
+// A FILETIME as a date in local time ("19850412"), or as a UTC date-time ("20240325T100000Z").
+std::string CardTime(std::uint64_t fileTime, bool localDate);
+
 // Base64 of binary data without line breaks.
 std::string BinData2QZ64String(std::span<const std::uint8_t> data);
 

@@ -91,14 +91,6 @@ std::string Ascii(std::u16string_view text)
     return ascii;
 }
 
-std::u16string OneLine(std::u16string_view text)
-{
-    std::u16string line;
-    for (char16_t c : text)
-        line += (c == u'\r' || c == u'\n') ? u' ' : c;
-    return line;
-}
-
 std::u16string Widen(std::string_view ascii)
 {
     return std::u16string(ascii.begin(), ascii.end());
