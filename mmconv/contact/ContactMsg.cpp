@@ -5,8 +5,6 @@
 #include <mapitags.h>
 #include <mapiutil.h>
 
-#include <ctime>
-
 #include "mmconv/body/RtfBodyType.h"
 #include "mmconv/contact/ContactPhoto.h"
 #include "mmconv/contact/UserCertificate.h"
