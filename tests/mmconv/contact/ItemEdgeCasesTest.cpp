@@ -358,6 +358,28 @@ TEST(ItemEdgeCases, EachPieceAsWritten)
     }
 }
 
+// The original that a non-delivery report returns is what its sender needs to send again: it stays,
+// also in export mode and when the report carries the original's submit time.
+TEST(ItemEdgeCases, ANonDeliveryReportKeepsTheReturnedOriginal)
+{
+    MessageBuilder builder = SentMail("REPORT.IPM.Note.NDR", u"Undeliverable: Plan");
+    builder.Add(Time(PR_ORIGINAL_SUBMIT_TIME, FileTime(2024, 4, 25, 10, 0, 0)));
+    builder.AddRecipient(1, u"gone@closed.example", u"SMTP", u"gone@closed.example");
+    MsgMessage& original = builder.AddEmbedded(builder.Message(), u"Plan");
+    builder.Add(original, Ansi(PR_MESSAGE_CLASS_A, "IPM.Note"));
+    builder.Add(original, Unicode(PR_SUBJECT_W, u"Plan"));
+    builder.Add(original, Unicode(PR_BODY_W, u"The plan for May."));
+    const Conversion conversion = Convert(builder.Document());
+    ASSERT_EQ(conversion.status, S_OK);
+    const std::string body = NormaliseBoundaries(conversion.output);
+    ExpectTexts(body, {"--B1\r\nContent-Type: message/rfc822", "Subject: Plan\r\n", "The plan for May."},
+        {"text/rfc822-headers"}, "returned original");
+    const testsupport::ValidatorVerdict verdict = testsupport::ValidateBytes(testsupport::OutputCheck::Message, conversion.output);
+    if (verdict.ran) {
+        EXPECT_TRUE(verdict.valid) << verdict.Describe();
+    }
+}
+
 TEST(ItemEdgeCases, ReportsOfOtherKindsTravelAsTnef)
 {
     for (const char* messageClass : {"IPM.Recall.Report.Failure", "REPORT.IPM.Note.Unknown"}) {
