@@ -380,6 +380,27 @@ TEST(ItemEdgeCases, ANonDeliveryReportKeepsTheReturnedOriginal)
     }
 }
 
+// A delivery report goes to the mailbox it was received for; a report that names no author is from
+// the mail system of the configured host, and that host reports the delivery status.
+TEST(ItemEdgeCases, TheAddressesOfADeliveryReport)
+{
+    MessageBuilder builder;
+    builder.Add(Ansi(PR_MESSAGE_CLASS_A, "REPORT.IPM.Note.DR"));
+    builder.Add(Unicode(0x0077001F, u"SMTP")).Add(Unicode(0x0078001F, u"anna@example.com")).Add(Unicode(0x0044001F, u"Anna"));
+    builder.AddRecipient(1, u"Bo", u"SMTP", u"bo@example.com");
+    TestConfig config;
+    config.Text(0x6608001E, "mail.example.com");
+    const Conversion conversion = Convert(builder.Document(), 0x01, &config);
+    ASSERT_EQ(conversion.status, S_OK);
+    const std::string header = HeaderBlock(conversion.output);
+    EXPECT_EQ(Field(header, "To"), "To: \"Anna\" <anna@example.com>");
+    EXPECT_EQ(Field(header, "From"), "From: <Mailer-Daemon@mail.example.com>");
+    ExpectTexts(conversion.output,
+        {"Reporting-MTA: dns; mail.example.com\r\n\r\nFinal-Recipient: rfc822; bo@example.com\r\nAction: delivered\r\n"
+         "Status: 2.0.0\r\n"},
+        {}, "delivery report");
+}
+
 TEST(ItemEdgeCases, ReportsOfOtherKindsTravelAsTnef)
 {
     for (const char* messageClass : {"IPM.Recall.Report.Failure", "REPORT.IPM.Note.Unknown"}) {
