@@ -17,6 +17,8 @@
 #include "mmconv/body/RtfBodyType.h"
 #include "mmconv/calendar/AppointmentMsg.h"
 #include "mmconv/calendar/TaskMsg.h"
+#include "mmconv/contact/ContactMsg.h"
+#include "mmconv/contact/GroupMsg.h"
 #include "mmconv/encoding/ConversionTrace.h"
 #include "mmconv/encoding/Utf8.h"
 #include "mmconv/message/ActivityMsg.h"
@@ -24,6 +26,7 @@
 #include "mmconv/message/MapiProps.h"
 #include "mmconv/message/MessageClassTable.h"
 #include "mmconv/message/NoteMsg.h"
+#include "mmconv/message/ReportMsg.h"
 #include "mmconv/message/SecureMsg.h"
 #include "mmconv/message/StickynoteMsg.h"
 #include "mmconv/message/TnefMsg.h"
@@ -57,9 +60,8 @@ bool CustomFormFlagSet(MMNamedPropsCnv& customForm)
     return SUCCEEDED(customForm.GetProp(NamedKey(kLidCustomFormFlag, PT_LONG), value)) && value->Value.l != 0;
 }
 
-// The converter of a class-table row. Rows whose converters (contacts, distribution lists,
-// reports) are not built here are carried by CTnefMsg: their bodies stay readable and the TNEF part
-// keeps every property, so nothing is lost until they get their own.
+// The converter of a class-table row. Rows without a converter of their own are carried by
+// CTnefMsg: their bodies stay readable and the TNEF part keeps every property.
 std::unique_ptr<CMMMessage> ConverterOfRow(std::size_t row, IMessage* message, MMCnvSupport& support, ULONG flags,
     MMNamedPropsCnv& customForm, IMessage* calendarContext)
 {
@@ -83,6 +85,13 @@ std::unique_ptr<CMMMessage> ConverterOfRow(std::size_t row, IMessage* message, M
         if (CustomFormFlagSet(customForm) || CMMMessage::GetBodyType(message, support) == kBodyTypeRtf)
             return std::make_unique<CTnefMsg>(message, support, flags);
         return std::make_unique<CNoteMsg>(message, support, flags);
+    case kRowContact:
+        return std::make_unique<CContactMsg>(message, support, flags);
+    case kRowDistList:
+        return std::make_unique<CGroupMsg>(message, support, flags);
+    case kRowReport:
+    case kRowRecallReport:
+        return std::make_unique<CReportMsg>(message, support, flags);
     case kRowSmime:
     case kRowSmimeMultipartSigned:
     case kRowReceiptSmime:

@@ -1,5 +1,6 @@
 // The stubs of the bound MAPI functions: same names and signatures as the library's, each
 // forwarding to the function of its name in the current MAPI module.
+#include <QlnMapiExtras.h>
 #include <edkmdb.h>
 #include <imessage.h>
 #include <mapiutil.h>
@@ -195,4 +196,12 @@ MAPI_EXPORT HRESULT SetAttribIMsgOnIStg(LPVOID lpObject, LPSPropTagArray lpPropT
 {
     return Forward<&SetAttribIMsgOnIStg>("SetAttribIMsgOnIStg", kBindingFailure, lpObject, lpPropTags, lpPropAttrs,
                                          lppPropProblems);
+}
+
+// The runtime's own certificate look-up; a MAPI module without it finds no certificate.
+MAPI_EXPORT HRESULT QlnFindCertificate(LPMAPISESSION lpSession, LPCSTR lpszStore, ULONG cbHash, LPBYTE lpbHash,
+                                       ULONG* lpcbCertificate, LPBYTE* lppbCertificate)
+{
+    return Forward<&QlnFindCertificate>("QlnFindCertificate", kBindingFailure, lpSession, lpszStore, cbHash, lpbHash,
+                                        lpcbCertificate, lppbCertificate);
 }

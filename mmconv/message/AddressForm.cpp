@@ -120,7 +120,9 @@ std::string EncodeRecepientName(const HeaderText& text, std::u16string_view name
 
 std::string EmptyGroup(const HeaderText& text, std::u16string_view name)
 {
-    return text.Phrase(name) + ": ;";
+    // An encoded word stands apart from the ":" after it.
+    const std::string phrase = text.Phrase(name);
+    return phrase + (phrase.ends_with("?=") ? " : ;" : ": ;");
 }
 
 } // namespace mmconv

@@ -31,7 +31,8 @@ std::optional<ParsedMailbox> ParseMailbox(std::u16string_view text);
 std::string EncodeRecepientName(const HeaderText& text, std::u16string_view name, std::string_view address,
     bool encode);
 
-// A named entry that has no usable address, as an empty group: "phrase: ;".
+// A named entry that has no usable address, as an empty group: "phrase: ;" (a blank before the ":"
+// after encoded words).
 std::string EmptyGroup(const HeaderText& text, std::u16string_view name);
 
 } // namespace mmconv

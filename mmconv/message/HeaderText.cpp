@@ -105,4 +105,13 @@ std::string HeaderText::Keyword(std::u16string_view keyword) const
     return Phrase(keyword);
 }
 
+std::u16string OneLine(std::u16string_view text)
+{
+    std::u16string line;
+    line.reserve(text.size());
+    for (char16_t c : text)
+        line += (c == u'\r' || c == u'\n') ? u' ' : c;
+    return line;
+}
+
 } // namespace mmconv

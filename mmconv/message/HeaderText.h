@@ -10,6 +10,9 @@
 
 namespace mmconv {
 
+// Text on one line: every CR and LF becomes a blank.
+std::u16string OneLine(std::u16string_view text);
+
 class HeaderText {
 public:
     // `codePage` is the message code page, absent when it could not be determined.

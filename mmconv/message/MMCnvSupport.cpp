@@ -1,6 +1,7 @@
 // The support context: forwarding to the support object or session, and the settings readers.
 #include "mmconv/message/MMCnvSupport.h"
 
+#include <QlnMapiExtras.h>
 #include <mapicode.h>
 
 namespace mmconv {
@@ -30,6 +31,21 @@ HRESULT MMCnvSupport::OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpI
     if (session_)
         return session_->OpenEntry(cbEntryID, lpEntryID, lpInterface, ulFlags, lpulObjType, lppUnk);
     return E_FAIL;
+}
+
+HRESULT MMCnvSupport::FindCertificate(const char* store, std::span<const std::uint8_t> hash, std::string& certificate)
+{
+    certificate.clear();
+    if (!session_)
+        return E_FAIL;
+    ULONG size = 0;
+    MapiBuffer<BYTE> found;
+    const HRESULT hr = QlnFindCertificate(session_.get(), store, static_cast<ULONG>(hash.size()),
+        const_cast<LPBYTE>(hash.data()), &size, found.put());
+    if (FAILED(hr))
+        return hr;
+    certificate.assign(reinterpret_cast<const char*>(found.get()), size);
+    return S_OK;
 }
 
 HRESULT MMCnvSupport::GetProfileOneProp(ULONG ulPropTag, LPSPropValue* lppProp)

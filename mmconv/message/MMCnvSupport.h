@@ -2,7 +2,9 @@
 // support object or a session), where settings come from, and how embedded messages are converted.
 #pragma once
 
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 #include <MapiPtr.h>
@@ -36,6 +38,10 @@ public:
     bool GetConfigFlag(ULONG ulPropTag);
     // A narrow string setting; absent when the source does not answer.
     std::optional<std::string> GetConfigString(ULONG ulPropTag);
+
+    // The DER form of the certificate with this SHA-1 hash in a certificate store of the session's
+    // organisation ("addressbook"); E_FAIL without a session, MAPI_E_NOT_FOUND when it is not there.
+    HRESULT FindCertificate(const char* store, std::span<const std::uint8_t> hash, std::string& certificate);
 
     HRESULT ConvertMessage(IMessage* message, MimeOutput& output, ULONG flags, IMessage* calendarContext);
 

@@ -122,6 +122,8 @@ protected:
     const BodySources& Bodies();
     // The configured body trailer in the message code page; empty when none is written.
     const std::string& BodyTrailer();
+    // The number of the attachment that holds the contact's photo; absent without one.
+    std::optional<ULONG> ContactPhotoAttachment();
 
 private:
     HRESULT SaveTnefHeader(MimeOutput& output);

@@ -118,6 +118,17 @@ HRESULT CMMMessage::GetAttachesInfo(AttachesInfo& info)
     return S_OK;
 }
 
+std::optional<ULONG> CMMMessage::ContactPhotoAttachment()
+{
+    if (FAILED(ReadAttachments()))
+        return std::nullopt;
+    for (const AttachSummary& summary : *attachments_) {
+        if (summary.contactPhoto)
+            return summary.number;
+    }
+    return std::nullopt;
+}
+
 HRESULT CMMMessage::SaveContentHeader(MimeOutput& output, std::string_view type, std::string_view subtype,
     std::string& boundary, bool preamble, std::string_view extraParameters)
 {

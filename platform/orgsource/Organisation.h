@@ -111,6 +111,8 @@ public:
     std::vector<GalEntry> gal;  // in file order
     EntryId galEntryId;         // the Global Address List container
     std::vector<Store> stores;  // the mailboxes in file order, then the public folders if any
+    // Certificate stores by name in lower case ("addressbook"): the DER certificates of each.
+    std::map<std::string, std::vector<std::vector<std::uint8_t>>> certificateStores;
 
     // Indexes the entry identifiers; the reader calls it once the organisation is complete.
     void BuildIndex();

@@ -6,6 +6,7 @@
 #include "platform/orgsource/GalReader.h"
 #include "platform/orgsource/JsonHelpers.h"
 #include "platform/orgsource/OrganisationFileSource.h"
+#include "platform/orgsource/PropertyReader.h"
 #include "platform/orgsource/ReadError.h"
 #include "platform/orgsource/StoreReader.h"
 
@@ -19,10 +20,30 @@ namespace {
 
 constexpr std::int64_t kFormatVersion = 1;
 
+// Each member names a store and holds an array of certificates, each in a form of binary values.
+void ReadCertificateStores(const Json& stores, const std::string& path, const ValueSource& source,
+                           Organisation& organisation)
+{
+    if (!stores.is_object()) {
+        Fail(MAPI_E_BAD_VALUE, path, "expected an object of certificate stores");
+    }
+    for (auto store = stores.begin(); store != stores.end(); ++store) {
+        if (store.key() == "comment") {
+            continue;
+        }
+        const std::string storePath = MemberPath(path, store.key());
+        const Json* certificates = OptionalArray(stores, store.key(), path);
+        std::vector<Bytes>& kept = organisation.certificateStores[Lower(store.key())];
+        for (std::size_t i = 0; i < certificates->size(); ++i) {
+            kept.push_back(ReadBinary((*certificates)[i], ElementPath(storePath, i), source));
+        }
+    }
+}
+
 void ReadRoot(std::shared_ptr<const Json> parsed, const std::optional<std::string>& baseDirectory, Organisation& organisation)
 {
     const Json& root = *parsed;
-    CheckMembers(root, "", {"formatVersion", "name", "gal", "mailboxes", "publicFolders"});
+    CheckMembers(root, "", {"formatVersion", "name", "gal", "mailboxes", "publicFolders", "certificateStores"});
     if (const Json* version = Member(root, "formatVersion");
         version != nullptr && (!version->is_number_integer() || version->get<std::int64_t>() != kFormatVersion)) {
         Fail(MAPI_E_BAD_VALUE, "formatVersion", "only format version 1 is known");
@@ -43,6 +64,9 @@ void ReadRoot(std::shared_ptr<const Json> parsed, const std::optional<std::strin
     }
     if (const Json* publicFolders = Member(root, "publicFolders")) {
         stores.ReadPublicFolders(*publicFolders, "publicFolders");
+    }
+    if (const Json* certificates = Member(root, "certificateStores")) {
+        ReadCertificateStores(*certificates, "certificateStores", source, organisation);
     }
 }
 

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -127,6 +128,73 @@ bool HasHtml(const MsgMessage& message)
            rtf.substr(0, 512).find("\\fromhtml1") != std::string::npos;
 }
 
+// PSETID_Address in its stored byte order, and the LID of a list's one-off member identifiers.
+constexpr platform::cfb::Guid kAddressSet = {0x04, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC0, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x46};
+constexpr std::uint32_t kLidOneOffMembers = 0x8054;
+
+struct ListMember {
+    std::string name;
+    std::string address;
+    auto operator<=>(const ListMember&) const = default;
+};
+
+// A UTF-16 string that ends with a zero at `at`; advances past it. Empty when the data ends first.
+std::optional<std::u16string> TakeUtf16(const std::vector<std::uint8_t>& bytes, std::size_t& at)
+{
+    std::u16string text;
+    for (; at + 1 < bytes.size(); at += 2) {
+        const char16_t c = static_cast<char16_t>(bytes[at] | (bytes[at + 1] << 8));
+        if (c == 0) {
+            at += 2;
+            return text;
+        }
+        text += c;
+    }
+    return std::nullopt;
+}
+
+// The members a list names with an address, read from its one-off identifiers (flags, provider UID,
+// version, string flags with 0x8000 for UTF-16, then name, address type and address), as a reader
+// of the list would show them: quotes and backslashes in names as blanks.
+std::vector<ListMember> OneOffMembers(const MsgDocument& document)
+{
+    std::vector<ListMember> members;
+    for (const platform::cfb::MsgNamedProperty& named : document.namedProperties) {
+        if (named.isString || named.lid != kLidOneOffMembers || named.propertySet != kAddressSet)
+            continue;
+        const MsgProperty* list = FindProperty(document.message.properties, (std::uint32_t{named.id} << 16) | PT_MV_BINARY);
+        for (const std::vector<std::uint8_t>& entry : list != nullptr ? list->byteValues : std::vector<std::vector<std::uint8_t>>()) {
+            std::size_t at = 24;
+            if (entry.size() < at || (entry[23] & 0x80) == 0)
+                continue;
+            const std::optional<std::u16string> name = TakeUtf16(entry, at);
+            const std::optional<std::u16string> type = TakeUtf16(entry, at);
+            const std::optional<std::u16string> address = TakeUtf16(entry, at);
+            if (!address || address->empty() || type == u"MAPIPDL")
+                continue;
+            std::string shown = mmconv::WideToUtf8(*name);
+            std::replace(shown.begin(), shown.end(), '"', ' ');
+            std::replace(shown.begin(), shown.end(), '\\', ' ');
+            members.push_back({shown, mmconv::WideToUtf8(*address)});
+        }
+    }
+    return members;
+}
+
+void ExpectListMembers(const MsgDocument& source, const std::string& output)
+{
+    const testsupport::ValidatorListing listing = testsupport::ListGroupMembers(output);
+    ASSERT_TRUE(listing.ok) << listing.error;
+    ASSERT_EQ(listing.document["groups"].size(), 1u);
+    std::vector<ListMember> written;
+    for (const nlohmann::json& member : listing.document["groups"][0]["members"])
+        written.push_back({member["name"].is_string() ? member["name"].get<std::string>() : "",
+            member["address"].get<std::string>()});
+    EXPECT_EQ(written, OneOffMembers(source));
+    EXPECT_FALSE(written.empty());
+}
+
 class SampleSweep : public ProgramTest {};
 
 TEST_F(SampleSweep, EveryOutlookSampleConvertsAndReadsBack)
@@ -155,6 +223,8 @@ TEST_F(SampleSweep, EveryOutlookSampleConvertsAndReadsBack)
         ASSERT_EQ(platform::cfb::ReadMsgFile(sample.string(), source, error), S_OK) << error;
         const std::string messageClass = MessageClass(source.message);
         const bool signedEntity = messageClass == "IPM.Note.SMIME.MultipartSigned";
+        // A contact's or a list's body travels inside its card or group as the NOTE.
+        const bool cardItem = messageClass == "IPM.Contact" || messageClass == "IPM.DistList";
         const std::string output = (std::filesystem::path(work_.Path()) / sample.filename().replace_extension(".eml")).string();
 
         // The signed entity is the sender's, copied unchanged: our own rules may find fault inside it
@@ -191,7 +261,7 @@ TEST_F(SampleSweep, EveryOutlookSampleConvertsAndReadsBack)
                                   messageClass.starts_with("IPM.Schedule.Meeting") || messageClass.starts_with("IPM.Task");
         const nlohmann::json& top = listing.document["messages"][0];
         const std::string body = Text(source.message, 0x1000);
-        if (!body.empty() && !signedEntity && !calendarItem) {
+        if (!body.empty() && !signedEntity && !calendarItem && !cardItem) {
             ASSERT_TRUE(top["text_body"].is_string());
             EXPECT_EQ(Normalised(top["text_body"].get<std::string>()), Normalised(body));
         }
@@ -199,6 +269,9 @@ TEST_F(SampleSweep, EveryOutlookSampleConvertsAndReadsBack)
             ++htmlSources;
             EXPECT_TRUE(top["html_body"].is_string()) << "the source's HTML has no HTML body";
         }
+
+        if (messageClass == "IPM.DistList")
+            ExpectListMembers(source, output);
 
         for (const nlohmann::json& reference : listing.document["cid_references"]) {
             if (reference["resolved"].get<bool>())

@@ -1,7 +1,8 @@
 // Fuzzes the whole conversion of a .msg file: QlnOpenMsgFile and MapiToMime as qlnconvert and the
 // transfer call them. The first byte chooses the input's form: the rest of the input as the file
 // itself, or a message built from it (classes of every converter, bodies in all forms, recipients,
-// attachments of every method, embedded messages, named properties and carried headers) and
+// attachments of every method, embedded messages, named properties and carried headers, list
+// members, certificates and photos) and
 // written with the .msg writer, so that the converters see well-formed files with hostile values.
 // Every conversion must end with a status; a successful one writes a message.
 #include <mapicode.h>
@@ -25,6 +26,7 @@ using namespace platform::cfb;
 
 constexpr const char* kClasses[] = {"IPM.Note", "IPM.Note.MyForm", "IPM.Post", "IPM.StickyNote", "IPM.Activity",
     "IPM.Note.SMIME", "IPM.Note.SMIME.MultipartSigned", "IPM.Note.RECEIPT.SMIME", "REPORT.IPM.Note.NDR",
+    "REPORT.IPM.Note.IPNRN", "REPORT.IPM.Note.DR", "IPM.Recall.Report.Failure",
     "IPM.Appointment", "IPM.Schedule.Meeting.Request", "IPM.Contact", "IPM.DistList", "IPM.Task", "", "IPMX"};
 constexpr std::uint32_t kTextTags[] = {PR_SUBJECT_W, PR_BODY_W, PR_CONVERSATION_TOPIC_W, 0x1037001F,
     PR_SENDER_NAME_W, PR_SENDER_EMAIL_ADDRESS_W, PR_SENDER_ADDRTYPE_W, PR_SENT_REPRESENTING_EMAIL_ADDRESS_W,
@@ -100,7 +102,7 @@ void FillMessage(FuzzedDataProvider& data, MsgDocument& document, MsgMessage& me
     messageClass.text.assign(chosen.begin(), chosen.end());
     message.properties.push_back(messageClass);
     for (int count = data.ConsumeIntegralInRange(0, 12); count > 0 && data.remaining_bytes() > 0; --count) {
-        switch (data.ConsumeIntegralInRange(0, 5)) {
+        switch (data.ConsumeIntegralInRange(0, 6)) {
         case 0: {
             MsgProperty property = Property(data.PickValueInArray(kTextTags));
             property.text = Text(data);
@@ -133,6 +135,20 @@ void FillMessage(FuzzedDataProvider& data, MsgDocument& document, MsgMessage& me
             MsgProperty property = Property(static_cast<std::uint32_t>(id) << 16 | (data.ConsumeBool() ? PT_UNICODE : PT_MV_STRING8));
             property.text = Text(data);
             property.byteValues.push_back(data.ConsumeBytes<std::uint8_t>(data.ConsumeIntegralInRange(0, 60)));
+            AddUnique(message.properties, std::move(property));
+            break;
+        }
+        case 5: {
+            // A list's members, a contact's certificates or photo flag: values of binary forms.
+            const std::uint32_t lid = data.PickValueInArray({0x8054u, 0x8055u, 0x8015u});
+            const bool certificate = data.ConsumeBool();
+            const std::uint32_t tag = certificate ? PR_USER_X509_CERTIFICATE
+                                                  : static_cast<std::uint32_t>(Named(document, StoredGuid(PSETID_Address),
+                                                        false, lid, {})) << 16 | (lid == 0x8015u ? PT_BOOLEAN : PT_MV_BINARY);
+            MsgProperty property = Property(tag);
+            property.integer = data.ConsumeBool();
+            for (int values = data.ConsumeIntegralInRange(0, 4); values > 0; --values)
+                property.byteValues.push_back(data.ConsumeBytes<std::uint8_t>(data.ConsumeIntegralInRange(0, 120)));
             AddUnique(message.properties, std::move(property));
             break;
         }
@@ -175,6 +191,11 @@ void FillMessage(FuzzedDataProvider& data, MsgDocument& document, MsgMessage& me
                 property.text = Text(data);
                 attachment.properties.push_back(property);
             }
+        }
+        if (data.ConsumeBool()) {
+            MsgProperty photo = Property(PR_ATTACHMENT_CONTACTPHOTO);
+            photo.integer = 1;
+            attachment.properties.push_back(photo);
         }
         MsgProperty flags = Property(PR_ATTACH_FLAGS);
         flags.integer = data.ConsumeIntegralInRange(0, 7);

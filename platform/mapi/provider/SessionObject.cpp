@@ -22,6 +22,8 @@ class Session final : public ComObject<IMAPISession> {
 public:
     Session(OrgContextPointer context, std::string profile) : context_(std::move(context)), profile_(std::move(profile)) {}
 
+    OrgContextPointer Context() const { return context_; }
+
     HRESULT QueryInterface(REFIID riid, LPVOID* ppvObj) override
     {
         return QueryFor(riid, ppvObj, {&IID_IUnknown, &IID_IMAPISession});
@@ -227,6 +229,12 @@ private:
 };
 
 } // namespace
+
+OrgContextPointer ContextOfSession(IMAPISession* session)
+{
+    const Session* ours = dynamic_cast<const Session*>(session);
+    return ours != nullptr ? ours->Context() : nullptr;
+}
 
 HRESULT CreateSession(OrgContextPointer context, std::string profile, LPMAPISESSION* result)
 {

@@ -12,4 +12,7 @@ namespace mapi {
 // `profile` is the profile logged on to, empty for a logon by the path of an organisation file.
 HRESULT CreateSession(OrgContextPointer context, std::string profile, LPMAPISESSION* result);
 
+// The organisation of a session this runtime made; null for any other object.
+OrgContextPointer ContextOfSession(IMAPISession* session);
+
 } // namespace mapi

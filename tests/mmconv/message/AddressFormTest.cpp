@@ -75,6 +75,7 @@ TEST(AddressForm, EncodeRecepientName)
     EXPECT_EQ(EncodeRecepientName(text, u"", "x@example.com", true), "<x@example.com>");
     EXPECT_EQ(EncodeRecepientName(text, u"Named", "x@example.com", false), "x@example.com");
     EXPECT_EQ(EmptyGroup(text, u"Team @ Home"), "\"Team @ Home\": ;");
+    EXPECT_EQ(EmptyGroup(text, u"J\u00FCrgen"), "=?utf-8?B?SsO8cmdlbg==?= : ;");
 }
 
 std::vector<std::uint8_t> Bytes(const std::string& text)

@@ -125,6 +125,29 @@ MsgProperty MultiAnsi(ULONG tag, std::vector<std::string> texts)
     return property;
 }
 
+MsgProperty MultiBinary(ULONG tag, std::vector<std::string> values)
+{
+    MsgProperty property = Tagged(CHANGE_PROP_TYPE(tag, PT_MV_BINARY));
+    for (const std::string& value : values)
+        property.byteValues.emplace_back(value.begin(), value.end());
+    return property;
+}
+
+std::string OneOff(std::u16string name, std::u16string type, std::u16string address)
+{
+    std::string id(4, '\0');
+    id += std::string("\x81\x2B\x1F\xA4\xBE\xA3\x10\x19\x9D\x6E\x00\xDD\x01\x0F\x54\x02", 16);
+    id += std::string("\0\0\x01\x90", 4);
+    for (const std::u16string& text : {name, type, address}) {
+        for (char16_t c : text) {
+            id += static_cast<char>(c & 0xFF);
+            id += static_cast<char>(c >> 8);
+        }
+        id += std::string(2, '\0');
+    }
+    return id;
+}
+
 MsgProperty CompressedRtf(std::string_view rtf)
 {
     std::vector<std::uint8_t> compressed;
@@ -334,6 +357,19 @@ std::string HeaderBlock(const std::string& message)
 {
     const std::size_t end = message.find("\r\n\r\n");
     return end == std::string::npos ? message : message.substr(0, end + 2);
+}
+
+std::string Field(const std::string& header, const std::string& name)
+{
+    const std::string block = "\r\n" + header;
+    const std::size_t start = block.find("\r\n" + name + ": ");
+    if (start == std::string::npos)
+        return {};
+    std::size_t end = start + 2;
+    do {
+        end = block.find("\r\n", end + 1);
+    } while (end != std::string::npos && end + 2 < block.size() && block[end + 2] == ' ');
+    return block.substr(start + 2, end - start - 2);
 }
 
 } // namespace convtest

@@ -33,8 +33,12 @@ MsgProperty Binary(ULONG tag, std::string_view bytes);
 MsgProperty MultiUnicode(ULONG tag, std::vector<std::u16string> texts);
 MsgProperty MultiLong(ULONG tag, std::vector<std::int64_t> values);
 MsgProperty MultiAnsi(ULONG tag, std::vector<std::string> texts);
+MsgProperty MultiBinary(ULONG tag, std::vector<std::string> values);
 // PR_RTF_COMPRESSED holding this RTF.
 MsgProperty CompressedRtf(std::string_view rtf);
+
+// A one-off entry identifier in Unicode form.
+std::string OneOff(std::u16string name, std::u16string type, std::u16string address);
 
 // A FILETIME from a UTC date and time.
 std::uint64_t FileTime(int year, int month, int day, int hour, int minute, int second);
@@ -100,5 +104,8 @@ std::string NormaliseBoundaries(const std::string& message);
 
 // The header block of a converted message (up to its empty line, or all of it).
 std::string HeaderBlock(const std::string& message);
+
+// The field's whole text ("Name: value" with its continuation lines), or "" without it.
+std::string Field(const std::string& header, const std::string& name);
 
 } // namespace convtest

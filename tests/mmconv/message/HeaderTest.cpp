@@ -23,36 +23,6 @@ MessageBuilder BasicMessage()
     return builder;
 }
 
-// The field's whole text ("Name: value" with its continuation lines), or "" without it.
-std::string Field(const std::string& header, const std::string& name)
-{
-    const std::string block = "\r\n" + header;
-    const std::size_t start = block.find("\r\n" + name + ": ");
-    if (start == std::string::npos)
-        return {};
-    std::size_t end = start + 2;
-    do {
-        end = block.find("\r\n", end + 1);
-    } while (end != std::string::npos && end + 2 < block.size() && block[end + 2] == ' ');
-    return block.substr(start + 2, end - start - 2);
-}
-
-// A one-off entry identifier in Unicode form.
-std::string OneOff(std::u16string name, std::u16string type, std::u16string address)
-{
-    std::string id(4, '\0');
-    id += std::string("\x81\x2B\x1F\xA4\xBE\xA3\x10\x19\x9D\x6E\x00\xDD\x01\x0F\x54\x02", 16);
-    id += std::string("\0\0\x01\x90", 4);
-    for (const std::u16string& text : {name, type, address}) {
-        for (char16_t c : text) {
-            id += static_cast<char>(c & 0xFF);
-            id += static_cast<char>(c >> 8);
-        }
-        id += std::string(2, '\0');
-    }
-    return id;
-}
-
 std::string FlatEntryList(const std::vector<std::string>& entries)
 {
     auto u32 = [](std::size_t value) {

@@ -110,6 +110,9 @@ TEST(OrganisationReaderTest, MalformedFiles)
         {WithMessages(R"({"subject": "x"})"), MAPI_E_INVALID_PARAMETER, "org.json: " + messages + ".subject: unknown member"},
         {WithMessages("5"), MAPI_E_BAD_VALUE, "org.json: " + messages + ": expected an object"},
         {WithMessages(R"({"id": 5})"), MAPI_E_BAD_VALUE, "org.json: " + messages + ".id: expected a string"},
+        {R"({"certificateStores": []})", MAPI_E_BAD_VALUE, "org.json: certificateStores: expected an object of certificate stores"},
+        {R"({"certificateStores": {"addressbook": "30 82"}})", MAPI_E_BAD_VALUE, "org.json: certificateStores.addressbook: expected an array"},
+        {R"({"certificateStores": {"addressbook": ["3G"]}})", MAPI_E_BAD_VALUE, "org.json: certificateStores.addressbook[0]: expected hexadecimal bytes"},
     };
     for (const auto& c : cases) {
         Loaded loaded = Load(c.text);
@@ -117,6 +120,15 @@ TEST(OrganisationReaderTest, MalformedFiles)
         EXPECT_EQ(loaded.error, c.message) << c.text;
         EXPECT_TRUE(loaded.organisation.gal.empty() && loaded.organisation.stores.empty()) << c.text;
     }
+}
+
+TEST(OrganisationReaderTest, CertificateStoresByNameInLowerCase)
+{
+    Loaded loaded = Load(R"({"certificateStores": {"comment": "c", "AddressBook": ["30 82", {"base64": "MAE="}], "my": []}})");
+    ASSERT_EQ(loaded.status, S_OK) << loaded.error;
+    const std::map<std::string, std::vector<std::vector<std::uint8_t>>> expected = {
+        {"addressbook", {{0x30, 0x82}, {0x30, 0x01}}}, {"my", {}}};
+    EXPECT_EQ(loaded.organisation.certificateStores, expected);
 }
 
 // What a message holds is read when the message is: a fault there fails that message, not the logon.
