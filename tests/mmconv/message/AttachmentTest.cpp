@@ -4,7 +4,9 @@
 
 #include <mapitags.h>
 
+#include <cstdint>
 #include <functional>
+#include <string_view>
 #include <vector>
 
 #include "tests/mmconv/message/ConversionHarness.h"
@@ -128,6 +130,53 @@ TEST(Attachment, Parts)
         ASSERT_EQ(conversion.status, S_OK) << c.label;
         ExpectTexts(NormaliseBoundaries(conversion.output), c.present, c.absent, c.label);
     }
+}
+
+// Base64 decoded here, independently of the converter; line breaks are skipped.
+std::string DecodeBase64(std::string_view text)
+{
+    static constexpr std::string_view kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string bytes;
+    std::uint32_t bits = 0;
+    int count = 0;
+    for (char c : text) {
+        const std::size_t value = kAlphabet.find(c);
+        if (value == std::string_view::npos)
+            continue;
+        bits = bits << 6 | static_cast<std::uint32_t>(value);
+        count += 6;
+        if (count >= 8) {
+            count -= 8;
+            bytes += static_cast<char>((bits >> count) & 0xFF);
+        }
+    }
+    return bytes;
+}
+
+// Data larger than the part the runtime keeps in memory (it is read from the .msg file in pieces)
+// arrives whole, in lines of 76 characters.
+TEST(Attachment, LargeDataArrivesWhole)
+{
+    std::string data(2 * 64 * 1024 + 40'001, '\0');
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
+    MessageBuilder builder = Message();
+    builder.AddFile(u"big.bin", data, u"application/octet-stream");
+    const Conversion conversion = Convert(builder.Document());
+    ASSERT_EQ(conversion.status, S_OK);
+    const std::string start = "filename=\"big.bin\"\r\n\r\n";
+    const std::size_t begin = conversion.output.find(start);
+    ASSERT_NE(begin, std::string::npos);
+    const std::size_t end = conversion.output.find("\r\n\r\n--", begin + start.size());
+    ASSERT_NE(end, std::string::npos);
+    const std::string body = conversion.output.substr(begin + start.size(), end - begin - start.size());
+    EXPECT_TRUE(DecodeBase64(body) == data);
+    std::size_t lineStart = 0;
+    for (std::size_t lineEnd = body.find("\r\n"); lineEnd != std::string::npos; lineEnd = body.find("\r\n", lineStart)) {
+        EXPECT_EQ(lineEnd - lineStart, 76u);
+        lineStart = lineEnd + 2;
+    }
+    EXPECT_LE(body.size() - lineStart, 76u);
 }
 
 // Every case reads back cleanly, with the attachment's bytes.
