@@ -4,12 +4,11 @@
 
 #include <mapitags.h>
 
-#include <cstdint>
 #include <functional>
-#include <string_view>
 #include <vector>
 
 #include "tests/mmconv/message/ConversionHarness.h"
+#include "tests/support/Base64Text.h"
 #include "tests/support/OutputValidators.h"
 
 namespace convtest {
@@ -132,27 +131,6 @@ TEST(Attachment, Parts)
     }
 }
 
-// Base64 decoded here, independently of the converter; line breaks are skipped.
-std::string DecodeBase64(std::string_view text)
-{
-    static constexpr std::string_view kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string bytes;
-    std::uint32_t bits = 0;
-    int count = 0;
-    for (char c : text) {
-        const std::size_t value = kAlphabet.find(c);
-        if (value == std::string_view::npos)
-            continue;
-        bits = bits << 6 | static_cast<std::uint32_t>(value);
-        count += 6;
-        if (count >= 8) {
-            count -= 8;
-            bytes += static_cast<char>((bits >> count) & 0xFF);
-        }
-    }
-    return bytes;
-}
-
 // Data larger than the part the runtime keeps in memory (it is read from the .msg file in pieces)
 // arrives whole, in lines of 76 characters.
 TEST(Attachment, LargeDataArrivesWhole)
@@ -170,7 +148,7 @@ TEST(Attachment, LargeDataArrivesWhole)
     const std::size_t end = conversion.output.find("\r\n\r\n--", begin + start.size());
     ASSERT_NE(end, std::string::npos);
     const std::string body = conversion.output.substr(begin + start.size(), end - begin - start.size());
-    EXPECT_TRUE(DecodeBase64(body) == data);
+    EXPECT_TRUE(testsupport::DecodeBase64(body) == data);
     std::size_t lineStart = 0;
     for (std::size_t lineEnd = body.find("\r\n"); lineEnd != std::string::npos; lineEnd = body.find("\r\n", lineStart)) {
         EXPECT_EQ(lineEnd - lineStart, 76u);

@@ -14,22 +14,6 @@ namespace {
 using namespace platform::cfb;
 using namespace cfbtest;
 
-MsgProperty Integer(std::uint32_t tag, std::int64_t value)
-{
-    MsgProperty property;
-    property.tag = tag;
-    property.integer = value;
-    return property;
-}
-
-MsgProperty Binary(std::uint32_t tag, Bytes bytes)
-{
-    MsgProperty property;
-    property.tag = tag;
-    property.bytes = std::move(bytes);
-    return property;
-}
-
 // A message with one attachment of `large` bytes, just past the size that stays in the file, and one
 // just below it.
 struct TwoAttachments {
