@@ -80,7 +80,10 @@ public:
 
     HRESULT ReadAt(std::uint64_t offset, std::span<std::uint8_t> out, std::size_t& read) const override
     {
-        read = offset >= bytes_.size() ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), bytes_.size() - offset));
+        read = 0;
+        if (offset >= bytes_.size())
+            return S_OK;
+        read = static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), bytes_.size() - offset));
         std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(offset), read, out.begin());
         return S_OK;
     }
@@ -172,6 +175,12 @@ HRESULT CompoundFile::Fail(std::string message) const
     return MAPI_E_CORRUPT_DATA;
 }
 
+HRESULT CompoundFile::FailRead(HRESULT hr) const
+{
+    error_ = "the file cannot be read (" + std::string(std::strerror(hr & 0xFFFF)) + ")";
+    return hr;
+}
+
 HRESULT CompoundFile::Open(std::span<const std::uint8_t> bytes)
 {
     return Open(std::make_shared<MemoryBytes>(bytes));
@@ -200,7 +209,7 @@ HRESULT CompoundFile::ReadHeader()
     std::size_t read = 0;
     HRESULT hr = bytes_->ReadAt(0, header_, read);
     if (FAILED(hr))
-        return hr;
+        return FailRead(hr);
     if (read < kHeaderSize)
         return Fail("the file is too short for a compound-file header (" + std::to_string(read) + " bytes)");
     if (std::memcmp(header_.data(), kSignature, sizeof kSignature) != 0)
@@ -313,7 +322,7 @@ HRESULT CompoundFile::ReadSector(std::uint32_t number, std::vector<std::uint8_t>
     std::size_t read = 0;
     HRESULT hr = bytes_->ReadAt((std::uint64_t{number} + 1) * sectorSize_, sector, read);
     if (FAILED(hr))
-        return hr;
+        return FailRead(hr);
     if (read != sectorSize_)
         return Fail(std::string(what) + " is cut off by the end of the file");
     return S_OK;
@@ -355,7 +364,7 @@ HRESULT CompoundFile::CopySectors(const std::vector<std::uint32_t>& chain, std::
         std::size_t read = 0;
         HRESULT hr = bytes_->ReadAt(offset, std::span(data).subspan(done, length), read);
         if (FAILED(hr))
-            return hr;
+            return FailRead(hr);
         if (read != length) {
             const std::uint32_t cut = static_cast<std::uint32_t>(offset / sectorSize_ - 1 + read / sectorSize_);
             return Fail(std::string(what) + " is cut off by the end of the file at sector " + Hex(cut));

@@ -70,6 +70,8 @@ public:
 
 private:
     HRESULT Fail(std::string message) const;
+    // A read of the file failed with the system error `hr`.
+    HRESULT FailRead(HRESULT hr) const;
     HRESULT ReadHeader();
     HRESULT ReadFat();
     HRESULT ReadDirectory();
