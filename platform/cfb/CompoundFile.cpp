@@ -3,6 +3,7 @@
 
 #include "platform/base/LittleEndian.h"
 #include "platform/cfb/CompoundFileLayout.h"
+#include "platform/files/PositionalFile.h"
 
 #include <mapicode.h>
 
@@ -70,7 +71,103 @@ std::string Hex(std::uint32_t value)
     return text;
 }
 
+// Bytes in memory that their owner keeps alive.
+class MemoryBytes final : public FileBytes {
+public:
+    explicit MemoryBytes(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+
+    std::uint64_t Size() const override { return bytes_.size(); }
+
+    HRESULT ReadAt(std::uint64_t offset, std::span<std::uint8_t> out, std::size_t& read) const override
+    {
+        read = 0;
+        if (offset >= bytes_.size())
+            return S_OK;
+        read = static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), bytes_.size() - offset));
+        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(offset), read, out.begin());
+        return S_OK;
+    }
+
+private:
+    std::span<const std::uint8_t> bytes_;
+};
+
+class OpenedFileBytes final : public FileBytes {
+public:
+    HRESULT Open(const std::string& path) { return file_.Open(path); }
+
+    std::uint64_t Size() const override { return file_.Size(); }
+
+    HRESULT ReadAt(std::uint64_t offset, std::span<std::uint8_t> out, std::size_t& read) const override
+    {
+        return file_.ReadAt(offset, out, read);
+    }
+
+private:
+    PositionalFile file_;
+};
+
+// Sectors next to each other in the file, read at once.
+struct SectorRun {
+    std::uint64_t offset = 0;
+    std::size_t length = 0;
+};
+
+// A stream of regular sectors read from the file when wanted: the byte offset of each sector,
+// neighbouring sectors read in one go.
+class StreamedSectors final : public StreamedValue {
+public:
+    StreamedSectors(std::shared_ptr<const FileBytes> bytes, std::vector<std::uint64_t> sectorOffsets,
+                    std::size_t sectorSize, std::uint64_t size)
+        : bytes_(std::move(bytes)), offsets_(std::move(sectorOffsets)), sectorSize_(sectorSize), size_(size)
+    {
+    }
+
+    std::uint64_t Size() const override { return size_; }
+
+    HRESULT ReadAt(std::uint64_t offset, std::span<std::uint8_t> out, std::size_t& read) const override
+    {
+        read = 0;
+        if (offset >= size_)
+            return S_OK;
+        const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), size_ - offset));
+        while (read < wanted) {
+            const std::uint64_t position = offset + read;
+            std::size_t index = static_cast<std::size_t>(position / sectorSize_);
+            const std::size_t within = static_cast<std::size_t>(position % sectorSize_);
+            SectorRun run{offsets_[index] + within, std::min(wanted - read, sectorSize_ - within)};
+            while (read + run.length < wanted && ++index < offsets_.size() &&
+                   offsets_[index] == run.offset + run.length)
+                run.length += std::min(wanted - read - run.length, sectorSize_);
+            std::size_t got = 0;
+            HRESULT hr = bytes_->ReadAt(run.offset, out.subspan(read, run.length), got);
+            if (FAILED(hr))
+                return hr;
+            if (got != run.length)
+                return MAPI_E_CORRUPT_DATA;  // the file has shrunk since it was opened
+            read += got;
+        }
+        return S_OK;
+    }
+
+private:
+    std::shared_ptr<const FileBytes> bytes_;
+    std::vector<std::uint64_t> offsets_;
+    std::size_t sectorSize_;
+    std::uint64_t size_;
+};
+
 } // namespace
+
+HRESULT OpenFileBytes(const std::string& path, std::shared_ptr<const FileBytes>& bytes)
+{
+    bytes.reset();
+    auto file = std::make_shared<OpenedFileBytes>();
+    HRESULT hr = file->Open(path);
+    if (SUCCEEDED(hr))
+        bytes = std::move(file);
+    return hr;
+}
 
 HRESULT CompoundFile::Fail(std::string message) const
 {
@@ -78,10 +175,22 @@ HRESULT CompoundFile::Fail(std::string message) const
     return MAPI_E_CORRUPT_DATA;
 }
 
+HRESULT CompoundFile::FailRead(HRESULT hr) const
+{
+    error_ = "the file cannot be read (" + std::string(std::strerror(hr & 0xFFFF)) + ")";
+    return hr;
+}
+
 HRESULT CompoundFile::Open(std::span<const std::uint8_t> bytes)
 {
+    return Open(std::make_shared<MemoryBytes>(bytes));
+}
+
+HRESULT CompoundFile::Open(std::shared_ptr<const FileBytes> bytes)
+{
     *this = CompoundFile();
-    bytes_ = bytes;
+    bytes_ = std::move(bytes);
+    size_ = bytes_->Size();
     HRESULT hr = ReadHeader();
     if (SUCCEEDED(hr))
         hr = ReadFat();
@@ -96,29 +205,33 @@ HRESULT CompoundFile::Open(std::span<const std::uint8_t> bytes)
 
 HRESULT CompoundFile::ReadHeader()
 {
-    if (bytes_.size() < kHeaderSize)
-        return Fail("the file is too short for a compound-file header (" + std::to_string(bytes_.size()) +
-                    " bytes)");
-    if (std::memcmp(bytes_.data(), kSignature, sizeof kSignature) != 0)
+    header_.resize(kHeaderSize);
+    std::size_t read = 0;
+    HRESULT hr = bytes_->ReadAt(0, header_, read);
+    if (FAILED(hr))
+        return FailRead(hr);
+    if (read < kHeaderSize)
+        return Fail("the file is too short for a compound-file header (" + std::to_string(read) + " bytes)");
+    if (std::memcmp(header_.data(), kSignature, sizeof kSignature) != 0)
         return Fail("the file is not a compound file (no signature)");
-    if (ReadU16(bytes_, 28) != 0xFFFE)
+    if (ReadU16(header_, 28) != 0xFFFE)
         return Fail("the compound-file header has a wrong byte-order mark");
-    majorVersion_ = ReadU16(bytes_, 26);
-    std::uint16_t sectorShift = ReadU16(bytes_, 30);
+    majorVersion_ = ReadU16(header_, 26);
+    std::uint16_t sectorShift = ReadU16(header_, 30);
     if (!((majorVersion_ == 3 && sectorShift == 9) || (majorVersion_ == 4 && sectorShift == 12)))
         return Fail("unsupported compound-file version " + std::to_string(majorVersion_) + " with sector shift " +
                     std::to_string(sectorShift));
-    if (ReadU16(bytes_, 32) != 6)
+    if (ReadU16(header_, 32) != 6)
         return Fail("the compound-file header has a mini sector shift other than 6");
     sectorSize_ = std::size_t{1} << sectorShift;
-    if (bytes_.size() < sectorSize_)
+    if (size_ < sectorSize_)
         return Fail("the file is shorter than its header sector");
-    sectorCount_ = (bytes_.size() - sectorSize_ + sectorSize_ - 1) / sectorSize_;
-    fatSectorCount_ = ReadU32(bytes_, 44);
-    firstDirectorySector_ = ReadU32(bytes_, 48);
-    miniStreamCutoff_ = ReadU32(bytes_, 56);
-    firstMiniFatSector_ = ReadU32(bytes_, 60);
-    firstDifatSector_ = ReadU32(bytes_, 68);
+    sectorCount_ = static_cast<std::size_t>((size_ - sectorSize_ + sectorSize_ - 1) / sectorSize_);
+    fatSectorCount_ = ReadU32(header_, 44);
+    firstDirectorySector_ = ReadU32(header_, 48);
+    miniStreamCutoff_ = ReadU32(header_, 56);
+    firstMiniFatSector_ = ReadU32(header_, 60);
+    firstDifatSector_ = ReadU32(header_, 68);
     if (miniStreamCutoff_ != 4096)
         return Fail("the compound-file header has a mini stream cutoff of " + std::to_string(miniStreamCutoff_));
     if (fatSectorCount_ == 0 || fatSectorCount_ > sectorCount_)
@@ -133,10 +246,11 @@ HRESULT CompoundFile::ReadFat()
     std::vector<std::uint32_t> fatSectors;
     fatSectors.reserve(fatSectorCount_);
     for (std::size_t i = 0; i < kHeaderDifatCount && fatSectors.size() < fatSectorCount_; ++i)
-        fatSectors.push_back(ReadU32(bytes_, 76 + 4 * i));
+        fatSectors.push_back(ReadU32(header_, 76 + 4 * i));
 
     const std::size_t perDifatSector = sectorSize_ / 4 - 1;
     std::vector<bool> seen(sectorCount_, false);
+    std::vector<std::uint8_t> sector;
     std::uint32_t difat = firstDifatSector_;
     while (fatSectors.size() < fatSectorCount_) {
         if (difat == kEndOfChain || difat == kFreeSector)
@@ -147,23 +261,22 @@ HRESULT CompoundFile::ReadFat()
         if (seen[difat])
             return Fail("the DIFAT chain loops at sector " + Hex(difat));
         seen[difat] = true;
-        std::size_t offset = (std::size_t{difat} + 1) * sectorSize_;
-        if (offset + sectorSize_ > bytes_.size())
-            return Fail("DIFAT sector " + Hex(difat) + " is cut off by the end of the file");
+        if (HRESULT hr = ReadSector(difat, sector, "DIFAT sector " + Hex(difat)); FAILED(hr))
+            return hr;
         for (std::size_t i = 0; i < perDifatSector && fatSectors.size() < fatSectorCount_; ++i)
-            fatSectors.push_back(ReadU32(bytes_, offset + 4 * i));
-        difat = ReadU32(bytes_, offset + 4 * perDifatSector);
+            fatSectors.push_back(ReadU32(sector, 4 * i));
+        difat = ReadU32(sector, 4 * perDifatSector);
     }
 
     fat_.reserve(fatSectors.size() * (sectorSize_ / 4));
+    std::vector<std::uint8_t> table;
     for (std::uint32_t sector : fatSectors) {
         if (sector >= sectorCount_)
             return Fail("FAT sector " + Hex(sector) + " is outside the file");
-        std::size_t offset = (std::size_t{sector} + 1) * sectorSize_;
-        if (offset + sectorSize_ > bytes_.size())
-            return Fail("FAT sector " + Hex(sector) + " is cut off by the end of the file");
+        if (HRESULT hr = ReadSector(sector, table, "FAT sector " + Hex(sector)); FAILED(hr))
+            return hr;
         for (std::size_t i = 0; i < sectorSize_ / 4; ++i)
-            fat_.push_back(ReadU32(bytes_, offset + 4 * i));
+            fat_.push_back(ReadU32(table, 4 * i));
     }
     return S_OK;
 }
@@ -203,21 +316,60 @@ HRESULT CompoundFile::FollowChain(const std::vector<std::uint32_t>& table, std::
     return S_OK;
 }
 
-HRESULT CompoundFile::CopySectors(std::span<const std::uint8_t> source, std::size_t firstOffset, std::size_t unit,
-                                  const std::vector<std::uint32_t>& chain, std::uint64_t size,
-                                  std::vector<std::uint8_t>& data, std::string_view what) const
+HRESULT CompoundFile::ReadSector(std::uint32_t number, std::vector<std::uint8_t>& sector, std::string_view what) const
+{
+    sector.resize(sectorSize_);
+    std::size_t read = 0;
+    HRESULT hr = bytes_->ReadAt((std::uint64_t{number} + 1) * sectorSize_, sector, read);
+    if (FAILED(hr))
+        return FailRead(hr);
+    if (read != sectorSize_)
+        return Fail(std::string(what) + " is cut off by the end of the file");
+    return S_OK;
+}
+
+HRESULT CompoundFile::CopyMiniSectors(const std::vector<std::uint32_t>& chain, std::uint64_t size,
+                                      std::vector<std::uint8_t>& data, std::string_view what) const
 {
     data.clear();
     data.reserve(static_cast<std::size_t>(size));
     for (std::uint32_t sector : chain) {
-        std::size_t wanted = std::min<std::uint64_t>(unit, size - data.size());
-        std::size_t offset = firstOffset + std::size_t{sector} * unit;
-        if (offset > source.size() || source.size() - offset < wanted)
+        std::size_t wanted = std::min<std::uint64_t>(kMiniSectorSize, size - data.size());
+        std::size_t offset = std::size_t{sector} * kMiniSectorSize;
+        if (offset > miniStream_.size() || miniStream_.size() - offset < wanted)
             return Fail(std::string(what) + " is cut off by the end of the file at sector " + Hex(sector));
-        data.insert(data.end(), source.begin() + static_cast<std::ptrdiff_t>(offset),
-                    source.begin() + static_cast<std::ptrdiff_t>(offset + wanted));
+        data.insert(data.end(), miniStream_.begin() + static_cast<std::ptrdiff_t>(offset),
+                    miniStream_.begin() + static_cast<std::ptrdiff_t>(offset + wanted));
         if (data.size() == size)
             break;
+    }
+    return S_OK;
+}
+
+HRESULT CompoundFile::CopySectors(const std::vector<std::uint32_t>& chain, std::uint64_t size,
+                                  std::vector<std::uint8_t>& data, std::string_view what) const
+{
+    data.clear();
+    data.resize(static_cast<std::size_t>(size));
+    std::size_t done = 0;
+    for (std::size_t i = 0; i < chain.size() && done < size;) {
+        // The sectors that follow each other in the file from here on, read at once.
+        const std::uint64_t offset = (std::uint64_t{chain[i]} + 1) * sectorSize_;
+        std::size_t length = std::min<std::uint64_t>(sectorSize_, size - done);
+        std::uint32_t last = chain[i];
+        for (++i; i < chain.size() && chain[i] == last + 1 && done + length < size; ++i) {
+            last = chain[i];
+            length += std::min<std::uint64_t>(sectorSize_, size - done - length);
+        }
+        std::size_t read = 0;
+        HRESULT hr = bytes_->ReadAt(offset, std::span(data).subspan(done, length), read);
+        if (FAILED(hr))
+            return FailRead(hr);
+        if (read != length) {
+            const std::uint32_t cut = static_cast<std::uint32_t>(offset / sectorSize_ - 1 + read / sectorSize_);
+            return Fail(std::string(what) + " is cut off by the end of the file at sector " + Hex(cut));
+        }
+        done += length;
     }
     return S_OK;
 }
@@ -232,7 +384,7 @@ HRESULT CompoundFile::ReadRegular(std::uint32_t start, std::uint64_t size, std::
     HRESULT hr = FollowChain(fat_, start, sectorCount_, count, true, chain, sectorMarks_, what);
     if (FAILED(hr))
         return hr;
-    return CopySectors(bytes_, sectorSize_, sectorSize_, chain, size, data, what);
+    return CopySectors(chain, size, data, what);
 }
 
 HRESULT CompoundFile::ReadDirectory()
@@ -243,8 +395,7 @@ HRESULT CompoundFile::ReadDirectory()
     if (FAILED(hr))
         return hr;
     std::vector<std::uint8_t> directory;
-    hr = CopySectors(bytes_, sectorSize_, sectorSize_, chain, std::uint64_t{chain.size()} * sectorSize_, directory,
-                     "the directory");
+    hr = CopySectors(chain, std::uint64_t{chain.size()} * sectorSize_, directory, "the directory");
     if (FAILED(hr))
         return hr;
     const std::size_t count = directory.size() / kDirectoryEntrySize;
@@ -334,8 +485,7 @@ HRESULT CompoundFile::ReadMiniStream()
     if (FAILED(hr))
         return hr;
     std::vector<std::uint8_t> table;
-    hr = CopySectors(bytes_, sectorSize_, sectorSize_, chain, std::uint64_t{chain.size()} * sectorSize_, table,
-                     "the mini FAT");
+    hr = CopySectors(chain, std::uint64_t{chain.size()} * sectorSize_, table, "the mini FAT");
     if (FAILED(hr))
         return hr;
     miniFat_.resize(table.size() / 4);
@@ -392,7 +542,33 @@ HRESULT CompoundFile::ReadStream(const DirectoryEntry& stream, std::vector<std::
     HRESULT hr = FollowChain(miniFat_, stream.startSector, miniSectors, count, true, chain, miniSectorMarks_, what);
     if (FAILED(hr))
         return hr;
-    return CopySectors(miniStream_, 0, kMiniSectorSize, chain, stream.size, data, what);
+    return CopyMiniSectors(chain, stream.size, data, what);
+}
+
+HRESULT CompoundFile::OpenStreamed(const DirectoryEntry& stream, std::shared_ptr<const StreamedValue>& value) const
+{
+    value.reset();
+    const std::string what = "stream \"" + stream.name + "\"";
+    if (stream.type != EntryType::Stream || stream.size < miniStreamCutoff_)
+        return Fail("\"" + stream.name + "\" is not a stream of regular sectors");
+    if (stream.size > std::uint64_t{sectorCount_} * sectorSize_)
+        return Fail(what + " claims " + std::to_string(stream.size) + " bytes, more than the file holds");
+    const std::size_t count = static_cast<std::size_t>((stream.size + sectorSize_ - 1) / sectorSize_);
+    std::vector<std::uint32_t> chain;
+    HRESULT hr = FollowChain(fat_, stream.startSector, sectorCount_, count, true, chain, sectorMarks_, what);
+    if (FAILED(hr))
+        return hr;
+    std::vector<std::uint64_t> offsets;
+    offsets.reserve(chain.size());
+    for (std::size_t i = 0; i < chain.size(); ++i) {
+        const std::uint64_t offset = (std::uint64_t{chain[i]} + 1) * sectorSize_;
+        const std::uint64_t length = std::min<std::uint64_t>(sectorSize_, stream.size - std::uint64_t{i} * sectorSize_);
+        if (offset + length > size_)
+            return Fail(what + " is cut off by the end of the file at sector " + Hex(chain[i]));
+        offsets.push_back(offset);
+    }
+    value = std::make_shared<StreamedSectors>(bytes_, std::move(offsets), sectorSize_, stream.size);
+    return S_OK;
 }
 
 } // namespace platform::cfb

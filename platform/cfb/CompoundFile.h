@@ -2,8 +2,10 @@
 #pragma once
 
 #include "platform/base/HResult.h"
+#include "platform/cfb/MsgModel.h"
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -22,12 +24,28 @@ struct DirectoryEntry {
     std::string foldedName;              // name with ASCII letters in upper case, for look-ups
 };
 
+// Where the bytes of a compound file come from: memory, or a file read at offsets when wanted.
+class FileBytes {
+public:
+    virtual ~FileBytes() = default;
+    virtual std::uint64_t Size() const = 0;
+    // Up to out.size() bytes at `offset`; fewer only where the bytes end. Safe from several threads.
+    virtual HRESULT ReadAt(std::uint64_t offset, std::span<std::uint8_t> out, std::size_t& read) const = 0;
+};
+
+// The regular file `path`, open and read at offsets while the result lives. A file read, not mapped:
+// one that shrinks meanwhile comes out damaged instead of ending the process. Errors come back as
+// HResultFromErrno.
+HRESULT OpenFileBytes(const std::string& path, std::shared_ptr<const FileBytes>& bytes);
+
 // Reading keeps per-sector bookkeeping, so one object serves one thread at a time.
 class CompoundFile {
 public:
     // Checks the header and reads the allocation tables and the directory of `bytes`, which must
     // stay alive and unchanged while this object is used. On failure Error() says what is wrong.
     HRESULT Open(std::span<const std::uint8_t> bytes);
+    // The same for bytes that this object (and the readers it opens) keep alive.
+    HRESULT Open(std::shared_ptr<const FileBytes> bytes);
 
     const DirectoryEntry& Root() const { return entries_.front(); }
     const DirectoryEntry& Entry(std::uint32_t number) const { return entries_[number]; }
@@ -39,15 +57,21 @@ public:
     // The whole content of a stream entry, from the regular or the mini sectors as its size says.
     HRESULT ReadStream(const DirectoryEntry& stream, std::vector<std::uint8_t>& data) const;
 
+    // A stream of regular sectors (at least the mini stream cutoff long) as a value read from the
+    // file when wanted; its sector chain is checked now. Only for bytes opened as FileBytes.
+    HRESULT OpenStreamed(const DirectoryEntry& stream, std::shared_ptr<const StreamedValue>& value) const;
+
     // Bytes of the file that streams can hold at most without sharing sectors: every regular
     // sector plus the mini stream.
-    std::uint64_t Capacity() const { return bytes_.size() + miniStream_.size(); }
+    std::uint64_t Capacity() const { return size_ + miniStream_.size(); }
 
     // What made the last call fail, in a sentence without the file's name.
     const std::string& Error() const { return error_; }
 
 private:
     HRESULT Fail(std::string message) const;
+    // A read of the file failed with the system error `hr`.
+    HRESULT FailRead(HRESULT hr) const;
     HRESULT ReadHeader();
     HRESULT ReadFat();
     HRESULT ReadDirectory();
@@ -59,15 +83,20 @@ private:
     HRESULT FollowChain(const std::vector<std::uint32_t>& table, std::uint32_t start, std::size_t limit,
                         std::size_t count, bool exactCount, std::vector<std::uint32_t>& chain,
                         std::vector<std::uint32_t>& marks, std::string_view what) const;
-    // Copies `size` bytes of the sectors in `chain` from `source`, each of `unit` bytes at
-    // firstOffset + number * unit.
-    HRESULT CopySectors(std::span<const std::uint8_t> source, std::size_t firstOffset, std::size_t unit,
-                        const std::vector<std::uint32_t>& chain, std::uint64_t size,
-                        std::vector<std::uint8_t>& data, std::string_view what) const;
+    // Copies `size` bytes of the mini sectors in `chain` from the mini stream.
+    HRESULT CopyMiniSectors(const std::vector<std::uint32_t>& chain, std::uint64_t size,
+                            std::vector<std::uint8_t>& data, std::string_view what) const;
+    // Reads `size` bytes of the regular sectors in `chain` from the file, neighbouring sectors at once.
+    HRESULT CopySectors(const std::vector<std::uint32_t>& chain, std::uint64_t size, std::vector<std::uint8_t>& data,
+                        std::string_view what) const;
+    // One whole regular sector (a DIFAT or FAT sector) into `sector`.
+    HRESULT ReadSector(std::uint32_t number, std::vector<std::uint8_t>& sector, std::string_view what) const;
     HRESULT ReadRegular(std::uint32_t start, std::uint64_t size, std::vector<std::uint8_t>& data,
                         std::string_view what) const;
 
-    std::span<const std::uint8_t> bytes_;
+    std::shared_ptr<const FileBytes> bytes_;
+    std::uint64_t size_ = 0;
+    std::vector<std::uint8_t> header_;
     std::uint16_t majorVersion_ = 0;
     std::size_t sectorSize_ = 0;
     std::size_t sectorCount_ = 0;        // sectors present (even partly) after the header

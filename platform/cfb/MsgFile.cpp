@@ -6,7 +6,6 @@
 #include "platform/cfb/CompoundFile.h"
 #include "platform/cfb/MsgCodePage.h"
 #include "platform/cfb/MsgLayout.h"
-#include "platform/files/ReadOnlyMapping.h"
 
 #include <algorithm>
 #include <cstring>
@@ -118,7 +117,11 @@ void SetFixedValue(std::uint16_t type, std::span<const std::uint8_t> value, std:
 
 class MsgReader {
 public:
-    explicit MsgReader(const CompoundFile& file) : file_(file), budget_(file.Capacity()) {}
+    // `streamLarge`: large attachment data stays in the file (the file's bytes must be FileBytes).
+    MsgReader(const CompoundFile& file, bool streamLarge)
+        : file_(file), budget_(file.Capacity()), streamLarge_(streamLarge)
+    {
+    }
 
     HRESULT Read(MsgDocument& document)
     {
@@ -319,6 +322,8 @@ private:
         if (stream == nullptr)
             return S_OK;
         present = true;
+        if (streamLarge_ && property.tag == PR_ATTACH_DATA_BIN && stream->size >= kStreamedValueMinimum)
+            return OpenStreamed(*stream, where, property);
         Bytes data;
         HRESULT hr = ReadStream(*stream, data, where);
         if (FAILED(hr))
@@ -333,6 +338,16 @@ private:
             return S_OK;
         }
         return ReadMultipleVariable(storage, where, name, base, data, property);
+    }
+
+    HRESULT OpenStreamed(const DirectoryEntry& stream, std::string_view where, MsgProperty& property)
+    {
+        if (stream.size > budget_)
+            return FailStructure(where, "the streams hold more data than the file (they share sectors)");
+        if (FAILED(file_.OpenStreamed(stream, property.streamed)))
+            return FailFromFile(where);
+        budget_ -= stream.size;
+        return S_OK;
     }
 
     static void SetSingleValue(std::uint16_t type, Bytes data, MsgProperty& property)
@@ -470,6 +485,7 @@ private:
 
     const CompoundFile& file_;
     std::uint64_t budget_;
+    const bool streamLarge_;
     std::string error_;
     bool structural_ = false;
     std::vector<std::string>* leftOut_ = nullptr;
@@ -491,18 +507,21 @@ const MsgProperty* FindProperty(const MsgPropertyList& properties, std::uint32_t
     return nullptr;
 }
 
-HRESULT ReadMsgBytes(std::span<const std::uint8_t> bytes, std::string_view name, MsgDocument& document,
-                     std::string& error)
+namespace {
+
+// Opens the compound file and reads the message from it; `streamLarge` as for MsgReader.
+template <typename Bytes>
+HRESULT ReadDocument(Bytes bytes, bool streamLarge, std::string_view name, MsgDocument& document, std::string& error)
 {
     document = MsgDocument();
     error.clear();
     CompoundFile file;
-    HRESULT hr = file.Open(bytes);
+    HRESULT hr = file.Open(std::move(bytes));
     if (FAILED(hr)) {
         error = NameFile(name, file.Error());
         return hr;
     }
-    MsgReader reader(file);
+    MsgReader reader(file, streamLarge);
     hr = reader.Read(document);
     if (FAILED(hr)) {
         error = NameFile(name, reader.Error());
@@ -511,17 +530,35 @@ HRESULT ReadMsgBytes(std::span<const std::uint8_t> bytes, std::string_view name,
     return hr;
 }
 
+} // namespace
+
+HRESULT ReadWhole(const StreamedValue& value, std::vector<std::uint8_t>& bytes)
+{
+    bytes.resize(static_cast<std::size_t>(value.Size()));
+    std::size_t read = 0;
+    HRESULT hr = value.ReadAt(0, bytes, read);
+    bytes.resize(read);
+    return hr;
+}
+
+HRESULT ReadMsgBytes(std::span<const std::uint8_t> bytes, std::string_view name, MsgDocument& document,
+                     std::string& error)
+{
+    return ReadDocument(bytes, false, name, document, error);
+}
+
 HRESULT ReadMsgFile(const std::string& path, MsgDocument& document, std::string& error)
 {
     document = MsgDocument();
-    // Read, not mapped: a file that shrinks meanwhile must come out damaged, not end the process.
-    std::vector<std::uint8_t> bytes;
-    HRESULT hr = platform::ReadWholeFile(path, bytes);
+    // Read at offsets, not mapped: a file that shrinks meanwhile must come out damaged, not end the
+    // process.
+    std::shared_ptr<const FileBytes> bytes;
+    HRESULT hr = OpenFileBytes(path, bytes);
     if (FAILED(hr)) {
         error = NameFile(path, std::string("cannot be read (") + std::strerror(hr & 0xFFFF) + ")");
         return hr;
     }
-    return ReadMsgBytes(bytes, path, document, error);
+    return ReadDocument(std::move(bytes), true, path, document, error);
 }
 
 } // namespace platform::cfb

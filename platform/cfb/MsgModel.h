@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,17 @@
 
 namespace platform::cfb {
 
+// A value that stays in its file and is read in pieces when wanted: the data of a large attachment,
+// which would otherwise sit in memory whole as long as its message is open.
+class StreamedValue {
+public:
+    virtual ~StreamedValue() = default;
+    virtual std::uint64_t Size() const = 0;
+    // Up to out.size() bytes from `offset`; `read` is less only at the end of the value. A file that
+    // has shrunk since it was opened gives MAPI_E_CORRUPT_DATA. Safe from several threads at once.
+    virtual HRESULT ReadAt(std::uint64_t offset, std::span<std::uint8_t> out, std::size_t& read) const = 0;
+};
+
 // One property. Which value member holds the value follows from the type:
 //   integer  PT_I2, PT_LONG, PT_BOOLEAN (0 or 1), PT_ERROR, PT_I8, PT_CURRENCY (the scaled
 //            64-bit value), PT_SYSTIME (the 64-bit FILETIME)
@@ -20,6 +32,7 @@ namespace platform::cfb {
 //   bytes    PT_BINARY, PT_CLSID (16 bytes), PT_STRING8 (bytes in the message's code page, no
 //            terminator), server ids, restrictions and rule actions; empty for PT_OBJECT
 //   text     PT_UNICODE (UTF-16, no terminator)
+//   streamed PT_BINARY kept in its file instead of `bytes` (see StreamedValue)
 //   integers, reals, byteValues, texts: the multi-valued forms of the same types.
 struct MsgProperty {
     std::uint32_t tag = 0;
@@ -27,6 +40,7 @@ struct MsgProperty {
     std::int64_t integer = 0;
     double real = 0;
     std::vector<std::uint8_t> bytes;
+    std::shared_ptr<const StreamedValue> streamed;
     std::u16string text;
     std::vector<std::int64_t> integers;
     std::vector<double> reals;

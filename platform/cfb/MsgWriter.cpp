@@ -4,6 +4,7 @@
 
 #include "platform/base/LittleEndian.h"
 #include "platform/cfb/CompoundFileWriter.h"
+#include "platform/cfb/MsgFile.h"
 #include "platform/cfb/MsgLayout.h"
 
 #include <cerrno>
@@ -199,10 +200,8 @@ private:
         }
         if (type == PT_OBJECT)
             return AddObject(property, embedded, depth, where, stream, children);
-        if (IsStreamedType(type)) {
-            AddSingleValue(property, stream, children);
-            return S_OK;
-        }
+        if (IsStreamedType(type))
+            return AddSingleValue(property, where, stream, children);
         if ((type & MV_FLAG) != 0) {
             const std::uint16_t base = type & ~MV_FLAG;
             if (MultipleFixedSize(base) != 0)
@@ -241,19 +240,23 @@ private:
     }
 
     // Strings are kept without their terminator, which the size entry still counts.
-    static void AddSingleValue(const MsgProperty& property, Bytes& stream, Nodes& children)
+    HRESULT AddSingleValue(const MsgProperty& property, const std::string& where, Bytes& stream, Nodes& children)
     {
         Bytes data;
         std::size_t terminator = 0;
         if (property.Type() == PT_UNICODE) {
             AppendUtf16(data, property.text);
             terminator = 2;
+        } else if (property.streamed != nullptr) {
+            if (FAILED(ReadWhole(*property.streamed, data)))
+                return Fail(where, "the value of the property 0x" + Hex8(property.tag) + " cannot be read from its file");
         } else {
             data = property.bytes;
             terminator = property.Type() == PT_STRING8 ? 1 : 0;
         }
         AppendSizeEntry(stream, data.size() + terminator);
         children.push_back(StreamNode(ValueStreamName(property.tag), std::move(data)));
+        return S_OK;
     }
 
     HRESULT AddMultipleFixed(const MsgProperty& property, std::uint16_t base, const std::string& where, Bytes& stream,

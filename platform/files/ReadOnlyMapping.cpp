@@ -9,9 +9,7 @@
 #include <utility>
 
 namespace platform {
-namespace {
 
-// Opens `path` for reading when it is a regular file; `size` is its size then.
 HRESULT OpenRegularFile(const std::string& path, int& fd, std::size_t& size)
 {
     // O_NONBLOCK: opening a FIFO named as input must fail below, not wait for a writer.
@@ -32,8 +30,6 @@ HRESULT OpenRegularFile(const std::string& path, int& fd, std::size_t& size)
     size = static_cast<std::size_t>(info.st_size);
     return S_OK;
 }
-
-} // namespace
 
 ReadOnlyMapping::ReadOnlyMapping(ReadOnlyMapping&& other) noexcept
     : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)),

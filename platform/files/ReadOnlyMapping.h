@@ -31,6 +31,10 @@ private:
     bool mapped_ = false;
 };
 
+// Opens `path` for reading when it is a regular file (a FIFO or directory is refused, without
+// waiting); `size` is its size then. Errors come back as HResultFromErrno.
+HRESULT OpenRegularFile(const std::string& path, int& fd, std::size_t& size);
+
 // Reads the regular file `path` whole into `bytes`. A mapping ends the process (SIGBUS) when the
 // file shrinks while it is read; this gives what the file held then instead, so it serves files
 // that others may change meanwhile. Errors come back as HResultFromErrno.

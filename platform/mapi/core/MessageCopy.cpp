@@ -8,6 +8,8 @@
 
 #include <MapiPtr.h>
 
+#include "platform/mapi/core/StreamedValueStream.h"
+
 namespace mapi {
 namespace {
 
@@ -128,6 +130,8 @@ private:
         status = TargetValues(attachment.properties, {}, values);
         if (SUCCEEDED(status))
             status = copy->SetProps(static_cast<ULONG>(values.size()), values.data(), nullptr);
+        if (SUCCEEDED(status))
+            status = StreamedValues(attachment.properties, copy.get());
         if (SUCCEEDED(status) && attachment.embedded != nullptr) {
             MapiPtr<IMessage> embedded;
             status = copy->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, MAPI_CREATE | MAPI_MODIFY,
@@ -140,6 +144,30 @@ private:
         if (FAILED(status))
             return status;
         return copy->SaveChanges(0);
+    }
+
+    // Values kept in their file go over in pieces, through a stream of the target.
+    static HRESULT StreamedValues(const PropertyBag& bag, IMAPIProp* target)
+    {
+        for (const ValuePointer& stored : bag.Stored()) {
+            if (stored->streamed() == nullptr)
+                continue;
+            MapiPtr<IStream> source;
+            MapiPtr<IStream> copy;
+            HRESULT status = StreamedValueStream::Create(stored->streamed(), source.put());
+            if (SUCCEEDED(status))
+                status = target->OpenProperty(stored->tag(), &IID_IStream, 0, MAPI_CREATE | MAPI_MODIFY,
+                                              copy.put_unknown());
+            ULARGE_INTEGER all{};
+            all.QuadPart = stored->streamed()->Size();
+            if (SUCCEEDED(status))
+                status = source->CopyTo(copy.get(), all, nullptr, nullptr);
+            if (SUCCEEDED(status))
+                status = copy->Commit(0);
+            if (FAILED(status))
+                return status;
+        }
+        return S_OK;
     }
 
     const NamedPropertyMap& names_;

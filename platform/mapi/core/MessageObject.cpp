@@ -25,8 +25,11 @@ std::vector<BYTE> InstanceKey(ULONG number)
 ULONG BagSize(const PropertyBag& bag)
 {
     ULONG size = 0;
-    for (const SPropValue& value : bag.Values())
-        size += sizeof(SPropValue) + ExtraBytes(value);
+    for (const ValuePointer& stored : bag.Stored()) {
+        size += sizeof(SPropValue) + ExtraBytes(stored->value());
+        if (stored->streamed() != nullptr)
+            size += static_cast<ULONG>(stored->streamed()->Size());
+    }
     return size;
 }
 

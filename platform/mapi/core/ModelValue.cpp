@@ -55,6 +55,9 @@ public:
         case PT_DOUBLE:
         case PT_APPTIME: value.Value.dbl = property.real; return Own(value);
         case PT_BINARY:
+            if (property.streamed != nullptr)
+                return StoredValue::Streamed(tag, property.streamed);
+            [[fallthrough]];
         case PT_SVREID:
             value.Value.bin.cb = static_cast<ULONG>(property.bytes.size());
             value.Value.bin.lpb = const_cast<BYTE*>(property.bytes.data());

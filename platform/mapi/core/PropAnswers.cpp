@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/cfb/MsgFile.h"
 #include "platform/mapi/core/PropValues.h"
 #include "platform/mapi/core/StringForms.h"
 
@@ -92,8 +93,13 @@ HRESULT ListProps(const PropertyBag& stored, const ComputedValues& computed, ULO
         return MAPI_E_INVALID_PARAMETER;
     *tags = nullptr;
     std::vector<ULONG> list;
-    for (const SPropValue& value : computed.Merge(stored))
-        list.push_back(CHANGE_PROP_TYPE(value.ulPropTag, StringFormForFlags(PROP_TYPE(value.ulPropTag), flags)));
+    for (const SPropValue& value : computed.Merge(stored)) {
+        // A value kept in its file is listed with its own type, for OpenProperty.
+        const StoredValue* kept = stored.FindStored(value.ulPropTag);
+        const bool streamed = PROP_TYPE(value.ulPropTag) == PT_ERROR && kept != nullptr && kept->streamed();
+        const ULONG tag = streamed ? kept->tag() : value.ulPropTag;
+        list.push_back(CHANGE_PROP_TYPE(tag, StringFormForFlags(PROP_TYPE(tag), flags)));
+    }
     list.insert(list.end(), computed.Objects().begin(), computed.Objects().end());
     SCODE status = NewTagArray(list.size(), tags);
     if (status != S_OK)
@@ -158,9 +164,20 @@ bool IsStreamType(ULONG type)
     return type == PT_BINARY || type == PT_STRING8 || type == PT_UNICODE;
 }
 
+std::shared_ptr<const platform::cfb::StreamedValue> StreamedContent(const PropertyBag& stored,
+                                                                    const ComputedValues& computed, ULONG tag)
+{
+    if (PROP_TYPE(tag) != PT_BINARY || computed.Shown(tag, stored) != nullptr)
+        return nullptr;
+    const StoredValue* kept = stored.FindStored(tag);
+    return kept != nullptr ? kept->streamed() : nullptr;
+}
+
 HRESULT StreamContent(const PropertyBag& stored, const ComputedValues& computed, ULONG tag, std::vector<BYTE>& content)
 {
     content.clear();
+    if (auto streamed = StreamedContent(stored, computed, tag))
+        return platform::cfb::ReadWhole(*streamed, content);
     const SPropValue* value = ShownValue(stored, computed, tag);
     if (value == nullptr)
         return MAPI_E_NOT_FOUND;

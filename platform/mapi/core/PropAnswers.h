@@ -31,6 +31,11 @@ HRESULT RemoveProps(PropertyBag& stored, const ComputedValues& computed, const S
 
 // The bytes a stream on the property gives: a binary's bytes, a string in the form of the tag
 // (8-bit text in the ANSI code page or UTF-16LE), without a terminator.
+// The value of `tag` when it is a binary value kept in its file (and no computed value shows over
+// it), else nullptr.
+std::shared_ptr<const platform::cfb::StreamedValue> StreamedContent(const PropertyBag& stored,
+                                                                    const ComputedValues& computed, ULONG tag);
+
 HRESULT StreamContent(const PropertyBag& stored, const ComputedValues& computed, ULONG tag, std::vector<BYTE>& content);
 // Stores what a stream on the property holds, in the form of the tag; a trailing terminator goes.
 SCODE StoreStreamContent(PropertyBag& stored, ULONG tag, std::vector<BYTE> content);

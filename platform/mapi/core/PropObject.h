@@ -11,6 +11,7 @@
 #include "platform/mapi/core/NamedPropertyMap.h"
 #include "platform/mapi/core/PropAnswers.h"
 #include "platform/mapi/core/PropertyStream.h"
+#include "platform/mapi/core/StreamedValueStream.h"
 
 namespace mapi {
 
@@ -126,6 +127,9 @@ protected:
             Compute(computed);
             if (write && computed.IsReadOnly(tag))
                 return MAPI_E_COMPUTED;
+            // A value kept in its file is read from there, never whole into memory.
+            if (auto streamed = StreamedContent(Bag(), computed, tag); streamed != nullptr && !write)
+                return StreamedValueStream::Create(std::move(streamed), reinterpret_cast<LPSTREAM*>(result));
             HRESULT status = StreamContent(Bag(), computed, tag, content);
             if ((flags & MAPI_CREATE) != 0)
                 content.clear();

@@ -386,6 +386,12 @@ SCODE AnswerValue(const SPropValue* stored, ULONG wantedTag, SPropValue& answer,
         ULONG storedType = PROP_TYPE(stored->ulPropTag);
         if (wantedType == PT_UNSPECIFIED || wantedType == storedType)
             return CopyValue(answer, *stored, allocator);
+        // Too large a value answers so in any form asked for; OpenProperty reads it.
+        if (storedType == PT_ERROR && stored->Value.err == MAPI_E_NOT_ENOUGH_MEMORY) {
+            answer = *stored;
+            answer.ulPropTag = CHANGE_PROP_TYPE(wantedTag, PT_ERROR);
+            return MAPI_W_ERRORS_RETURNED;
+        }
         if (AreStringForms(wantedType, storedType))
             return ConvertString(answer, *stored, wantedType, allocator);
     }

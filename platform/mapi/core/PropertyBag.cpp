@@ -22,13 +22,30 @@ std::shared_ptr<const StoredValue> StoredValue::View(const SPropValue& value, st
     return stored;
 }
 
-const SPropValue* PropertyBag::Find(ULONG tag) const
+std::shared_ptr<const StoredValue> StoredValue::Streamed(ULONG tag,
+                                                        std::shared_ptr<const platform::cfb::StreamedValue> streamed)
+{
+    auto stored = std::make_shared<StoredValue>();
+    stored->view_.ulPropTag = CHANGE_PROP_TYPE(tag, PT_ERROR);
+    stored->view_.Value.err = MAPI_E_NOT_ENOUGH_MEMORY;
+    stored->streamed_ = std::move(streamed);
+    stored->streamedTag_ = tag;
+    return stored;
+}
+
+const StoredValue* PropertyBag::FindStored(ULONG tag) const
 {
     for (const ValuePointer& stored : values_) {
         if (PROP_ID(stored->value().ulPropTag) == PROP_ID(tag))
-            return &stored->value();
+            return stored.get();
     }
     return nullptr;
+}
+
+const SPropValue* PropertyBag::Find(ULONG tag) const
+{
+    const StoredValue* stored = FindStored(tag);
+    return stored != nullptr ? &stored->value() : nullptr;
 }
 
 void PropertyBag::Put(ValuePointer value)

@@ -10,21 +10,32 @@
 
 #include <MapiPtr.h>
 
+#include "platform/cfb/MsgModel.h"
+
 namespace mapi {
 
 // One stored value. Either a MAPI copy of its own, or a view whose data belongs to an outside
-// object (the message model it was read from) that `keepAlive` holds.
+// object (the message model it was read from) that `keepAlive` holds, or a binary value that stays
+// in its file: that one shows as MAPI_E_NOT_ENOUGH_MEMORY, as too large a value does in MAPI, and is
+// read through OpenProperty.
 class StoredValue {
 public:
     static std::shared_ptr<const StoredValue> Copy(const SPropValue& value, SCODE& status);
     static std::shared_ptr<const StoredValue> View(const SPropValue& value, std::shared_ptr<const void> keepAlive);
+    static std::shared_ptr<const StoredValue> Streamed(ULONG tag,
+                                                       std::shared_ptr<const platform::cfb::StreamedValue> streamed);
 
     const SPropValue& value() const { return owned_ ? *owned_.get() : view_; }
+    // The tag the property has: that of value(), or for a streamed value the tag it was stored with.
+    ULONG tag() const { return streamed_ ? streamedTag_ : value().ulPropTag; }
+    const std::shared_ptr<const platform::cfb::StreamedValue>& streamed() const { return streamed_; }
 
 private:
     SPropValue view_{};
     MapiBuffer<SPropValue> owned_;
     std::shared_ptr<const void> keepAlive_;
+    std::shared_ptr<const platform::cfb::StreamedValue> streamed_;
+    ULONG streamedTag_ = 0;
 };
 using ValuePointer = std::shared_ptr<const StoredValue>;
 
@@ -32,11 +43,15 @@ using ValuePointer = std::shared_ptr<const StoredValue>;
 class PropertyBag {
 public:
     const SPropValue* Find(ULONG tag) const;
+    // The stored value with the id of `tag`, or nullptr.
+    const StoredValue* FindStored(ULONG tag) const;
     void Put(ValuePointer value);
     // Copies `value` in; fails only when memory runs out.
     SCODE Set(const SPropValue& value);
     bool Erase(ULONG tag);
     std::vector<SPropValue> Values() const;
+    // The stored values as they are kept, streamed ones included.
+    const std::vector<ValuePointer>& Stored() const { return values_; }
     std::size_t Size() const { return values_.size(); }
 
 private:

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/mmconv/message/ConversionHarness.h"
+#include "tests/support/Base64Text.h"
 #include "tests/support/OutputValidators.h"
 
 namespace convtest {
@@ -128,6 +129,32 @@ TEST(Attachment, Parts)
         ASSERT_EQ(conversion.status, S_OK) << c.label;
         ExpectTexts(NormaliseBoundaries(conversion.output), c.present, c.absent, c.label);
     }
+}
+
+// Data larger than the part the runtime keeps in memory (it is read from the .msg file in pieces)
+// arrives whole, in lines of 76 characters.
+TEST(Attachment, LargeDataArrivesWhole)
+{
+    std::string data(2 * 64 * 1024 + 40'001, '\0');
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
+    MessageBuilder builder = Message();
+    builder.AddFile(u"big.bin", data, u"application/octet-stream");
+    const Conversion conversion = Convert(builder.Document());
+    ASSERT_EQ(conversion.status, S_OK);
+    const std::string start = "filename=\"big.bin\"\r\n\r\n";
+    const std::size_t begin = conversion.output.find(start);
+    ASSERT_NE(begin, std::string::npos);
+    const std::size_t end = conversion.output.find("\r\n\r\n--", begin + start.size());
+    ASSERT_NE(end, std::string::npos);
+    const std::string body = conversion.output.substr(begin + start.size(), end - begin - start.size());
+    EXPECT_TRUE(testsupport::DecodeBase64(body) == data);
+    std::size_t lineStart = 0;
+    for (std::size_t lineEnd = body.find("\r\n"); lineEnd != std::string::npos; lineEnd = body.find("\r\n", lineStart)) {
+        EXPECT_EQ(lineEnd - lineStart, 76u);
+        lineStart = lineEnd + 2;
+    }
+    EXPECT_LE(body.size() - lineStart, 76u);
 }
 
 // Every case reads back cleanly, with the attachment's bytes.

@@ -6,6 +6,7 @@
 #include "platform/cfb/MsgFile.h"
 #include "platform/cfb/MsgWriter.h"
 #include "tests/platform/cfb/TestBytes.h"
+#include "tests/support/Base64Text.h"
 #include "tests/support/OutlookSamples.h"
 #include "tests/support/ProcessRunner.h"
 #include "tests/support/TemporaryDirectory.h"
@@ -45,15 +46,7 @@ std::string Hex(std::uint32_t value)
     return text;
 }
 
-// Property builders by value kind.
-MsgProperty Integer(std::uint32_t tag, std::int64_t value, std::uint32_t flags = 6)
-{
-    MsgProperty property;
-    property.tag = tag;
-    property.flags = flags;
-    property.integer = value;
-    return property;
-}
+// Property builders by value kind (Integer and Binary in TestBytes.h).
 
 MsgProperty Real(std::uint32_t tag, double value)
 {
@@ -61,15 +54,6 @@ MsgProperty Real(std::uint32_t tag, double value)
     property.tag = tag;
     property.flags = 2;
     property.real = value;
-    return property;
-}
-
-MsgProperty Binary(std::uint32_t tag, Bytes value)
-{
-    MsgProperty property;
-    property.tag = tag;
-    property.flags = 6;
-    property.bytes = std::move(value);
     return property;
 }
 
@@ -498,7 +482,13 @@ TEST(MsgWriterTest, ALargeAttachmentNeedsTheDifatAndReadsBack)
     EXPECT_GE(image[72], 1) << "DIFAT sector count";
     MsgDocument again;
     ASSERT_EQ(ReadMsgFile(path, again, error), S_OK) << error;
-    EXPECT_TRUE(again.message.attachments[0].properties[1].bytes == large);
+    // Data this large stays in the file; read whole, it is what was written.
+    MsgProperty& data = again.message.attachments[0].properties[1];
+    ASSERT_NE(data.streamed, nullptr);
+    EXPECT_TRUE(data.bytes.empty());
+    ASSERT_EQ(ReadWhole(*data.streamed, data.bytes), S_OK);
+    data.streamed.reset();
+    EXPECT_TRUE(data.bytes == large);
     EXPECT_EQ(DocumentDifference(document, again), "");
 }
 
@@ -583,26 +573,6 @@ std::string ConvertWithMsgconvert(const fs::path& msg, const fs::path& dir)
     return testsupport::ReadFile(eml);
 }
 
-Bytes DecodeBase64(std::string_view text)
-{
-    static constexpr std::string_view kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    Bytes out;
-    std::uint32_t buffer = 0;
-    int bits = 0;
-    for (char c : text) {
-        const std::size_t value = kAlphabet.find(c);
-        if (value == std::string_view::npos)
-            continue;
-        buffer = buffer << 6 | static_cast<std::uint32_t>(value);
-        bits += 6;
-        if (bits >= 8) {
-            bits -= 8;
-            out.push_back(static_cast<std::uint8_t>(buffer >> bits));
-        }
-    }
-    return out;
-}
-
 // The decoded body of the Base64 part whose headers name `filename`.
 Bytes AttachmentBytes(const std::string& eml, const std::string& filename)
 {
@@ -613,7 +583,7 @@ Bytes AttachmentBytes(const std::string& eml, const std::string& filename)
     const std::size_t bodyEnd = eml.find("\n--", bodyStart);
     if (bodyStart == std::string::npos || bodyEnd == std::string::npos)
         return {};
-    return DecodeBase64(std::string_view(eml).substr(bodyStart, bodyEnd - bodyStart));
+    return Ascii(testsupport::DecodeBase64(std::string_view(eml).substr(bodyStart, bodyEnd - bodyStart)));
 }
 
 bool HasMsgconvert() { return !testsupport::FindProgram("msgconvert").empty(); }

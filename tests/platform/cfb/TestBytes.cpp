@@ -79,4 +79,22 @@ Bytes StreamAt(const Bytes& image, const std::vector<std::string>& path)
     return StreamAt(file, path);
 }
 
+platform::cfb::MsgProperty Integer(std::uint32_t tag, std::int64_t value, std::uint32_t flags)
+{
+    platform::cfb::MsgProperty property;
+    property.tag = tag;
+    property.flags = flags;
+    property.integer = value;
+    return property;
+}
+
+platform::cfb::MsgProperty Binary(std::uint32_t tag, Bytes value)
+{
+    platform::cfb::MsgProperty property;
+    property.tag = tag;
+    property.flags = 6;
+    property.bytes = std::move(value);
+    return property;
+}
+
 } // namespace cfbtest

@@ -26,6 +26,10 @@ Bytes Utf16(std::u16string_view text);
 // The UTF-16LE text followed by its two-byte terminator.
 Bytes Utf16Terminated(std::u16string_view text);
 
+// Properties of the .msg model: an integer value and a binary one, with the flags a writer gives.
+platform::cfb::MsgProperty Integer(std::uint32_t tag, std::int64_t value, std::uint32_t flags = 6);
+platform::cfb::MsgProperty Binary(std::uint32_t tag, Bytes value);
+
 std::uint16_t U16(const Bytes& bytes, std::size_t offset);
 std::uint32_t U32(const Bytes& bytes, std::size_t offset);
 
