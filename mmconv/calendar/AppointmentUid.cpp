@@ -78,10 +78,15 @@ HRESULT CAppointmentMsg::SaveUID(MimeOutput& output, unsigned& column)
     if (cleanId || seriesId) {
         OutputStringRfc2445(output, "UID:" + UidOf(cleanId ? *cleanId : *seriesId) + "\n", column);
     } else if (!IsExceptionItem()) {
+        // A component needs its UID: without the search key, the entry identifier names the item
+        // as stably.
         PropValues values;
-        const ULONG tags[] = {PR_SEARCH_KEY};
+        const ULONG tags[] = {PR_SEARCH_KEY, PR_ENTRYID};
         values.Read(Message(), tags);
-        if (const std::optional<std::span<const BYTE>> key = values.Binary(PR_SEARCH_KEY))
+        std::optional<std::span<const BYTE>> key = values.Binary(PR_SEARCH_KEY);
+        if (!key)
+            key = values.Binary(PR_ENTRYID);
+        if (key)
             OutputStringRfc2445(output, "UID:" + UidFromSearchKey({reinterpret_cast<const char*>(key->data()), key->size()}) + "\n",
                 column);
     }

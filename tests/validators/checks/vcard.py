@@ -16,7 +16,9 @@ from . import contentlines
 
 MAX_OCTETS = 75
 ENCODINGS = ("7BIT", "8BIT", "QUOTED-PRINTABLE", "BASE64")
-_NAME = re.compile(r"^(?:X-[A-Za-z0-9-]+|[A-Za-z0-9-]+)$")
+# vCard 2.1 names: its own are letters, digits and "-"; an extension "X-" and a word, which may hold
+# any printable character but the delimiters "[", "]", "=", ":", ".", "," and ";".
+_NAME = re.compile(r"^(?:X-[!-+\-/0-9<>?-Z\\^-~]+|[A-Za-z0-9-]+)$")
 _QP_ESCAPE = re.compile(r"=(?![0-9A-Fa-f]{2})")
 _IMAGE_SIGNATURES = {"JPEG": (b"\xff\xd8\xff",), "GIF": (b"GIF87a", b"GIF89a"), "PNG": (b"\x89PNG\r\n\x1a\n",),
                      "BMP": (b"BM",), "TIFF": (b"II*\0", b"MM\0*")}
