@@ -481,9 +481,10 @@ HRESULT CImapXP::OpenSession(IMAPIProp* settings, login::CPasswordDlg& credentia
         status = Login(credentials, plainLogin);
     if (SUCCEEDED(status))
         status = EnableExtensions();
-    if (SUCCEEDED(status))
-        status = FetchMailTrailer(settings);
-    return status;
+    if (FAILED(status))
+        return status;
+    // A trailer of an earlier connection must not stay for a server that gives none.
+    return features_.extensions ? FetchMailTrailer(settings) : RemoveMailTrailer(settings);
 }
 
 HRESULT CImapXP::ReadGreeting(bool tlsWanted)
@@ -583,11 +584,43 @@ HRESULT CImapXP::LoginCramMd5(login::CPasswordDlg& credentials, ULONG& kind)
 
 HRESULT CImapXP::EnableExtensions()
 {
+    features_ = {};
+    HRESULT status = SendCommand("ENABLE EXTENSIONS");
     ULONG kind = 0;
-    HRESULT status = Exchange("ENABLE EXTENSIONS", kind);
+    ImapRecords enabled;
+    if (SUCCEEDED(status))
+        status = ReadReply(&kind, KeepBit(kKindEnabled), &enabled);
+    if (status == 1) {
+        CloseConnection();
+        return MapError(MAPI_E_EXTENDED_ERROR, kTextInvalidReply, currentLine_);
+    }
     if (FAILED(status))
         return status;
-    return kind == kKindNo ? MAPI_E_EXTENDED_ERROR : S_OK;
+    features_.extensions = ExtensionsEnabled(kind, enabled);
+    if (features_.extensions)
+        return S_OK;
+    if (diag::TraceOn(diag::kTraceProtocols))
+        diag::Trace("CImapXP(%#lx)::EnableExtensions -- no server extensions, standard IMAP\n", Address(this));
+    return ReadCapabilities();
+}
+
+HRESULT CImapXP::ReadCapabilities()
+{
+    HRESULT status = SendCommand("CAPABILITY");
+    ImapRecords capabilities;
+    if (SUCCEEDED(status))
+        status = ReadReply(nullptr, KeepBit(kKindCapability), &capabilities);
+    if (status == 1) {
+        CloseConnection();
+        return MapError(MAPI_E_EXTENDED_ERROR, kTextInvalidReply, currentLine_);
+    }
+    if (FAILED(status))
+        return status;
+    for (const ImapRecord& record : capabilities) {
+        if (const SPropValue* words = record.kind == kKindCapability ? FindProperty(record, kPropComment) : nullptr)
+            AddCapabilities(words->Value.lpszA, features_);
+    }
+    return S_OK;
 }
 
 HRESULT CImapXP::FetchMailTrailer(IMAPIProp* settings)
@@ -610,6 +643,11 @@ HRESULT CImapXP::FetchMailTrailer(IMAPIProp* settings)
     }
     if (kind == kKindOk && trailer != nullptr)
         return QLN_CHECK(settings->SetProps(1, const_cast<LPSPropValue>(trailer), nullptr));
+    return RemoveMailTrailer(settings);
+}
+
+HRESULT CImapXP::RemoveMailTrailer(IMAPIProp* settings)
+{
     SizedSPropTagArray(1, body) = {1, {kPropBody}};
     const HRESULT deleted = settings->DeleteProps(reinterpret_cast<LPSPropTagArray>(&body), nullptr);
     return FAILED(deleted) ? QLN_CHECK(deleted) : S_OK;
