@@ -43,8 +43,7 @@ const imap::ImapRecord* FindListed(const imap::ImapRecords& folders, std::string
     return nullptr;
 }
 
-// "~account/INBOX" itself: it exists for every account, a standard server refuses to create it,
-// and some do not list it in another user's namespace.
+// "~account/INBOX" itself.
 bool IsAccountInbox(std::string_view path)
 {
     const std::size_t slash = path.find('/');
@@ -96,8 +95,6 @@ HRESULT EnsureFolder(imap::CImapXP& client, std::string_view path, std::string_v
     const std::string name = QuotedImapText(unquotedName);
     imap::CImapGuard guard(&client);
     const imap::ServerFeatures features = client.Features();
-    if (!features.extensions && IsAccountInbox(unquotedName))
-        return S_OK;
 
     imap::ImapRecords folders;
     HRESULT status = features.extensions ? client.SendCommand("LIST (CLASS) \"\" \"%s\"", name.c_str())
@@ -118,10 +115,12 @@ HRESULT EnsureFolder(imap::CImapXP& client, std::string_view path, std::string_v
             status = client.ReadReply(&kind, 0, nullptr);
         if (FAILED(status))
             return status;
-        if (kind != imap::kKindOk)
+        // A standard server may not list another user's INBOX and refuses to create one that exists.
+        const bool existing = kind != imap::kKindOk && !features.extensions && IsAccountInbox(unquotedName);
+        if (kind != imap::kKindOk && !existing)
             return E_ACCESSDENIED;
         if (created != nullptr)
-            *created = true;
+            *created = !existing;
     } else if (const SPropValue* listedClass = imap::FindProperty(*listed, imap::kPropContainerClass)) {
         currentClass = listedClass->Value.lpszA;
     }

@@ -27,7 +27,8 @@ inline constexpr std::string_view kClassMetadataEntry = "/shared/vendor/vendor.e
 // client's error text.
 // On a server without the extensions (CImapXP::Features) the folder is listed with plain LIST and
 // created without a class, with `specialUse` (an RFC 6154 attribute such as "\Sent", or empty) when
-// the server takes CREATE-SPECIAL-USE; an account's INBOX always exists there and is left alone.
+// the server takes CREATE-SPECIAL-USE; a refused CREATE of an account's INBOX means that it exists
+// (such a server may not list another user's INBOX, and refuses to create one that exists).
 // A class other than kDefaultFolderClass goes into kClassMetadataEntry where the server has
 // METADATA (a refusal gives MAPI_E_EXTENDED_ERROR); otherwise the log says once that the folder
 // keeps no class.
