@@ -145,7 +145,7 @@ HRESULT LevelWalk::Run(TransferOptions options)
     }
     if (path_.find('/') == std::string::npos) {
         FindInbox();
-        specialFolders_.Load(context_.store, folder_);
+        specialFolders_.Load(context_.store);
     }
     status = S_OK;
     while (SUCCEEDED(status)) {

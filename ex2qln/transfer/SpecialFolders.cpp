@@ -44,11 +44,14 @@ void ReadIds(IMAPIProp* object, const std::array<SpecialUse, Count>& uses,
 
 } // namespace
 
-void SpecialFolders::Load(IMsgStore* store, IMAPIFolder* root)
+void SpecialFolders::Load(IMsgStore* store)
 {
     folders_.clear();
     ReadIds(store, kOnStore, folders_);
-    ReadIds(root, kOnRoot, folders_);
+    MapiPtr<IMAPIFolder> root;
+    ULONG type = 0;
+    if (SUCCEEDED(QLN_CHECK(store->OpenEntry(0, nullptr, nullptr, 0, &type, root.put_unknown()))))
+        ReadIds(root.get(), kOnRoot, folders_);
 }
 
 std::string_view SpecialFolders::UseOf(IMsgStore* store, const SBinary& entryId) const

@@ -12,9 +12,9 @@ namespace ex2qln::transfer {
 
 class SpecialFolders {
 public:
-    // Reads where they are: sent and deleted items from the store, drafts from the root of its
-    // folder tree. What cannot be read only leaves that folder without its attribute.
-    void Load(IMsgStore* store, IMAPIFolder* root);
+    // Reads where they are: sent and deleted items from the store, drafts from its root folder.
+    // What cannot be read only leaves that folder without its attribute.
+    void Load(IMsgStore* store);
 
     // The attribute ("\\Sent", "\\Trash", "\\Drafts") of the folder `entryId` names; empty for
     // any other folder.
