@@ -582,19 +582,25 @@ HRESULT CImapXP::LoginCramMd5(login::CPasswordDlg& credentials, ULONG& kind)
     return status;
 }
 
-HRESULT CImapXP::EnableExtensions()
+HRESULT CImapXP::Collect(const char* command, ULONG keptKind, ULONG& kind, ImapRecords& records)
 {
-    features_ = {};
-    HRESULT status = SendCommand("ENABLE EXTENSIONS");
-    ULONG kind = 0;
-    ImapRecords enabled;
+    HRESULT status = SendCommand("%s", command);
     if (SUCCEEDED(status))
-        status = ReadReply(&kind, KeepBit(kKindEnabled), &enabled);
+        status = ReadReply(&kind, KeepBit(keptKind), &records);
+    // Nothing is to be sent for these commands: a server that waits for more is out of step.
     if (status == 1) {
         CloseConnection();
         return MapError(MAPI_E_EXTENDED_ERROR, kTextInvalidReply, currentLine_);
     }
-    if (FAILED(status))
+    return FAILED(status) ? status : S_OK;
+}
+
+HRESULT CImapXP::EnableExtensions()
+{
+    features_ = {};
+    ULONG kind = 0;
+    ImapRecords enabled;
+    if (const HRESULT status = Collect("ENABLE EXTENSIONS", kKindEnabled, kind, enabled); FAILED(status))
         return status;
     features_.extensions = ExtensionsEnabled(kind, enabled);
     if (features_.extensions)
@@ -606,16 +612,12 @@ HRESULT CImapXP::EnableExtensions()
 
 HRESULT CImapXP::ReadCapabilities()
 {
-    HRESULT status = SendCommand("CAPABILITY");
+    ULONG kind = 0;
     ImapRecords capabilities;
-    if (SUCCEEDED(status))
-        status = ReadReply(nullptr, KeepBit(kKindCapability), &capabilities);
-    if (status == 1) {
-        CloseConnection();
-        return MapError(MAPI_E_EXTENDED_ERROR, kTextInvalidReply, currentLine_);
-    }
-    if (FAILED(status))
+    if (const HRESULT status = Collect("CAPABILITY", kKindCapability, kind, capabilities); FAILED(status))
         return status;
+    if (kind != kKindOk)
+        return MAPI_E_EXTENDED_ERROR;
     for (const ImapRecord& record : capabilities) {
         if (const SPropValue* words = record.kind == kKindCapability ? FindProperty(record, kPropComment) : nullptr)
             AddCapabilities(words->Value.lpszA, features_);
@@ -625,16 +627,9 @@ HRESULT CImapXP::ReadCapabilities()
 
 HRESULT CImapXP::FetchMailTrailer(IMAPIProp* settings)
 {
-    HRESULT status = SendCommand("GETMAILTRAILER");
     ULONG kind = 0;
     ImapRecords trailers;
-    if (SUCCEEDED(status))
-        status = ReadReply(&kind, KeepBit(kKindMailTrailer), &trailers);
-    if (status == 1) {
-        CloseConnection();
-        return MapError(MAPI_E_EXTENDED_ERROR, kTextInvalidReply, currentLine_);
-    }
-    if (FAILED(status))
+    if (const HRESULT status = Collect("GETMAILTRAILER", kKindMailTrailer, kind, trailers); FAILED(status))
         return status;
     const SPropValue* trailer = nullptr;
     for (const ImapRecord& record : trailers) {

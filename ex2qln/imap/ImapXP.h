@@ -119,6 +119,9 @@ private:
     HRESULT Login(login::CPasswordDlg& credentials, bool plainLogin);
     HRESULT LoginPlain(login::CPasswordDlg& credentials, ULONG& kind);
     HRESULT LoginCramMd5(login::CPasswordDlg& credentials, ULONG& kind);
+    // Sends a command without arguments and reads its reply, keeping the lines of `keptKind`; the
+    // tagged kind goes to `kind`.
+    HRESULT Collect(const char* command, ULONG keptKind, ULONG& kind, ImapRecords& records);
     HRESULT EnableExtensions();
     // Without the extensions: the standard extensions that stand in for them, from CAPABILITY.
     HRESULT ReadCapabilities();

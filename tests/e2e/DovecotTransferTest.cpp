@@ -67,18 +67,11 @@ protected:
     // What each account holds, read back by the account itself over STARTTLS.
     json ReadBack(const DovecotServer& server, const std::vector<std::string>& accounts, const std::string& saved)
     {
-        std::filesystem::create_directories(saved);
-        testsupport::ProcessRun run;
-        run.program = "/usr/bin/python3";
-        run.arguments = {kReadBack, "--port", std::to_string(server.ImapPort()), "--cafile", server.CertificatePath(),
-                         "--save", saved};
+        std::vector<std::string> arguments = {kReadBack, "--port", std::to_string(server.ImapPort()), "--cafile",
+                                              server.CertificatePath()};
         for (const std::string& account : accounts)
-            run.arguments.push_back("--account=" + account + ":" + Password(account));
-        const ProcessResult result = testsupport::RunProcess(run);
-        EXPECT_EQ(result.exitCode, 0) << result.standardError;
-        const json document = json::parse(result.standardOutput, nullptr, false);
-        EXPECT_FALSE(document.is_discarded()) << result.standardOutput;
-        return document.is_discarded() ? json::object() : document["accounts"];
+            arguments.push_back("--account=" + account + ":" + Password(account));
+        return ReadBackAccounts(std::move(arguments), saved);
     }
 
     std::string Work(const std::string& name) const { return work_.File(name); }
@@ -189,14 +182,10 @@ TEST_F(DovecotTransferTest, TheDemoOrganisationArrivesWholeAndReadsBackOverImap)
     std::vector<std::string> files;
     for (const ExpectedFolder& folder : expected) {
         SCOPED_TRACE(folder.account + "/" + folder.path);
-        const json* source = folder.source.empty() ? nullptr : SourceFolder(organisation, folder.user, folder.source);
-        ASSERT_TRUE(folder.source.empty() || source != nullptr);
-        const json sourceMessages = source != nullptr ? source->value("messages", json::array()) : json::array();
-        json arrived = json::array();
-        for (const json& candidate : held.value(folder.account, json::array())) {
-            if (candidate["path"] == folder.path)
-                arrived = candidate["messages"];
-        }
+        const std::optional<json> source = SourceMessages(organisation, folder.user, folder.source);
+        ASSERT_TRUE(source);
+        const json& sourceMessages = *source;
+        const json arrived = HeldMessages(held, folder.account, folder.path);
         const std::vector<std::string>& bytes = sent["~" + folder.account + "/" + folder.path];
         ASSERT_EQ(arrived.size(), sourceMessages.size());
         ASSERT_EQ(bytes.size(), sourceMessages.size());

@@ -3,8 +3,13 @@
 // the lines that report a failed message.
 #pragma once
 
+#include "tests/support/ProcessRunner.h"
+
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -43,6 +48,29 @@ inline const json* SourceFolder(const json& organisation, const std::string& use
         folders = found->contains("folders") ? &(*found)["folders"] : nullptr;
     }
     return found;
+}
+
+// The messages of a source folder, none for a folder without a source (`names` empty); nullopt
+// when the organisation has no such folder.
+inline std::optional<json> SourceMessages(const json& organisation, const std::string& user,
+                                          const std::vector<std::string>& names)
+{
+    if (names.empty())
+        return json::array();
+    const json* source = SourceFolder(organisation, user, names);
+    if (source == nullptr)
+        return std::nullopt;
+    return source->value("messages", json::array());
+}
+
+// The messages read back for one folder of one account, none when it is not there.
+inline json HeldMessages(const json& held, const std::string& account, const std::string& path)
+{
+    for (const json& candidate : held.value(account, json::array())) {
+        if (candidate["path"] == path)
+            return candidate["messages"];
+    }
+    return json::array();
 }
 
 // The flags a source message's properties call for, in the order the upload writes them.
@@ -135,6 +163,22 @@ inline std::string FailedMessage(const std::string& subject, bool delivered, con
 inline std::string Literal(std::string text)
 {
     return std::regex_replace(text, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)");
+}
+
+// Runs a read-back script (tests/server) with `arguments` and "--save" `saved`, where it writes the
+// messages: its "accounts" object, empty (and a test failure) when it fails.
+inline json ReadBackAccounts(std::vector<std::string> arguments, const std::string& saved)
+{
+    std::filesystem::create_directories(saved);
+    testsupport::ProcessRun run;
+    run.program = "/usr/bin/python3";
+    run.arguments = std::move(arguments);
+    run.arguments.insert(run.arguments.end(), {"--save", saved});
+    const testsupport::ProcessResult result = testsupport::RunProcess(run);
+    EXPECT_EQ(result.exitCode, 0) << result.standardError;
+    const json document = json::parse(result.standardOutput, nullptr, false);
+    EXPECT_FALSE(document.is_discarded()) << result.standardOutput;
+    return document.is_discarded() ? json::object() : document["accounts"];
 }
 
 } // namespace e2e::transfer

@@ -63,23 +63,14 @@ protected:
     // What the server holds for every account, read back over IMAP; the messages go to `saved`.
     json ReadBack(const StandInServer& server, const std::string& saved)
     {
-        std::filesystem::create_directories(saved);
-        testsupport::ProcessRun run;
-        run.program = "/usr/bin/python3";
-        run.arguments = {kReadBack, "--port", std::to_string(server.ImapPort()), "--password", "secret", "--json",
-                         "--save", saved};
-        const ProcessResult result = testsupport::RunProcess(run);
-        EXPECT_EQ(result.exitCode, 0) << result.standardError;
-        const json document = json::parse(result.standardOutput, nullptr, false);
-        EXPECT_FALSE(document.is_discarded()) << result.standardOutput;
-        return document.is_discarded() ? json::object() : document["accounts"];
+        return ReadBackAccounts({kReadBack, "--port", std::to_string(server.ImapPort()), "--password", "secret", "--json"},
+                                saved);
     }
 
     std::string Work(const std::string& name) const { return work_.File(name); }
 };
 
 // ---- The demo organisation ------------------------------------------------------------------------
-
 
 struct ExpectedFolder {
     std::string account;
@@ -161,14 +152,10 @@ TEST_F(TransferTest, TheDemoOrganisationArrivesWholeAndReadsBackOverImap)
     std::vector<std::string> files;
     for (const ExpectedFolder& folder : expected) {
         SCOPED_TRACE(folder.account + "/" + folder.path);
-        const json* source = folder.source.empty() ? nullptr : SourceFolder(organisation, folder.user, folder.source);
-        ASSERT_TRUE(folder.source.empty() || source != nullptr);
-        const json sourceMessagesOfFolder = source != nullptr ? source->value("messages", json::array()) : json::array();
-        json arrived = json::array();
-        for (const json& candidate : held.value(folder.account, json::array())) {
-            if (candidate["path"] == folder.path)
-                arrived = candidate["messages"];
-        }
+        const std::optional<json> source = SourceMessages(organisation, folder.user, folder.source);
+        ASSERT_TRUE(source);
+        const json& sourceMessagesOfFolder = *source;
+        const json arrived = HeldMessages(held, folder.account, folder.path);
         ASSERT_EQ(arrived.size(), sourceMessagesOfFolder.size());
         for (std::size_t i = 0; i < arrived.size(); ++i) {
             const json& properties = sourceMessagesOfFolder[i]["properties"];
