@@ -1,8 +1,8 @@
 // The built ex2qln's transfer into a real Dovecot, a standard IMAP server without Quillon's
 // extensions: the demo organisation migrated whole and read back by each account over IMAP (every
 // folder, the class kept as METADATA, every message byte for byte as the transfer sent it, with its
-// flags and internal date); a refused APPEND (a full quota) and a dropped connection, with and
-// without --ignore-errors. Skipped where Dovecot is not installed.
+// flags and internal date), and no other account reaching it; a refused APPEND (a full quota) and
+// a dropped connection, with and without --ignore-errors. Skipped where Dovecot is not installed.
 #include "tests/e2e/ProgramTest.h"
 #include "tests/e2e/TransferFixtures.h"
 #include "tests/support/DovecotServer.h"
@@ -206,6 +206,21 @@ TEST_F(DovecotTransferTest, TheDemoOrganisationArrivesWholeAndReadsBackOverImap)
         }
     }
     EXPECT_EQ(files.size(), 26u);
+
+    // Only the administrator reaches other accounts' folders: bob cannot open alice's Inbox.
+    testsupport::ProcessRun intruder;
+    intruder.program = "/usr/bin/python3";
+    intruder.arguments = {"-c",
+                          "import imaplib, ssl, sys\n"
+                          "m = imaplib.IMAP4('127.0.0.1', int(sys.argv[1]))\n"
+                          "m.starttls(ssl_context=ssl.create_default_context(cafile=sys.argv[2]))\n"
+                          "m.login(sys.argv[3], sys.argv[4])\n"
+                          "print(m.select('\"~alice.martin@demo.example/INBOX\"', readonly=True)[0])\n",
+                          std::to_string(server.ImapPort()), server.CertificatePath(), "bob.okafor@demo.example",
+                          Password("bob.okafor@demo.example")};
+    const ProcessResult refused = testsupport::RunProcess(intruder);
+    EXPECT_EQ(refused.standardOutput, "NO\n") << refused.standardError;
+
     const testsupport::ValidatorVerdict verdict = testsupport::ValidateFiles(testsupport::OutputCheck::Message, files);
     EXPECT_TRUE(verdict.valid) << verdict.Describe();
 }
