@@ -4,11 +4,14 @@ APPEND that a client sends (the folder, flags, date and the literal's bytes as s
 the connection on which a given APPEND arrives, as a server or network that fails mid-run would.
 
     imap_relay.py --target-port N --port-file FILE --record DIR [--drop-at-append K]
+                  [--add-capability WORD]
 
 Once listening it writes its port to FILE. Each APPEND is kept as DIR/append-N.eml, with one JSON
 line in DIR/appends.jsonl: {"command": the command line without its tag and literal, "file": path}.
 With --drop-at-append K the K-th APPEND (counted over all connections, from 1) is not passed on:
-both ends of its connection are closed instead. Later connections pass through."""
+both ends of its connection are closed instead. Later connections pass through. Every command line
+(without literals) goes into DIR/commands.log. --add-capability WORD adds WORD to the server's
+CAPABILITY lines, to see what a client does with an extension the server behind does not announce."""
 
 import argparse
 import json
@@ -34,6 +37,10 @@ class Recorder:
             self.appends += 1
             return self.appends, self.appends == self.drop_at
 
+    def command(self, line):
+        with self.lock, open(os.path.join(self.directory, 'commands.log'), 'ab') as log:
+            log.write(line)
+
     def keep(self, number, command, literal):
         path = os.path.join(self.directory, 'append-%d.eml' % number)
         with open(path, 'wb') as output:
@@ -51,7 +58,7 @@ def close(*sockets):
         s.close()
 
 
-def server_to_client(server, client, answers):
+def server_to_client(server, client, answers, added):
     """Server to client, a line at a time: a continuation or a tagged line goes into `answers`, so
     that the client's side knows whether a synchronising literal follows."""
     reader = server.makefile('rb')
@@ -60,6 +67,8 @@ def server_to_client(server, client, answers):
             line = reader.readline()
             if not line:
                 break
+            if added and line.startswith(b'* CAPABILITY '):
+                line = line.rstrip(b'\r\n') + b' ' + added.encode() + b'\r\n'
             # Noted before the client sees it, so that its next command finds it noted.
             if line.startswith(b'+'):
                 answers.put('continue')
@@ -87,6 +96,7 @@ def client_to_server(client, server, recorder, answers):
                 number, drop = recorder.next_append()
                 if drop:
                     break
+            recorder.command(line)
             match = _LITERAL.search(line)
             synchronising = match is not None and not match.group(2)
             while synchronising and not answers.empty():
@@ -112,6 +122,7 @@ def main():
     parser.add_argument('--port-file', required=True)
     parser.add_argument('--record', required=True)
     parser.add_argument('--drop-at-append', type=int, default=0)
+    parser.add_argument('--add-capability', default='')
     arguments = parser.parse_args()
     recorder = Recorder(arguments.record, arguments.drop_at_append)
     listener = socket.socket()
@@ -126,7 +137,8 @@ def main():
         for s in (client, server):
             s.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
         answers = queue.Queue()
-        threading.Thread(target=server_to_client, args=(server, client, answers), daemon=True).start()
+        threading.Thread(target=server_to_client, args=(server, client, answers, arguments.add_capability),
+                         daemon=True).start()
         threading.Thread(target=client_to_server, args=(client, server, recorder, answers), daemon=True).start()
 
 

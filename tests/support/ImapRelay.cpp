@@ -35,12 +35,13 @@ std::string FolderOf(const std::string& command)
 
 } // namespace
 
-ImapRelay::ImapRelay(std::uint32_t targetPort, int dropAtAppend)
+ImapRelay::ImapRelay(std::uint32_t targetPort, int dropAtAppend, const std::string& addedCapability)
 {
     const std::string portFile = directory_.File("port");
     std::vector<std::string> arguments = {"/usr/bin/python3", kRelayScript, "--target-port", std::to_string(targetPort),
                                           "--port-file", portFile, "--record", directory_.Path(),
-                                          "--drop-at-append", std::to_string(dropAtAppend)};
+                                          "--drop-at-append", std::to_string(dropAtAppend), "--add-capability",
+                                          addedCapability};
     std::vector<char*> argv;
     for (std::string& argument : arguments)
         argv.push_back(argument.data());
@@ -65,6 +66,8 @@ ImapRelay::~ImapRelay()
     ::kill(pid_, SIGTERM);
     ::waitpid(pid_, nullptr, 0);
 }
+
+std::string ImapRelay::Commands() const { return ReadFile(directory_.File("commands.log")); }
 
 std::vector<RelayedAppend> ImapRelay::Appends() const
 {

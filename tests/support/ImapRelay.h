@@ -21,8 +21,9 @@ struct RelayedAppend {
 class ImapRelay {
 public:
     // Relays to 127.0.0.1:`targetPort`; with `dropAtAppend` > 0 that APPEND (counted from 1 over
-    // all connections) closes its connection instead of reaching the server.
-    explicit ImapRelay(std::uint32_t targetPort, int dropAtAppend = 0);
+    // all connections) closes its connection instead of reaching the server; `addedCapability`, when
+    // given, is added to the server's CAPABILITY lines.
+    explicit ImapRelay(std::uint32_t targetPort, int dropAtAppend = 0, const std::string& addedCapability = "");
     ImapRelay(const ImapRelay&) = delete;
     ImapRelay& operator=(const ImapRelay&) = delete;
     ~ImapRelay();
@@ -31,6 +32,8 @@ public:
     std::uint32_t Port() const { return port_; }
     // The APPENDs that reached the server, in order.
     std::vector<RelayedAppend> Appends() const;
+    // Every command line the clients sent (a literal's bytes left out), in order.
+    std::string Commands() const;
 
 private:
     TemporaryDirectory directory_;
