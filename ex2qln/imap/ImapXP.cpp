@@ -481,9 +481,10 @@ HRESULT CImapXP::OpenSession(IMAPIProp* settings, login::CPasswordDlg& credentia
         status = Login(credentials, plainLogin);
     if (SUCCEEDED(status))
         status = EnableExtensions();
-    if (SUCCEEDED(status))
-        status = FetchMailTrailer(settings);
-    return status;
+    if (FAILED(status))
+        return status;
+    // A trailer of an earlier connection must not stay for a server that gives none.
+    return features_.extensions ? FetchMailTrailer(settings) : RemoveMailTrailer(settings);
 }
 
 HRESULT CImapXP::ReadGreeting(bool tlsWanted)
@@ -581,27 +582,54 @@ HRESULT CImapXP::LoginCramMd5(login::CPasswordDlg& credentials, ULONG& kind)
     return status;
 }
 
-HRESULT CImapXP::EnableExtensions()
+HRESULT CImapXP::Collect(const char* command, ULONG keptKind, ULONG& kind, ImapRecords& records)
 {
-    ULONG kind = 0;
-    HRESULT status = Exchange("ENABLE EXTENSIONS", kind);
-    if (FAILED(status))
-        return status;
-    return kind == kKindNo ? MAPI_E_EXTENDED_ERROR : S_OK;
-}
-
-HRESULT CImapXP::FetchMailTrailer(IMAPIProp* settings)
-{
-    HRESULT status = SendCommand("GETMAILTRAILER");
-    ULONG kind = 0;
-    ImapRecords trailers;
+    HRESULT status = SendCommand("%s", command);
     if (SUCCEEDED(status))
-        status = ReadReply(&kind, KeepBit(kKindMailTrailer), &trailers);
+        status = ReadReply(&kind, KeepBit(keptKind), &records);
+    // Nothing is to be sent for these commands: a server that waits for more is out of step.
     if (status == 1) {
         CloseConnection();
         return MapError(MAPI_E_EXTENDED_ERROR, kTextInvalidReply, currentLine_);
     }
-    if (FAILED(status))
+    return FAILED(status) ? status : S_OK;
+}
+
+HRESULT CImapXP::EnableExtensions()
+{
+    features_ = {};
+    ULONG kind = 0;
+    ImapRecords enabled;
+    if (const HRESULT status = Collect("ENABLE EXTENSIONS", kKindEnabled, kind, enabled); FAILED(status))
+        return status;
+    features_.extensions = ExtensionsEnabled(kind, enabled);
+    if (features_.extensions)
+        return S_OK;
+    if (diag::TraceOn(diag::kTraceProtocols))
+        diag::Trace("CImapXP(%#lx)::EnableExtensions -- no server extensions, standard IMAP\n", Address(this));
+    return ReadCapabilities();
+}
+
+HRESULT CImapXP::ReadCapabilities()
+{
+    ULONG kind = 0;
+    ImapRecords capabilities;
+    if (const HRESULT status = Collect("CAPABILITY", kKindCapability, kind, capabilities); FAILED(status))
+        return status;
+    if (kind != kKindOk)
+        return MAPI_E_EXTENDED_ERROR;
+    for (const ImapRecord& record : capabilities) {
+        if (const SPropValue* words = record.kind == kKindCapability ? FindProperty(record, kPropComment) : nullptr)
+            AddCapabilities(words->Value.lpszA, features_);
+    }
+    return S_OK;
+}
+
+HRESULT CImapXP::FetchMailTrailer(IMAPIProp* settings)
+{
+    ULONG kind = 0;
+    ImapRecords trailers;
+    if (const HRESULT status = Collect("GETMAILTRAILER", kKindMailTrailer, kind, trailers); FAILED(status))
         return status;
     const SPropValue* trailer = nullptr;
     for (const ImapRecord& record : trailers) {
@@ -610,6 +638,11 @@ HRESULT CImapXP::FetchMailTrailer(IMAPIProp* settings)
     }
     if (kind == kKindOk && trailer != nullptr)
         return QLN_CHECK(settings->SetProps(1, const_cast<LPSPropValue>(trailer), nullptr));
+    return RemoveMailTrailer(settings);
+}
+
+HRESULT CImapXP::RemoveMailTrailer(IMAPIProp* settings)
+{
     SizedSPropTagArray(1, body) = {1, {kPropBody}};
     const HRESULT deleted = settings->DeleteProps(reinterpret_cast<LPSPropTagArray>(&body), nullptr);
     return FAILED(deleted) ? QLN_CHECK(deleted) : S_OK;

@@ -3,6 +3,7 @@
 
 #include "ex2qln/imap/ImapRecords.h"
 #include "ex2qln/imap/ImapResponseParser.h"
+#include "ex2qln/imap/ServerFeatures.h"
 #include "ex2qln/net/TCPSSLSocket.h"
 #include "platform/base/HResult.h"
 
@@ -58,13 +59,17 @@ public:
     // Connects with the server settings (host, IMAP port, use TLS, secure login, account,
     // password), logs in (asking for the password until the server accepts it or the user cancels),
     // enables the server's extensions and stores its mail trailer into the settings (PR_BODY_A) or
-    // removes it there. S_OK at once when already connected. MAPI_E_UNCONFIGURED without a host or
+    // removes it there. A server without the extensions is used with standard IMAP: its
+    // capabilities are read and no trailer is asked for (Features tells which). S_OK at once when already connected. MAPI_E_UNCONFIGURED without a host or
     // when the prompt was cancelled; MAPI_E_NETWORK_ERROR for the connection and
     // MAPI_E_EXTENDED_ERROR for refusals, both explained by GetLastErrorText.
     HRESULT Connect(IMAPIProp* settings, ULONG flags = 0);
 
     // Whether the connection is usable.
     bool IsConnected();
+
+    // What the server offered at the last successful Connect.
+    ServerFeatures Features() const { return features_; }
 
     // Takes the command lock (again, when this thread holds it). With `stopAllowed`, gives up and
     // returns false when the client is stopping.
@@ -114,8 +119,14 @@ private:
     HRESULT Login(login::CPasswordDlg& credentials, bool plainLogin);
     HRESULT LoginPlain(login::CPasswordDlg& credentials, ULONG& kind);
     HRESULT LoginCramMd5(login::CPasswordDlg& credentials, ULONG& kind);
+    // Sends a command without arguments and reads its reply, keeping the lines of `keptKind`; the
+    // tagged kind goes to `kind`.
+    HRESULT Collect(const char* command, ULONG keptKind, ULONG& kind, ImapRecords& records);
     HRESULT EnableExtensions();
+    // Without the extensions: the standard extensions that stand in for them, from CAPABILITY.
+    HRESULT ReadCapabilities();
     HRESULT FetchMailTrailer(IMAPIProp* settings);
+    HRESULT RemoveMailTrailer(IMAPIProp* settings);
     void CloseConnection();
     // A line could not be read: closes the connection; MAPI_E_NETWORK_ERROR with the socket's text.
     HRESULT ConnectionBroken(HRESULT status);
@@ -159,6 +170,7 @@ private:
     ImapResponseParser parser_;
     std::uint32_t tagCounter_ = 0;
     std::atomic<std::uint32_t> busy_{0};
+    ServerFeatures features_{};
     std::array<char, kLineBufferSize> lineBuffer_{};
     std::string currentLine_;
 

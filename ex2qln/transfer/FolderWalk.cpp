@@ -9,6 +9,7 @@
 #include "ex2qln/transfer/EnsureFolder.h"
 #include "ex2qln/transfer/MessageUpload.h"
 #include "ex2qln/transfer/SmtpAddressPass.h"
+#include "ex2qln/transfer/SpecialFolders.h"
 
 #include <MapiPtr.h>
 #include <mapicode.h>
@@ -131,6 +132,7 @@ private:
     const std::string& path_;
     MapiBuffer<ENTRYID> inbox_;
     ULONG inboxSize_ = 0;
+    SpecialFolders specialFolders_;
 };
 
 HRESULT LevelWalk::Run(TransferOptions options)
@@ -141,8 +143,10 @@ HRESULT LevelWalk::Run(TransferOptions options)
         Error("Unable to access folder list [%#x].\n", Hex(status));
         return status;
     }
-    if (path_.find('/') == std::string::npos)
+    if (path_.find('/') == std::string::npos) {
         FindInbox();
+        specialFolders_.Load(context_.store);
+    }
     status = S_OK;
     while (SUCCEEDED(status)) {
         MapiRows rows;
@@ -229,7 +233,8 @@ HRESULT LevelWalk::Folder(FolderRow& folder, TransferOptions options)
     bool created = false;
     status = ConnectIfClosed(*context_.client, context_.settings);
     if (SUCCEEDED(status))
-        status = EnsureFolder(*context_.client, folderPath, serverClass, &created);
+        status = EnsureFolder(*context_.client, folderPath, serverClass, &created,
+                              specialFolders_.UseOf(context_.store, folder.entryId));
     if (FAILED(status)) {
         const std::string shown = ToAnsi(folder.name);
         Error("Unable to create folder \"%s\"\n", shown.c_str());

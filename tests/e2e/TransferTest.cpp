@@ -4,6 +4,7 @@
 // the source, each with its messages and status, with and without --ignore-errors; and the
 // driver's own failures.
 #include "tests/e2e/ProgramTest.h"
+#include "tests/e2e/TransferFixtures.h"
 #include "tests/support/OutputValidators.h"
 #include "tests/support/ProcessRunner.h"
 #include "tests/support/StandInServer.h"
@@ -23,14 +24,13 @@
 namespace {
 
 using nlohmann::json;
+using namespace e2e::transfer;
 using testsupport::ProcessResult;
 using testsupport::StandInOptions;
 using testsupport::StandInServer;
 
-const std::string kDemoOrganisation = EX2QLN_SOURCE_DIR "/samples/demo-org/organisation.json";
 const std::string kReadBack = EX2QLN_SOURCE_DIR "/tests/server/quillon_readback.py";
 const std::string kSession = "Initializing MAPI session.\nOpening Exchange GAL.\n";
-constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 class TransferTest : public e2e::ProgramTest {
 protected:
@@ -63,80 +63,14 @@ protected:
     // What the server holds for every account, read back over IMAP; the messages go to `saved`.
     json ReadBack(const StandInServer& server, const std::string& saved)
     {
-        std::filesystem::create_directories(saved);
-        testsupport::ProcessRun run;
-        run.program = "/usr/bin/python3";
-        run.arguments = {kReadBack, "--port", std::to_string(server.ImapPort()), "--password", "secret", "--json",
-                         "--save", saved};
-        const ProcessResult result = testsupport::RunProcess(run);
-        EXPECT_EQ(result.exitCode, 0) << result.standardError;
-        const json document = json::parse(result.standardOutput, nullptr, false);
-        EXPECT_FALSE(document.is_discarded()) << result.standardOutput;
-        return document.is_discarded() ? json::object() : document["accounts"];
+        return ReadBackAccounts({kReadBack, "--port", std::to_string(server.ImapPort()), "--password", "secret", "--json"},
+                                saved);
     }
 
     std::string Work(const std::string& name) const { return work_.File(name); }
 };
 
 // ---- The demo organisation ------------------------------------------------------------------------
-
-// A source folder of the demo organisation: the mailbox's user ("" for the public folders) and the
-// display names on the way down.
-const json* SourceFolder(const json& organisation, const std::string& user, const std::vector<std::string>& names)
-{
-    const json* folders = nullptr;
-    if (user.empty()) {
-        folders = &organisation["publicFolders"]["folders"];
-    } else {
-        for (const json& mailbox : organisation["mailboxes"]) {
-            if (mailbox["user"] == user)
-                folders = &mailbox["folders"];
-        }
-    }
-    const json* found = nullptr;
-    for (const std::string& name : names) {
-        if (folders == nullptr)
-            return nullptr;
-        found = nullptr;
-        for (const json& folder : *folders) {
-            if (folder.is_object() && folder.value("name", "") == name)
-                found = &folder;
-        }
-        if (found == nullptr)
-            return nullptr;
-        folders = found->contains("folders") ? &(*found)["folders"] : nullptr;
-    }
-    return found;
-}
-
-// The flags a source message's properties call for, in the order the upload writes them.
-std::vector<std::string> ExpectedFlags(const json& properties)
-{
-    std::vector<std::string> flags;
-    const int icon = properties.value("PR_ICON_INDEX", 0);
-    const int messageFlags = properties.value("PR_MESSAGE_FLAGS", 0);
-    if (icon == 0x105)
-        flags.push_back("\\Answered");
-    if (icon == 0x106)
-        flags.push_back("Forwarded");
-    if (properties.value("PR_FLAG_STATUS", 0) == 2)
-        flags.push_back("\\Flagged");
-    if (messageFlags & 1)
-        flags.push_back("\\Seen");
-    if (messageFlags & 8)
-        flags.push_back("\\Draft");
-    return flags;
-}
-
-// "2024-04-02T07:55:03Z" as IMAP writes it; "" without a delivery time.
-std::string ExpectedDate(const json& properties)
-{
-    if (!properties.contains("PR_MESSAGE_DELIVERY_TIME"))
-        return "";
-    const std::string iso = properties["PR_MESSAGE_DELIVERY_TIME"];
-    const int month = std::stoi(iso.substr(5, 2));
-    return iso.substr(8, 2) + "-" + kMonths[month - 1] + "-" + iso.substr(0, 4) + " " + iso.substr(11, 8) + " +0000";
-}
 
 struct ExpectedFolder {
     std::string account;
@@ -218,14 +152,10 @@ TEST_F(TransferTest, TheDemoOrganisationArrivesWholeAndReadsBackOverImap)
     std::vector<std::string> files;
     for (const ExpectedFolder& folder : expected) {
         SCOPED_TRACE(folder.account + "/" + folder.path);
-        const json* source = folder.source.empty() ? nullptr : SourceFolder(organisation, folder.user, folder.source);
-        ASSERT_TRUE(folder.source.empty() || source != nullptr);
-        const json sourceMessagesOfFolder = source != nullptr ? source->value("messages", json::array()) : json::array();
-        json arrived = json::array();
-        for (const json& candidate : held.value(folder.account, json::array())) {
-            if (candidate["path"] == folder.path)
-                arrived = candidate["messages"];
-        }
+        const std::optional<json> source = SourceMessages(organisation, folder.user, folder.source);
+        ASSERT_TRUE(source);
+        const json& sourceMessagesOfFolder = *source;
+        const json arrived = HeldMessages(held, folder.account, folder.path);
         ASSERT_EQ(arrived.size(), sourceMessagesOfFolder.size());
         for (std::size_t i = 0; i < arrived.size(); ++i) {
             const json& properties = sourceMessagesOfFolder[i]["properties"];
@@ -249,47 +179,6 @@ TEST_F(TransferTest, TheDemoOrganisationArrivesWholeAndReadsBackOverImap)
 
 // ---- Faults and the driver's failures on a small organisation ----------------------------------
 
-const std::string kMdb = "/o=Fix/cn=Servers/cn=SRV1/cn=Microsoft Private MDB";
-
-std::string User(const std::string& account, const std::string& home)
-{
-    return R"({"kind": "user", "account": ")" + account + R"(", "dn": "/o=Fix/cn=)" + account + R"(", "smtp": ")" +
-           account + R"(@example.com", "displayName": ")" + account + "\", " + home + "}";
-}
-
-std::string Note(const std::string& subject, const std::string& extra = "")
-{
-    return R"({"properties": {"PR_MESSAGE_CLASS": "IPM.Note", "PR_SUBJECT": ")" + subject +
-           R"(", "PR_BODY": "Text of )" + subject + "\"" + extra + "}}";
-}
-
-// ann: folders A (two messages) and B (one, from ben, an Exchange sender) and a calendar; odd: a
-// folder whose name the server cannot take; mta: homed by its transfer agent.
-const std::string kSmallOrganisation = R"({"formatVersion": 1, "gal": [)" +
-    User("ann", R"("homeMdb": ")" + kMdb + "\"") + ",\n" +
-    User("ben", R"("homeMdb": ")" + kMdb + "\"") + ",\n" +
-    User("mta", R"("homeMta": "/o=Fix/cn=Servers/cn=SRV2/cn=Microsoft MTA")") + ",\n" +
-    User("nocn", R"("homeMta": "/o=Fix/ou=Site")") + ",\n" +
-    User("nohome", R"("properties": {})") + ",\n" +
-    User("odd", R"("homeMdb": ")" + kMdb + "\"") + R"(],
- "mailboxes": [
-  {"user": "ann", "folders": [
-   {"name": "A", "class": "IPF.Note", "messages": [)" +
-    Note("First of A", R"(, "PR_MESSAGE_DELIVERY_TIME": "2024-03-01T10:00:00Z", "PR_MESSAGE_FLAGS": 1)") + ", " +
-    Note("Second of A") + R"(]},
-   {"name": "B", "class": "IPF.Note", "messages": [)" +
-    Note("Only of B", R"(, "PR_SENDER_NAME": "ben", "PR_SENDER_ADDRTYPE": "EX", "PR_SENDER_EMAIL_ADDRESS": "/o=Fix/cn=ben",
-         "PR_SENDER_ENTRYID": "00000000DCA740C8C042101AB4B908002B2FE18201000000000000002F6F3D4669782F636E3D62656E00")") +
-    R"(]},
-   {"name": "Cal", "class": "IPF.Appointment", "messages": [
-     {"properties": {"PR_MESSAGE_CLASS": "IPM.Appointment", "PR_SUBJECT": "Review",
-                     "PidLidAppointmentStartWhole": "2024-03-04T09:00:00Z", "PidLidAppointmentEndWhole": "2024-03-04T10:00:00Z"}}]}]},
-  {"user": "mta", "folders": [{"name": "Inbox", "special": "inbox", "messages": [)" + Note("For mta") + R"(]}]},
-  {"user": "odd", "folders": [{"name": ".hidden", "messages": [)" + Note("Hidden") + R"(]}]}
- ]})";
-
-const std::string kAccountsHeader = "account,dn,mailbox\n";
-std::string AccountLine(const std::string& account) { return account + ",/o=Fix/cn=" + account + "," + account + "@example.com\n"; }
 
 class TransferFaults : public TransferTest {
 protected:
@@ -343,26 +232,6 @@ protected:
     }
 };
 
-// The lines that report a failed message; `error` is the client's error text, a regular
-// expression, or empty when the failure has none.
-std::string FailedMessage(const std::string& subject, bool delivered, const std::string& status,
-                          const std::string& error, const std::string& saved)
-{
-    std::string text = "\nUnable to convert or upload message contents \\[" + status + "\\]\\.\n\tSubject: " + subject + "\n";
-    if (delivered)
-        text += "\tDelivered: 03/01/24 10:00:00\n";
-    if (!error.empty())
-        text += "\n\tError: " + error + "\\. \\[" + status + "\\]\n";
-    if (!saved.empty())
-        text += "\nSaving problematic message as " + saved +
-                " \\.\\.\\.\nMessage saved\\. You may need to contact Technical Support for assistance\\.\n";
-    return text;
-}
-
-std::string Literal(std::string text)
-{
-    return std::regex_replace(text, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)");
-}
 
 TEST_F(TransferFaults, EachFaultGivesItsMessagesAndStatusAndIgnoreErrorsGoesOn)
 {

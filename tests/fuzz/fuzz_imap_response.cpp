@@ -1,6 +1,8 @@
 // Fuzzes the IMAP response parser: the first line is the response line, the bytes after it are what
-// the connection delivers for literals and the lines that follow them.
+// the connection delivers for literals and the lines that follow them. The line's words also go
+// through the capability reading, as a CAPABILITY line's text would.
 #include "ex2qln/imap/ImapResponseParser.h"
+#include "ex2qln/imap/ServerFeatures.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -60,5 +62,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     if (response.properties.size() > ex2qln::imap::kMaximumProperties)
         std::abort();
+    ex2qln::imap::ServerFeatures features;
+    ex2qln::imap::AddCapabilities(line, features);
+    if (features.extensions)
+        std::abort();  // only ENABLE can turn them on
     return 0;
 }

@@ -184,7 +184,7 @@ TEST_F(ImapClient, LogsInWithLoginLiteralThatIsNeverTraced)
             session.Send("* OK ready\r\n");
             session.Read();
             session.Answer("{tag} OK LOGIN completed\r\n");
-            session.Answer("{tag} OK ENABLE completed\r\n");
+            session.Answer("* ENABLED EXTENSIONS\r\n{tag} OK ENABLE completed\r\n");
             session.Answer("{tag} OK no trailer\r\n");
             AnswerLogout(session);
         },
@@ -249,7 +249,7 @@ TEST_F(ImapClient, RejectedLoginAsksForThePasswordAndTriesAgain)
             session.Answer("{tag} NO Authentication failed\r\n");
             session.Answer("+ " + Base64(kChallenge) + "\r\n");
             session.Answer("{tag} OK Logged in\r\n");
-            session.Answer("{tag} OK ENABLE completed\r\n");
+            session.Answer("* ENABLED EXTENSIONS\r\n{tag} OK ENABLE completed\r\n");
             session.Answer("{tag} OK GETMAILTRAILER completed\r\n");
             AnswerLogout(session);
         },
@@ -429,7 +429,7 @@ TEST_F(ImapClient, StartTlsBeforeTheLogin)
                 return;
             session.Answer("+ " + Base64(kChallenge) + "\r\n");
             session.Answer("{tag} OK Logged in\r\n");
-            session.Answer("{tag} OK ENABLE completed\r\n");
+            session.Answer("* ENABLED EXTENSIONS\r\n{tag} OK ENABLE completed\r\n");
             session.Answer("{tag} OK GETMAILTRAILER completed\r\n");
             AnswerLogout(session);
         },
@@ -464,7 +464,63 @@ TEST_F(ImapClient, TlsFromTheFirstByteOnTheImplicitTlsPort)
     EXPECT_EQ(peer_->Received(), Concat(LoginLines(), {"00000004 LOGOUT", std::string(kClosed)}));
 }
 
-TEST_F(ImapClient, RefusedStartTlsOrEnableEndsTheConnection)
+// How the answer to ENABLE EXTENSIONS decides between the server's extensions and standard IMAP,
+// and what CAPABILITY then offers in their place. Without the extensions no trailer is asked for
+// and one kept from an earlier connection is removed.
+TEST_F(ImapClient, ServerWithoutTheExtensionsIsUsedWithStandardImap)
+{
+    struct Case {
+        const char* name;
+        std::string enableReply;
+        std::string capabilities;  // the CAPABILITY line, when the client is to ask for it
+        ServerFeatures features;
+    };
+    const Case cases[] = {
+        {"extensions enabled", "* ENABLED EXTENSIONS\r\n{tag} OK ENABLE completed\r\n", "", {true, false, false}},
+        {"ENABLE refused", "{tag} NO Extensions are off\r\n", "* CAPABILITY IMAP4rev1 ENABLE METADATA", {false, true, false}},
+        {"ENABLE unknown", "{tag} BAD Unknown command\r\n", "* CAPABILITY IMAP4rev1 SPECIAL-USE CREATE-SPECIAL-USE",
+         {false, false, true}},
+        {"nothing enabled", "* ENABLED\r\n{tag} OK Enabled\r\n", "* CAPABILITY imap4rev1 metadata create-special-use",
+         {false, true, true}},
+        {"another extension enabled", "* ENABLED UTF8=ACCEPT\r\n{tag} OK Enabled\r\n",
+         "* CAPABILITY IMAP4rev1 METADATA-SERVER SPECIAL-USE", {false, false, false}},
+        {"no ENABLED line", "{tag} OK Enabled\r\n", "* CAPABILITY IMAP4rev1", {false, false, false}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Start([&c](Session& session) {
+            session.Send("* OK ready\r\n");
+            session.Answer("+ " + Base64(kChallenge) + "\r\n");
+            session.Answer("{tag} OK Logged in\r\n");
+            session.Answer(c.enableReply);
+            if (c.capabilities.empty())
+                session.Answer("* MAILTRAILER \"-- \\eSent via Quillon\"\r\n{tag} OK GETMAILTRAILER completed\r\n");
+            else
+                session.Answer(c.capabilities + "\r\n{tag} OK CAPABILITY completed\r\n");
+            AnswerLogout(session);
+        });
+        SPropValue stale{};
+        stale.ulPropTag = kPropBody;
+        stale.Value.lpszA = const_cast<char*>("-- \r\nfrom an earlier server");
+        ASSERT_EQ(settings_->SetProps(1, &stale, nullptr), S_OK);
+        MakeClient();
+        ASSERT_TRUE(Connect());
+        const ServerFeatures features = client_->Features();
+        EXPECT_EQ(features.extensions, c.features.extensions);
+        EXPECT_EQ(features.metadata, c.features.metadata);
+        EXPECT_EQ(features.createSpecialUse, c.features.createSpecialUse);
+        EXPECT_EQ(SettingText(settings_.get(), kPropBody),
+                  c.features.extensions ? std::optional<std::string>(kTrailer) : std::nullopt);
+        client_.reset();
+        peer_->Join();
+        const std::string third = c.capabilities.empty() ? "00000003 GETMAILTRAILER" : "00000003 CAPABILITY";
+        EXPECT_EQ(peer_->Received(), (std::vector<std::string>{"00000001 AUTHENTICATE CRAM-MD5", CramResponse("secret"),
+                                                               "00000002 ENABLE EXTENSIONS", third, "00000004 LOGOUT",
+                                                               std::string(kClosed)}));
+    }
+}
+
+TEST_F(ImapClient, RefusedStartTlsEndsTheConnection)
 {
     struct Case {
         const char* name;
@@ -492,15 +548,6 @@ TEST_F(ImapClient, RefusedStartTlsOrEnableEndsTheConnection)
              session.Read();
          },
          "Too many connections"},
-        {"ENABLE refused", false,
-         [](Session& session) {
-             session.Send("* OK ready\r\n");
-             session.Answer("+ " + Base64(kChallenge) + "\r\n");
-             session.Answer("{tag} OK Logged in\r\n");
-             session.Answer("{tag} NO Extensions are off\r\n");
-             session.Read();
-         },
-         "Extensions are off"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -595,11 +642,13 @@ TEST_F(ImapClient, HostileServers)
              session.Send("* OK ready\r\n");
              session.Answer("+ " + Base64(kChallenge) + "\r\n");
              session.Answer("{tag} OK Logged in\r\n");
-             session.Answer("{tag} NO \x1b[31mExtensions are off\x1b[0m\r\n");
+             session.Answer("{tag} NO Extensions are off\r\n");
+             session.Answer("{tag} NO \x1b[31mNot now\x1b[0m\r\n");
              session.Read();
          },
-         MAPI_E_EXTENDED_ERROR, std::nullopt, "\\027[31mExtensions are off\\027[0m",
-         {"00000001 AUTHENTICATE CRAM-MD5", CramResponse("secret"), "00000002 ENABLE EXTENSIONS", std::string(kClosed)},
+         MAPI_E_EXTENDED_ERROR, std::nullopt, "\\027[31mNot now\\027[0m",
+         {"00000001 AUTHENTICATE CRAM-MD5", CramResponse("secret"), "00000002 ENABLE EXTENSIONS", "00000003 CAPABILITY",
+          std::string(kClosed)},
          ""},
         {"alert with terminal escapes",
          [](Session& session) {
@@ -633,7 +682,7 @@ TEST_F(ImapClient, HostileServers)
              session.Send("* OK ready\r\n");
              session.Answer("+ " + Base64(kChallenge) + "\r\n");
              session.Answer("{tag} OK Logged in\r\n");
-             session.Answer("{tag} OK ENABLE completed\r\n");
+             session.Answer("* ENABLED EXTENSIONS\r\n{tag} OK ENABLE completed\r\n");
              session.Answer("{tag} OK GETMAILTRAILER completed\r\n00000004 OK NOOP completed\r\n");
              session.Read();
          },
