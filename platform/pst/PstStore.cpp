@@ -59,6 +59,19 @@ cfb::MsgProperty DecodeAsUnicode(const RawProperty& raw, unsigned codePage)
     return property;
 }
 
+// A stored subject may begin with 0x01 and the length of its prefix ("RE: "), which are the file's
+// own bookkeeping and no part of the subject.
+void StripSubjectMarker(cfb::MsgPropertyList& properties)
+{
+    for (auto& property : properties) {
+        if (property.tag == PR_SUBJECT_W && property.text.size() >= 2 && property.text[0] == 0x01) {
+            property.text.erase(0, 2);
+        } else if (property.tag == PR_SUBJECT_A && property.bytes.size() >= 2 && property.bytes[0] == 0x01) {
+            property.bytes.erase(property.bytes.begin(), property.bytes.begin() + 2);
+        }
+    }
+}
+
 std::uint32_t TableNode(std::uint32_t folderNid, std::uint32_t type)
 {
     return (folderNid & ~0x1Fu) | type;
@@ -104,6 +117,7 @@ private:
         }
         HeapOnNode heap(database_, node, kPropertyHeap);
         message.properties = Decode(ReadPropertyContext(heap), "the message");
+        StripSubjectMarker(message.properties);
         message.codePage = cfb::StringCodePage(message.properties, enclosingCodePage);
         if (message.codePage == 0) {
             message.codePage = defaultCodePage_;
