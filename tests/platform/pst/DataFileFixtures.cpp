@@ -2,6 +2,7 @@
 #include "DataFileFixtures.h"
 
 #include "platform/base/LittleEndian.h"
+#include "tests/support/TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
 
@@ -40,6 +41,47 @@ void WriteReencoded(const std::filesystem::path& sample, BlockEncoding encoding,
 }
 
 namespace {
+
+// Copies the B-tree below the page at `offset` of `in` to the end of `out`; the page's new offset.
+std::uint64_t CopyTree(const std::string& in, std::uint64_t offset, bool unicode, std::string& out, int depth)
+{
+    if (depth > 16 || offset + 512 > in.size()) {
+        ADD_FAILURE() << "a B-tree page that cannot be copied";
+        return 0;
+    }
+    std::vector<std::uint8_t> page(in.begin() + static_cast<std::ptrdiff_t>(offset),
+                                   in.begin() + static_cast<std::ptrdiff_t>(offset + 512));
+    const std::size_t counts = unicode ? 488 : 496;
+    const std::size_t id = unicode ? 8 : 4;
+    const bool blockTree = page[unicode ? 496 : 500] == 0x80;
+    const std::size_t count = page[counts];
+    const std::size_t size = page[counts + 2];
+    const int level = page[counts + 3];
+    auto putOffset = [&](std::size_t at, std::uint64_t value) {
+        if (unicode) {
+            PutU64(page, at, value);
+        } else {
+            PutU32(page, at, static_cast<std::uint32_t>(value));
+        }
+    };
+    auto readOffset = [&](std::size_t at) { return unicode ? ReadU64(page, at) : ReadU32(page, at); };
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t entry = i * size;
+        if (level > 0) {
+            putOffset(entry + 2 * id, CopyTree(in, readOffset(entry + 2 * id), unicode, out, depth + 1));
+        } else if (blockTree) {
+            const std::uint64_t from = readOffset(entry + id);
+            const std::size_t length = ReadU16(page, entry + 2 * id);
+            out.resize((out.size() + 63) / 64 * 64, '\0');
+            putOffset(entry + id, out.size());
+            out += in.substr(from, length);
+        }
+    }
+    out.resize((out.size() + 511) / 512 * 512, '\0');
+    const std::uint64_t placed = out.size();
+    out.append(page.begin(), page.end());
+    return placed;
+}
 
 void DescribeProperties(std::ostringstream& out, const cfb::MsgPropertyList& properties, const std::string& indent)
 {
@@ -104,6 +146,30 @@ void DescribeFolder(std::ostringstream& out, const PstStore& store, std::uint32_
 }
 
 } // namespace
+
+void WriteCompacted(const std::filesystem::path& sample, const std::filesystem::path& target)
+{
+    const std::string in = testsupport::ReadFile(sample);
+    ASSERT_GT(in.size(), 564u);
+    const bool unicode = ReadU16(std::span(reinterpret_cast<const std::uint8_t*>(in.data()), 12), 10) >= 23;
+    std::string out = in.substr(0, 1024);
+    std::vector<std::uint8_t> header(out.begin(), out.end());
+    const std::size_t nodeRoot = unicode ? 224 : 188;
+    const std::size_t blockRoot = unicode ? 240 : 196;
+    const std::uint64_t nodes = unicode ? ReadU64(header, nodeRoot) : ReadU32(header, nodeRoot);
+    const std::uint64_t blocks = unicode ? ReadU64(header, blockRoot) : ReadU32(header, blockRoot);
+    const std::uint64_t newNodes = CopyTree(in, nodes, unicode, out, 0);
+    const std::uint64_t newBlocks = CopyTree(in, blocks, unicode, out, 0);
+    if (unicode) {
+        PutU64(header, nodeRoot, newNodes);
+        PutU64(header, blockRoot, newBlocks);
+    } else {
+        PutU32(header, nodeRoot, static_cast<std::uint32_t>(newNodes));
+        PutU32(header, blockRoot, static_cast<std::uint32_t>(newBlocks));
+    }
+    out.replace(0, header.size(), std::string(header.begin(), header.end()));
+    testsupport::WriteFile(target, out);
+}
 
 std::string Describe(const cfb::MsgDocument& document)
 {

@@ -15,6 +15,10 @@ namespace pstfixtures {
 void WriteReencoded(const std::filesystem::path& sample, platform::pst::BlockEncoding encoding,
                     const std::filesystem::path& target);
 
+// Writes `sample` to `target` without its free space: the header, the B-tree pages and the blocks,
+// one after the other, the pages' offsets made to match.
+void WriteCompacted(const std::filesystem::path& sample, const std::filesystem::path& target);
+
 // Everything the reader gives for a message, one line per property, recipient and attachment, so
 // that two readings compare as text.
 std::string Describe(const platform::cfb::MsgDocument& document);

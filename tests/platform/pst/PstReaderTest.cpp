@@ -155,6 +155,24 @@ TEST(PstReader, EveryEncodingReadsTheSame)
     }
 }
 
+// The fuzzer's seeds are such copies of the samples.
+TEST(PstReader, ACompactedCopyReadsTheSame)
+{
+    if (!testsupport::HaveOutlookSamples()) {
+        GTEST_SKIP() << "the shared Outlook samples are not here: " << testsupport::OutlookSamplesDirectory();
+    }
+    testsupport::TemporaryDirectory directory;
+    for (const auto& sample : kSamples) {
+        SCOPED_TRACE(sample.path);
+        const auto original = testsupport::OutlookSamplesDirectory() / sample.path;
+        const auto copy = directory / "compact.pst";
+        pstfixtures::WriteCompacted(original, copy);
+        EXPECT_LT(std::filesystem::file_size(copy), std::filesystem::file_size(original));
+        EXPECT_EQ(DescribeFile(copy.string(), sample.format, BlockEncoding::Compressible),
+                  DescribeFile(original.string(), sample.format, BlockEncoding::Compressible));
+    }
+}
+
 // Reads everything; the first failure's status and text.
 HRESULT ReadEverything(const PstStore& store, std::uint32_t nid, std::string& error, int depth = 0)
 {
