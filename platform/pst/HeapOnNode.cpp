@@ -90,14 +90,21 @@ void HeapOnNode::ForEachRecord(
         Corrupt("a heap's B-tree header is not sound");
     }
     const std::uint32_t root = ReadU32(header, 4);
+    // A sound tree has no more records than its heap has room for; one whose index names the same
+    // items over and over is refused instead of read for ever.
+    std::size_t budget = 0;
+    for (const Bytes& block : blocks_) {
+        budget += block.size() / (keySize + std::min<std::size_t>(dataSize, 4)) + 1;
+    }
     if (root != 0) {
-        VisitLevel(root, header[3], keySize, dataSize, visit);
+        VisitLevel(root, header[3], keySize, dataSize, visit, budget);
     }
 }
 
 void HeapOnNode::VisitLevel(
     std::uint32_t hid, int levels, std::size_t keySize, std::size_t dataSize,
-    const std::function<void(std::span<const std::uint8_t>, std::span<const std::uint8_t>)>& visit) const
+    const std::function<void(std::span<const std::uint8_t>, std::span<const std::uint8_t>)>& visit,
+    std::size_t& budget) const
 {
     if (levels > kMaxTreeLevels) {
         Corrupt("a heap's B-tree is nested too deeply");
@@ -105,10 +112,13 @@ void HeapOnNode::VisitLevel(
     auto records = Item(hid);
     const std::size_t recordSize = keySize + (levels == 0 ? dataSize : 4);
     for (std::size_t at = 0; at + recordSize <= records.size(); at += recordSize) {
+        if (budget-- == 0) {
+            Corrupt("a heap's B-tree names more records than the heap holds");
+        }
         if (levels == 0) {
             visit(records.subspan(at, keySize), records.subspan(at + keySize, dataSize));
         } else {
-            VisitLevel(ReadU32(records, at + keySize), levels - 1, keySize, dataSize, visit);
+            VisitLevel(ReadU32(records, at + keySize), levels - 1, keySize, dataSize, visit, budget);
         }
     }
 }

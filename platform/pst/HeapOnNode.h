@@ -38,7 +38,8 @@ public:
 
 private:
     void VisitLevel(std::uint32_t hid, int levels, std::size_t keySize, std::size_t dataSize,
-                    const std::function<void(std::span<const std::uint8_t>, std::span<const std::uint8_t>)>& visit) const;
+                    const std::function<void(std::span<const std::uint8_t>, std::span<const std::uint8_t>)>& visit,
+                    std::size_t& budget) const;
 
     const NodeDatabase& database_;
     std::vector<Bytes> blocks_;

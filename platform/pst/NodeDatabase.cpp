@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <optional>
@@ -232,6 +233,15 @@ std::vector<std::uint64_t> NodeDatabase::DataBlockIds(std::uint64_t dataBlock) c
     return ids;
 }
 
+void NodeDatabase::CheckFits(std::size_t count, std::size_t smallestSize, std::uint64_t bid) const
+{
+    // Each block takes at least this much of the file: a tree that names more than the file can
+    // hold names blocks over and over, and is not read any further.
+    if (count > size_ / smallestSize) {
+        Corrupt("the tree below block " + Hex(bid) + " names more than the file holds");
+    }
+}
+
 Bytes NodeDatabase::ReadDataBlock(std::uint64_t bid) const
 {
     return ReadBlock(bid);
@@ -248,6 +258,7 @@ std::vector<Bytes> NodeDatabase::ReadData(std::uint64_t dataBlock) const
 
 Bytes NodeDatabase::ReadAll(std::uint64_t dataBlock, std::size_t limit) const
 {
+    limit = static_cast<std::size_t>(std::min<std::uint64_t>(limit, size_));
     Bytes all;
     for (std::uint64_t id : DataBlockIds(dataBlock)) {
         Bytes block = ReadBlock(id);
@@ -274,6 +285,7 @@ void NodeDatabase::AppendDataBlockIds(std::uint64_t bid, int level, std::vector<
     if (header + count * IdSize() > block.size()) {
         Corrupt("the data tree block " + Hex(bid) + " has more entries than it holds");
     }
+    CheckFits(ids.size() + count, 64, bid);
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint64_t child = ReadId(block, header + i * IdSize());
         if (block[1] == 1 && IsInternal(child)) {
@@ -286,13 +298,14 @@ void NodeDatabase::AppendDataBlockIds(std::uint64_t bid, int level, std::vector<
 Subnodes NodeDatabase::ReadSubnodes(std::uint64_t subnodeBlock) const
 {
     Subnodes subnodes;
+    std::size_t visited = 0;
     if (subnodeBlock != 0) {
-        AppendSubnodes(subnodeBlock, 3, subnodes);
+        AppendSubnodes(subnodeBlock, 3, subnodes, visited);
     }
     return subnodes;
 }
 
-void NodeDatabase::AppendSubnodes(std::uint64_t bid, int level, Subnodes& subnodes) const
+void NodeDatabase::AppendSubnodes(std::uint64_t bid, int level, Subnodes& subnodes, std::size_t& visited) const
 {
     Bytes block = ReadBlock(bid);
     const bool unicode = format_ == FileFormat::Unicode;
@@ -307,13 +320,15 @@ void NodeDatabase::AppendSubnodes(std::uint64_t bid, int level, Subnodes& subnod
     if (header + count * entrySize > block.size()) {
         Corrupt("the subnode block " + Hex(bid) + " has more entries than it holds");
     }
+    visited += count;
+    CheckFits(visited, entrySize, bid);
     for (std::size_t i = 0; i < count; ++i) {
         const std::size_t at = header + i * entrySize;
         const auto nid = static_cast<std::uint32_t>(ReadId(block, at));
         if (leaf) {
             subnodes[nid] = NodeEntry{nid, ReadId(block, at + id), ReadId(block, at + 2 * id), 0};
         } else {
-            AppendSubnodes(ReadId(block, at + id), block[1], subnodes);
+            AppendSubnodes(ReadId(block, at + id), block[1], subnodes, visited);
         }
     }
 }

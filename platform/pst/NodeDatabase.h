@@ -80,7 +80,8 @@ private:
     void CollectBlocks(std::uint64_t offset, int depth, std::vector<BlockPlace>& blocks) const;
     Bytes ReadBlock(std::uint64_t bid) const;
     void AppendDataBlockIds(std::uint64_t bid, int level, std::vector<std::uint64_t>& ids) const;
-    void AppendSubnodes(std::uint64_t bid, int level, Subnodes& subnodes) const;
+    void AppendSubnodes(std::uint64_t bid, int level, Subnodes& subnodes, std::size_t& visited) const;
+    void CheckFits(std::size_t count, std::size_t smallestSize, std::uint64_t bid) const;
     std::uint64_t ReadId(const Bytes& bytes, std::size_t offset) const;
     std::size_t IdSize() const { return format_ == FileFormat::Unicode ? 8 : 4; }
 
