@@ -158,9 +158,15 @@ void StoreReader::AddDataFileFolder(DataFileWalk& walk, std::uint32_t nid, Folde
     Folder folder = NewFolder(UniqueName(parent, DisplayName(source.properties, nid)), parentKey);
     folder.locator = DataFileSource::kDataFileFolder | nid;
     for (auto& property : source.properties) {
-        if (!NamesFileObjects(property)) {
-            SetProperty(folder.properties, std::move(property));
+        if (NamesFileObjects(property)) {
+            continue;
         }
+        if (property.Id() >= 0x8000) {
+            // The file's id becomes the store's id of the same name.
+            const std::uint16_t id = named_->IdOf(walk.file.NamedProperties().at(property.Id()), walk.path);
+            property.tag = PROP_TAG(property.Type(), id);
+        }
+        SetProperty(folder.properties, std::move(property));
     }
     const bool hasSpecialIds = cfb::FindProperty(source.properties, PR_IPM_APPOINTMENT_ENTRYID) != nullptr;
     if (auto special = walk.specials.find(nid); special != walk.specials.end()) {

@@ -306,8 +306,8 @@ HRESULT PstStore::ReadFolder(std::uint32_t nid, unsigned codePage, PstFolder& fo
     return CatchPstError(database_.Path(), error, [&] {
         HeapOnNode heap(database_, database_.FindNode(nid), kPropertyHeap);
         for (const RawProperty& raw : ReadPropertyContext(heap)) {
-            // A folder's named properties are of no use without a message to resolve them in.
-            if ((raw.tag >> 16) < 0x8000) {
+            // A named property that the file does not name cannot be named for the store either.
+            if ((raw.tag >> 16) < 0x8000 || named_.count(static_cast<std::uint16_t>(raw.tag >> 16)) != 0) {
                 folder.properties.push_back(DecodeAsUnicode(raw, codePage));
             }
         }

@@ -34,7 +34,8 @@ public:
     // The named properties of the file: each id from 0x8000 with its property set and name.
     const std::map<std::uint16_t, cfb::MsgNamedProperty>& NamedProperties() const { return named_; }
 
-    // The store's and a folder's properties, 8-bit strings read in `codePage` and made Unicode.
+    // The store's and a folder's properties, 8-bit strings read in `codePage` and made Unicode; ids
+    // from 0x8000 are those of NamedProperties().
     HRESULT ReadStoreProperties(unsigned codePage, cfb::MsgPropertyList& properties, std::string& error) const;
     HRESULT ReadFolder(std::uint32_t nid, unsigned codePage, PstFolder& folder, std::string& error) const;
     // The node ids of the folder's messages (or of its hidden items), in the order of its table.
