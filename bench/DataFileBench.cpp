@@ -2,7 +2,9 @@
 // conversion) beside readpst -e of Debian's pst-utils on the same file, each a process of its own
 // whose time and peak resident set are read when it ends, in messages per second.
 //
-//   data_file_bench FILE.pst [--code-page=N]
+//   data_file_bench FILE.pst [--messages N] [--code-page=N]
+//       --messages assembles a copy of the (Unicode) file with N more messages and measures that
+#include "bench/DataFileAssembly.h"
 #include "bench/ProcessMeasure.h"
 
 #include <unistd.h>
@@ -58,11 +60,23 @@ void Print(const char* name, const bench::Measured& measured, std::size_t messag
 
 int main(int argc, char** argv)
 {
-    if (argc < 2 || argc > 3 || (argc == 3 && std::strncmp(argv[2], "--code-page=", 12) != 0)) {
-        std::fprintf(stderr, "usage: data_file_bench FILE.pst [--code-page=N]\n");
+    std::size_t messages = 0;
+    std::string codePage;
+    bool usable = argc >= 2;
+    for (int i = 2; usable && i < argc; ++i) {
+        if (std::strcmp(argv[i], "--messages") == 0 && i + 1 < argc && std::atol(argv[i + 1]) > 0) {
+            messages = static_cast<std::size_t>(std::atol(argv[++i]));
+        } else if (std::strncmp(argv[i], "--code-page=", 12) == 0) {
+            codePage = argv[i];
+        } else {
+            usable = false;
+        }
+    }
+    if (!usable) {
+        std::fprintf(stderr, "usage: data_file_bench FILE.pst [--messages N] [--code-page=N]\n");
         return 2;
     }
-    const std::string file = std::filesystem::absolute(argv[1]).string();
+    std::string file = std::filesystem::absolute(argv[1]).string();
     const char* temp = std::getenv("TMPDIR");
     std::string pattern = std::string(temp != nullptr && *temp != '\0' ? temp : "/tmp") + "/ex2qln-pstbench-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) {
@@ -72,11 +86,23 @@ int main(int argc, char** argv)
     const std::filesystem::path directory = pattern;
     setenv("TMPDIR", directory.c_str(), 1);
     const std::string log = (directory / "runs.log").string();
+    if (messages != 0) {
+        const std::string assembled = (directory / "assembled.pst").string();
+        std::string error;
+        if (FAILED(bench::AssembleDataFile(file, messages, assembled, error))) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            std::filesystem::remove_all(directory);
+            return 1;
+        }
+        file = assembled;
+        std::printf("assembled %s: %zu more messages, %.1f MB\n", assembled.c_str(), messages,
+                    static_cast<double>(std::filesystem::file_size(assembled)) / 1e6);
+    }
     std::printf("%-12s %8s  %10s  %11s  %21s\n", "converter", "messages", "time", "peak RSS", "throughput");
 
     std::vector<std::string> ours = {(ProgramDirectory() / "qlnconvert").string(), "-o", (directory / "ours").string()};
-    if (argc == 3)
-        ours.push_back(argv[2]);
+    if (!codePage.empty())
+        ours.push_back(codePage);
     ours.push_back(file);
     bench::Measured measured = bench::RunMeasured(ours, log);
     const std::size_t converted = FilesBelow(directory / "ours", ".eml");

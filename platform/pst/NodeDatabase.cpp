@@ -357,4 +357,29 @@ void NodeDatabase::CollectBlocks(std::uint64_t offset, int depth, std::vector<Bl
     }
 }
 
+std::vector<NodeEntry> NodeDatabase::AllNodes() const
+{
+    std::vector<NodeEntry> nodes;
+    CollectNodes(nodeRoot_, 0, nodes);
+    return nodes;
+}
+
+void NodeDatabase::CollectNodes(std::uint64_t offset, int depth, std::vector<NodeEntry>& nodes) const
+{
+    if (depth >= kMaxTreeDepth) {
+        Corrupt("a B-tree is nested too deeply");
+    }
+    Page page = ReadPage(offset, kNodeTreePage);
+    const std::size_t id = IdSize();
+    for (std::size_t i = 0; i < page.count; ++i) {
+        const std::size_t at = i * page.entrySize;
+        if (page.level == 0) {
+            nodes.push_back({static_cast<std::uint32_t>(ReadId(page.bytes, at)), ReadId(page.bytes, at + id),
+                             ReadId(page.bytes, at + 2 * id), ReadU32(page.bytes, at + 3 * id)});
+        } else {
+            CollectNodes(ReadId(page.bytes, at + 2 * id), depth + 1, nodes);
+        }
+    }
+}
+
 } // namespace platform::pst

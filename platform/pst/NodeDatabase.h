@@ -64,6 +64,8 @@ public:
         std::uint16_t size;
     };
     std::vector<BlockPlace> AllBlocks() const;
+    // Every node of the node B-tree, in the order of their ids.
+    std::vector<NodeEntry> AllNodes() const;
 
 private:
     struct Page {
@@ -78,6 +80,7 @@ private:
     // The leaf entry of the B-tree at `root` whose key is `key`; false when there is none.
     bool SearchTree(std::uint64_t rootOffset, std::uint8_t type, std::uint64_t key, Bytes& entry) const;
     void CollectBlocks(std::uint64_t offset, int depth, std::vector<BlockPlace>& blocks) const;
+    void CollectNodes(std::uint64_t offset, int depth, std::vector<NodeEntry>& nodes) const;
     Bytes ReadBlock(std::uint64_t bid) const;
     void AppendDataBlockIds(std::uint64_t bid, int level, std::vector<std::uint64_t>& ids) const;
     void AppendSubnodes(std::uint64_t bid, int level, Subnodes& subnodes, std::size_t& visited) const;
