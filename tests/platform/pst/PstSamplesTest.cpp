@@ -1,6 +1,7 @@
 // The shared sample data files read by our reader and exported by libpff's pffexport, an
 // independent reader: the folder tree, each folder's messages in order, and for each message its
-// subject, flags, size, number of recipients and its attachments, file attachments byte for byte.
+// subject, flags, size, its recipients (name, address, address type, To/Cc/Bcc) and its
+// attachments, file attachments byte for byte.
 #include "DataFileFixtures.h"
 
 #include "platform/locale/Utf16.h"
@@ -146,12 +147,7 @@ public:
         if (const cfb::MsgProperty* size = Find(message.properties, 0x0E08); size != nullptr && fields.count("Size")) {
             EXPECT_EQ(fields["Size"], std::to_string(size->integer)) << where;
         }
-        std::size_t recipients = 0;
-        std::ifstream list(item / "Recipients.txt");
-        for (std::string line; std::getline(list, line);) {
-            recipients += line.rfind("Recipient type:", 0) == 0 ? 1 : 0;
-        }
-        EXPECT_EQ(message.recipients.size(), recipients) << where;
+        CompareRecipients(message, item / "Recipients.txt", where);
         CompareAttachments(message, item / "Attachments", where);
     }
 
@@ -205,6 +201,34 @@ public:
     std::size_t Gaps() const { return gaps_; }
 
 private:
+    // Recipients.txt: a block of "Name:<tabs>value" lines for each recipient, in the table's order.
+    void CompareRecipients(const cfb::MsgMessage& message, const fs::path& file, const std::string& where)
+    {
+        std::vector<std::map<std::string, std::string>> theirs;
+        std::ifstream list(file);
+        for (std::string line; std::getline(list, line);) {
+            const auto colon = line.find(":\t");
+            if (colon == std::string::npos) {
+                continue;
+            }
+            if (line.rfind("Display name:", 0) == 0 || theirs.empty()) {
+                theirs.emplace_back();
+            }
+            theirs.back()[line.substr(0, colon)] = line.substr(std::min(line.size(), line.find_first_not_of('\t', colon + 1)));
+        }
+        ASSERT_EQ(message.recipients.size(), theirs.size()) << where;
+        const std::map<std::string, std::int64_t> types = {{"To", MAPI_TO}, {"CC", MAPI_CC}, {"BCC", MAPI_BCC}};
+        for (std::size_t i = 0; i < theirs.size(); ++i) {
+            const auto& ours = message.recipients[i].properties;
+            EXPECT_EQ(Text(Find(ours, 0x3001), codePage_), theirs[i]["Display name"]) << where << " recipient " << i;
+            EXPECT_EQ(Text(Find(ours, 0x3003), codePage_), theirs[i]["Email address"]) << where << " recipient " << i;
+            EXPECT_EQ(Text(Find(ours, 0x3002), codePage_), theirs[i]["Address type"]) << where << " recipient " << i;
+            const cfb::MsgProperty* type = cfb::FindProperty(ours, PR_RECIPIENT_TYPE);
+            ASSERT_NE(type, nullptr) << where;
+            EXPECT_EQ(type->integer, types.at(theirs[i]["Recipient type"])) << where << " recipient " << i;
+        }
+    }
+
     void CompareAttachments(const cfb::MsgMessage& message, const fs::path& directory, const std::string& where)
     {
         std::vector<fs::path> exported;
