@@ -113,7 +113,8 @@ private:
     void ReadMessage(const NodeEntry& node, int depth, std::uint32_t enclosingCodePage, cfb::MsgMessage& message)
     {
         if (depth > kMaxEmbeddingDepth) {
-            Corrupt("embedded messages are nested more than " + std::to_string(kMaxEmbeddingDepth) + " levels deep");
+            throw PstError{MAPI_E_TOO_BIG, "embedded messages are nested more than " +
+                                               std::to_string(kMaxEmbeddingDepth) + " levels deep"};
         }
         HeapOnNode heap(database_, node, kPropertyHeap);
         message.properties = Decode(ReadPropertyContext(heap), "the message");
@@ -165,7 +166,7 @@ private:
                 message.attachments.push_back(std::move(attachment));
             } catch (const PstError& e) {
                 // An embedded message too deep fails the whole message, as a .msg file would.
-                if (e.message.rfind("embedded messages are nested", 0) == 0) {
+                if (e.status == MAPI_E_TOO_BIG) {
                     throw;
                 }
                 document_.leftOut.push_back(place + ": " + e.message);
