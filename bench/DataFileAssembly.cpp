@@ -55,7 +55,7 @@ public:
         return bid;
     }
 
-    // A tree of data blocks over `blocks`; the id of its top.
+    // A tree of data blocks over `leaves` (at most two levels); the id of its top.
     std::uint64_t AddDataTree(const std::vector<std::uint64_t>& leaves, std::size_t total)
     {
         if (leaves.size() == 1) {
@@ -65,28 +65,22 @@ public:
         std::vector<std::uint64_t> level;
         for (std::size_t start = 0; start < leaves.size(); start += perBlock) {
             const std::size_t count = std::min(perBlock, leaves.size() - start);
-            Bytes block;
-            block.push_back(0x01);
-            block.push_back(1);
-            AppendU16(block, static_cast<std::uint16_t>(count));
-            AppendU32(block, static_cast<std::uint32_t>(total));
-            for (std::size_t i = 0; i < count; ++i) {
-                AppendU64(block, leaves[start + i]);
-            }
-            level.push_back(AddBlock(std::move(block), true));
+            level.push_back(AddTreeBlock(1, std::vector<std::uint64_t>(leaves.begin() + static_cast<std::ptrdiff_t>(start),
+                                                                       leaves.begin() + static_cast<std::ptrdiff_t>(start + count)),
+                                         total));
         }
-        if (level.size() == 1) {
-            return level[0];
+        return level.size() == 1 ? level[0] : AddTreeBlock(2, level, total);
+    }
+
+    std::uint64_t AddTreeBlock(std::uint8_t level, const std::vector<std::uint64_t>& children, std::size_t total)
+    {
+        Bytes block = {0x01, level};
+        AppendU16(block, static_cast<std::uint16_t>(children.size()));
+        AppendU32(block, static_cast<std::uint32_t>(total));
+        for (std::uint64_t bid : children) {
+            AppendU64(block, bid);
         }
-        Bytes top;
-        top.push_back(0x01);
-        top.push_back(2);
-        AppendU16(top, static_cast<std::uint16_t>(level.size()));
-        AppendU32(top, static_cast<std::uint32_t>(total));
-        for (std::uint64_t bid : level) {
-            AppendU64(top, bid);
-        }
-        return AddBlock(std::move(top), true);
+        return AddBlock(std::move(block), true);
     }
 
     // Rewrites a block where it is (same size).

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <sstream>
 
@@ -336,48 +337,37 @@ void NodeDatabase::AppendSubnodes(std::uint64_t bid, int level, Subnodes& subnod
 std::vector<NodeDatabase::BlockPlace> NodeDatabase::AllBlocks() const
 {
     std::vector<BlockPlace> blocks;
-    CollectBlocks(blockRoot_, 0, blocks);
-    return blocks;
-}
-
-void NodeDatabase::CollectBlocks(std::uint64_t offset, int depth, std::vector<BlockPlace>& blocks) const
-{
-    if (depth >= kMaxTreeDepth) {
-        Corrupt("a B-tree is nested too deeply");
-    }
-    Page page = ReadPage(offset, kBlockTreePage);
     const std::size_t id = IdSize();
-    for (std::size_t i = 0; i < page.count; ++i) {
-        const std::size_t at = i * page.entrySize;
-        if (page.level == 0) {
-            blocks.push_back({ReadId(page.bytes, at), ReadId(page.bytes, at + id), ReadU16(page.bytes, at + 2 * id)});
-        } else {
-            CollectBlocks(ReadId(page.bytes, at + 2 * id), depth + 1, blocks);
-        }
-    }
+    VisitLeaves(blockRoot_, kBlockTreePage, 0, [&](const Bytes& page, std::size_t at) {
+        blocks.push_back({ReadId(page, at), ReadId(page, at + id), ReadU16(page, at + 2 * id)});
+    });
+    return blocks;
 }
 
 std::vector<NodeEntry> NodeDatabase::AllNodes() const
 {
     std::vector<NodeEntry> nodes;
-    CollectNodes(nodeRoot_, 0, nodes);
+    const std::size_t id = IdSize();
+    VisitLeaves(nodeRoot_, kNodeTreePage, 0, [&](const Bytes& page, std::size_t at) {
+        nodes.push_back({static_cast<std::uint32_t>(ReadId(page, at)), ReadId(page, at + id), ReadId(page, at + 2 * id),
+                         ReadU32(page, at + 3 * id)});
+    });
     return nodes;
 }
 
-void NodeDatabase::CollectNodes(std::uint64_t offset, int depth, std::vector<NodeEntry>& nodes) const
+void NodeDatabase::VisitLeaves(std::uint64_t offset, std::uint8_t type, int depth,
+                               const std::function<void(const Bytes& page, std::size_t at)>& visit) const
 {
     if (depth >= kMaxTreeDepth) {
         Corrupt("a B-tree is nested too deeply");
     }
-    Page page = ReadPage(offset, kNodeTreePage);
-    const std::size_t id = IdSize();
+    Page page = ReadPage(offset, type);
     for (std::size_t i = 0; i < page.count; ++i) {
         const std::size_t at = i * page.entrySize;
         if (page.level == 0) {
-            nodes.push_back({static_cast<std::uint32_t>(ReadId(page.bytes, at)), ReadId(page.bytes, at + id),
-                             ReadId(page.bytes, at + 2 * id), ReadU32(page.bytes, at + 3 * id)});
+            visit(page.bytes, at);
         } else {
-            CollectNodes(ReadId(page.bytes, at + 2 * id), depth + 1, nodes);
+            VisitLeaves(ReadId(page.bytes, at + 2 * IdSize()), type, depth + 1, visit);
         }
     }
 }

@@ -8,6 +8,7 @@
 #include "platform/pst/BlockEncoding.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -79,8 +80,9 @@ private:
     Page ReadPage(std::uint64_t offset, std::uint8_t expectedType) const;
     // The leaf entry of the B-tree at `root` whose key is `key`; false when there is none.
     bool SearchTree(std::uint64_t rootOffset, std::uint8_t type, std::uint64_t key, Bytes& entry) const;
-    void CollectBlocks(std::uint64_t offset, int depth, std::vector<BlockPlace>& blocks) const;
-    void CollectNodes(std::uint64_t offset, int depth, std::vector<NodeEntry>& nodes) const;
+    // Every leaf entry of the B-tree below the page at `offset`: the page and the entry's place in it.
+    void VisitLeaves(std::uint64_t offset, std::uint8_t type, int depth,
+                     const std::function<void(const Bytes& page, std::size_t at)>& visit) const;
     Bytes ReadBlock(std::uint64_t bid) const;
     void AppendDataBlockIds(std::uint64_t bid, int level, std::vector<std::uint64_t>& ids) const;
     void AppendSubnodes(std::uint64_t bid, int level, Subnodes& subnodes, std::size_t& visited) const;
