@@ -104,6 +104,15 @@ TEST(DataFileMailbox, ServesTheFilesFoldersAndSpecialFolders)
     ASSERT_NE(folderClass, nullptr);
     EXPECT_EQ(folderClass->text, u"IPF.Contact");
     EXPECT_EQ(Child(top, "Contacts").messages.size(), 2u);
+
+    // The same file gives the same identifiers at the next logon.
+    Loaded again = Load(Mailbox(R"("pst": ")" + Sample("rjohnsondev-java-libpst/dist-list.pst") + R"(")"));
+    ASSERT_EQ(again.status, S_OK) << again.error;
+    const Folder& contacts = Child(again.organisation.stores.at(0).root.folders.at(0), "Contacts");
+    EXPECT_EQ(contacts.entryId, Child(top, "Contacts").entryId);
+    const auto first = orgtest::MessageIn(0, {0, IndexOf(top, "Contacts")}, 0);
+    EXPECT_EQ(again.organisation.MessageEntryId(first), loaded.organisation.MessageEntryId(first));
+    EXPECT_FALSE(loaded.organisation.MessageEntryId(first).empty());
 }
 
 TEST(DataFileMailbox, MessagesAreReadWhenAskedFor)
