@@ -10,10 +10,9 @@
 //   organisation_bench --walk contents|open ORGANISATION-FILE MESSAGES
 //       one measured walk (run by the above), which fails unless it met that many messages
 #include "bench/organisation/GeneratedOrganisation.h"
+#include "bench/ProcessMeasure.h"
 #include "bench/organisation/StoreWalk.h"
 
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -26,42 +25,9 @@
 
 namespace {
 
-struct Measured {
-    bool succeeded = false;
-    double seconds = 0;
-    double peakMegabytes = 0;
-};
-
 std::filesystem::path ProgramDirectory()
 {
     return std::filesystem::read_symlink("/proc/self/exe").parent_path();
-}
-
-// Runs `arguments` (the program first) with its output sent to `log`, and measures it.
-Measured Run(const std::vector<std::string>& arguments, const std::string& log)
-{
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    std::fflush(stdout);
-    auto start = std::chrono::steady_clock::now();
-    pid_t child = fork();
-    if (child == 0) {
-        if (std::freopen(log.c_str(), "a", stdout) == nullptr || std::freopen(log.c_str(), "a", stderr) == nullptr)
-            _exit(126);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    Measured measured;
-    int status = 0;
-    rusage usage{};
-    if (child < 0 || wait4(child, &status, 0, &usage) != child)
-        return measured;
-    measured.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    measured.peakMegabytes = static_cast<double>(usage.ru_maxrss) / 1024.0;
-    measured.succeeded = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return measured;
 }
 
 std::uintmax_t BytesBelow(const std::filesystem::path& directory)
@@ -118,7 +84,7 @@ bool Measure(const std::filesystem::path& directory, const std::string& organisa
         {"logon + open every message", {self, "--walk", "open", organisation, std::to_string(messages)}},
     };
     for (const Phase& phase : phases) {
-        Measured measured = Run(phase.arguments, log);
+        bench::Measured measured = bench::RunMeasured(phase.arguments, log);
         if (!measured.succeeded) {
             std::printf("%-30s %8zu  FAILED (see %s)\n", phase.name, messages, log.c_str());
             return false;

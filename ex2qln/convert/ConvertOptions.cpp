@@ -25,13 +25,21 @@ std::optional<ConvertOptions> ParseConvertOptions(const std::vector<std::string>
             options.user = argument.substr(7);
         } else if (argument.starts_with("--name=")) {
             options.name = argument.substr(7);
+        } else if (argument.starts_with("--code-page=")) {
+            const std::string number = argument.substr(12);
+            if (number.empty() || number.size() > 5 || number.find_first_not_of("0123456789") != std::string::npos ||
+                std::stoul(number) == 0 || std::stoul(number) > 65535) {
+                error = "--code-page needs a Windows code page number";
+                return std::nullopt;
+            }
+            options.codePage = static_cast<unsigned>(std::stoul(number));
         } else {
             error = "unknown option " + argument;
             return std::nullopt;
         }
     }
     if (options.files.empty()) {
-        error = "no .msg file given";
+        error = "no .msg or data file given";
         return std::nullopt;
     }
     if (options.outputDirectory == "-" && options.files.size() != 1) {

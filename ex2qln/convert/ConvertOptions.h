@@ -12,6 +12,7 @@ struct ConvertOptions {
     std::string outputDirectory = ".";   // "-" writes the one message to standard output
     std::optional<std::string> user;     // the mailbox's SMTP address
     std::optional<std::string> name;     // the mailbox's display name
+    unsigned codePage = 1252;            // of data files' 8-bit text that does not name its own
     std::vector<std::string> files;
 };
 

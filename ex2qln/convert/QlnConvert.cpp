@@ -1,5 +1,6 @@
-// qlnconvert: converts Outlook .msg files into Internet messages exactly as the transfer would
-// upload them, for administrators who want to see or keep the result, and for checks.
+// qlnconvert: converts Outlook .msg files, and the messages of Outlook data files, into Internet
+// messages exactly as the transfer would upload them, for administrators who want to see or keep
+// the result, and for checks.
 #include <MapiPtr.h>
 #include <QlnMapiExtras.h>
 #include <mapicode.h>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "ex2qln/convert/ConvertOptions.h"
+#include "ex2qln/convert/DataFileMessages.h"
 #include "ex2qln/convert/FileOutputStream.h"
 #include "ex2qln/transfer/ConfigProp.h"
 #include "mmconv/MMConv.h"
@@ -30,10 +32,13 @@ constexpr int kUsageError = 2;
 constexpr ULONG kTransferFlags = 0x01;
 
 constexpr const char* kUsage =
-    "Usage: qlnconvert [--convert-rtf] [--user=SMTP] [--name=TEXT] [-o DIR] FILE.msg...\n"
+    "Usage: qlnconvert [--convert-rtf] [--user=SMTP] [--name=TEXT] [--code-page=N] [-o DIR]\n"
+    "                  FILE.msg|FILE.pst...\n"
     "Writes DIR/NAME.eml for each FILE.msg (DIR is the current directory by default; -o - writes\n"
-    "the one message to standard output). --user and --name give the mailbox the messages belong\n"
-    "to, as a transfer would.\n";
+    "the one message to standard output), and for an Outlook data file (.pst, .ost) NAME.pst\n"
+    "DIR/NAME/FOLDER/.../00001.eml for each message of each folder. --user and --name give the\n"
+    "mailbox the messages belong to, as a transfer would. --code-page is that of a data file's\n"
+    "8-bit text where the text does not name its own (default 1252).\n";
 
 // MAPIInitialize and the conversion library for the life of the tool.
 class Started {
@@ -101,18 +106,6 @@ HRESULT WriteStream(IStream* stream, std::FILE* file)
     }
 }
 
-// The converted message of `path` goes straight into DIR/NAME.eml.
-HRESULT OpenTarget(const std::string& path, const std::string& outputDirectory, std::string& target,
-    MapiPtr<IStream>& stream, std::string& text)
-{
-    target = (std::filesystem::path(outputDirectory) / std::filesystem::path(path).filename().replace_extension(".eml"))
-                 .string();
-    const HRESULT hr = ex2qln::convert::OpenFileOutputStream(target, stream.put());
-    if (FAILED(hr))
-        text = "cannot write " + target;
-    return hr;
-}
-
 // A damaged file still converts; what its reader left out is named on standard error.
 void ReportLeftOut(const std::string& path, IMessage* message)
 {
@@ -127,6 +120,38 @@ void ReportLeftOut(const std::string& path, IMessage* message)
     }
 }
 
+// Converts `message` into `target`, or to standard output when `target` is empty; `name` stands for
+// it in what is reported.
+HRESULT ConvertMessage(IMessage* message, const std::string& name, const std::string& target,
+    mmconv::IConfigProp& config, std::string& text)
+{
+    const bool toStandardOutput = target.empty();
+    MapiPtr<IStream> stream;
+    HRESULT hr = toStandardOutput ? CreateStreamOnHGlobal(nullptr, TRUE, stream.put())
+                                  : ex2qln::convert::OpenFileOutputStream(target, stream.put());
+    if (FAILED(hr)) {
+        text = "cannot write " + target;
+        return hr;
+    }
+    hr = mmconv::MapiToMime(message, stream.get(), static_cast<LPMAPISESSION>(nullptr), &config, kTransferFlags);
+    if (FAILED(hr)) {
+        text = "cannot be converted";
+        stream.reset();
+        std::error_code ignored;
+        if (!toStandardOutput)
+            std::filesystem::remove(target, ignored);
+        return hr;
+    }
+    if (hr == MAPI_W_ERRORS_RETURNED)
+        ReportLeftOut(name, message);
+    if (!toStandardOutput)
+        return S_OK;
+    hr = WriteStream(stream.get(), stdout);
+    if (FAILED(hr))
+        text = "cannot be written to standard output";
+    return hr;
+}
+
 HRESULT ConvertFile(const std::string& path, const ex2qln::convert::ConvertOptions& options,
     mmconv::IConfigProp& config, std::string& text)
 {
@@ -137,30 +162,40 @@ HRESULT ConvertFile(const std::string& path, const ex2qln::convert::ConvertOptio
         text = WithoutFileName(path, error.get());
         return hr;
     }
-    const bool toStandardOutput = options.outputDirectory == "-";
-    std::string target;
-    MapiPtr<IStream> stream;
-    hr = toStandardOutput ? CreateStreamOnHGlobal(nullptr, TRUE, stream.put())
-                          : OpenTarget(path, options.outputDirectory, target, stream, text);
-    if (FAILED(hr))
-        return hr;
-    hr = mmconv::MapiToMime(message.get(), stream.get(), static_cast<LPMAPISESSION>(nullptr), &config, kTransferFlags);
-    if (FAILED(hr)) {
-        text = "cannot be converted";
-        stream.reset();
-        std::error_code ignored;
-        if (!toStandardOutput)
-            std::filesystem::remove(target, ignored);
-        return hr;
+    const std::string target = options.outputDirectory == "-"
+        ? std::string()
+        : (std::filesystem::path(options.outputDirectory) / std::filesystem::path(path).filename().replace_extension(".eml")).string();
+    return ConvertMessage(message.get(), path, target, config, text);
+}
+
+// Every message of a data file into a folder tree named after the file; each failure is reported
+// as it happens, and the result is the last failure's status.
+HRESULT ConvertDataFile(const std::string& path, const ex2qln::convert::ConvertOptions& options,
+    mmconv::IConfigProp& config, std::string& text)
+{
+    if (options.outputDirectory == "-") {
+        text = "a data file holds many messages: -o - cannot take them";
+        return MAPI_E_INVALID_PARAMETER;
     }
-    if (hr == MAPI_W_ERRORS_RETURNED)
-        ReportLeftOut(path, message.get());
-    if (!toStandardOutput)
-        return S_OK;
-    hr = WriteStream(stream.get(), stdout);
-    if (FAILED(hr))
-        text = "cannot be written to standard output";
-    return hr;
+    const std::filesystem::path top = std::filesystem::path(options.outputDirectory) / std::filesystem::path(path).stem();
+    HRESULT result = S_OK;
+    auto report = [&](const std::string& folder, ULONG position, HRESULT hr, const std::string& reason) {
+        std::fprintf(stderr, "%s: %s/%05u: %s [%#x]\n", path.c_str(), folder.c_str(), position, reason.c_str(),
+                     static_cast<unsigned>(hr));
+        result = hr;
+    };
+    auto convert = [&](IMessage* message, const std::string& folder, ULONG position) {
+        char name[16];
+        std::snprintf(name, sizeof name, "%05u.eml", position);
+        std::error_code error;
+        std::filesystem::create_directories(top / folder, error);
+        std::string reason;
+        HRESULT hr = ConvertMessage(message, path + ": " + folder + "/" + name, (top / folder / name).string(), config, reason);
+        if (FAILED(hr))
+            report(folder, position, hr, reason);
+    };
+    HRESULT hr = ex2qln::convert::ForEachDataFileMessage(path, options.codePage, convert, report, text);
+    return FAILED(hr) ? hr : result;
 }
 
 } // namespace
@@ -190,8 +225,11 @@ int main(int argc, char** argv)
     int status = 0;
     for (const std::string& path : options->files) {
         std::string text;
-        hr = ConvertFile(path, *options, config, text);
-        if (FAILED(hr)) {
+        const bool dataFile = ex2qln::convert::IsDataFile(path);
+        hr = dataFile ? ConvertDataFile(path, *options, config, text) : ConvertFile(path, *options, config, text);
+        if (FAILED(hr) && dataFile && text.empty()) {
+            status = kSomeFailed;  // each message's failure is reported already
+        } else if (FAILED(hr)) {
             std::fprintf(stderr, "%s: %s [%#x]\n", path.c_str(), text.c_str(), static_cast<unsigned>(hr));
             status = kSomeFailed;
         }

@@ -71,7 +71,7 @@ void AddChild(Folder& parent, Folder child, const std::string& path)
 
 void StoreReader::ReadMailbox(const Json& json, const std::string& path)
 {
-    CheckMembers(json, path, {"user", "folders"});
+    CheckMembers(json, path, {"user", "folders", "pst", "codePage"});
     std::string user = RequiredString(json, "user", path);
     auto owner = gal_.FindGalEntry(user);
     if (!owner) {
@@ -97,7 +97,7 @@ void StoreReader::ReadMailbox(const Json& json, const std::string& path)
 
 void StoreReader::ReadPublicFolders(const Json& json, const std::string& path)
 {
-    CheckMembers(json, path, {"server", "folders"});
+    CheckMembers(json, path, {"server", "folders", "pst", "codePage"});
     Store store;
     store.kind = StoreKind::PublicFolders;
     store.serverName = OptionalString(json, "server", path).value_or("");
@@ -117,6 +117,11 @@ void StoreReader::ReadStore(Store& store, const Json& json, const std::string& p
     Folder subtree = NewFolder(subtreeName, store.root.name);
     if (const Json* folders = OptionalArray(json, "folders", path)) {
         ReadChildFolders(*folders, MemberPath(path, "folders"), subtree, std::string(1, '\0') + subtreeName, 2);
+    }
+    if (Member(json, "pst") != nullptr) {
+        ReadDataFile(json, path, subtree, std::string(1, '\0') + subtreeName);
+    } else if (Member(json, "codePage") != nullptr) {
+        Fail(MAPI_E_BAD_VALUE, MemberPath(path, "codePage"), "a code page is only of use with \"pst\"");
     }
     store.root.folders.push_back(std::move(subtree));
     FinishFolder(store.root, store.root.entryId, true);

@@ -8,8 +8,10 @@
 #include "platform/orgsource/Organisation.h"
 #include "platform/orgsource/OrganisationFileSource.h"
 #include "platform/orgsource/PropertyReader.h"
+#include "platform/pst/PstStore.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -52,6 +54,17 @@ private:
                     std::set<std::string>& keys, bool associated);
     void AddToIndex(Folder& folder, Message message, const std::string& keyPath, const std::string& folderKey,
                     std::set<std::string>& keys, bool associated);
+
+    // The folders of the Outlook data file that "pst" names, below `subtree` (DataFileFolders.cpp).
+    void ReadDataFile(const Json& json, const std::string& path, Folder& subtree, const std::string& subtreeKey);
+    struct DataFileWalk {
+        const pst::PstStore& file;
+        unsigned codePage;
+        std::map<std::uint32_t, std::string> specials;  // node id: the special folder's name
+        std::string path;
+        std::set<std::uint32_t> visited;
+    };
+    void AddDataFileFolder(DataFileWalk& walk, std::uint32_t nid, Folder& parent, const std::string& parentKey, int depth);
 
     Organisation& organisation_;
     const ValueSource& source_;

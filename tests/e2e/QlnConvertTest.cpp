@@ -108,7 +108,7 @@ TEST_F(QlnConvert, UsageErrors)
         std::string reason;
     };
     const Case cases[] = {
-        {{}, "no .msg file given"},
+        {{}, "no .msg or data file given"},
         {{"--frobnicate", "a.msg"}, "unknown option --frobnicate"},
         {{"-o"}, "-o needs a directory"},
         {{"-o", "-", "a.msg", "b.msg"}, "-o - writes one message: give one file"},

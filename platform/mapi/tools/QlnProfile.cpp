@@ -1,14 +1,19 @@
 // qlnprofile: the MAPI runtime's profiles from the command line - create one that serves an
-// organisation file, list them, choose the default one, delete one.
+// organisation file or a single Outlook data file, list them, choose the default one, delete one.
+#include "platform/files/ConfigDirectory.h"
+
 #include <MapiPtr.h>
 #include <QlnProfiles.h>
 #include <mapitags.h>
 #include <mapiutil.h>
 #include <mapix.h>
 
+#include <nlohmann/json.hpp>
+
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,11 +28,24 @@ constexpr int kFailed = 2;
 constexpr const char* kUsage =
     "Usage: qlnprofile list\n"
     "       qlnprofile create NAME ORGANISATION [--mailbox=MAILBOX] [--default]\n"
+    "       qlnprofile create NAME DATAFILE --user=ACCOUNT --smtp=ADDRESS [--display-name=NAME]\n"
+    "                         [--code-page=CODEPAGE] [--default]\n"
     "       qlnprofile default NAME\n"
     "       qlnprofile delete NAME\n"
     "ORGANISATION is an organisation file, or a directory holding organisation.json.\n"
     "MAILBOX (the account, Exchange DN or SMTP address of a GAL user) is the mailbox the\n"
-    "session logs on to; without it the first mailbox of the organisation.\n";
+    "session logs on to; without it the first mailbox of the organisation.\n"
+    "DATAFILE is an Outlook data file (.pst, .ost) served as the mailbox of the user named by\n"
+    "--user (the account), --smtp and --display-name (default: the account); CODEPAGE is that of\n"
+    "8-bit text that does not name its own (default 1252).\n";
+
+// Who a single data file belongs to, from the command line.
+struct DataFileOwner {
+    std::string account;
+    std::string smtp;
+    std::string displayName;
+    unsigned codePage = 1252;
+};
 
 int Fail(const std::string& what, HRESULT status)
 {
@@ -113,6 +131,50 @@ int List(IProfAdmin* admin)
     return 0;
 }
 
+bool IsDataFile(const std::string& path)
+{
+    std::string extension = std::filesystem::path(path).extension().string();
+    for (char& c : extension)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return extension == ".pst" || extension == ".ost";
+}
+
+// Where the organisation file made for the data file of profile `name` is kept.
+std::string DataFileOrganisationPath(const std::string& name)
+{
+    std::string directory = platform::UserConfigDirectory();
+    if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..")
+        return "";
+    return directory.empty() ? "" : directory + "data-file-profiles/" + name + ".json";
+}
+
+// Writes an organisation of one user whose mailbox is the data file; its path, or "" on failure.
+std::string WriteDataFileOrganisation(const std::string& name, const std::string& dataFile, const DataFileOwner& owner)
+{
+    std::string path = DataFileOrganisationPath(name);
+    std::error_code error;
+    std::string absolute = std::filesystem::absolute(dataFile, error).lexically_normal().string();
+    if (path.empty() || error)
+        return "";
+    const std::string site = "/o=ex2qln/ou=Outlook Data Files";
+    nlohmann::json organisation = {
+        {"formatVersion", 1},
+        {"name", "Outlook data file " + std::filesystem::path(absolute).filename().string()},
+        {"gal", nlohmann::json::array({{{"kind", "user"},
+                                        {"account", owner.account},
+                                        {"dn", site + "/cn=Recipients/cn=" + owner.account},
+                                        {"smtp", owner.smtp},
+                                        {"displayName", owner.displayName.empty() ? owner.account : owner.displayName},
+                                        {"homeMdb", site + "/cn=Configuration/cn=Servers/cn=LOCAL/cn=Microsoft Private MDB"}}})},
+        {"mailboxes", nlohmann::json::array({{{"user", owner.account}, {"pst", absolute}, {"codePage", owner.codePage}}})},
+    };
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
+    std::ofstream file(path, std::ios::trunc);
+    file << organisation.dump(2) << "\n";
+    file.close();
+    return !error && file ? path : "";
+}
+
 int Create(IProfAdmin* admin, std::string name, const std::string& organisation, const std::string& mailbox, bool makeDefault)
 {
     std::error_code error;
@@ -178,17 +240,43 @@ int main(int argc, char** argv)
     if (command == "create" && words.size() >= 3) {
         std::string mailbox;
         bool makeDefault = false;
+        DataFileOwner owner;
         for (std::size_t i = 3; i < words.size(); ++i) {
-            if (words[i].rfind("--mailbox=", 0) == 0) {
-                mailbox = words[i].substr(std::strlen("--mailbox="));
-            } else if (words[i] == "--default") {
+            const std::string& word = words[i];
+            auto value = [&](const char* option) { return word.substr(std::strlen(option)); };
+            if (word.rfind("--mailbox=", 0) == 0) {
+                mailbox = value("--mailbox=");
+            } else if (word.rfind("--user=", 0) == 0) {
+                owner.account = value("--user=");
+            } else if (word.rfind("--smtp=", 0) == 0) {
+                owner.smtp = value("--smtp=");
+            } else if (word.rfind("--display-name=", 0) == 0) {
+                owner.displayName = value("--display-name=");
+            } else if (word.rfind("--code-page=", 0) == 0 && value("--code-page=").find_first_not_of("0123456789") == std::string::npos &&
+                       !value("--code-page=").empty() && value("--code-page=").size() <= 5) {
+                owner.codePage = static_cast<unsigned>(std::stoul(value("--code-page=")));
+            } else if (word == "--default") {
                 makeDefault = true;
             } else {
                 std::fputs(kUsage, stderr);
                 return kUsageError;
             }
         }
-        return Create(admin.get(), words[1], words[2], mailbox, makeDefault);
+        if (!IsDataFile(words[2]))
+            return Create(admin.get(), words[1], words[2], mailbox, makeDefault);
+        if (owner.account.empty() || owner.smtp.empty() || !mailbox.empty()) {
+            std::fputs("qlnprofile: a data file needs the user's --user and --smtp (and takes no --mailbox).\n", stderr);
+            return kUsageError;
+        }
+        if (!std::filesystem::is_regular_file(words[2]))
+            return Fail("there is no data file " + words[2], MAPI_E_NOT_FOUND);
+        std::string organisation = WriteDataFileOrganisation(words[1], words[2], owner);
+        if (organisation.empty())
+            return Fail("cannot write the organisation file for " + words[2], MAPI_E_NO_ACCESS);
+        int result = Create(admin.get(), words[1], organisation, owner.account, makeDefault);
+        if (result != 0)
+            std::filesystem::remove(organisation);
+        return result;
     }
     if (command == "default" && words.size() == 2) {
         std::string name = words[1];
@@ -198,7 +286,14 @@ int main(int argc, char** argv)
     if (command == "delete" && words.size() == 2) {
         std::string name = words[1];
         status = admin->DeleteProfile(name.data(), 0);
-        return FAILED(status) ? Fail("cannot delete the profile \"" + name + "\"", status) : 0;
+        if (FAILED(status))
+            return Fail("cannot delete the profile \"" + name + "\"", status);
+        // The organisation file made for a data file goes with its profile.
+        if (std::string made = DataFileOrganisationPath(name); !made.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove(made, ignored);
+        }
+        return 0;
     }
     std::fputs(kUsage, stderr);
     return kUsageError;

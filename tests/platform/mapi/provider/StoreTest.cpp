@@ -2,6 +2,7 @@
 // and associated contents read as they are asked for, messages read when opened (and what happens
 // when their files change meanwhile), and the whole demo organisation walked folder by folder.
 #include "tests/platform/mapi/provider/SessionTestSupport.h"
+#include "tests/support/OutlookSamples.h"
 
 #include <edkmdb.h>
 
@@ -97,6 +98,39 @@ protected:
         folder = OpenIn<IMAPIFolder>(parent, Child(parent, name));
         ASSERT_TRUE(folder);
         ASSERT_EQ(folder->GetContentsTable(0, contents.put()), S_OK);
+    }
+
+    // Opens every message below the store's IPM subtree, the way the transfer does, and gives it to
+    // `visit`; the number of messages.
+    int WalkMailbox(IMsgStore* store, const std::function<void(IMessage*)>& visit)
+    {
+        int messages = 0;
+        std::function<void(IMAPIFolder*)> walk = [&](IMAPIFolder* folder) {
+            MapiPtr<IMAPITable> contents;
+            ASSERT_EQ(folder->GetContentsTable(0, contents.put()), S_OK);
+            MapiRows items;
+            QueryAll(contents.get(), {PR_ENTRYID}, items);
+            for (ULONG m = 0; m < items.size(); ++m) {
+                MapiPtr<IMessage> message = OpenIn<IMessage>(store, Bytes(&items->aRow[m].lpProps[0]), MAPI_MODIFY);
+                ASSERT_TRUE(message);
+                visit(message.get());
+                ++messages;
+            }
+            MapiPtr<IMAPITable> children;
+            ASSERT_EQ(folder->GetHierarchyTable(0, children.put()), S_OK);
+            MapiRows sub;
+            QueryAll(children.get(), {PR_ENTRYID}, sub);
+            for (ULONG f = 0; f < sub.size(); ++f) {
+                MapiPtr<IMAPIFolder> child = OpenIn<IMAPIFolder>(folder, Bytes(&sub->aRow[f].lpProps[0]));
+                ASSERT_TRUE(child);
+                walk(child.get());
+            }
+        };
+        MapiPtr<IMAPIFolder> top = OpenSubtree(store);
+        EXPECT_TRUE(top);
+        if (top)
+            walk(top.get());
+        return messages;
     }
 
     MapiPtr<IMAPISession> session_;
@@ -512,33 +546,66 @@ TEST_F(Stores, TheDemoOrganisationWalksCompletely)
         MapiPtr<IMsgStore> store;
         ASSERT_EQ(OpenMailbox(home, Text(&values[0]), store), S_OK) << Text(&values[0]);
         ++mailboxes;
-        std::function<void(IMAPIFolder*)> walk = [&](IMAPIFolder* folder) {
-            MapiPtr<IMAPITable> contents;
-            ASSERT_EQ(folder->GetContentsTable(0, contents.put()), S_OK);
-            MapiRows items;
-            QueryAll(contents.get(), {PR_ENTRYID}, items);
-            for (ULONG m = 0; m < items.size(); ++m) {
-                MapiPtr<IMessage> message = OpenIn<IMessage>(store.get(), Bytes(&items->aRow[m].lpProps[0]), MAPI_MODIFY);
-                ASSERT_TRUE(message);
-                EXPECT_NE(Text(message.get(), PR_MESSAGE_CLASS_A), "");
-                ++messages;
-            }
-            MapiPtr<IMAPITable> children;
-            ASSERT_EQ(folder->GetHierarchyTable(0, children.put()), S_OK);
-            MapiRows sub;
-            QueryAll(children.get(), {PR_ENTRYID}, sub);
-            for (ULONG f = 0; f < sub.size(); ++f) {
-                MapiPtr<IMAPIFolder> child = OpenIn<IMAPIFolder>(folder, Bytes(&sub->aRow[f].lpProps[0]));
-                ASSERT_TRUE(child);
-                walk(child.get());
-            }
-        };
-        MapiPtr<IMAPIFolder> top = OpenSubtree(store.get());
-        ASSERT_TRUE(top);
-        walk(top.get());
+        messages += WalkMailbox(store.get(), [](IMessage* message) { EXPECT_NE(Text(message, PR_MESSAGE_CLASS_A), ""); });
     }
     EXPECT_EQ(mailboxes, 4);
     EXPECT_GT(messages, 10);
+}
+
+// Mailboxes served from the shared Outlook data files walk completely: every message opens with
+// its recipients and attachments, attached messages open as messages.
+TEST_F(Stores, DataFileMailboxesWalkCompletely)
+{
+    if (!testsupport::HaveOutlookSamples())
+        GTEST_SKIP() << "the shared Outlook samples are not here: " << testsupport::OutlookSamplesDirectory();
+    const std::string samples = testsupport::OutlookSamplesDirectory().string();
+    const std::string site = "/o=P/ou=S/cn=";
+    const std::string home = site + "Configuration/cn=Servers/cn=PST/cn=Microsoft Private MDB";
+    std::string gal;
+    std::string mailboxes;
+    const char* files[] = {"HiraokaHyperTools-pst_to_eml/contacts97-2002.pst", "aspose-email-dotnet/passwordprotectedPST.pst",
+                           "rjohnsondev-java-libpst/dist-list.pst"};
+    for (int i = 0; i < 3; ++i) {
+        const std::string user = "u" + std::to_string(i);
+        gal += std::string(i == 0 ? "" : ",") + R"({"kind": "user", "account": ")" + user + R"(", "dn": ")" + site +
+               "Recipients/cn=" + user + R"(", "smtp": ")" + user + R"(@p.example", "displayName": ")" + user +
+               R"(", "homeMdb": ")" + home + R"("})";
+        mailboxes += std::string(i == 0 ? "" : ",") + R"({"user": ")" + user + R"(", "codePage": )" +
+                     (i == 0 ? "932" : "1252") + R"(, "pst": ")" + samples + "/" + files[i] + R"("})";
+    }
+    TearDown();
+    SessionTest::SetUp();
+    LogonTo(WriteFile("pst.json", R"({"gal": [)" + gal + R"(], "mailboxes": [)" + mailboxes + "]}"));
+    const int expectedMessages[] = {1, 18, 3};
+    int attachments = 0;
+    int embedded = 0;
+    for (int i = 0; i < 3; ++i) {
+        MapiPtr<IMsgStore> store;
+        ASSERT_EQ(OpenMailbox(home, site + "Recipients/cn=u" + std::to_string(i), store), S_OK);
+        int messages = WalkMailbox(store.get(), [&](IMessage* message) {
+            EXPECT_NE(Text(message, PR_MESSAGE_CLASS_W), "");
+            MapiPtr<IMAPITable> recipients;
+            EXPECT_EQ(message->GetRecipientTable(0, recipients.put()), S_OK);
+            MapiPtr<IMAPITable> table;
+            ASSERT_EQ(message->GetAttachmentTable(0, table.put()), S_OK);
+            MapiRows rows;
+            QueryAll(table.get(), {PR_ATTACH_NUM, PR_ATTACH_METHOD}, rows);
+            for (ULONG a = 0; a < rows.size(); ++a) {
+                MapiPtr<IAttach> attach;
+                ASSERT_EQ(message->OpenAttach(static_cast<ULONG>(rows->aRow[a].lpProps[0].Value.l), nullptr, 0, attach.put()), S_OK);
+                ++attachments;
+                if (rows->aRow[a].lpProps[1].Value.l != ATTACH_EMBEDDED_MSG)
+                    continue;
+                MapiPtr<IMessage> inner;
+                ASSERT_EQ(attach->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, 0, inner.put_unknown()), S_OK);
+                EXPECT_NE(Text(inner.get(), PR_MESSAGE_CLASS_W), "");
+                ++embedded;
+            }
+        });
+        EXPECT_EQ(messages, expectedMessages[i]) << files[i];
+    }
+    EXPECT_GT(attachments, embedded);
+    EXPECT_GE(embedded, 4);
 }
 
 } // namespace

@@ -1,0 +1,130 @@
+// Converting every message of an Outlook data file: qlnconvert (our reader, the MAPI runtime and the
+// conversion) beside readpst -e of Debian's pst-utils on the same file, each a process of its own
+// whose time and peak resident set are read when it ends, in messages per second.
+//
+//   data_file_bench FILE.pst [--messages N] [--code-page=N]
+//       --messages assembles a copy of the (Unicode) file with N more messages and measures that
+#include "bench/DataFileAssembly.h"
+#include "bench/ProcessMeasure.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::filesystem::path ProgramDirectory()
+{
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path();
+}
+
+std::size_t FilesBelow(const std::filesystem::path& directory, const std::string& extension)
+{
+    std::size_t count = 0;
+    std::error_code error;
+    for (auto it = std::filesystem::recursive_directory_iterator(directory, error);
+         !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+        if (it->is_regular_file() && (extension.empty() || it->path().extension() == extension))
+            ++count;
+    }
+    return count;
+}
+
+std::string FindOnPath(const std::string& name)
+{
+    const char* path = std::getenv("PATH");
+    std::string directories = path != nullptr ? path : "/usr/bin:/bin";
+    for (std::size_t start = 0; start <= directories.size();) {
+        std::size_t end = directories.find(':', start);
+        end = end == std::string::npos ? directories.size() : end;
+        std::filesystem::path candidate = std::filesystem::path(directories.substr(start, end - start)) / name;
+        if (access(candidate.c_str(), X_OK) == 0)
+            return candidate.string();
+        start = end + 1;
+    }
+    return "";
+}
+
+void Print(const char* name, const bench::Measured& measured, std::size_t messages)
+{
+    std::printf("%-12s %8zu  %8.3f s  %8.1f MB  %10.1f messages/s\n", name, messages, measured.seconds,
+                measured.peakMegabytes, measured.seconds > 0 ? static_cast<double>(messages) / measured.seconds : 0.0);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::size_t messages = 0;
+    std::string codePage;
+    bool usable = argc >= 2;
+    for (int i = 2; usable && i < argc; ++i) {
+        if (std::strcmp(argv[i], "--messages") == 0 && i + 1 < argc && std::atol(argv[i + 1]) > 0) {
+            messages = static_cast<std::size_t>(std::atol(argv[++i]));
+        } else if (std::strncmp(argv[i], "--code-page=", 12) == 0) {
+            codePage = argv[i];
+        } else {
+            usable = false;
+        }
+    }
+    if (!usable) {
+        std::fprintf(stderr, "usage: data_file_bench FILE.pst [--messages N] [--code-page=N]\n");
+        return 2;
+    }
+    std::string file = std::filesystem::absolute(argv[1]).string();
+    const char* temp = std::getenv("TMPDIR");
+    std::string pattern = std::string(temp != nullptr && *temp != '\0' ? temp : "/tmp") + "/ex2qln-pstbench-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) {
+        std::perror(pattern.c_str());
+        return 1;
+    }
+    const std::filesystem::path directory = pattern;
+    setenv("TMPDIR", directory.c_str(), 1);
+    const std::string log = (directory / "runs.log").string();
+    if (messages != 0) {
+        const std::string assembled = (directory / "assembled.pst").string();
+        std::string error;
+        if (FAILED(bench::AssembleDataFile(file, messages, assembled, error))) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            std::filesystem::remove_all(directory);
+            return 1;
+        }
+        file = assembled;
+        std::printf("assembled %s: %zu more messages, %.1f MB\n", assembled.c_str(), messages,
+                    static_cast<double>(std::filesystem::file_size(assembled)) / 1e6);
+    }
+    std::printf("%-12s %8s  %10s  %11s  %21s\n", "converter", "messages", "time", "peak RSS", "throughput");
+
+    std::vector<std::string> ours = {(ProgramDirectory() / "qlnconvert").string(), "-o", (directory / "ours").string()};
+    if (!codePage.empty())
+        ours.push_back(codePage);
+    ours.push_back(file);
+    bench::Measured measured = bench::RunMeasured(ours, log);
+    const std::size_t converted = FilesBelow(directory / "ours", ".eml");
+    if (!measured.succeeded) {
+        std::printf("qlnconvert FAILED (see %s)\n", log.c_str());
+        return 1;
+    }
+    Print("qlnconvert", measured, converted);
+    const double ourRate = measured.seconds > 0 ? static_cast<double>(converted) / measured.seconds : 0;
+
+    const std::string readpst = FindOnPath("readpst");
+    if (readpst.empty()) {
+        std::printf("readpst is not installed (Debian's pst-utils): no comparison\n");
+    } else {
+        std::filesystem::create_directories(directory / "readpst");
+        bench::Measured theirs = bench::RunMeasured({readpst, "-e", "-q", "-o", (directory / "readpst").string(), file}, log);
+        const std::size_t written = FilesBelow(directory / "readpst", "");
+        Print("readpst -e", theirs, written);
+        if (theirs.succeeded && theirs.seconds > 0 && written > 0)
+            std::printf("qlnconvert / readpst: %.2f times the messages per second\n",
+                        ourRate / (static_cast<double>(written) / theirs.seconds));
+    }
+    std::filesystem::remove_all(directory);
+    return 0;
+}

@@ -1,0 +1,13 @@
+// Stored property values as the plain values of the .msg model.
+#pragma once
+
+#include "platform/cfb/MsgModel.h"
+#include "platform/pst/HeapOnNode.h"
+
+namespace platform::pst {
+
+// The value of `raw` in the model's form; PT_OBJECT values are left empty for the caller, which
+// knows what they name. Throws PstError for a multi-valued value whose layout is impossible.
+cfb::MsgProperty DecodeProperty(const RawProperty& raw);
+
+} // namespace platform::pst
