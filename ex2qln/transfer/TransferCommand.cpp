@@ -7,6 +7,7 @@
 #include "ex2qln/imap/ImapGuard.h"
 #include "ex2qln/inputs/InputReports.h"
 #include "ex2qln/inputs/MappedCsv.h"
+#include "ex2qln/journal/TransferJournal.h"
 #include "ex2qln/mapi/ExchangeObjects.h"
 #include "ex2qln/transfer/FolderWalk.h"
 #include "ex2qln/transfer/ProblemMessages.h"
@@ -18,6 +19,7 @@
 #include <mapiutil.h>
 
 #include <chrono>
+#include <optional>
 #include <cstdio>
 #include <sstream>
 #include <strings.h>
@@ -76,6 +78,10 @@ public:
 
 private:
     HRESULT Line(std::size_t& position, int line, IMAPITable* gal);
+    // Whether this run's shard takes the line (0: the public folders' line).
+    bool InShard(int line) const;
+    // With the journal: the mailbox (its root, "~account") was done by an earlier run, and is passed over.
+    bool JournaledMailbox(const std::string& root);
     HRESULT Mailbox(const inputs::AccountKeys& keys, IMAPITable* gal);
     HRESULT HomeDatabase(const inputs::AccountKeys& keys, const SRow& row, std::string& homeDatabase) const;
     HRESULT PrivateStore(const std::string& homeDatabase, const std::string& mailboxDn, const std::string& mailbox);
@@ -88,6 +94,7 @@ private:
     imap::CImapXP client_;
     ProblemMessages problems_;
     TransferStatistics statistics_;
+    std::optional<journal::TransferJournal> journal_;
     std::chrono::steady_clock::time_point start_;
     bool started_ = false;
 };
@@ -100,6 +107,11 @@ HRESULT TransferRun::Execute()
         inputs::ReportOpenFailure(path, status);
         return status;
     }
+    if (!arguments_.journalPath.empty()) {
+        journal_.emplace();
+        if (status = journal_->Open(std::string(arguments_.journalPath)); FAILED(status))
+            return status;
+    }
     MapiPtr<IMAPITable> gal;
     status = directory::OpenGalColumns(arguments_.gal, kGalColumns,
                                        "Can not access GAL (needed for account mapping) [%#x].\n", gal);
@@ -109,7 +121,8 @@ HRESULT TransferRun::Execute()
     std::size_t position = 0;
     file_.SkipLineEnds(position);
     for (int line = 0; SUCCEEDED(status) && !file_.AtEnd(position); ++line) {
-        status = Line(position, line, gal.get());
+        if (InShard(line))
+            status = Line(position, line, gal.get());
         file_.SkipRow(position);
     }
     client_.Disconnect();
@@ -133,8 +146,27 @@ HRESULT TransferRun::Line(std::size_t& position, int line, IMAPITable* gal)
     return Mailbox(keys, gal);
 }
 
+bool TransferRun::InShard(int line) const
+{
+    if (line == 0)
+        return arguments_.shardIndex == 1;
+    return (static_cast<std::uint32_t>(line) - 1) % arguments_.shardCount == arguments_.shardIndex - 1;
+}
+
+bool TransferRun::JournaledMailbox(const std::string& root)
+{
+    if (!journal_ || !journal_->State().MailboxDone(root))
+        return false;
+    Out("Transferred before; passed over.\n");
+    ++statistics_.mailboxesDone;
+    ++statistics_.mailboxesJournaled;
+    return true;
+}
+
 HRESULT TransferRun::Mailbox(const inputs::AccountKeys& keys, IMAPITable* gal)
 {
+    if (JournaledMailbox("~" + keys.mailbox))
+        return S_OK;
     SPropValue dn{};
     dn.ulPropTag = PR_EMAIL_ADDRESS_A;
     dn.Value.lpszA = const_cast<char*>(keys.dn.c_str());
@@ -231,6 +263,8 @@ HRESULT TransferRun::PublicFolders()
 {
     const std::string account(arguments_.publicFoldersAccount);
     Out("Processing Public Folders (%s)\n", account.c_str());
+    if (JournaledMailbox("~" + account))
+        return S_OK;
     MapiPtr<IMsgStore> store;
     MapiBuffer<SPropValue> subtree;
     MapiPtr<IMAPIFolder> root;
@@ -254,8 +288,13 @@ HRESULT TransferRun::Walk(IMsgStore* store, IMAPIFolder* root, const std::string
 {
     const WalkContext context{arguments_.session, arguments_.addressBook, store,    &client_,
                               arguments_.settings, arguments_.fixFolders,  arguments_.ignoreErrors,
-                              arguments_.ascii,    &problems_,             &statistics_};
-    const HRESULT status = WalkFolder(context, root, path, arguments_.options);
+                              arguments_.ascii,    &problems_,             &statistics_,
+                              journal_ ? &*journal_ : nullptr};
+    const std::uint64_t failedBefore = statistics_.messagesFailed;
+    HRESULT status = WalkFolder(context, root, path, arguments_.options);
+    // A mailbox is recorded only when all of it is on the server; one with failures is walked again.
+    if (SUCCEEDED(status) && journal_ && statistics_.messagesFailed == failedBefore)
+        status = journal_->RecordMailbox(path);
     ++(FAILED(status) ? statistics_.mailboxesFailed : statistics_.mailboxesDone);
     return status;
 }
@@ -265,7 +304,7 @@ void TransferRun::ReportSummary() const
     if (!started_)
         return;
     const std::string summary =
-        SummaryText(statistics_, std::chrono::steady_clock::now() - start_);
+        SummaryText(statistics_, std::chrono::steady_clock::now() - start_, journal_.has_value());
     Out("%s", summary.c_str());
     std::istringstream lines(summary);
     for (std::string line; std::getline(lines, line);)

@@ -27,6 +27,10 @@ struct TransferArguments {
     bool ignoreErrors;
     bool ascii;  // --ascii: MAPI strings in 8 bits
     TransferOptions options;
+    std::string_view journalPath = {};  // the transfer journal; empty with --no-journal
+    // --shard=K/N: only the mailbox lines K, K+N, K+2N... (counted from 1); the public folders with K = 1.
+    std::uint32_t shardIndex = 1;
+    std::uint32_t shardCount = 1;
     imap::ImapClientOptions clientOptions{};
 };
 

@@ -3,7 +3,7 @@
 // flags and internal date, each judged by the independent readers); faults of the server and of
 // the source, each with its messages and status, with and without --ignore-errors; and the
 // driver's own failures.
-#include "tests/e2e/ProgramTest.h"
+#include "tests/e2e/TransferFixture.h"
 #include "tests/support/OutputValidators.h"
 #include "tests/support/ProcessRunner.h"
 #include "tests/support/StandInServer.h"
@@ -22,61 +22,16 @@
 
 namespace {
 
+using e2e::TransferTest;
+
 using nlohmann::json;
 using testsupport::ProcessResult;
-using testsupport::StandInOptions;
 using testsupport::StandInServer;
 
 const std::string kDemoOrganisation = EX2QLN_SOURCE_DIR "/samples/demo-org/organisation.json";
-const std::string kReadBack = EX2QLN_SOURCE_DIR "/tests/server/quillon_readback.py";
 const std::string kSession = "Initializing MAPI session.\nOpening Exchange GAL.\n";
 constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
-class TransferTest : public e2e::ProgramTest {
-protected:
-    std::unique_ptr<StandInServer> StartServer(std::vector<std::string> arguments = {},
-                                               const std::string& accounts = "")
-    {
-        auto server = std::make_unique<StandInServer>(StandInOptions{
-            .arguments = std::move(arguments),
-            .protocols = "cli,imap",
-            .initialState = accounts.empty() ? std::string()
-                                             : R"({"accounts": {)" + accounts + R"(}, "groups": {}})"});
-        EXPECT_TRUE(server->Started());
-        return server;
-    }
-
-    static std::string ServerOption(const StandInServer& server)
-    {
-        return "--server=127.0.0.1:" + std::to_string(server.ImapPort()) + ":" + std::to_string(server.CliPort());
-    }
-
-    ProcessResult Run(const std::vector<std::string>& arguments)
-    {
-        std::vector<std::string> line = {"-w", e2e::kProgram, "--nowait", "--pwd=secret"};
-        line.insert(line.end(), arguments.begin(), arguments.end());
-        ProcessResult result = testsupport::RunProcess(IsolatedRun("/usr/bin/setsid", std::move(line)));
-        EXPECT_FALSE(result.timedOut) << "ex2qln did not end";
-        return result;
-    }
-
-    // What the server holds for every account, read back over IMAP; the messages go to `saved`.
-    json ReadBack(const StandInServer& server, const std::string& saved)
-    {
-        std::filesystem::create_directories(saved);
-        testsupport::ProcessRun run;
-        run.program = "/usr/bin/python3";
-        run.arguments = {kReadBack, "--port", std::to_string(server.ImapPort()), "--password", "secret", "--json",
-                         "--save", saved};
-        const ProcessResult result = testsupport::RunProcess(run);
-        EXPECT_EQ(result.exitCode, 0) << result.standardError;
-        const json document = json::parse(result.standardOutput, nullptr, false);
-        EXPECT_FALSE(document.is_discarded()) << result.standardOutput;
-        return document.is_discarded() ? json::object() : document["accounts"];
-    }
-
-    std::string Work(const std::string& name) const { return work_.File(name); }
-};
 
 // ---- The demo organisation ------------------------------------------------------------------------
 
@@ -306,6 +261,8 @@ protected:
     ProcessResult Transfer(const StandInServer& server, const std::string& accounts, std::vector<std::string> options = {})
     {
         testsupport::WriteFile(Work("accounts.csv"), accounts);
+        // Each case is a first migration into a fresh server: no journal of an earlier case.
+        std::filesystem::remove(Work("accounts.csv.journal"));
         std::vector<std::string> arguments = {"transfer", "--profile=organisation.json", "--accounts=accounts.csv",
                                               ServerOption(server)};
         arguments.insert(arguments.end(), options.begin(), options.end());
