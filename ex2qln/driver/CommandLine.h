@@ -58,6 +58,7 @@ struct RunSettings {
     std::optional<std::string> passwordFile;  // --pwd-file: the password comes from this file
     std::optional<std::string> journalFile;   // --journal: the transfer journal's path
     std::optional<std::string> shard;         // --shard=K/N as given
+    std::optional<std::string> jobs;          // --jobs=N as given
     std::string targetDn = "cn=contacts";
 };
 
@@ -79,6 +80,10 @@ struct Shard {
     std::uint32_t count;
 };
 std::optional<Shard> ParseShard(std::string_view text);
+
+// The number of --jobs: 1 to kMostJobs (decimal, no sign); nullopt for anything else.
+inline constexpr std::uint32_t kMostJobs = 64;
+std::optional<std::uint32_t> ParseJobs(std::string_view text);
 
 // Where the index-th argument's memory may hold a password: the parser only reads, so the caller
 // can wipe it afterwards.

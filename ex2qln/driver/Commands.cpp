@@ -83,6 +83,7 @@ HRESULT RunTransfer(const CommandContext& context)
         .journalPath = journalPath,
         .shardIndex = shard.index,
         .shardCount = shard.count,
+        .jobs = settings.jobs ? ParseJobs(*settings.jobs).value_or(1) : 1,
     };
     return transfer::TransferCommand(arguments);
 }

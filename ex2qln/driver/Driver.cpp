@@ -52,7 +52,7 @@ constexpr char kUsage[] =
 constexpr char kTlsUsage[] = "\tTLS certificate checks: [--tls-ca=certificate-file] [--tls-no-verify]\n";
 constexpr char kPasswordFileUsage[] = "\tPassword from a file, deleted once read: [--pwd-file=password-file]\n";
 constexpr char kJournalUsage[] =
-    "\ttransfer, resumable and split: [--journal=journal-file | --no-journal] [--shard=K/N]\n";
+    "\ttransfer, resumable and split: [--journal=journal-file | --no-journal] [--shard=K/N] [--jobs=N]\n";
 
 unsigned AsUnsigned(HRESULT status) { return static_cast<unsigned>(status); }
 
@@ -202,6 +202,10 @@ bool Run::Validate(const ParseResult& parsed)
     }
     if (settings_.shard && !ParseShard(*settings_.shard)) {
         std::fprintf(stderr, "--shard wants K/N with 1 <= K <= N, not \"%s\".\n", settings_.shard->c_str());
+        return false;
+    }
+    if (settings_.jobs && !ParseJobs(*settings_.jobs)) {
+        std::fprintf(stderr, "--jobs wants a number from 1 to %u, not \"%s\".\n", kMostJobs, settings_.jobs->c_str());
         return false;
     }
     if (settings_.noJournal && settings_.journalFile) {

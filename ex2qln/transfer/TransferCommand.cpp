@@ -12,6 +12,7 @@
 #include "ex2qln/transfer/FolderWalk.h"
 #include "ex2qln/transfer/ProblemMessages.h"
 #include "ex2qln/transfer/TransferStatistics.h"
+#include "ex2qln/transfer/TransferWorkers.h"
 
 #include <MapiPtr.h>
 #include <mapicode.h>
@@ -22,6 +23,7 @@
 #include <optional>
 #include <cstdio>
 #include <sstream>
+#include <vector>
 #include <strings.h>
 
 namespace ex2qln::transfer {
@@ -63,6 +65,27 @@ void SetIdentity(IPropData* settings, ULONG addressTag, const std::string& addre
     QLN_CHECK(settings->SetProps(2, values, nullptr));
 }
 
+// Whether this run takes the line of the accounts file (0: the public folders' line): its shard's
+// lines, or a worker's one line.
+bool TakesLine(const TransferArguments& arguments, int line)
+{
+    if (arguments.onlyLine >= 0)
+        return line == arguments.onlyLine;
+    if (line == 0)
+        return arguments.shardIndex == 1;
+    return (static_cast<std::uint32_t>(line) - 1) % arguments.shardCount == arguments.shardIndex - 1;
+}
+
+// The summary block on standard output and in the log.
+void ReportSummary(const TransferStatistics& statistics, std::chrono::steady_clock::time_point start, bool journal)
+{
+    const std::string summary = SummaryText(statistics, std::chrono::steady_clock::now() - start, journal);
+    Out("%s", summary.c_str());
+    std::istringstream lines(summary);
+    for (std::string line; std::getline(lines, line);)
+        diag::Trace("%s", line.c_str());
+}
+
 class TransferRun {
 public:
     explicit TransferRun(const TransferArguments& arguments)
@@ -75,11 +98,10 @@ public:
     HRESULT Execute();
     // The summary block, once the accounts file was read.
     void ReportSummary() const;
+    const TransferStatistics& Statistics() const { return statistics_; }
 
 private:
     HRESULT Line(std::size_t& position, int line, IMAPITable* gal);
-    // Whether this run's shard takes the line (0: the public folders' line).
-    bool InShard(int line) const;
     // With the journal: the mailbox (its root, "~account") was done by an earlier run, and is passed over.
     bool JournaledMailbox(const std::string& root);
     HRESULT Mailbox(const inputs::AccountKeys& keys, IMAPITable* gal);
@@ -121,7 +143,7 @@ HRESULT TransferRun::Execute()
     std::size_t position = 0;
     file_.SkipLineEnds(position);
     for (int line = 0; SUCCEEDED(status) && !file_.AtEnd(position); ++line) {
-        if (InShard(line))
+        if (TakesLine(arguments_, line))
             status = Line(position, line, gal.get());
         file_.SkipRow(position);
     }
@@ -144,13 +166,6 @@ HRESULT TransferRun::Line(std::size_t& position, int line, IMAPITable* gal)
         return arguments_.publicFoldersAccount.empty() ? S_OK : PublicFolders();
     Out("Processing %s (%s)\n", keys.account.c_str(), keys.mailbox.c_str());
     return Mailbox(keys, gal);
-}
-
-bool TransferRun::InShard(int line) const
-{
-    if (line == 0)
-        return arguments_.shardIndex == 1;
-    return (static_cast<std::uint32_t>(line) - 1) % arguments_.shardCount == arguments_.shardIndex - 1;
 }
 
 bool TransferRun::JournaledMailbox(const std::string& root)
@@ -301,14 +316,54 @@ HRESULT TransferRun::Walk(IMsgStore* store, IMAPIFolder* root, const std::string
 
 void TransferRun::ReportSummary() const
 {
-    if (!started_)
-        return;
-    const std::string summary =
-        SummaryText(statistics_, std::chrono::steady_clock::now() - start_, journal_.has_value());
-    Out("%s", summary.c_str());
-    std::istringstream lines(summary);
-    for (std::string line; std::getline(lines, line);)
-        diag::Trace("%s", line.c_str());
+    if (started_)
+        transfer::ReportSummary(statistics_, start_, journal_.has_value());
+}
+
+// --jobs: the lines this run takes, each handed to a worker process that runs it as a transfer of
+// its own; the parent checks the accounts file and the journal first and writes the one summary.
+HRESULT ParallelTransfer(const TransferArguments& arguments)
+{
+    const auto start = std::chrono::steady_clock::now();
+    const std::string path(arguments.accountsPath);
+    inputs::CMappedCsv file;
+    HRESULT status = QLN_CHECK(file.Open(path));
+    if (FAILED(status)) {
+        inputs::ReportOpenFailure(path, status);
+        return status;
+    }
+    if (!arguments.journalPath.empty()) {
+        journal::TransferJournal journal;  // read once here: a damaged journal stops the run before any worker
+        if (status = journal.Open(std::string(arguments.journalPath)); FAILED(status))
+            return status;
+    }
+    std::vector<WorkerTask> tasks;
+    std::size_t position = 0;
+    file.SkipLineEnds(position);
+    for (int line = 0; !file.AtEnd(position); ++line) {
+        inputs::AccountKeys keys;
+        if (FAILED(file.ReadAccountKeys(position, line == 0, keys))) {
+            inputs::ReportInvalidLine(static_cast<std::size_t>(line) + 1, inputs::kAccountsFile, arguments.accountsPath);
+            return E_FAIL;
+        }
+        file.SkipRow(position);
+        if (!TakesLine(arguments, line) || (line == 0 && arguments.publicFoldersAccount.empty()))
+            continue;
+        tasks.push_back({line == 0 ? std::string(arguments.publicFoldersAccount) : keys.account, line});
+    }
+    const WorkerBody body = [&arguments](const WorkerTask& task, TransferStatistics& statistics) {
+        TransferArguments one = arguments;
+        one.onlyLine = task.line;
+        one.jobs = 1;
+        TransferRun run(one);
+        const HRESULT result = run.Execute();
+        statistics = run.Statistics();
+        return result;
+    };
+    TransferStatistics statistics;
+    status = RunWorkers(tasks, arguments.jobs, arguments.ignoreErrors, body, statistics);
+    ReportSummary(statistics, start, !arguments.journalPath.empty());
+    return status;
 }
 
 } // namespace
@@ -316,6 +371,8 @@ void TransferRun::ReportSummary() const
 HRESULT TransferCommand(const TransferArguments& arguments)
 {
     try {
+        if (arguments.jobs > 1 && arguments.onlyLine < 0)
+            return ParallelTransfer(arguments);
         TransferRun run(arguments);
         const HRESULT status = run.Execute();
         run.ReportSummary();

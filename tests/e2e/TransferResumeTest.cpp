@@ -1,7 +1,8 @@
 // The transfer journal end to end: a migration of the demo organisation killed with SIGKILL at
 // random points and run again ends with every message on the server exactly once, compared by
 // content with a migration that was never interrupted; the upload a stopped run left uncertain is
-// looked up on the server; shards of the accounts file together take every mailbox once.
+// looked up on the server; shards of the accounts file together take every mailbox once; worker
+// processes (--jobs) migrate it all with each output line headed by its mailbox.
 #include "tests/e2e/TransferFixture.h"
 #include "tests/support/TemporaryDirectory.h"
 
@@ -240,6 +241,38 @@ TEST_F(TransferResume, ThreeShardsTogetherTakeEveryMailboxOnce)
                                                      "bob (bob.okafor@demo.example)", "carol (carol.nguyen@demo.example)",
                                                      "jweiss (juergen.weiss@demo.example)"}));
     EXPECT_EQ(HeldMessages(*server), reference);
+}
+
+TEST_F(TransferResume, WorkersMigrateEveryMailboxAndHeadEachLineWithIt)
+{
+    const Holdings reference = Reference();
+    auto server = StartEmptyServer();
+    const ProcessResult result = Run(TransferArguments(*server, {"--jobs=3"}));
+    EXPECT_EQ(result.exitCode, 0) << result.standardError;
+    EXPECT_EQ(HeldMessages(*server), reference);
+
+    // Between the session's lines and the summary, every line is a worker's, headed by its mailbox.
+    const std::string& output = result.standardOutput;
+    const std::size_t first = output.find("Opening Exchange GAL.\n");
+    const std::size_t summary = output.find("Transfer summary: ");
+    ASSERT_NE(first, std::string::npos) << output;
+    ASSERT_NE(summary, std::string::npos) << output;
+    std::istringstream lines(output.substr(first + 22, summary - first - 22));
+    std::map<std::string, std::size_t> linesOf;
+    const std::regex headed("\\[(public|alice|bob|carol|jweiss)\\] [^\r]+");
+    for (std::string line; std::getline(lines, line);) {
+        std::smatch match;
+        EXPECT_TRUE(std::regex_match(line, match, headed)) << line;
+        ++linesOf[match.size() > 1 ? match[1].str() : ""];
+    }
+    EXPECT_EQ(linesOf.size(), 5u);
+    EXPECT_NE(output.find("[bob] Processing bob (bob.okafor@demo.example)\n"), std::string::npos) << output;
+    EXPECT_NE(output.find("[alice] Processing message 1 of 2\n"), std::string::npos) << output;
+    // The summary adds up all the workers.
+    EXPECT_NE(output.find("Transfer summary: 5 mailbox(es) done, 0 failed; 18 folder(s) created.\n"
+                          "Messages: 26 uploaded, 0 skipped, 0 failed; "),
+              std::string::npos)
+        << output;
 }
 
 } // namespace
