@@ -364,20 +364,37 @@ HRESULT ResponseReader::ParseNumberAfter(std::uint32_t tag)
     return AddNumber(tag, *value);
 }
 
-// The message's UID and size from a FETCH's items; the other items are passed over.
+// The message's UID and size from a FETCH's items; the other items (lists, quoted strings, atoms)
+// are passed over.
 HRESULT ResponseReader::ParseFetch()
 {
     if (!Consume('('))
         return S_OK;
+    int depth = 0;
     while (!AtEnd()) {
         SkipBlanks();
-        if (AtEnd() || Consume(')'))
+        if (AtEnd())
             break;
+        if (Consume('(')) {
+            ++depth;
+            continue;
+        }
+        if (Consume(')')) {
+            if (depth-- == 0)
+                break;
+            continue;
+        }
+        if (Consume('"')) {
+            while (!AtEnd() && Peek() != '"')
+                position_ += Peek() == '\\' ? 2 : 1;
+            Consume('"');
+            continue;
+        }
         const std::string_view item = TakeWord();
         HRESULT status = S_OK;
-        if (EqualsNoCase(item, "UID"))
+        if (depth == 0 && EqualsNoCase(item, "UID"))
             status = ParseNumberAfter(kPropUid);
-        else if (EqualsNoCase(item, "RFC822.SIZE"))
+        else if (depth == 0 && EqualsNoCase(item, "RFC822.SIZE"))
             status = ParseNumberAfter(kPropMessageSize);
         if (FAILED(status))
             return status;
