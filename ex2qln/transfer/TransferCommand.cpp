@@ -361,7 +361,7 @@ HRESULT ParallelTransfer(const TransferArguments& arguments)
         return result;
     };
     TransferStatistics statistics;
-    status = RunWorkers(tasks, arguments.jobs, arguments.ignoreErrors, body, statistics);
+    status = RunWorkers(tasks, arguments.jobs, body, statistics);
     ReportSummary(statistics, start, !arguments.journalPath.empty());
     return status;
 }

@@ -151,15 +151,14 @@ void Add(TransferStatistics& sum, const TransferStatistics& part)
 
 } // namespace
 
-HRESULT RunWorkers(const std::vector<WorkerTask>& tasks, unsigned jobs, bool goOnAfterFailure,
-                   const WorkerBody& body, TransferStatistics& statistics)
+HRESULT RunWorkers(const std::vector<WorkerTask>& tasks, unsigned jobs, const WorkerBody& body,
+                   TransferStatistics& statistics)
 {
     std::vector<Worker> running;
     HRESULT firstFailure = S_OK;
     std::size_t next = 0;
     for (;;) {
-        const bool starting = SUCCEEDED(firstFailure) || goOnAfterFailure;
-        while (starting && next < tasks.size() && running.size() < jobs) {
+        while (SUCCEEDED(firstFailure) && next < tasks.size() && running.size() < jobs) {
             Worker worker;
             worker.task = &tasks[next++];
             if (HRESULT status = Start(worker, body); FAILED(status)) {

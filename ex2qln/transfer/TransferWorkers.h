@@ -24,9 +24,10 @@ using WorkerBody = std::function<HRESULT(const WorkerTask& task, TransferStatist
 
 // Runs `tasks` in order, at most `jobs` at once, each in a forked process running `body`. Output
 // lines come out as "[label] text" (a progress text ended by CR counts as a line). After a failed
-// task no new one starts unless `goOnAfterFailure`; the status is the first failure's, else
-// S_OK. `statistics` receives the sum of all the tasks' counts.
-HRESULT RunWorkers(const std::vector<WorkerTask>& tasks, unsigned jobs, bool goOnAfterFailure,
-                   const WorkerBody& body, TransferStatistics& statistics);
+// task no new one starts, as a failed line stops a transfer run line by line (those running end
+// their mailbox); the status is the first failure's, else S_OK. `statistics` receives the sum of
+// all the tasks' counts.
+HRESULT RunWorkers(const std::vector<WorkerTask>& tasks, unsigned jobs, const WorkerBody& body,
+                   TransferStatistics& statistics);
 
 } // namespace ex2qln::transfer

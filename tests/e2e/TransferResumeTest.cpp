@@ -275,4 +275,29 @@ TEST_F(TransferResume, WorkersMigrateEveryMailboxAndHeadEachLineWithIt)
         << output;
 }
 
+// A mailbox that cannot be found stops the run as it does line by line: no new worker starts,
+// those running end their mailbox, and the status is the failure's, --ignore-errors or not.
+TEST_F(TransferResume, AFailedWorkerStopsTheStartOfNewOnes)
+{
+    // The unknown account is the first mailbox: it fails while the public folders are on their way.
+    std::string accounts = testsupport::ReadFile(Work("accounts.csv"));
+    accounts.insert(accounts.find('\n') + 1, "ghost,/o=Demo/cn=ghost,ghost@demo.example\n");
+    testsupport::WriteFile(Work("accounts.csv"), accounts);
+    for (const bool ignoreErrors : {false, true}) {
+        SCOPED_TRACE(ignoreErrors ? "--ignore-errors" : "without --ignore-errors");
+        auto server = StartEmptyServer();
+        std::filesystem::remove(Work("accounts.csv.journal"));
+        std::vector<std::string> options = {"--jobs=2"};
+        if (ignoreErrors)
+            options.push_back("--ignore-errors");
+        const ProcessResult result = Run(TransferArguments(*server, options));
+        EXPECT_EQ(result.standardError, "Can not get account ghost (/o=Demo/cn=ghost) info [0].\n");
+        EXPECT_EQ(result.exitCode, 0x0F);
+        EXPECT_TRUE(result.standardOutput.ends_with("Execution completed [0x8004010f].\n")) << result.standardOutput;
+        EXPECT_NE(result.standardOutput.find("Transfer summary: 1 mailbox(es) done, 1 failed;"), std::string::npos)
+            << result.standardOutput;
+        EXPECT_EQ(result.standardOutput.find("[alice]"), std::string::npos) << result.standardOutput;
+    }
+}
+
 } // namespace
