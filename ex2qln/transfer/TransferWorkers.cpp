@@ -1,13 +1,15 @@
-// Forked workers, their output pipes read with poll, their counts sent back over a second pipe.
+// Forked workers: their standard output and error read through pipes with poll and passed on line
+// by line under their label, their counts sent back over a third pipe.
 #include "ex2qln/transfer/TransferWorkers.h"
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 namespace ex2qln::transfer {
 namespace {
@@ -18,12 +20,33 @@ struct WorkerResult {
     TransferStatistics statistics;
 };
 
+// One of a worker's output streams as the parent reads it.
+struct Stream {
+    int descriptor = -1;  // the pipe's read end; -1 once it ended
+    std::FILE* target = nullptr;  // where its lines go
+    std::string pending;  // text not yet ended by a line end
+};
+
 struct Worker {
     const WorkerTask* task = nullptr;
     pid_t pid = -1;
-    int output = -1;   // its standard output
-    int result = -1;   // where its WorkerResult comes
-    std::string pending;  // output not yet ended by a line end
+    std::array<Stream, 2> streams;  // standard output, standard error
+    int result = -1;                // where its WorkerResult comes
+
+    bool Ended() const { return streams[0].descriptor < 0 && streams[1].descriptor < 0; }
+};
+
+// A pipe's two ends, closed when not handed on.
+struct Pipe {
+    int ends[2] = {-1, -1};
+    ~Pipe()
+    {
+        for (const int end : ends) {
+            if (end >= 0)
+                ::close(end);
+        }
+    }
+    int Take(int index) { return std::exchange(ends[index], -1); }
 };
 
 void WriteAll(int descriptor, const void* data, std::size_t size)
@@ -40,11 +63,12 @@ void WriteAll(int descriptor, const void* data, std::size_t size)
     }
 }
 
-[[noreturn]] void RunInChild(const WorkerTask& task, const WorkerBody& body, int output, int result)
+[[noreturn]] void RunInChild(const WorkerTask& task, const WorkerBody& body, int output, int errors, int result)
 {
-    std::fflush(stdout);
     ::dup2(output, STDOUT_FILENO);
+    ::dup2(errors, STDERR_FILENO);
     ::close(output);
+    ::close(errors);
     WorkerResult answer;
     answer.status = body(task, answer.statistics);
     std::fflush(stdout);
@@ -55,59 +79,60 @@ void WriteAll(int descriptor, const void* data, std::size_t size)
 
 HRESULT Start(Worker& worker, const WorkerBody& body)
 {
-    int output[2];
-    int result[2];
-    if (::pipe2(output, O_CLOEXEC) != 0)
-        return HResultFromErrno(errno);
-    if (::pipe2(result, O_CLOEXEC) != 0) {
-        const HRESULT status = HResultFromErrno(errno);
-        ::close(output[0]);
-        ::close(output[1]);
-        return status;
+    Pipe output;
+    Pipe errors;
+    Pipe result;
+    for (Pipe* pipe : {&output, &errors, &result}) {
+        if (::pipe2(pipe->ends, O_CLOEXEC) != 0)
+            return HResultFromErrno(errno);
     }
     std::fflush(stdout);
     std::fflush(stderr);
     const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(output[0]);
-        ::close(result[0]);
-        RunInChild(*worker.task, body, output[1], result[1]);
-    }
-    ::close(output[1]);
-    ::close(result[1]);
-    if (pid < 0) {
-        const HRESULT status = HResultFromErrno(errno);
-        ::close(output[0]);
-        ::close(result[0]);
-        return status;
-    }
+    if (pid < 0)
+        return HResultFromErrno(errno);
+    if (pid == 0)
+        RunInChild(*worker.task, body, output.Take(1), errors.Take(1), result.Take(1));
     worker.pid = pid;
-    worker.output = output[0];
-    worker.result = result[0];
+    worker.streams[0] = {output.Take(0), stdout, {}};
+    worker.streams[1] = {errors.Take(0), stderr, {}};
+    worker.result = result.Take(0);
     return S_OK;
 }
 
-// Writes each complete line of the worker's output, headed by its label.
-void Relay(Worker& worker, bool flushRest)
+// Writes each complete line of the stream (and at its end what is left), headed by the label.
+void Relay(const std::string& label, Stream& stream, bool ended)
 {
     std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = worker.pending.find_first_of("\r\n", start);
-        if (end == std::string::npos)
-            break;
-        if (end > start) {
-            const std::string line = "[" + worker.task->label + "] " + worker.pending.substr(start, end - start) + "\n";
-            std::fwrite(line.data(), 1, line.size(), stdout);
-        }
-        start = end + 1;
+    std::string text;
+    for (std::size_t end; (end = stream.pending.find_first_of("\r\n", start)) != std::string::npos; start = end + 1) {
+        if (end > start)
+            text += "[" + label + "] " + stream.pending.substr(start, end - start) + "\n";
     }
-    worker.pending.erase(0, start);
-    if (flushRest && !worker.pending.empty()) {
-        const std::string line = "[" + worker.task->label + "] " + worker.pending + "\n";
-        std::fwrite(line.data(), 1, line.size(), stdout);
-        worker.pending.clear();
+    stream.pending.erase(0, start);
+    if (ended && !stream.pending.empty()) {
+        text += "[" + label + "] " + stream.pending + "\n";
+        stream.pending.clear();
     }
-    std::fflush(stdout);
+    std::fwrite(text.data(), 1, text.size(), stream.target);
+    std::fflush(stream.target);
+}
+
+// Reads what the stream has; at its end the pipe is closed.
+void Read(const std::string& label, Stream& stream)
+{
+    char buffer[4096];
+    const ssize_t read = ::read(stream.descriptor, buffer, sizeof buffer);
+    if (read < 0 && errno == EINTR)
+        return;
+    if (read > 0) {
+        stream.pending.append(buffer, static_cast<std::size_t>(read));
+        Relay(label, stream, false);
+        return;
+    }
+    Relay(label, stream, true);
+    ::close(stream.descriptor);
+    stream.descriptor = -1;
 }
 
 WorkerResult Finish(Worker& worker)
@@ -129,8 +154,8 @@ WorkerResult Finish(Worker& worker)
     int status = 0;
     while (::waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
     }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "The worker for %s ended abnormally.\n", worker.task->label.c_str());
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || got != sizeof answer) {
+        std::fprintf(stderr, "[%s] The worker ended abnormally.\n", worker.task->label.c_str());
         answer.status = E_FAIL;
     }
     return answer;
@@ -162,10 +187,9 @@ HRESULT RunWorkers(const std::vector<WorkerTask>& tasks, unsigned jobs, const Wo
             Worker worker;
             worker.task = &tasks[next++];
             if (HRESULT status = Start(worker, body); FAILED(status)) {
-                std::fprintf(stderr, "Can not start a worker for %s [%#x].\n", worker.task->label.c_str(),
+                std::fprintf(stderr, "[%s] Can not start a worker [%#x].\n", worker.task->label.c_str(),
                              static_cast<unsigned>(status));
-                if (SUCCEEDED(firstFailure))
-                    firstFailure = status;
+                firstFailure = status;
                 break;
             }
             running.push_back(std::move(worker));
@@ -173,25 +197,20 @@ HRESULT RunWorkers(const std::vector<WorkerTask>& tasks, unsigned jobs, const Wo
         if (running.empty())
             break;
         std::vector<pollfd> watched;
-        for (const Worker& worker : running)
-            watched.push_back({worker.output, POLLIN, 0});
+        for (const Worker& worker : running) {
+            for (const Stream& stream : worker.streams)
+                watched.push_back({stream.descriptor, POLLIN, 0});  // a negative descriptor is not watched
+        }
         if (::poll(watched.data(), watched.size(), -1) < 0 && errno != EINTR)
             return HResultFromErrno(errno);
         for (std::size_t index = running.size(); index-- > 0;) {
-            if (watched[index].revents == 0)
-                continue;
             Worker& worker = running[index];
-            char buffer[4096];
-            const ssize_t read = ::read(worker.output, buffer, sizeof buffer);
-            if (read < 0 && errno == EINTR)
-                continue;
-            if (read > 0) {
-                worker.pending.append(buffer, static_cast<std::size_t>(read));
-                Relay(worker, false);
-                continue;
+            for (std::size_t kind = 0; kind < worker.streams.size(); ++kind) {
+                if (worker.streams[kind].descriptor >= 0 && watched[index * 2 + kind].revents != 0)
+                    Read(worker.task->label, worker.streams[kind]);
             }
-            Relay(worker, true);
-            ::close(worker.output);
+            if (!worker.Ended())
+                continue;
             const WorkerResult answer = Finish(worker);
             Add(statistics, answer.statistics);
             if (FAILED(answer.status) && SUCCEEDED(firstFailure))

@@ -1,7 +1,7 @@
 // Worker processes for --jobs: each mailbox line of the accounts file runs in a process of its
 // own (the MAPI runtime's objects and the conversion are not shared between threads), up to N at
-// once, each over its own IMAP connection. Their standard output comes back line by line, each
-// line headed by the mailbox it belongs to; their counts are added up for the one summary block.
+// once, each over its own IMAP connection. Their standard output and error come back line by line,
+// each line headed by the mailbox it belongs to; their counts are added up for the one summary block.
 #pragma once
 
 #include "ex2qln/transfer/TransferStatistics.h"
@@ -23,7 +23,8 @@ struct WorkerTask {
 using WorkerBody = std::function<HRESULT(const WorkerTask& task, TransferStatistics& statistics)>;
 
 // Runs `tasks` in order, at most `jobs` at once, each in a forked process running `body`. Output
-// lines come out as "[label] text" (a progress text ended by CR counts as a line). After a failed
+// and error lines come out as "[label] text" on the same stream (a progress text ended by CR counts
+// as a line). After a failed
 // task no new one starts, as a failed line stops a transfer run line by line (those running end
 // their mailbox); the status is the first failure's, else S_OK. `statistics` receives the sum of
 // all the tasks' counts.

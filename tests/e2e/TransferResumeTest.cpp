@@ -249,6 +249,9 @@ TEST_F(TransferResume, WorkersMigrateEveryMailboxAndHeadEachLineWithIt)
     auto server = StartEmptyServer();
     const ProcessResult result = Run(TransferArguments(*server, {"--jobs=3"}));
     EXPECT_EQ(result.exitCode, 0) << result.standardError;
+    EXPECT_EQ(result.standardError,
+              "[alice] The original folder name \"Clients/Partners\" is not valid. Using name: \"Clients_Partners\".\n"
+              "[alice] The original folder name \".Archive.mbox\" is not valid. Using name: \"_Archive-mbox\".\n");
     EXPECT_EQ(HeldMessages(*server), reference);
 
     // Between the session's lines and the summary, every line is a worker's, headed by its mailbox.
@@ -291,7 +294,7 @@ TEST_F(TransferResume, AFailedWorkerStopsTheStartOfNewOnes)
         if (ignoreErrors)
             options.push_back("--ignore-errors");
         const ProcessResult result = Run(TransferArguments(*server, options));
-        EXPECT_EQ(result.standardError, "Can not get account ghost (/o=Demo/cn=ghost) info [0].\n");
+        EXPECT_EQ(result.standardError, "[ghost] Can not get account ghost (/o=Demo/cn=ghost) info [0].\n");
         EXPECT_EQ(result.exitCode, 0x0F);
         EXPECT_TRUE(result.standardOutput.ends_with("Execution completed [0x8004010f].\n")) << result.standardOutput;
         EXPECT_NE(result.standardOutput.find("Transfer summary: 1 mailbox(es) done, 1 failed;"), std::string::npos)
