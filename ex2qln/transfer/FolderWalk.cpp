@@ -249,6 +249,7 @@ HRESULT LevelWalk::Folder(FolderRow& folder, TransferOptions options)
         if (diag::TraceOn(diag::kTraceProtocols))
             diag::Trace("Unable to create folder \"%s\"\n", shown.c_str());
         Error("Error: %s. [%#x]\n", context_.client->LastErrorText().c_str(), Hex(status));
+        ++context_.statistics->foldersFailed;
         context_.statistics->messagesFailed += folder.contentCount.value_or(0);
         return context_.ignoreErrors ? S_OK : status;
     }
@@ -260,6 +261,7 @@ HRESULT LevelWalk::Folder(FolderRow& folder, TransferOptions options)
     status = OpenContents(folder, opened, contents);
     if (FAILED(status)) {
         Error("Unable to access folder contents [%#x].\n", Hex(status));
+        ++context_.statistics->foldersFailed;
         context_.statistics->messagesFailed += folder.contentCount.value_or(0);
         return context_.ignoreErrors ? S_OK : status;
     }

@@ -305,10 +305,12 @@ HRESULT TransferRun::Walk(IMsgStore* store, IMAPIFolder* root, const std::string
                               arguments_.settings, arguments_.fixFolders,  arguments_.ignoreErrors,
                               arguments_.ascii,    &problems_,             &statistics_,
                               journal_ ? &*journal_ : nullptr};
-    const std::uint64_t failedBefore = statistics_.messagesFailed;
+    const std::uint64_t messagesFailedBefore = statistics_.messagesFailed;
+    const std::uint32_t foldersFailedBefore = statistics_.foldersFailed;
     HRESULT status = WalkFolder(context, root, path, arguments_.options);
     // A mailbox is recorded only when all of it is on the server; one with failures is walked again.
-    if (SUCCEEDED(status) && journal_ && statistics_.messagesFailed == failedBefore)
+    if (SUCCEEDED(status) && journal_ && statistics_.messagesFailed == messagesFailedBefore &&
+        statistics_.foldersFailed == foldersFailedBefore)
         status = journal_->RecordMailbox(path);
     ++(FAILED(status) ? statistics_.mailboxesFailed : statistics_.mailboxesDone);
     return status;

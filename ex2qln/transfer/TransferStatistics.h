@@ -17,6 +17,7 @@ struct TransferStatistics {
                                         // unmappable name leave out
     std::uint64_t messagesFailed = 0;   // reported as not opened, converted or uploaded
     std::uint64_t bytesUploaded = 0;    // the converted messages' sizes
+    std::uint32_t foldersFailed = 0;    // not created or not read (reported; not in the summary)
     // With the journal: what an earlier run had transferred already, passed over.
     std::uint32_t mailboxesJournaled = 0;  // counted among the done ones too
     std::uint64_t messagesJournaled = 0;

@@ -170,6 +170,7 @@ void Add(TransferStatistics& sum, const TransferStatistics& part)
     sum.messagesSkipped += part.messagesSkipped;
     sum.messagesFailed += part.messagesFailed;
     sum.bytesUploaded += part.bytesUploaded;
+    sum.foldersFailed += part.foldersFailed;
     sum.mailboxesJournaled += part.mailboxesJournaled;
     sum.messagesJournaled += part.messagesJournaled;
 }

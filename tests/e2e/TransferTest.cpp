@@ -502,4 +502,36 @@ TEST_F(TransferFaults, BothAddressPassesGiveTheSmtpSender)
     }
 }
 
+// A mailbox is recorded as done only when nothing of it failed, an empty folder that could not be
+// read included: the next run walks it again instead of passing it over.
+TEST_F(TransferFaults, AMailboxWithAFailedFolderIsNotRecordedAsDone)
+{
+    std::string organisation = kSmallOrganisation;
+    const std::string start = R"({"name": "B", "class": "IPF.Note", )";
+    const std::size_t folderB = organisation.find(start);
+    const std::size_t end = organisation.find("]}", folderB);
+    organisation.replace(folderB, end - folderB, start + R"("cannotOpen": true, "messages": [)");
+    testsupport::WriteFile(Work("organisation.json"), organisation);
+    auto server = StartFixtureServer();
+    const ProcessResult first = Transfer(*server, kAccountsHeader + AccountLine("ann"), {"--ignore-errors"});
+    EXPECT_EQ(first.standardError, "Unable to access folder contents [0x80070005].\n");
+    EXPECT_NE(first.standardOutput.find("Messages: 3 uploaded, 0 skipped, 0 failed;"), std::string::npos)
+        << first.standardOutput;
+    const std::string journal = testsupport::ReadFile(Work("accounts.csv.journal"));
+    EXPECT_EQ(journal.find("M\t~ann@example.com\n"), std::string::npos) << journal;
+    EXPECT_NE(journal.find("F\t~ann@example.com/A\n"), std::string::npos) << journal;
+
+    // Run again, with the journal: the mailbox is walked, what arrived is passed over.
+    testsupport::WriteFile(Work("accounts.csv"), kAccountsHeader + AccountLine("ann"));
+    std::vector<std::string> arguments = {"transfer", "--profile=organisation.json", "--accounts=accounts.csv",
+                                          ServerOption(*server), "--ignore-errors"};
+    const ProcessResult again = Run(arguments);
+    EXPECT_EQ(again.standardError, "Unable to access folder contents [0x80070005].\n");
+    EXPECT_NE(again.standardOutput.find("Messages: 0 uploaded, 0 skipped, 0 failed;"), std::string::npos)
+        << again.standardOutput;
+    EXPECT_NE(again.standardOutput.find("Journal: 0 mailbox(es) and 3 message(s) transferred before, passed over.\n"),
+              std::string::npos)
+        << again.standardOutput;
+}
+
 } // namespace
