@@ -345,8 +345,8 @@ HRESULT LevelWalk::Message(const SRow& row, ULONG index, ULONG count, FolderUplo
     Out("Processing message %d of %d\r", static_cast<int>(index), static_cast<int>(count));
     MapiPtr<IMessage> message;
     ULONG type = 0;
-    status = QLN_CHECK(context_.store->OpenEntry(entryId.cb, reinterpret_cast<LPENTRYID>(entryId.lpb),
-                                                         &IID_IMessage, MAPI_MODIFY, &type, message.put_unknown()));
+    status = QLN_CHECK(context_.store->OpenEntry(entryId.cb, reinterpret_cast<LPENTRYID>(entryId.lpb), &IID_IMessage,
+                                                 MAPI_MODIFY, &type, message.put_unknown()));
     if (FAILED(status)) {
         Error("\nUnable to access message contents [%#x].\n", Hex(status));
         ++context_.statistics->messagesFailed;
