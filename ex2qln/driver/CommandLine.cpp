@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <string_view>
 
 namespace ex2qln::driver {
@@ -57,6 +58,7 @@ constexpr std::array kFlagOptions{
     FlagOption{"--no-admin", [](RunSettings& s) { s.noAdmin = 1; }},
     FlagOption{"--convert-rtf", [](RunSettings& s) { s.convertRtf = true; }},
     FlagOption{"--tls-no-verify", [](RunSettings& s) { s.tlsNoVerify = true; }},
+    FlagOption{"--no-journal", [](RunSettings& s) { s.noJournal = true; }},
 };
 
 using ValueSetter = void (*)(RunSettings&, std::string);
@@ -84,6 +86,9 @@ constexpr std::array kValuedOptions{
     ValuedOption{"--accounts=", [](RunSettings& s, std::string v) { s.accountsFile = std::move(v); }},
     ValuedOption{"--target-dn=", [](RunSettings& s, std::string v) { s.targetDn = std::move(v); }},
     ValuedOption{"--tls-ca=", [](RunSettings& s, std::string v) { s.tlsTrustedCertificate = std::move(v); }},
+    ValuedOption{"--journal=", [](RunSettings& s, std::string v) { s.journalFile = std::move(v); }},
+    ValuedOption{"--shard=", [](RunSettings& s, std::string v) { s.shard = std::move(v); }},
+    ValuedOption{"--jobs=", [](RunSettings& s, std::string v) { s.jobs = std::move(v); }},
     // Another way to give the password, so the later of the two wins.
     ValuedOption{"--pwd-file=",
                  [](RunSettings& s, std::string v) {
@@ -134,6 +139,40 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments)
         ++result.acceptedCount;
     }
     return result;
+}
+
+namespace {
+
+// Decimal digits only, as a 32-bit number.
+std::optional<std::uint32_t> DecimalNumber(std::string_view digits)
+{
+    std::uint32_t value = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size())
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+std::optional<Shard> ParseShard(std::string_view text)
+{
+    const std::size_t slash = text.find('/');
+    if (slash == std::string_view::npos)
+        return std::nullopt;
+    const std::optional<std::uint32_t> index = DecimalNumber(text.substr(0, slash));
+    const std::optional<std::uint32_t> count = DecimalNumber(text.substr(slash + 1));
+    if (!index || !count || *index == 0 || *index > *count)
+        return std::nullopt;
+    return Shard{*index, *count};
+}
+
+std::optional<std::uint32_t> ParseJobs(std::string_view text)
+{
+    const std::optional<std::uint32_t> jobs = DecimalNumber(text);
+    if (!jobs || *jobs == 0 || *jobs > kMostJobs)
+        return std::nullopt;
+    return jobs;
 }
 
 bool IsPasswordArgument(const std::string& argument) { return StartsWithIgnoringCase(argument, "--pwd="); }

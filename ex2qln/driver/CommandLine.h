@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ex2qln::driver {
@@ -41,6 +42,7 @@ struct RunSettings {
     std::uint8_t fixGroups = 0;
     std::uint8_t noAdmin = 0;
     bool tlsNoVerify = false;
+    bool noJournal = false;  // --no-journal: every run uploads everything
 
     std::optional<std::string> password;
     std::optional<std::string> iniFile;
@@ -54,6 +56,9 @@ struct RunSettings {
     std::optional<std::string> accountsFile;
     std::optional<std::string> tlsTrustedCertificate;
     std::optional<std::string> passwordFile;  // --pwd-file: the password comes from this file
+    std::optional<std::string> journalFile;   // --journal: the transfer journal's path
+    std::optional<std::string> shard;         // --shard=K/N as given
+    std::optional<std::string> jobs;          // --jobs=N as given
     std::string targetDn = "cn=contacts";
 };
 
@@ -68,6 +73,17 @@ struct ParseResult {
 // of the argument is its value; later occurrences win. "profileonly" ends parsing at once, and so
 // does the first argument that is not recognised.
 ParseResult ParseCommandLine(const std::vector<std::string>& arguments);
+
+// A shard as "K/N": this run's share (K, from 1) of N; nullopt unless 1 <= K <= N (decimal, no sign).
+struct Shard {
+    std::uint32_t index;
+    std::uint32_t count;
+};
+std::optional<Shard> ParseShard(std::string_view text);
+
+// The number of --jobs: 1 to kMostJobs (decimal, no sign); nullopt for anything else.
+inline constexpr std::uint32_t kMostJobs = 64;
+std::optional<std::uint32_t> ParseJobs(std::string_view text);
 
 // Where the index-th argument's memory may hold a password: the parser only reads, so the caller
 // can wipe it afterwards.

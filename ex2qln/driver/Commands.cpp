@@ -7,6 +7,7 @@
 #include "ex2qln/directory/DistListsCommand.h"
 #include "ex2qln/directory/LdifCommand.h"
 #include "ex2qln/directory/MailboxesCommand.h"
+#include "ex2qln/journal/TransferJournal.h"
 #include "ex2qln/transfer/TransferCommand.h"
 
 #include <array>
@@ -63,6 +64,10 @@ HRESULT RunCli(const CommandContext& context)
 HRESULT RunTransfer(const CommandContext& context)
 {
     const RunSettings& settings = context.settings;
+    const std::string accountsPath = settings.accountsFile.value_or("");
+    const std::string journalPath =
+        settings.noJournal ? std::string() : settings.journalFile.value_or(journal::DefaultJournalPath(accountsPath));
+    const Shard shard = settings.shard ? ParseShard(*settings.shard).value_or(Shard{1, 1}) : Shard{1, 1};
     transfer::TransferArguments arguments{
         .session = context.session,
         .addressBook = context.addressBook,
@@ -75,6 +80,10 @@ HRESULT RunTransfer(const CommandContext& context)
         .ignoreErrors = settings.ignoreErrors,
         .ascii = settings.ascii,
         .options = {settings.saveStatus, settings.skipImap, settings.fixGroups, settings.noAdmin},
+        .journalPath = journalPath,
+        .shardIndex = shard.index,
+        .shardCount = shard.count,
+        .jobs = settings.jobs ? ParseJobs(*settings.jobs).value_or(1) : 1,
     };
     return transfer::TransferCommand(arguments);
 }

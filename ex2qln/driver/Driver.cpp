@@ -51,6 +51,8 @@ constexpr char kUsage[] =
 // Our own additions, each on a line of its own so the usage text above stays as it always was.
 constexpr char kTlsUsage[] = "\tTLS certificate checks: [--tls-ca=certificate-file] [--tls-no-verify]\n";
 constexpr char kPasswordFileUsage[] = "\tPassword from a file, deleted once read: [--pwd-file=password-file]\n";
+constexpr char kJournalUsage[] =
+    "\ttransfer, resumable and split: [--journal=journal-file | --no-journal] [--shard=K/N] [--jobs=N]\n";
 
 unsigned AsUnsigned(HRESULT status) { return static_cast<unsigned>(status); }
 
@@ -195,6 +197,19 @@ bool Run::Validate(const ParseResult& parsed)
         std::fprintf(stderr, kUsage, arguments_[0].c_str());
         std::fputs(kTlsUsage, stderr);
         std::fputs(kPasswordFileUsage, stderr);
+        std::fputs(kJournalUsage, stderr);
+        return false;
+    }
+    if (settings_.shard && !ParseShard(*settings_.shard)) {
+        std::fprintf(stderr, "--shard wants K/N with 1 <= K <= N, not \"%s\".\n", settings_.shard->c_str());
+        return false;
+    }
+    if (settings_.jobs && !ParseJobs(*settings_.jobs)) {
+        std::fprintf(stderr, "--jobs wants a number from 1 to %u, not \"%s\".\n", kMostJobs, settings_.jobs->c_str());
+        return false;
+    }
+    if (settings_.noJournal && settings_.journalFile) {
+        std::fputs("--journal and --no-journal exclude each other.\n", stderr);
         return false;
     }
     if (settings_.iniFile) {

@@ -146,6 +146,7 @@ private:
     bool ParseFlags(std::string_view text, std::uint32_t& bits);
     HRESULT ParseList();
     HRESULT ParseNumberAfter(std::uint32_t tag);
+    HRESULT ParseFetch();
     HRESULT ParseStringValue(bool atomAllowed, std::optional<std::string>& value);
     HRESULT ParseQuoted(std::optional<std::string>& value);
     HRESULT ParseLiteral(std::optional<std::string>& value);
@@ -240,8 +241,9 @@ HRESULT ResponseReader::ParseBody()
         response_.kind |= kKindWatchFlag;
         position_ += 6;
     }
+    std::optional<std::uint32_t> number;
     if (!AtEnd() && IsDigit(Peek())) {
-        TakeWhile(IsDigit);
+        number = ParseDecimal(TakeWhile(IsDigit));
         SkipOneBlank();
     }
     const std::string_view keyword = TakeWhile([](char c) { return c != ' '; });
@@ -274,6 +276,10 @@ HRESULT ResponseReader::ParseBody()
     case kKindList:
     case kKindLsub:
         return ParseList();
+    case kKindExists:
+        return number ? AddNumber(kPropContentCount, *number) : S_OK;
+    case kKindFetch:
+        return ParseFetch();
     default:
         return S_OK;
     }
@@ -320,6 +326,8 @@ void ResponseReader::DecodeResponseCode(std::string_view code, bool& failed)
     } else if (EqualsNoCase(name, "PERMANENTFLAGS")) {
         std::uint32_t bits = 0;
         failed = !ParseFlags(arguments, bits) || FAILED(AddNumber(kPropPermanentFlags, bits));
+    } else if (EqualsNoCase(name, "UIDNEXT")) {
+        addNumber(kPropUidNext, arguments);
     } else if (EqualsNoCase(name, "APPENDUID")) {
         const std::size_t separator = arguments.find(' ');
         addNumber(kPropUidValidity, arguments.substr(0, separator));
@@ -354,6 +362,44 @@ HRESULT ResponseReader::ParseNumberAfter(std::uint32_t tag)
     if (!value)
         return InvalidReply();
     return AddNumber(tag, *value);
+}
+
+// The message's UID and size from a FETCH's items; the other items (lists, quoted strings, atoms)
+// are passed over.
+HRESULT ResponseReader::ParseFetch()
+{
+    if (!Consume('('))
+        return S_OK;
+    int depth = 0;
+    while (!AtEnd()) {
+        SkipBlanks();
+        if (AtEnd())
+            break;
+        if (Consume('(')) {
+            ++depth;
+            continue;
+        }
+        if (Consume(')')) {
+            if (depth-- == 0)
+                break;
+            continue;
+        }
+        if (Consume('"')) {
+            while (!AtEnd() && Peek() != '"')
+                position_ += Peek() == '\\' ? 2 : 1;
+            Consume('"');
+            continue;
+        }
+        const std::string_view item = TakeWord();
+        HRESULT status = S_OK;
+        if (depth == 0 && EqualsNoCase(item, "UID"))
+            status = ParseNumberAfter(kPropUid);
+        else if (depth == 0 && EqualsNoCase(item, "RFC822.SIZE"))
+            status = ParseNumberAfter(kPropMessageSize);
+        if (FAILED(status))
+            return status;
+    }
+    return S_OK;
 }
 
 HRESULT ResponseReader::ParseList()

@@ -7,6 +7,7 @@
 #include "ex2qln/imap/ImapUtf7.h"
 #include "ex2qln/transfer/AnsiText.h"
 #include "ex2qln/transfer/EnsureFolder.h"
+#include "ex2qln/transfer/InFlightUpload.h"
 #include "ex2qln/transfer/MessageUpload.h"
 #include "ex2qln/transfer/SmtpAddressPass.h"
 #include "ex2qln/transfer/SpecialFolders.h"
@@ -105,6 +106,14 @@ std::string DeliveredText(const FILETIME& time)
     return std::string(date) + " " + clock;
 }
 
+// The messages of one folder on the server, as the journal follows them.
+struct FolderUploads {
+    const std::string& path;
+    std::uint64_t failedBefore;  // the failure count when the folder began
+    // Every message the folder holds has at most this UID; unknown until asked or reported.
+    std::optional<std::uint32_t> highestUid;
+};
+
 class LevelWalk {
 public:
     LevelWalk(const WalkContext& context, IMAPIFolder* folder, const std::string& path)
@@ -123,7 +132,11 @@ private:
     HRESULT Folder(FolderRow& folder, TransferOptions options);
     HRESULT OpenContents(const FolderRow& folder, MapiPtr<IMAPIFolder>& opened, MapiPtr<IMAPITable>& contents);
     HRESULT Messages(IMAPITable* contents, ULONG count, const std::string& folderPath);
-    HRESULT Message(const SRow& row, ULONG index, ULONG count, const std::string& folderPath);
+    HRESULT Message(const SRow& row, ULONG index, ULONG count, FolderUploads& uploads);
+    // With the journal: whether the message is on the server already, by the journal or, for an
+    // upload a stopped run left uncertain, by the server. A failure means that cannot be told.
+    HRESULT Journaled(const std::string& key, FolderUploads& uploads, bool& journaled);
+    HRESULT Upload(IMessage* message, const std::string& key, FolderUploads& uploads, std::uint64_t& bytes);
     HRESULT FailedMessage(IMessage* message, HRESULT failure, ULONG index, ULONG count);
     void SaveProblemMessage(IMessage* message);
 
@@ -241,6 +254,7 @@ HRESULT LevelWalk::Folder(FolderRow& folder, TransferOptions options)
         if (diag::TraceOn(diag::kTraceProtocols))
             diag::Trace("Unable to create folder \"%s\"\n", shown.c_str());
         Error("Error: %s. [%#x]\n", context_.client->LastErrorText().c_str(), Hex(status));
+        ++context_.statistics->foldersFailed;
         context_.statistics->messagesFailed += folder.contentCount.value_or(0);
         return context_.ignoreErrors ? S_OK : status;
     }
@@ -252,6 +266,7 @@ HRESULT LevelWalk::Folder(FolderRow& folder, TransferOptions options)
     status = OpenContents(folder, opened, contents);
     if (FAILED(status)) {
         Error("Unable to access folder contents [%#x].\n", Hex(status));
+        ++context_.statistics->foldersFailed;
         context_.statistics->messagesFailed += folder.contentCount.value_or(0);
         return context_.ignoreErrors ? S_OK : status;
     }
@@ -260,9 +275,12 @@ HRESULT LevelWalk::Folder(FolderRow& folder, TransferOptions options)
         count = *folder.contentCount;
     else if (FAILED(QLN_CHECK(contents->GetRowCount(0, &count))))
         count = 0;
-    status = Messages(contents.get(), count, folderPath);
-    if (FAILED(status))
+    if (context_.journal != nullptr && context_.journal->State().FolderDone(folderPath)) {
+        context_.statistics->messagesJournaled += count;
+        Out("%d message(s) transferred before.\n", static_cast<int>(count));
+    } else if (status = Messages(contents.get(), count, folderPath); FAILED(status)) {
         return status;
+    }
     contents.reset();
     return WalkFolder(context_, opened.get(), folderPath, options);
 }
@@ -284,31 +302,56 @@ HRESULT LevelWalk::Messages(IMAPITable* contents, ULONG count, const std::string
 {
     ULONG rowsRead = 0;
     HRESULT status = S_OK;
+    FolderUploads uploads{folderPath, context_.statistics->messagesFailed, std::nullopt};
+    bool listed = true;
     for (;;) {
         MapiRows rows;
-        if (FAILED(QLN_CHECK(contents->QueryRows(1, 0, rows.put()))) || rows.size() == 0)
+        if (FAILED(QLN_CHECK(contents->QueryRows(1, 0, rows.put())))) {
+            listed = false;
+            break;
+        }
+        if (rows.size() == 0)
             break;
         ++rowsRead;
-        status = Message(rows->aRow[0], rowsRead, count, folderPath);
+        status = Message(rows->aRow[0], rowsRead, count, uploads);
         if (FAILED(status))
             return status;
     }
     Out("%d message(s) transfered.\t\t\t\n", static_cast<int>(rowsRead));
+    // A folder is recorded only when every message of it is on the server.
+    if (context_.journal != nullptr && listed && context_.statistics->messagesFailed == uploads.failedBefore)
+        status = context_.journal->RecordFolder(folderPath);
     return status;
 }
 
-HRESULT LevelWalk::Message(const SRow& row, ULONG index, ULONG count, const std::string& folderPath)
+HRESULT LevelWalk::Message(const SRow& row, ULONG index, ULONG count, FolderUploads& uploads)
 {
     if (row.cValues == 0 || PROP_TYPE(row.lpProps[0].ulPropTag) != PT_BINARY) {
         ++context_.statistics->messagesSkipped;
         return S_OK;
     }
-    Out("Processing message %d of %d\r", static_cast<int>(index), static_cast<int>(count));
     const SBinary& entryId = row.lpProps[0].Value.bin;
+    std::string key;
+    HRESULT status = S_OK;
+    if (context_.journal != nullptr) {
+        key = journal::SourceKey(entryId.lpb, entryId.cb);
+        bool journaled = false;
+        if (status = Journaled(key, uploads, journaled); FAILED(status)) {
+            Error("\nUnable to find out whether an interrupted upload reached the server: %s. [%#x]\n",
+                  context_.client->LastErrorText().c_str(), Hex(status));
+            ++context_.statistics->messagesFailed;
+            return context_.ignoreErrors ? S_OK : status;
+        }
+        if (journaled) {
+            ++context_.statistics->messagesJournaled;
+            return S_OK;
+        }
+    }
+    Out("Processing message %d of %d\r", static_cast<int>(index), static_cast<int>(count));
     MapiPtr<IMessage> message;
     ULONG type = 0;
-    HRESULT status = QLN_CHECK(context_.store->OpenEntry(entryId.cb, reinterpret_cast<LPENTRYID>(entryId.lpb),
-                                                         &IID_IMessage, MAPI_MODIFY, &type, message.put_unknown()));
+    status = QLN_CHECK(context_.store->OpenEntry(entryId.cb, reinterpret_cast<LPENTRYID>(entryId.lpb), &IID_IMessage,
+                                                 MAPI_MODIFY, &type, message.put_unknown()));
     if (FAILED(status)) {
         Error("\nUnable to access message contents [%#x].\n", Hex(status));
         ++context_.statistics->messagesFailed;
@@ -321,7 +364,7 @@ HRESULT LevelWalk::Message(const SRow& row, ULONG index, ULONG count, const std:
         status = ConnectIfClosed(*context_.client, context_.settings);
     std::uint64_t bytes = 0;
     if (SUCCEEDED(status))
-        status = UploadMessage(*context_.client, context_.settings, folderPath, context_.session, message.get(), &bytes);
+        status = Upload(message.get(), key, uploads, bytes);
     if (FAILED(status)) {
         ++context_.statistics->messagesFailed;
         return FailedMessage(message.get(), status, index, count);
@@ -329,6 +372,52 @@ HRESULT LevelWalk::Message(const SRow& row, ULONG index, ULONG count, const std:
     ++context_.statistics->messagesUploaded;
     context_.statistics->bytesUploaded += bytes;
     return S_OK;
+}
+
+HRESULT LevelWalk::Journaled(const std::string& key, FolderUploads& uploads, bool& journaled)
+{
+    journaled = context_.journal->State().MessageDone(uploads.path, key);
+    const std::optional<journal::PendingUpload> pending = context_.journal->State().Pending(uploads.path, key);
+    if (journaled || !pending)
+        return S_OK;
+    std::optional<std::uint32_t> uid;
+    HRESULT status = ConnectIfClosed(*context_.client, context_.settings);
+    if (SUCCEEDED(status))
+        status = FindPendingUpload(*context_.client, uploads.path, *pending, context_.journal->State(), uid);
+    if (FAILED(status) || !uid)
+        return status;
+    journaled = true;
+    uploads.highestUid.reset();  // asked again before the next upload
+    return context_.journal->RecordMessage(uploads.path, key, *uid);
+}
+
+HRESULT LevelWalk::Upload(IMessage* message, const std::string& key, FolderUploads& uploads, std::uint64_t& bytes)
+{
+    if (context_.journal == nullptr)
+        return UploadMessage(*context_.client, context_.settings, uploads.path, context_.session, message, &bytes);
+    std::uint32_t uid = 0;
+    UploadJournalHooks hooks;
+    hooks.appendedUid = &uid;
+    hooks.beforeAppend = [&](std::uint32_t size) {
+        if (!uploads.highestUid) {
+            std::uint32_t highest = 0;
+            if (HRESULT status = HighestUid(*context_.client, uploads.path, highest); FAILED(status))
+                return status;
+            uploads.highestUid = highest;
+        }
+        return context_.journal->RecordPending(uploads.path, key, {size, *uploads.highestUid});
+    };
+    HRESULT status =
+        UploadMessage(*context_.client, context_.settings, uploads.path, context_.session, message, &bytes, &hooks);
+    // An APPEND that failed may still have reached the server (a connection lost before the
+    // answer): the next run asks the server, as for a stopped run.
+    if (FAILED(status)) {
+        uploads.highestUid.reset();
+        return status;
+    }
+    // Without APPENDUID the folder's highest UID is asked again before the next upload.
+    uploads.highestUid = uid != 0 ? std::optional<std::uint32_t>(uid) : std::nullopt;
+    return context_.journal->RecordMessage(uploads.path, key, uid);
 }
 
 HRESULT LevelWalk::FailedMessage(IMessage* message, HRESULT failure, ULONG index, ULONG count)

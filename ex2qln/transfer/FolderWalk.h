@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ex2qln/imap/ImapXP.h"
+#include "ex2qln/journal/TransferJournal.h"
 #include "ex2qln/transfer/ProblemMessages.h"
 #include "ex2qln/transfer/TransferOptions.h"
 #include "ex2qln/transfer/TransferStatistics.h"
@@ -27,6 +28,9 @@ struct WalkContext {
     bool ascii;  // the 8-bit address pass (--ascii)
     ProblemMessages* problems;
     TransferStatistics* statistics;
+    // Null with --no-journal. With it, what the journal holds is passed over, each upload is
+    // recorded before and after its APPEND, and a folder whose messages all arrived is recorded.
+    journal::TransferJournal* journal = nullptr;
 };
 
 // Walks the subfolders of `folder`, whose IMAP path is `imapPath` ("~account" for a store's root).

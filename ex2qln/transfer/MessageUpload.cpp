@@ -3,6 +3,7 @@
 
 #include "ex2qln/diag/Log.h"
 #include "ex2qln/imap/ImapKeywords.h"
+#include "ex2qln/imap/ImapRecords.h"
 #include "ex2qln/transfer/ConfigProp.h"
 #include "ex2qln/transfer/TempStream.h"
 #include "mmconv/MMConv.h"
@@ -97,6 +98,16 @@ HRESULT SendLiteral(imap::CImapXP& client, IStream* stream)
     return client.SendRaw("\r\n");
 }
 
+// The UID of [APPENDUID] in the tagged answer, 0 when the server gave none.
+std::uint32_t AppendedUid(const imap::ImapRecords& answer)
+{
+    for (const imap::ImapRecord& record : answer) {
+        if (const SPropValue* uid = imap::FindProperty(record, imap::kPropAppendUid))
+            return static_cast<std::uint32_t>(uid->Value.ul);
+    }
+    return 0;
+}
+
 } // namespace
 
 std::string AppendFlagWords(std::optional<std::int32_t> iconIndex, std::optional<std::int32_t> flagStatus,
@@ -157,7 +168,7 @@ std::string QuotedImapText(std::string_view text)
 }
 
 HRESULT UploadMessage(imap::CImapXP& client, IPropData* settings, std::string_view folder, IMAPISession* session,
-                      IMessage* message, std::uint64_t* bytes)
+                      IMessage* message, std::uint64_t* bytes, const UploadJournalHooks* hooks)
 {
     if (bytes != nullptr)
         *bytes = 0;
@@ -171,6 +182,10 @@ HRESULT UploadMessage(imap::CImapXP& client, IPropData* settings, std::string_vi
         return status;
     UploadProperties properties;
     ReadUploadProperties(message, properties);
+    if (hooks != nullptr && hooks->beforeAppend) {
+        if (status = hooks->beforeAppend(size); FAILED(status))
+            return status;
+    }
 
     status = client.SendCommand("APPEND \"%s\" (%s)%s {%u}", QuotedImapText(folder).c_str(), properties.flags.c_str(),
                                 properties.datePart.c_str(), static_cast<unsigned>(size));
@@ -187,7 +202,10 @@ HRESULT UploadMessage(imap::CImapXP& client, IPropData* settings, std::string_vi
         client.Disconnect();
         return status;
     }
-    status = client.ReadReply(nullptr, imap::KeepBit(imap::kKindOk), nullptr);
+    imap::ImapRecords answer;
+    status = client.ReadReply(nullptr, imap::KeepBit(imap::kKindOk), hooks != nullptr ? &answer : nullptr);
+    if (SUCCEEDED(status) && hooks != nullptr && hooks->appendedUid != nullptr)
+        *hooks->appendedUid = AppendedUid(answer);
     if (SUCCEEDED(status) && bytes != nullptr)
         *bytes = size;
     return FAILED(status) ? status : S_OK;

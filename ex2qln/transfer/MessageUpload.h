@@ -9,6 +9,7 @@
 #include <mapix.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,12 +29,20 @@ std::optional<std::string> InternalDate(const FILETIME& time);
 // A folder path as an IMAP quoted string's contents: double quotes and backslashes escaped.
 std::string QuotedImapText(std::string_view text);
 
+// What the journal adds around the APPEND: `beforeAppend` gets the literal's size once the message
+// is converted and before the command goes out (a failure sends nothing); `appendedUid` receives
+// the UID the server reported with APPENDUID, 0 without it.
+struct UploadJournalHooks {
+    std::function<HRESULT(std::uint32_t size)> beforeAppend;
+    std::uint32_t* appendedUid = nullptr;
+};
+
 // Converts `message` and appends it to `folder` (an IMAP path). The conversion reads the mailbox
 // identity and the server's settings from `settings` through a CConfigProp. A conversion failure
 // sends nothing; a refusal gives MAPI_E_EXTENDED_ERROR and a broken connection
 // MAPI_E_NETWORK_ERROR, with the client's error text. `bytes` receives the size of the message
 // sent. The caller holds the client's command lock.
 HRESULT UploadMessage(imap::CImapXP& client, IPropData* settings, std::string_view folder, IMAPISession* session,
-                      IMessage* message, std::uint64_t* bytes = nullptr);
+                      IMessage* message, std::uint64_t* bytes = nullptr, const UploadJournalHooks* hooks = nullptr);
 
 } // namespace ex2qln::transfer

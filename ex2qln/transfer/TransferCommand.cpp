@@ -7,10 +7,12 @@
 #include "ex2qln/imap/ImapGuard.h"
 #include "ex2qln/inputs/InputReports.h"
 #include "ex2qln/inputs/MappedCsv.h"
+#include "ex2qln/journal/TransferJournal.h"
 #include "ex2qln/mapi/ExchangeObjects.h"
 #include "ex2qln/transfer/FolderWalk.h"
 #include "ex2qln/transfer/ProblemMessages.h"
 #include "ex2qln/transfer/TransferStatistics.h"
+#include "ex2qln/transfer/TransferWorkers.h"
 
 #include <MapiPtr.h>
 #include <mapicode.h>
@@ -18,8 +20,10 @@
 #include <mapiutil.h>
 
 #include <chrono>
+#include <optional>
 #include <cstdio>
 #include <sstream>
+#include <vector>
 #include <strings.h>
 
 namespace ex2qln::transfer {
@@ -61,6 +65,27 @@ void SetIdentity(IPropData* settings, ULONG addressTag, const std::string& addre
     QLN_CHECK(settings->SetProps(2, values, nullptr));
 }
 
+// Whether this run takes the line of the accounts file (0: the public folders' line): its shard's
+// lines, or a worker's one line.
+bool TakesLine(const TransferArguments& arguments, int line)
+{
+    if (arguments.onlyLine >= 0)
+        return line == arguments.onlyLine;
+    if (line == 0)
+        return arguments.shardIndex == 1;
+    return (static_cast<std::uint32_t>(line) - 1) % arguments.shardCount == arguments.shardIndex - 1;
+}
+
+// The summary block on standard output and in the log.
+void ReportSummary(const TransferStatistics& statistics, std::chrono::steady_clock::time_point start, bool journal)
+{
+    const std::string summary = SummaryText(statistics, std::chrono::steady_clock::now() - start, journal);
+    Out("%s", summary.c_str());
+    std::istringstream lines(summary);
+    for (std::string line; std::getline(lines, line);)
+        diag::Trace("%s", line.c_str());
+}
+
 class TransferRun {
 public:
     explicit TransferRun(const TransferArguments& arguments)
@@ -73,9 +98,12 @@ public:
     HRESULT Execute();
     // The summary block, once the accounts file was read.
     void ReportSummary() const;
+    const TransferStatistics& Statistics() const { return statistics_; }
 
 private:
     HRESULT Line(std::size_t& position, int line, IMAPITable* gal);
+    // With the journal: the mailbox (its root, "~account") was done by an earlier run, and is passed over.
+    bool JournaledMailbox(const std::string& root);
     HRESULT Mailbox(const inputs::AccountKeys& keys, IMAPITable* gal);
     HRESULT HomeDatabase(const inputs::AccountKeys& keys, const SRow& row, std::string& homeDatabase) const;
     HRESULT PrivateStore(const std::string& homeDatabase, const std::string& mailboxDn, const std::string& mailbox);
@@ -88,6 +116,7 @@ private:
     imap::CImapXP client_;
     ProblemMessages problems_;
     TransferStatistics statistics_;
+    std::optional<journal::TransferJournal> journal_;
     std::chrono::steady_clock::time_point start_;
     bool started_ = false;
 };
@@ -100,6 +129,11 @@ HRESULT TransferRun::Execute()
         inputs::ReportOpenFailure(path, status);
         return status;
     }
+    if (!arguments_.journalPath.empty()) {
+        journal_.emplace();
+        if (status = journal_->Open(std::string(arguments_.journalPath)); FAILED(status))
+            return status;
+    }
     MapiPtr<IMAPITable> gal;
     status = directory::OpenGalColumns(arguments_.gal, kGalColumns,
                                        "Can not access GAL (needed for account mapping) [%#x].\n", gal);
@@ -109,7 +143,8 @@ HRESULT TransferRun::Execute()
     std::size_t position = 0;
     file_.SkipLineEnds(position);
     for (int line = 0; SUCCEEDED(status) && !file_.AtEnd(position); ++line) {
-        status = Line(position, line, gal.get());
+        if (TakesLine(arguments_, line))
+            status = Line(position, line, gal.get());
         file_.SkipRow(position);
     }
     client_.Disconnect();
@@ -133,8 +168,20 @@ HRESULT TransferRun::Line(std::size_t& position, int line, IMAPITable* gal)
     return Mailbox(keys, gal);
 }
 
+bool TransferRun::JournaledMailbox(const std::string& root)
+{
+    if (!journal_ || !journal_->State().MailboxDone(root))
+        return false;
+    Out("Transferred before; passed over.\n");
+    ++statistics_.mailboxesDone;
+    ++statistics_.mailboxesJournaled;
+    return true;
+}
+
 HRESULT TransferRun::Mailbox(const inputs::AccountKeys& keys, IMAPITable* gal)
 {
+    if (JournaledMailbox("~" + keys.mailbox))
+        return S_OK;
     SPropValue dn{};
     dn.ulPropTag = PR_EMAIL_ADDRESS_A;
     dn.Value.lpszA = const_cast<char*>(keys.dn.c_str());
@@ -231,6 +278,8 @@ HRESULT TransferRun::PublicFolders()
 {
     const std::string account(arguments_.publicFoldersAccount);
     Out("Processing Public Folders (%s)\n", account.c_str());
+    if (JournaledMailbox("~" + account))
+        return S_OK;
     MapiPtr<IMsgStore> store;
     MapiBuffer<SPropValue> subtree;
     MapiPtr<IMAPIFolder> root;
@@ -254,22 +303,69 @@ HRESULT TransferRun::Walk(IMsgStore* store, IMAPIFolder* root, const std::string
 {
     const WalkContext context{arguments_.session, arguments_.addressBook, store,    &client_,
                               arguments_.settings, arguments_.fixFolders,  arguments_.ignoreErrors,
-                              arguments_.ascii,    &problems_,             &statistics_};
-    const HRESULT status = WalkFolder(context, root, path, arguments_.options);
+                              arguments_.ascii,    &problems_,             &statistics_,
+                              journal_ ? &*journal_ : nullptr};
+    const std::uint64_t messagesFailedBefore = statistics_.messagesFailed;
+    const std::uint32_t foldersFailedBefore = statistics_.foldersFailed;
+    HRESULT status = WalkFolder(context, root, path, arguments_.options);
+    // A mailbox is recorded only when all of it is on the server; one with failures is walked again.
+    if (SUCCEEDED(status) && journal_ && statistics_.messagesFailed == messagesFailedBefore &&
+        statistics_.foldersFailed == foldersFailedBefore)
+        status = journal_->RecordMailbox(path);
     ++(FAILED(status) ? statistics_.mailboxesFailed : statistics_.mailboxesDone);
     return status;
 }
 
 void TransferRun::ReportSummary() const
 {
-    if (!started_)
-        return;
-    const std::string summary =
-        SummaryText(statistics_, std::chrono::steady_clock::now() - start_);
-    Out("%s", summary.c_str());
-    std::istringstream lines(summary);
-    for (std::string line; std::getline(lines, line);)
-        diag::Trace("%s", line.c_str());
+    if (started_)
+        transfer::ReportSummary(statistics_, start_, journal_.has_value());
+}
+
+// --jobs: the lines this run takes, each handed to a worker process that runs it as a transfer of
+// its own; the parent checks the accounts file and the journal first and writes the one summary.
+HRESULT ParallelTransfer(const TransferArguments& arguments)
+{
+    const auto start = std::chrono::steady_clock::now();
+    const std::string path(arguments.accountsPath);
+    inputs::CMappedCsv file;
+    HRESULT status = QLN_CHECK(file.Open(path));
+    if (FAILED(status)) {
+        inputs::ReportOpenFailure(path, status);
+        return status;
+    }
+    if (!arguments.journalPath.empty()) {
+        journal::TransferJournal journal;  // read once here: a damaged journal stops the run before any worker
+        if (status = journal.Open(std::string(arguments.journalPath)); FAILED(status))
+            return status;
+    }
+    std::vector<WorkerTask> tasks;
+    std::size_t position = 0;
+    file.SkipLineEnds(position);
+    for (int line = 0; !file.AtEnd(position); ++line) {
+        inputs::AccountKeys keys;
+        if (FAILED(file.ReadAccountKeys(position, line == 0, keys))) {
+            inputs::ReportInvalidLine(static_cast<std::size_t>(line) + 1, inputs::kAccountsFile, arguments.accountsPath);
+            return E_FAIL;
+        }
+        file.SkipRow(position);
+        if (!TakesLine(arguments, line) || (line == 0 && arguments.publicFoldersAccount.empty()))
+            continue;
+        tasks.push_back({line == 0 ? std::string(arguments.publicFoldersAccount) : keys.account, line});
+    }
+    const WorkerBody body = [&arguments](const WorkerTask& task, TransferStatistics& statistics) {
+        TransferArguments one = arguments;
+        one.onlyLine = task.line;
+        one.jobs = 1;
+        TransferRun run(one);
+        const HRESULT result = run.Execute();
+        statistics = run.Statistics();
+        return result;
+    };
+    TransferStatistics statistics;
+    status = RunWorkers(tasks, arguments.jobs, body, statistics);
+    ReportSummary(statistics, start, !arguments.journalPath.empty());
+    return status;
 }
 
 } // namespace
@@ -277,6 +373,8 @@ void TransferRun::ReportSummary() const
 HRESULT TransferCommand(const TransferArguments& arguments)
 {
     try {
+        if (arguments.jobs > 1 && arguments.onlyLine < 0)
+            return ParallelTransfer(arguments);
         TransferRun run(arguments);
         const HRESULT status = run.Execute();
         run.ReportSummary();

@@ -11,6 +11,7 @@
 #include <mapidefs.h>
 #include <mapix.h>
 
+#include <cstdint>
 #include <string_view>
 
 namespace ex2qln::transfer {
@@ -27,6 +28,13 @@ struct TransferArguments {
     bool ignoreErrors;
     bool ascii;  // --ascii: MAPI strings in 8 bits
     TransferOptions options;
+    std::string_view journalPath = {};  // the transfer journal; empty with --no-journal
+    // --shard=K/N: only the mailbox lines K, K+N, K+2N... (counted from 1); the public folders with K = 1.
+    std::uint32_t shardIndex = 1;
+    std::uint32_t shardCount = 1;
+    // --jobs=N: up to N mailbox lines at once, each in a worker process (TransferWorkers.h).
+    std::uint32_t jobs = 1;
+    int onlyLine = -1;  // a worker's one line of the accounts file (0: the public folders); -1: all
     imap::ImapClientOptions clientOptions{};
 };
 

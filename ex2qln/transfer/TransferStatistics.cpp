@@ -5,7 +5,7 @@
 
 namespace ex2qln::transfer {
 
-std::string SummaryText(const TransferStatistics& statistics, std::chrono::duration<double> elapsed)
+std::string SummaryText(const TransferStatistics& statistics, std::chrono::duration<double> elapsed, bool journal)
 {
     const double seconds = elapsed.count();
     const double rate = seconds > 0 ? static_cast<double>(statistics.messagesUploaded) / seconds : 0.0;
@@ -19,7 +19,13 @@ std::string SummaryText(const TransferStatistics& statistics, std::chrono::durat
                   static_cast<unsigned long long>(statistics.messagesSkipped),
                   static_cast<unsigned long long>(statistics.messagesFailed),
                   static_cast<unsigned long long>(statistics.bytesUploaded), seconds, rate);
-    return text;
+    if (!journal)
+        return text;
+    char journalLine[160];
+    std::snprintf(journalLine, sizeof journalLine,
+                  "Journal: %u mailbox(es) and %llu message(s) transferred before, passed over.\n",
+                  statistics.mailboxesJournaled, static_cast<unsigned long long>(statistics.messagesJournaled));
+    return std::string(text) + journalLine;
 }
 
 } // namespace ex2qln::transfer

@@ -17,12 +17,19 @@ struct TransferStatistics {
                                         // unmappable name leave out
     std::uint64_t messagesFailed = 0;   // reported as not opened, converted or uploaded
     std::uint64_t bytesUploaded = 0;    // the converted messages' sizes
+    std::uint32_t foldersFailed = 0;    // not created or not read (reported; not in the summary)
+    // With the journal: what an earlier run had transferred already, passed over.
+    std::uint32_t mailboxesJournaled = 0;  // counted among the done ones too
+    std::uint64_t messagesJournaled = 0;
 };
 
 // The summary's lines, each ending in "\n":
 //   "Transfer summary: %u mailbox(es) done, %u failed; %u folder(s) created.\n"
 //   "Messages: %llu uploaded, %llu skipped, %llu failed; %llu bytes.\n"
 //   "Elapsed time: %.1f s; %.1f messages per second.\n"
-std::string SummaryText(const TransferStatistics& statistics, std::chrono::duration<double> elapsed);
+// and with the journal:
+//   "Journal: %u mailbox(es) and %llu message(s) transferred before, passed over.\n"
+std::string SummaryText(const TransferStatistics& statistics, std::chrono::duration<double> elapsed,
+                        bool journal = false);
 
 } // namespace ex2qln::transfer

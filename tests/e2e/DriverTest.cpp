@@ -33,7 +33,8 @@ std::string Usage(const std::string& program)
            "[--fix-folders] [--ignore-errors] [--ascii] --server=imap-server [--ssl] [--account=postmaster] "
            "[--pwd=postmaster-passwd]\n"
            "\tTLS certificate checks: [--tls-ca=certificate-file] [--tls-no-verify]\n"
-           "\tPassword from a file, deleted once read: [--pwd-file=password-file]\n";
+           "\tPassword from a file, deleted once read: [--pwd-file=password-file]\n"
+           "\ttransfer, resumable and split: [--journal=journal-file | --no-journal] [--shard=K/N] [--jobs=N]\n";
 }
 
 const std::string kPrompt = "Press Enter to continue";
@@ -74,6 +75,19 @@ TEST_F(Driver, ValidationAndUsage)
         {"transfer without --accounts", {"transfer", "--nowait"}, "", "--accounts option missing.\n", 0},
         {"passwords without --passwds", {"passwords", "--accounts=a.csv", "--nowait"}, "",
          "--passwds option missing.\n", 0},
+        {"a shard beyond its count", {"--nowait", "--shard=4/3"}, "",
+         "--shard wants K/N with 1 <= K <= N, not \"4/3\".\n", 0},
+        {"a shard counted from 0", {"--nowait", "--shard=0/3"}, "",
+         "--shard wants K/N with 1 <= K <= N, not \"0/3\".\n", 0},
+        {"a shard without its count", {"--nowait", "--shard=2"}, "",
+         "--shard wants K/N with 1 <= K <= N, not \"2\".\n", 0},
+        {"a signed shard", {"--nowait", "--shard=+1/2"}, "",
+         "--shard wants K/N with 1 <= K <= N, not \"+1/2\".\n", 0},
+        {"no jobs", {"--nowait", "--jobs=0"}, "", "--jobs wants a number from 1 to 64, not \"0\".\n", 0},
+        {"more jobs than allowed", {"--nowait", "--jobs=65"}, "", "--jobs wants a number from 1 to 64, not \"65\".\n", 0},
+        {"jobs not a number", {"--nowait", "--jobs=two"}, "", "--jobs wants a number from 1 to 64, not \"two\".\n", 0},
+        {"a journal and none", {"--nowait", "--journal=j", "--no-journal"}, "",
+         "--journal and --no-journal exclude each other.\n", 0},
         {"the first failing check wins", {"passwords", "--ini=absent.ini", "--nowait"}, "",
          "--ini file does not exist.\n", 0},
     };

@@ -3,7 +3,7 @@
 // flags and internal date, each judged by the independent readers); faults of the server and of
 // the source, each with its messages and status, with and without --ignore-errors; and the
 // driver's own failures.
-#include "tests/e2e/ProgramTest.h"
+#include "tests/e2e/StandInTransferTest.h"
 #include "tests/e2e/TransferFixtures.h"
 #include "tests/support/OutputValidators.h"
 #include "tests/support/ProcessRunner.h"
@@ -23,52 +23,15 @@
 
 namespace {
 
+using e2e::TransferTest;
+
 using nlohmann::json;
 using namespace e2e::transfer;
 using testsupport::ProcessResult;
-using testsupport::StandInOptions;
 using testsupport::StandInServer;
 
-const std::string kReadBack = EX2QLN_SOURCE_DIR "/tests/server/quillon_readback.py";
 const std::string kSession = "Initializing MAPI session.\nOpening Exchange GAL.\n";
 
-class TransferTest : public e2e::ProgramTest {
-protected:
-    std::unique_ptr<StandInServer> StartServer(std::vector<std::string> arguments = {},
-                                               const std::string& accounts = "")
-    {
-        auto server = std::make_unique<StandInServer>(StandInOptions{
-            .arguments = std::move(arguments),
-            .protocols = "cli,imap",
-            .initialState = accounts.empty() ? std::string()
-                                             : R"({"accounts": {)" + accounts + R"(}, "groups": {}})"});
-        EXPECT_TRUE(server->Started());
-        return server;
-    }
-
-    static std::string ServerOption(const StandInServer& server)
-    {
-        return "--server=127.0.0.1:" + std::to_string(server.ImapPort()) + ":" + std::to_string(server.CliPort());
-    }
-
-    ProcessResult Run(const std::vector<std::string>& arguments)
-    {
-        std::vector<std::string> line = {"-w", e2e::kProgram, "--nowait", "--pwd=secret"};
-        line.insert(line.end(), arguments.begin(), arguments.end());
-        ProcessResult result = testsupport::RunProcess(IsolatedRun("/usr/bin/setsid", std::move(line)));
-        EXPECT_FALSE(result.timedOut) << "ex2qln did not end";
-        return result;
-    }
-
-    // What the server holds for every account, read back over IMAP; the messages go to `saved`.
-    json ReadBack(const StandInServer& server, const std::string& saved)
-    {
-        return ReadBackAccounts({kReadBack, "--port", std::to_string(server.ImapPort()), "--password", "secret", "--json"},
-                                saved);
-    }
-
-    std::string Work(const std::string& name) const { return work_.File(name); }
-};
 
 // ---- The demo organisation ------------------------------------------------------------------------
 
@@ -195,6 +158,8 @@ protected:
     ProcessResult Transfer(const StandInServer& server, const std::string& accounts, std::vector<std::string> options = {})
     {
         testsupport::WriteFile(Work("accounts.csv"), accounts);
+        // Each case is a first migration into a fresh server: no journal of an earlier case.
+        std::filesystem::remove(Work("accounts.csv.journal"));
         std::vector<std::string> arguments = {"transfer", "--profile=organisation.json", "--accounts=accounts.csv",
                                               ServerOption(server)};
         arguments.insert(arguments.end(), options.begin(), options.end());
@@ -412,6 +377,38 @@ TEST_F(TransferFaults, BothAddressPassesGiveTheSmtpSender)
             testsupport::ReadFile(server->StateDirectory() + "/mail/ann@example.com/B/.messages/1.eml");
         EXPECT_NE(stored.find("\r\nFrom: \"ben\" <ben@example.com>\r\n"), std::string::npos) << stored.substr(0, 600);
     }
+}
+
+// A mailbox is recorded as done only when nothing of it failed, an empty folder that could not be
+// read included: the next run walks it again instead of passing it over.
+TEST_F(TransferFaults, AMailboxWithAFailedFolderIsNotRecordedAsDone)
+{
+    std::string organisation = kSmallOrganisation;
+    const std::string start = R"({"name": "B", "class": "IPF.Note", )";
+    const std::size_t folderB = organisation.find(start);
+    const std::size_t end = organisation.find("]}", folderB);
+    organisation.replace(folderB, end - folderB, start + R"("cannotOpen": true, "messages": [)");
+    testsupport::WriteFile(Work("organisation.json"), organisation);
+    auto server = StartFixtureServer();
+    const ProcessResult first = Transfer(*server, kAccountsHeader + AccountLine("ann"), {"--ignore-errors"});
+    EXPECT_EQ(first.standardError, "Unable to access folder contents [0x80070005].\n");
+    EXPECT_NE(first.standardOutput.find("Messages: 3 uploaded, 0 skipped, 0 failed;"), std::string::npos)
+        << first.standardOutput;
+    const std::string journal = testsupport::ReadFile(Work("accounts.csv.journal"));
+    EXPECT_EQ(journal.find("M\t~ann@example.com\n"), std::string::npos) << journal;
+    EXPECT_NE(journal.find("F\t~ann@example.com/A\n"), std::string::npos) << journal;
+
+    // Run again, with the journal: the mailbox is walked, what arrived is passed over.
+    testsupport::WriteFile(Work("accounts.csv"), kAccountsHeader + AccountLine("ann"));
+    std::vector<std::string> arguments = {"transfer", "--profile=organisation.json", "--accounts=accounts.csv",
+                                          ServerOption(*server), "--ignore-errors"};
+    const ProcessResult again = Run(arguments);
+    EXPECT_EQ(again.standardError, "Unable to access folder contents [0x80070005].\n");
+    EXPECT_NE(again.standardOutput.find("Messages: 0 uploaded, 0 skipped, 0 failed;"), std::string::npos)
+        << again.standardOutput;
+    EXPECT_NE(again.standardOutput.find("Journal: 0 mailbox(es) and 3 message(s) transferred before, passed over.\n"),
+              std::string::npos)
+        << again.standardOutput;
 }
 
 } // namespace

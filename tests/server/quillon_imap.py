@@ -35,6 +35,9 @@ def add_arguments(parser):
                         help='IMAP: send the trailer as a literal instead of a quoted string')
     parser.add_argument('--alert', metavar='TEXT',
                         help='IMAP: send "* OK [ALERT] TEXT" before the reply to a successful login')
+    parser.add_argument('--pause', type=float, default=0.0, metavar='SECONDS',
+                        help='IMAP: wait SECONDS halfway through each literal, and again after storing '
+                             'an appended message before answering (a slow server, for kill tests)')
 
 
 def configure(context, arguments):
@@ -49,6 +52,7 @@ def configure(context, arguments):
     context.mail_trailer = trailer
     context.mail_trailer_literal = arguments.mail_trailer_literal
     context.login_alert = arguments.alert
+    context.pause = arguments.pause
 
 
 class ImapSession:
@@ -92,7 +96,12 @@ class ImapSession:
             raise ConnectionClosed('literal too large')
         if synchronising:
             self.connection.write_line('+ Ready for literal data')
-        data = self.connection.read_bytes(size)
+        if self.context.pause and size > 1:
+            half = self.connection.read_bytes(size // 2)
+            time.sleep(self.context.pause)
+            data = half + self.connection.read_bytes(size - size // 2)
+        else:
+            data = self.connection.read_bytes(size)
         self._log(literal=size)
         return data
 
@@ -345,6 +354,8 @@ class ImapSession:
         data = reader.literal(check_mailbox)
         reader.end()
         uid_validity, uid = store.append(mailbox, data, flags, date or now_date_time())
+        if self.context.pause:
+            time.sleep(self.context.pause)
         return 'OK [APPENDUID %d %d] APPEND completed' % (uid_validity, uid)
 
     def do_select(self, reader):

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <utility>
+
 using namespace ex2qln::driver;
 
 namespace {
@@ -132,6 +135,52 @@ TEST(CommandLine, ProfileOnlyEndsParsingAtOnce)
     EXPECT_FALSE(result.rejected);
     EXPECT_TRUE(result.settings.waitOnCompletion);
     EXPECT_TRUE(result.settings.waitOnError);
+}
+
+TEST(CommandLine, ShardsByExample)
+{
+    struct Case {
+        const char* text;
+        std::optional<std::pair<std::uint32_t, std::uint32_t>> shard;
+    };
+    const Case cases[] = {
+        {"1/1", std::pair{1u, 1u}}, {"2/3", std::pair{2u, 3u}}, {"3/3", std::pair{3u, 3u}},
+        {"4294967295/4294967295", std::pair{4294967295u, 4294967295u}},
+        {"0/3", std::nullopt},      {"4/3", std::nullopt},      {"1/0", std::nullopt},
+        {"2", std::nullopt},        {"/3", std::nullopt},       {"2/", std::nullopt},
+        {"+1/2", std::nullopt},     {"-1/2", std::nullopt},     {"1/2/3", std::nullopt},
+        {" 1/2", std::nullopt},     {"1/4294967296", std::nullopt}, {"", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        const std::optional<Shard> shard = ParseShard(c.text);
+        ASSERT_EQ(shard.has_value(), c.shard.has_value()) << c.text;
+        if (shard) {
+            EXPECT_EQ(shard->index, c.shard->first) << c.text;
+            EXPECT_EQ(shard->count, c.shard->second) << c.text;
+        }
+    }
+}
+
+TEST(CommandLine, JobsByExample)
+{
+    const std::pair<const char*, std::optional<std::uint32_t>> cases[] = {
+        {"1", 1u}, {"4", 4u}, {"64", 64u}, {"0", std::nullopt}, {"65", std::nullopt},
+        {"", std::nullopt}, {"+2", std::nullopt}, {"2x", std::nullopt}, {"99999999999", std::nullopt},
+    };
+    for (const auto& [text, jobs] : cases)
+        EXPECT_EQ(ParseJobs(text), jobs) << text;
+}
+
+TEST(CommandLine, JournalShardAndJobsOptions)
+{
+    const ParseResult result =
+        Parse({"transfer", "--JOURNAL=/var/j", "--shard=2/3", "--jobs=4", "--no-journal"});
+    EXPECT_FALSE(result.rejected);
+    EXPECT_EQ(result.settings.journalFile, "/var/j");
+    EXPECT_EQ(result.settings.shard, "2/3");
+    EXPECT_EQ(result.settings.jobs, "4");
+    EXPECT_TRUE(result.settings.noJournal);
+    EXPECT_FALSE(Parse({}).settings.noJournal);
 }
 
 } // namespace

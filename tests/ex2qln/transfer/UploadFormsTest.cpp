@@ -109,6 +109,13 @@ TEST(UploadForms, SummaryBlock)
               "Transfer summary: 0 mailbox(es) done, 0 failed; 0 folder(s) created.\n"
               "Messages: 0 uploaded, 0 skipped, 0 failed; 0 bytes.\n"
               "Elapsed time: 0.0 s; 0.0 messages per second.\n");
+    statistics.mailboxesJournaled = 3;
+    statistics.messagesJournaled = 240;
+    EXPECT_EQ(SummaryText(statistics, std::chrono::milliseconds(12500), true),
+              "Transfer summary: 4 mailbox(es) done, 1 failed; 17 folder(s) created.\n"
+              "Messages: 250 uploaded, 3 skipped, 2 failed; 123456789 bytes.\n"
+              "Elapsed time: 12.5 s; 20.0 messages per second.\n"
+              "Journal: 3 mailbox(es) and 240 message(s) transferred before, passed over.\n");
 }
 
 } // namespace
