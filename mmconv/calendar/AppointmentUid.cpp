@@ -4,7 +4,6 @@
 #include <mapitags.h>
 
 #include <cstdio>
-#include <ctime>
 
 #include "mmconv/calendar/CivilTime.h"
 #include "mmconv/calendar/ContentText.h"
@@ -39,14 +38,15 @@ std::string UidOf(const std::string& id)
     return HexText(id);
 }
 
-// A UID made from the search key, as the meeting identifiers are built: the class prefix, the time
-// of the conversion, eight zero octets, the key's length and the key.
-std::string UidFromSearchKey(std::string_view key)
+// A UID made from the search key, as the meeting identifiers are built: the class prefix, a time,
+// eight zero octets, the key's length and the key. The time is the item's creation time (0 without
+// one), not the time of the conversion: the same item keeps its UID when it is converted again,
+// so a migration run twice does not make two events of it.
+std::string UidFromSearchKey(std::string_view key, std::uint64_t created)
 {
     std::vector<std::uint8_t> block;
-    const std::uint64_t now = static_cast<std::uint64_t>(std::time(nullptr) + 11644473600LL) * 10000000u;
-    platform::AppendU32(block, static_cast<std::uint32_t>(now));
-    platform::AppendU32(block, static_cast<std::uint32_t>(now >> 32));
+    platform::AppendU32(block, static_cast<std::uint32_t>(created));
+    platform::AppendU32(block, static_cast<std::uint32_t>(created >> 32));
     block.insert(block.end(), 8, 0);
     platform::AppendU32(block, static_cast<std::uint32_t>(key.size()));
     return std::string(kGlobalIdPrefix) + HexText(std::string_view(reinterpret_cast<const char*>(block.data()), block.size())) +
@@ -81,14 +81,15 @@ HRESULT CAppointmentMsg::SaveUID(MimeOutput& output, unsigned& column)
         // A component needs its UID: without the search key, the entry identifier names the item
         // as stably.
         PropValues values;
-        const ULONG tags[] = {PR_SEARCH_KEY, PR_ENTRYID};
+        const ULONG tags[] = {PR_SEARCH_KEY, PR_ENTRYID, PR_CREATION_TIME};
         values.Read(Message(), tags);
         std::optional<std::span<const BYTE>> key = values.Binary(PR_SEARCH_KEY);
         if (!key)
             key = values.Binary(PR_ENTRYID);
+        const std::uint64_t created = values.Time(PR_CREATION_TIME).value_or(0);
         if (key)
-            OutputStringRfc2445(output, "UID:" + UidFromSearchKey({reinterpret_cast<const char*>(key->data()), key->size()}) + "\n",
-                column);
+            OutputStringRfc2445(output,
+                "UID:" + UidFromSearchKey({reinterpret_cast<const char*>(key->data()), key->size()}, created) + "\n", column);
     }
     return SaveRecurrenceId(output, column, globalId, cleanId);
 }

@@ -31,12 +31,15 @@ constexpr unsigned kSeed = 16;
 using Holdings = std::map<std::string, std::multiset<std::string>>;
 
 // A message as two conversions of it compare: what differs between runs is the MIME boundaries
-// (made of the process and the time), the Date an undated item gets at its conversion, and the
-// TNEF part (its key and the times an undated item gets), which is left out.
+// (made of the process and the time), the Date an undated item gets at its conversion, a calendar
+// component's DTSTAMP (the time of the conversion), and the TNEF part (its key and the times an
+// undated item gets), which is left out.
 std::string Comparable(std::string message)
 {
     static const std::regex boundary("----_=_NextPart_[0-9]+_[0-9A-F]+\\.[0-9A-F]+");
     static const std::regex date("\r\nDate: [^\r]*\r\n");
+    static const std::regex stamp("\r\nDTSTAMP:[0-9TZ]+\r\n");
+    message = std::regex_replace(message, stamp, "\r\nDTSTAMP:-\r\n");
     static const std::regex tnef("(Content-Type: application/ms-tnef;[^]*?\r\n\r\n)[^]*?(\r\n------_=_NextPart_)");
     message = std::regex_replace(message, boundary, "----_=_NextPart_BOUNDARY");
     message = std::regex_replace(message, date, "\r\nDate: -\r\n");
