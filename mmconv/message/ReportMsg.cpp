@@ -212,21 +212,57 @@ HRESULT CReportMsg::SaveReport(MimeOutput& output)
     header += "\r\n\r\nThis is a multi-part message in MIME format.\r\n\r\n";
     if (HRESULT hr = output.Write(header); FAILED(hr))
         return hr;
-    if (HRESULT hr = SaveReportText(output, boundary); FAILED(hr))
-        return hr;
-    const HRESULT status = IsDeliveryReport() ? SaveDeliveryStatus(output, boundary)
-                                              : SaveDispositionNotification(output, boundary);
-    if (FAILED(status))
-        return status;
     bool hasAttachments = false;
     CheckAttaches(hasAttachments);
     // The returned original travels whole, also in a non-delivery report: it is what the sender
-    // needs to send again.
-    const HRESULT returned = hasAttachments ? SaveAttaches(output, boundary, kAttachOrdinary | kAttachRelated, true)
-                                            : SaveOriginalHeaders(output, boundary);
-    if (FAILED(returned))
-        return returned;
+    // needs to send again. A report holds three parts at most, the third the returned message: when
+    // the attachments are anything else (a report received from the Internet keeps its status file
+    // beside the original), they travel with the text in the first part, and the third part is the
+    // original's header.
+    const bool returnedMessageOnly = hasAttachments && OnlyAttachmentIsMessage();
+    const bool attachmentsWithText = hasAttachments && !returnedMessageOnly;
+    HRESULT hr = attachmentsWithText ? SaveTextWithAttachments(output, boundary) : SaveReportText(output, boundary);
+    if (FAILED(hr))
+        return hr;
+    hr = IsDeliveryReport() ? SaveDeliveryStatus(output, boundary) : SaveDispositionNotification(output, boundary);
+    if (FAILED(hr))
+        return hr;
+    hr = returnedMessageOnly ? SaveAttaches(output, boundary, kAttachOrdinary | kAttachRelated, true)
+                             : SaveOriginalHeaders(output, boundary);
+    if (FAILED(hr))
+        return hr;
     return output.Write("--" + boundary + "--\r\n\r\n");
+}
+
+bool CReportMsg::OnlyAttachmentIsMessage()
+{
+    MapiPtr<IMAPITable> table;
+    SizedSPropTagArray(1, columns) = {1, {PR_ATTACH_METHOD}};
+    ULONG count = 0;
+    MapiRows rows;
+    if (FAILED(Message()->GetAttachmentTable(0, table.put())) ||
+        FAILED(table->SetColumns(reinterpret_cast<LPSPropTagArray>(&columns), 0)) ||
+        FAILED(table->GetRowCount(0, &count)) || count != 1 || FAILED(table->QueryRows(1, 0, rows.put())) ||
+        rows.size() != 1)
+        return false;
+    const SPropValue& method = rows->aRow[0].lpProps[0];
+    return method.ulPropTag == PR_ATTACH_METHOD && method.Value.l == ATTACH_EMBEDDED_MSG;
+}
+
+HRESULT CReportMsg::SaveTextWithAttachments(MimeOutput& output, const std::string& boundary)
+{
+    const std::string inner = GenerateBoundary();
+    std::string header = "--" + boundary + "\r\nContent-Type: multipart/mixed";
+    AppendParameter(header, "boundary", inner);
+    header += "\r\n\r\n";
+    HRESULT hr = output.Write(header);
+    if (SUCCEEDED(hr))
+        hr = SaveReportText(output, inner);
+    if (SUCCEEDED(hr))
+        hr = SaveAttaches(output, inner, kAttachOrdinary | kAttachRelated, true);
+    if (SUCCEEDED(hr))
+        hr = output.Write("--" + inner + "--\r\n\r\n");
+    return hr;
 }
 
 HRESULT CReportMsg::SaveReportText(MimeOutput& output, const std::string& boundary)

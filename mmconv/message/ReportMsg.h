@@ -34,6 +34,10 @@ private:
     bool IsDeliveryReport() const { return kind_ == ReportKind::Delivered || kind_ == ReportKind::NotDelivered; }
     HRESULT SaveReport(MimeOutput& output);
     HRESULT SaveReportText(MimeOutput& output, const std::string& boundary);
+    // The text part, then the attachments, as one multipart/mixed part.
+    HRESULT SaveTextWithAttachments(MimeOutput& output, const std::string& boundary);
+    // Whether the one attachment is a message: the returned original.
+    bool OnlyAttachmentIsMessage();
     HRESULT SaveDeliveryStatus(MimeOutput& output, const std::string& boundary);
     HRESULT SaveDispositionNotification(MimeOutput& output, const std::string& boundary);
     HRESULT SaveOriginalHeaders(MimeOutput& output, const std::string& boundary);

@@ -380,6 +380,32 @@ TEST(ItemEdgeCases, ANonDeliveryReportKeepsTheReturnedOriginal)
     }
 }
 
+// A report received from the Internet keeps the status file it came with beside the returned
+// original: both travel with the text in the first part, and the report stays three parts with the
+// original's header third.
+TEST(ItemEdgeCases, AReportWithMoreThanItsOriginalCarriesItWithItsText)
+{
+    MessageBuilder builder = SentMail("REPORT.IPM.Note.DR", u"Delivered: Plan");
+    builder.AddRecipient(1, u"ann@example.com", u"SMTP", u"ann@example.com");
+    builder.AddFile(u"details.txt", "Reporting-MTA: dns; mx.example.com\r\n", u"message/delivery-status");
+    MsgMessage& original = builder.AddEmbedded(builder.Message(), u"Plan");
+    builder.Add(original, Ansi(PR_MESSAGE_CLASS_A, "IPM.Note"));
+    builder.Add(original, Unicode(PR_SUBJECT_W, u"Plan"));
+    builder.Add(original, Unicode(PR_BODY_W, u"The plan for May."));
+    const Conversion conversion = Convert(builder.Document());
+    ASSERT_EQ(conversion.status, S_OK);
+    const std::string body = NormaliseBoundaries(conversion.output);
+    ExpectTexts(body,
+        {"--B1\r\nContent-Type: multipart/mixed;\r\n boundary=\"B2\"\r\n\r\n--B2\r\nContent-Type: text/plain;",
+            "filename=\"details.txt\"", "--B2\r\nContent-Type: message/rfc822", "The plan for May.", "--B2--\r\n",
+            "--B1\r\nContent-Type: message/delivery-status\r\n", "--B1\r\nContent-Type: text/rfc822-headers"},
+        {}, "status file and original with the text");
+    const testsupport::ValidatorVerdict verdict = testsupport::ValidateBytes(testsupport::OutputCheck::Message, conversion.output);
+    if (verdict.ran) {
+        EXPECT_TRUE(verdict.valid) << verdict.Describe();
+    }
+}
+
 // A delivery report goes to the mailbox it was received for; a report that names no author is from
 // the mail system of the configured host, and that host reports the delivery status.
 TEST(ItemEdgeCases, TheAddressesOfADeliveryReport)
