@@ -123,7 +123,7 @@ private:
     std::optional<std::string> participantLines_;
     // The zone GetMessageTZ answers, read once.
     struct MessageZone {
-        HRESULT status = E_FAIL;
+        HRESULT status;
         TimeZoneRule rule;
         std::string name;
     };
