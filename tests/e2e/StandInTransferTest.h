@@ -3,6 +3,7 @@
 #pragma once
 
 #include "tests/e2e/ProgramTest.h"
+#include "tests/e2e/TransferFixtures.h"
 #include "tests/support/ProcessRunner.h"
 #include "tests/support/StandInServer.h"
 
@@ -49,16 +50,8 @@ protected:
     // What the server holds for every account, read back over IMAP; the messages go to `saved`.
     nlohmann::json ReadBack(const testsupport::StandInServer& server, const std::string& saved)
     {
-        std::filesystem::create_directories(saved);
-        testsupport::ProcessRun run;
-        run.program = "/usr/bin/python3";
-        run.arguments = {kReadBack, "--port", std::to_string(server.ImapPort()), "--password", "secret", "--json",
-                         "--save", saved};
-        const testsupport::ProcessResult result = testsupport::RunProcess(run);
-        EXPECT_EQ(result.exitCode, 0) << result.standardError;
-        const nlohmann::json document = nlohmann::json::parse(result.standardOutput, nullptr, false);
-        EXPECT_FALSE(document.is_discarded()) << result.standardOutput;
-        return document.is_discarded() ? nlohmann::json::object() : document["accounts"];
+        return transfer::ReadBackAccounts(
+            {kReadBack, "--port", std::to_string(server.ImapPort()), "--password", "secret", "--json"}, saved);
     }
 
     std::string Work(const std::string& name) const { return work_.File(name); }
