@@ -2,8 +2,9 @@
 // conversion) beside readpst -e of Debian's pst-utils on the same file, each a process of its own
 // whose time and peak resident set are read when it ends, in messages per second.
 //
-//   data_file_bench FILE.pst [--messages N] [--code-page=N]
+//   data_file_bench FILE.pst [--messages N] [--code-page=N] [--keep]
 //       --messages assembles a copy of the (Unicode) file with N more messages and measures that
+//       --keep leaves the working directory (the assembled file, both outputs) for profiling
 #include "bench/DataFileAssembly.h"
 #include "bench/ProcessMeasure.h"
 
@@ -62,18 +63,21 @@ int main(int argc, char** argv)
 {
     std::size_t messages = 0;
     std::string codePage;
+    bool keep = false;
     bool usable = argc >= 2;
     for (int i = 2; usable && i < argc; ++i) {
         if (std::strcmp(argv[i], "--messages") == 0 && i + 1 < argc && std::atol(argv[i + 1]) > 0) {
             messages = static_cast<std::size_t>(std::atol(argv[++i]));
         } else if (std::strncmp(argv[i], "--code-page=", 12) == 0) {
             codePage = argv[i];
+        } else if (std::strcmp(argv[i], "--keep") == 0) {
+            keep = true;
         } else {
             usable = false;
         }
     }
     if (!usable) {
-        std::fprintf(stderr, "usage: data_file_bench FILE.pst [--messages N] [--code-page=N]\n");
+        std::fprintf(stderr, "usage: data_file_bench FILE.pst [--messages N] [--code-page=N] [--keep]\n");
         return 2;
     }
     std::string file = std::filesystem::absolute(argv[1]).string();
@@ -125,6 +129,9 @@ int main(int argc, char** argv)
             std::printf("qlnconvert / readpst: %.2f times the messages per second\n",
                         ourRate / (static_cast<double>(written) / theirs.seconds));
     }
-    std::filesystem::remove_all(directory);
+    if (keep)
+        std::printf("kept %s\n", directory.c_str());
+    else
+        std::filesystem::remove_all(directory);
     return 0;
 }
