@@ -337,6 +337,14 @@ HRESULT CTCPSocket::SendText(std::string_view text)
     return S_OK;
 }
 
+void CTCPSocket::HoldPartialSegments(bool hold)
+{
+    // Only a cost saving: a socket that refuses it sends as before.
+    const int cork = hold ? 1 : 0;
+    if (socket_.IsValid())
+        ::setsockopt(socket_.Get(), IPPROTO_TCP, TCP_CORK, &cork, sizeof cork);
+}
+
 HRESULT CTCPSocket::GetErrorText(std::span<char> output) const
 {
     if (output.empty())

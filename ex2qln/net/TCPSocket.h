@@ -61,6 +61,10 @@ public:
     // SendAll that also fails (0x80004005, text 10001) when fewer bytes went out than asked.
     HRESULT SendText(std::string_view text);
 
+    // While held, the sends of one long piece of data (a literal written in small parts) leave in
+    // full segments instead of one segment each; letting go sends what remains at once.
+    void HoldPartialSegments(bool hold);
+
     // Copies at most output.size() - 1 bytes of the last error text; returns the last status, or
     // 0x80004005 when there is no room at all.
     HRESULT GetErrorText(std::span<char> output) const;

@@ -394,7 +394,8 @@ HRESULT LevelWalk::Journaled(const std::string& key, FolderUploads& uploads, boo
 HRESULT LevelWalk::Upload(IMessage* message, const std::string& key, FolderUploads& uploads, std::uint64_t& bytes)
 {
     if (context_.journal == nullptr)
-        return UploadMessage(*context_.client, context_.settings, uploads.path, context_.session, message, &bytes);
+        return UploadMessage(*context_.client, context_.settings, uploads.path, context_.session, message, &bytes, nullptr,
+                             context_.spill);
     std::uint32_t uid = 0;
     UploadJournalHooks hooks;
     hooks.appendedUid = &uid;
@@ -408,7 +409,8 @@ HRESULT LevelWalk::Upload(IMessage* message, const std::string& key, FolderUploa
         return context_.journal->RecordPending(uploads.path, key, {size, *uploads.highestUid});
     };
     HRESULT status =
-        UploadMessage(*context_.client, context_.settings, uploads.path, context_.session, message, &bytes, &hooks);
+        UploadMessage(*context_.client, context_.settings, uploads.path, context_.session, message, &bytes, &hooks,
+                      context_.spill);
     // An APPEND that failed may still have reached the server (a connection lost before the
     // answer): the next run asks the server, as for a stopped run.
     if (FAILED(status)) {

@@ -5,6 +5,7 @@
 #include "ex2qln/imap/ImapXP.h"
 #include "ex2qln/journal/TransferJournal.h"
 #include "ex2qln/transfer/ProblemMessages.h"
+#include "ex2qln/transfer/TempStream.h"
 #include "ex2qln/transfer/TransferOptions.h"
 #include "ex2qln/transfer/TransferStatistics.h"
 #include "platform/base/HResult.h"
@@ -31,6 +32,7 @@ struct WalkContext {
     // Null with --no-journal. With it, what the journal holds is passed over, each upload is
     // recorded before and after its APPEND, and a folder whose messages all arrived is recorded.
     journal::TransferJournal* journal = nullptr;
+    SpillFile* spill = nullptr;  // the uploads' temporary file
 };
 
 // Walks the subfolders of `folder`, whose IMAP path is `imapPath` ("~account" for a store's root).

@@ -81,7 +81,7 @@ HRESULT Convert(IMessage* message, IStream* stream, IMAPISession* session, IProp
 }
 
 // The literal's bytes in pieces, then the CR LF that ends the command line.
-HRESULT SendLiteral(imap::CImapXP& client, IStream* stream)
+HRESULT SendLiteralPieces(imap::CImapXP& client, IStream* stream)
 {
     std::array<char, kChunkSize> chunk;
     for (;;) {
@@ -96,6 +96,14 @@ HRESULT SendLiteral(imap::CImapXP& client, IStream* stream)
     if (diag::TraceOn(diag::kTraceProtocols))
         diag::Trace("<<<<<< %s", "\r\n");
     return client.SendRaw("\r\n");
+}
+
+HRESULT SendLiteral(imap::CImapXP& client, IStream* stream)
+{
+    client.HoldPartialSegments(true);
+    const HRESULT status = SendLiteralPieces(client, stream);
+    client.HoldPartialSegments(false);
+    return status;
 }
 
 // The UID of [APPENDUID] in the tagged answer, 0 when the server gave none.
@@ -168,12 +176,12 @@ std::string QuotedImapText(std::string_view text)
 }
 
 HRESULT UploadMessage(imap::CImapXP& client, IPropData* settings, std::string_view folder, IMAPISession* session,
-                      IMessage* message, std::uint64_t* bytes, const UploadJournalHooks* hooks)
+                      IMessage* message, std::uint64_t* bytes, const UploadJournalHooks* hooks, SpillFile* spill)
 {
     if (bytes != nullptr)
         *bytes = 0;
     MapiPtr<IStream> stream;
-    HRESULT status = CreateTempStream(MAPIAllocateBuffer, MAPIFreeBuffer, true, stream.put());
+    HRESULT status = CreateTempStream(MAPIAllocateBuffer, MAPIFreeBuffer, true, stream.put(), spill);
     if (FAILED(status))
         return status;
     ULONG size = 0;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ex2qln/imap/ImapXP.h"
+#include "ex2qln/transfer/TempStream.h"
 #include "platform/base/HResult.h"
 
 #include <mapidefs.h>
@@ -41,8 +42,10 @@ struct UploadJournalHooks {
 // identity and the server's settings from `settings` through a CConfigProp. A conversion failure
 // sends nothing; a refusal gives MAPI_E_EXTENDED_ERROR and a broken connection
 // MAPI_E_NETWORK_ERROR, with the client's error text. `bytes` receives the size of the message
-// sent. The caller holds the client's command lock.
+// sent. A message that outgrows the stream's window goes to `spill`, or without it to a file of its
+// own. The caller holds the client's command lock.
 HRESULT UploadMessage(imap::CImapXP& client, IPropData* settings, std::string_view folder, IMAPISession* session,
-                      IMessage* message, std::uint64_t* bytes = nullptr, const UploadJournalHooks* hooks = nullptr);
+                      IMessage* message, std::uint64_t* bytes = nullptr, const UploadJournalHooks* hooks = nullptr,
+                      SpillFile* spill = nullptr);
 
 } // namespace ex2qln::transfer

@@ -26,11 +26,35 @@ void TraceStream(const char* format, const void* object, long first = 0, long se
         diag::Trace(format, Address(object), first, second, third);
 }
 
+HRESULT CreateBackingFile(LPALLOCATEBUFFER allocateBuffer, LPFREEBUFFER freeBuffer, IStream** file)
+{
+    return QLN_CHECK(OpenStreamOnFile(allocateBuffer, freeBuffer, kBackingFileFlags, nullptr, nullptr, file));
+}
+
 } // namespace
 
-CTempStream::CTempStream(LPALLOCATEBUFFER allocateBuffer, LPFREEBUFFER freeBuffer)
-    : allocateBuffer_(allocateBuffer), freeBuffer_(freeBuffer)
+HRESULT SpillFile::Take(LPALLOCATEBUFFER allocateBuffer, LPFREEBUFFER freeBuffer, IStream** file)
 {
+    *file = nullptr;
+    if (!file_) {
+        if (HRESULT status = CreateBackingFile(allocateBuffer, freeBuffer, file_.put()); FAILED(status))
+            return status;
+    }
+    file_->AddRef();
+    *file = file_.get();
+    return S_OK;
+}
+
+CTempStream::CTempStream(LPALLOCATEBUFFER allocateBuffer, LPFREEBUFFER freeBuffer, SpillFile* spill)
+    : allocateBuffer_(allocateBuffer), freeBuffer_(freeBuffer), spill_(spill)
+{
+}
+
+CTempStream::~CTempStream()
+{
+    // The next message overwrites what a small one left; a large one does not hold the disk meanwhile.
+    if (spill_ != nullptr && backing_ && size_ > kSpillKeptSize)
+        backing_->SetSize(ULARGE_INTEGER{});
 }
 
 HRESULT CTempStream::QueryInterface(REFIID riid, LPVOID* ppvObj)
@@ -101,6 +125,7 @@ HRESULT CTempStream::Write(const void* pv, ULONG cb, ULONG* pcbWritten)
         std::memcpy(window_.data() + offset, static_cast<const char*>(pv) + written, count);
         dirty_ = true;
         windowFill_ = std::max(windowFill_, offset + count);
+        size_ = std::max<std::uint64_t>(size_, std::uint64_t{position_} + count);
         written += count;
         if (offset + count == kWindowSize) {
             if (HRESULT status = MoveWindow(position_ + count); FAILED(status)) {
@@ -149,31 +174,19 @@ HRESULT CTempStream::MoveWindow(std::uint32_t position)
         status = backing_->Read(window_.data(), kWindowSize, &read);
     if (FAILED(status))
         return status;
-    windowFill_ = read;
+    // A spill file taken again may still hold an earlier message's bytes past this stream's end.
+    windowFill_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(read, size_ > newStart ? size_ - newStart : 0));
     position_ = position;
     return S_OK;
 }
 
 HRESULT CTempStream::CreateBackingFile()
 {
-    HRESULT status = QLN_CHECK(OpenStreamOnFile(allocateBuffer_, freeBuffer_, kBackingFileFlags, nullptr, nullptr,
-                                                backing_.put()));
+    HRESULT status = spill_ != nullptr ? spill_->Take(allocateBuffer_, freeBuffer_, backing_.put())
+                                       : transfer::CreateBackingFile(allocateBuffer_, freeBuffer_, backing_.put());
     if (FAILED(status))
         backing_.reset();
     return status;
-}
-
-HRESULT CTempStream::CurrentSize(std::uint64_t& size)
-{
-    size = 0;
-    if (backing_) {
-        STATSTG backingStat{};
-        if (HRESULT status = backing_->Stat(&backingStat, STATFLAG_NONAME); FAILED(status))
-            return status;
-        size = backingStat.cbSize.QuadPart;
-    }
-    size = std::max(size, WindowEnd());
-    return S_OK;
 }
 
 HRESULT CTempStream::Seek(LARGE_INTEGER dlibMove, DWORD dwOrigin, ULARGE_INTEGER* plibNewPosition)
@@ -183,9 +196,7 @@ HRESULT CTempStream::Seek(LARGE_INTEGER dlibMove, DWORD dwOrigin, ULARGE_INTEGER
     const std::int64_t move = dlibMove.QuadPart;
     if ((static_cast<std::uint64_t>(move) >> 32) != 0 && (move >= 0 || dwOrigin == STREAM_SEEK_SET))
         return E_INVALIDARG;
-    std::uint64_t size = 0;
-    if (HRESULT status = CurrentSize(size); FAILED(status))
-        return status;
+    const std::uint64_t size = size_;
     std::int64_t target = 0;
     switch (dwOrigin) {
     case STREAM_SEEK_SET: target = move; break;
@@ -221,9 +232,16 @@ HRESULT CTempStream::SetSize(ULARGE_INTEGER libNewSize)
             return status;
     }
     if (backing_) {
-        if (HRESULT status = backing_->SetSize(libNewSize); FAILED(status))
+        // Growing: what lies past the old end reads as zeros, even in a spill file taken again.
+        ULARGE_INTEGER oldSize{};
+        oldSize.QuadPart = size_;
+        HRESULT status = size > size_ ? backing_->SetSize(oldSize) : S_OK;
+        if (SUCCEEDED(status))
+            status = backing_->SetSize(libNewSize);
+        if (FAILED(status))
             return status;
     }
+    size_ = size;
     if (size <= start) {
         windowFill_ = 0;
         return S_OK;
@@ -277,7 +295,7 @@ HRESULT CTempStream::Stat(STATSTG* pstatstg, DWORD grfStatFlag)
             return status;
     }
     pstatstg->type = STGTY_STREAM;
-    pstatstg->cbSize.QuadPart = std::max(pstatstg->cbSize.QuadPart, WindowEnd());
+    pstatstg->cbSize.QuadPart = size_;
     return S_OK;
 }
 
@@ -289,14 +307,14 @@ HRESULT CTempStream::Clone(IStream** ppstm)
 }
 
 HRESULT CreateTempStream(LPALLOCATEBUFFER allocateBuffer, LPFREEBUFFER freeBuffer, bool useTemporaryFile,
-                         IStream** stream)
+                         IStream** stream, SpillFile* spill)
 {
     if (stream == nullptr)
         return E_INVALIDARG;
     *stream = nullptr;
     if (!useTemporaryFile)
         return CreateStreamOnHGlobal(nullptr, TRUE, stream);
-    auto* created = new (std::nothrow) CTempStream(allocateBuffer, freeBuffer);
+    auto* created = new (std::nothrow) CTempStream(allocateBuffer, freeBuffer, spill);
     if (created == nullptr)
         return E_OUTOFMEMORY;
     const HRESULT status = created->QueryInterface(IID_IStream, reinterpret_cast<LPVOID*>(stream));

@@ -16,12 +16,29 @@
 
 namespace ex2qln::transfer {
 
+// The temporary file behind the streams of one transfer's uploads, one at a time: made by the first
+// message that outgrows its window, emptied when that message is done and taken again by the next,
+// so that an upload neither creates nor deletes a file. It is deleted when released.
+class SpillFile {
+public:
+    // The file, created on first use.
+    HRESULT Take(LPALLOCATEBUFFER allocateBuffer, LPFREEBUFFER freeBuffer, IStream** file);
+
+private:
+    MapiPtr<IStream> file_;
+};
+
 class CTempStream final : public IStream {
 public:
     static constexpr std::uint32_t kWindowSize = 32768;
+    // A spill file keeps a message's bytes up to this size for the next one to overwrite; a larger
+    // message empties it when released.
+    static constexpr std::uint64_t kSpillKeptSize = 1 << 20;
 
-    // The allocation functions go to OpenStreamOnFile for the backing file.
-    CTempStream(LPALLOCATEBUFFER allocateBuffer, LPFREEBUFFER freeBuffer);
+    // The allocation functions go to OpenStreamOnFile for the backing file. With `spill`, the
+    // backing file is the spill file, emptied again when the stream is released; without it, a file
+    // of the stream's own.
+    CTempStream(LPALLOCATEBUFFER allocateBuffer, LPFREEBUFFER freeBuffer, SpillFile* spill = nullptr);
     CTempStream(const CTempStream&) = delete;
     CTempStream& operator=(const CTempStream&) = delete;
 
@@ -46,29 +63,29 @@ public:
     bool HasBackingFile() const { return static_cast<bool>(backing_); }
 
 private:
-    ~CTempStream() = default;
+    ~CTempStream();
 
     std::uint32_t WindowStart() const { return position_ - position_ % kWindowSize; }
-    // Where the window's data ends; an empty window (a position beyond a cut stream's end) adds nothing.
-    std::uint64_t WindowEnd() const { return windowFill_ == 0 ? 0 : std::uint64_t{WindowStart()} + windowFill_; }
     // Puts the window over `position`, writing back what it held and reading what the file has there.
     HRESULT MoveWindow(std::uint32_t position);
     HRESULT CreateBackingFile();
-    HRESULT CurrentSize(std::uint64_t& size);
 
     std::atomic<ULONG> references_{1};
     LPALLOCATEBUFFER allocateBuffer_;
     LPFREEBUFFER freeBuffer_;
+    SpillFile* spill_;
     MapiPtr<IStream> backing_;
     std::uint32_t position_ = 0;
+    // The stream's own size: the backing file may lag behind the window or, taken again, run past it.
+    std::uint64_t size_ = 0;
     std::uint32_t windowFill_ = 0;
     bool dirty_ = false;
     std::array<char, kWindowSize> window_{};
 };
 
-// The stream the upload converts into: a CTempStream with `useTemporaryFile`, else a plain memory
-// stream.
+// The stream the upload converts into: a CTempStream with `useTemporaryFile` (spilling into `spill`
+// when given), else a plain memory stream.
 HRESULT CreateTempStream(LPALLOCATEBUFFER allocateBuffer, LPFREEBUFFER freeBuffer, bool useTemporaryFile,
-                         IStream** stream);
+                         IStream** stream, SpillFile* spill = nullptr);
 
 } // namespace ex2qln::transfer

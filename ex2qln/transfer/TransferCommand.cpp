@@ -11,6 +11,7 @@
 #include "ex2qln/mapi/ExchangeObjects.h"
 #include "ex2qln/transfer/FolderWalk.h"
 #include "ex2qln/transfer/ProblemMessages.h"
+#include "ex2qln/transfer/TempStream.h"
 #include "ex2qln/transfer/TransferStatistics.h"
 #include "ex2qln/transfer/TransferWorkers.h"
 
@@ -117,6 +118,7 @@ private:
     ProblemMessages problems_;
     TransferStatistics statistics_;
     std::optional<journal::TransferJournal> journal_;
+    SpillFile spill_;
     std::chrono::steady_clock::time_point start_;
     bool started_ = false;
 };
@@ -304,7 +306,7 @@ HRESULT TransferRun::Walk(IMsgStore* store, IMAPIFolder* root, const std::string
     const WalkContext context{arguments_.session, arguments_.addressBook, store,    &client_,
                               arguments_.settings, arguments_.fixFolders,  arguments_.ignoreErrors,
                               arguments_.ascii,    &problems_,             &statistics_,
-                              journal_ ? &*journal_ : nullptr};
+                              journal_ ? &*journal_ : nullptr, &spill_};
     const std::uint64_t messagesFailedBefore = statistics_.messagesFailed;
     const std::uint32_t foldersFailedBefore = statistics_.foldersFailed;
     HRESULT status = WalkFolder(context, root, path, arguments_.options);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <limits>
 #include <new>
 #include <string>
 #include <vector>
@@ -47,6 +48,7 @@ public:
             ::unlink(path_.c_str());
     }
 
+    // The stream keeps its own position and reads and writes at it, so that a seek costs no call.
     HRESULT Read(void* pv, ULONG cb, ULONG* pcbRead) override
     {
         if (pcbRead != nullptr)
@@ -55,7 +57,7 @@ public:
             return STG_E_INVALIDPOINTER;
         ULONG done = 0;
         while (done < cb) {
-            ssize_t got = ::read(descriptor_, static_cast<char*>(pv) + done, cb - done);
+            ssize_t got = ::pread(descriptor_, static_cast<char*>(pv) + done, cb - done, Offset(done));
             if (got < 0 && errno == EINTR)
                 continue;
             if (got < 0)
@@ -64,6 +66,7 @@ public:
                 break;
             done += static_cast<ULONG>(got);
         }
+        position_ += done;
         if (pcbRead != nullptr)
             *pcbRead = done;
         return S_OK;
@@ -76,35 +79,35 @@ public:
         if (pv == nullptr && cb > 0)
             return STG_E_INVALIDPOINTER;
         ULONG done = 0;
+        HRESULT status = S_OK;
         while (done < cb) {
-            ssize_t put = ::write(descriptor_, static_cast<const char*>(pv) + done, cb - done);
+            ssize_t put = ::pwrite(descriptor_, static_cast<const char*>(pv) + done, cb - done, Offset(done));
             if (put < 0 && errno == EINTR)
                 continue;
             if (put < 0) {
-                if (pcbWritten != nullptr)
-                    *pcbWritten = done;
-                return errno == EBADF ? STG_E_ACCESSDENIED : (errno == ENOSPC ? STG_E_MEDIUMFULL : STG_E_WRITEFAULT);
+                status = errno == EBADF ? STG_E_ACCESSDENIED : (errno == ENOSPC ? STG_E_MEDIUMFULL : STG_E_WRITEFAULT);
+                break;
             }
             done += static_cast<ULONG>(put);
         }
+        position_ += done;
         if (pcbWritten != nullptr)
             *pcbWritten = done;
-        return S_OK;
+        return status;
     }
 
     HRESULT Seek(LARGE_INTEGER dlibMove, DWORD dwOrigin, ULARGE_INTEGER* plibNewPosition) override
     {
         struct stat status{};
-        off_t current = ::lseek(descriptor_, 0, SEEK_CUR);
-        if (current < 0 || ::fstat(descriptor_, &status) != 0)
+        if (dwOrigin == STREAM_SEEK_END && ::fstat(descriptor_, &status) != 0)
             return STG_E_SEEKERROR;
         ULONGLONG target = 0;
-        HRESULT result = NewPosition(dlibMove, dwOrigin, static_cast<ULONGLONG>(current),
-                                     static_cast<ULONGLONG>(status.st_size), target);
+        HRESULT result = NewPosition(dlibMove, dwOrigin, position_, static_cast<ULONGLONG>(status.st_size), target);
         if (result != S_OK)
             return result;
-        if (::lseek(descriptor_, static_cast<off_t>(target), SEEK_SET) < 0)
+        if (target > static_cast<ULONGLONG>(std::numeric_limits<off_t>::max()))
             return STG_E_SEEKERROR;
+        position_ = target;
         if (plibNewPosition != nullptr)
             plibNewPosition->QuadPart = target;
         return S_OK;
@@ -139,10 +142,13 @@ public:
     }
 
 private:
+    off_t Offset(ULONG done) const { return static_cast<off_t>(position_ + done); }
+
     int descriptor_;
     std::string path_;
     bool deleteOnRelease_;
     DWORD mode_;
+    ULONGLONG position_ = 0;
 };
 
 int OpenFlags(ULONG flags)

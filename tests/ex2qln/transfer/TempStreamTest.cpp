@@ -266,5 +266,71 @@ TEST_F(TempStreamTest, CreateTempStreamGivesTheKindAskedFor)
     EXPECT_EQ(FilesIn(temp_.Path()), 0u);
 }
 
+// The uploads of one transfer take one spill file in turn: each stream sees only its own bytes,
+// whatever an earlier, longer message left in the file.
+TEST_F(TempStreamTest, StreamsTakingTheSpillFileInTurnSeeOnlyTheirOwnBytes)
+{
+    struct Case {
+        const char* name;
+        std::size_t size;
+        std::int64_t seekPastEnd;  // 0: none; else a seek there and "end" written, the gap reading as zeros
+        std::uint64_t fileSizeAfter;
+    };
+    const std::uint64_t kept = CTempStream::kSpillKeptSize;
+    const std::vector<Case> cases = {
+        {"the first message makes the file", 100000, 0, 100000},
+        {"a shorter one does not read the earlier tail", 40000, 0, 100000},
+        {"grown by a seek, the gap is zeros, not the earlier bytes", 40000, 90000, 90003},
+        {"one in memory leaves the file alone", 100, 0, 90003},
+        {"one larger than what is kept empties the file", kept + 1, 0, 0},
+        {"the next one uses the emptied file", 50000, 0, 50000},
+    };
+    SpillFile spill;
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.name);
+        MapiPtr<IStream> stream;
+        ASSERT_EQ(CreateTempStream(MAPIAllocateBuffer, MAPIFreeBuffer, true, stream.put(), &spill), S_OK);
+        std::string bytes = Pattern(c.size, i + 1);
+        ULONG written = 0;
+        ASSERT_EQ(stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written), S_OK);
+        if (c.seekPastEnd != 0) {
+            LARGE_INTEGER to{};
+            to.QuadPart = c.seekPastEnd;
+            ASSERT_EQ(stream->Seek(to, STREAM_SEEK_SET, nullptr), S_OK);
+            ASSERT_EQ(stream->Write("end", 3, &written), S_OK);
+            bytes += std::string(static_cast<std::size_t>(c.seekPastEnd) - bytes.size(), '\0') + "end";
+        }
+        STATSTG stat{};
+        ASSERT_EQ(stream->Stat(&stat, STATFLAG_NONAME), S_OK);
+        EXPECT_EQ(stat.cbSize.QuadPart, bytes.size());
+        LARGE_INTEGER start{};
+        ASSERT_EQ(stream->Seek(start, STREAM_SEEK_SET, nullptr), S_OK);
+        std::string read(bytes.size() + 10, '\0');
+        ULONG got = 0;
+        ASSERT_EQ(stream->Read(read.data(), static_cast<ULONG>(read.size()), &got), S_OK);
+        read.resize(got);
+        EXPECT_TRUE(read == bytes);
+        stream.reset();
+        ASSERT_EQ(FilesIn(temp_.Path()), 1u);
+        EXPECT_EQ(std::filesystem::file_size(*std::filesystem::directory_iterator(temp_.Path())), c.fileSizeAfter);
+    }
+}
+
+TEST_F(TempStreamTest, TheSpillFileGoesWithItsHolder)
+{
+    {
+        SpillFile spill;
+        MapiPtr<IStream> stream;
+        ASSERT_EQ(CreateTempStream(MAPIAllocateBuffer, MAPIFreeBuffer, true, stream.put(), &spill), S_OK);
+        const std::string bytes = Pattern(70000);
+        ULONG written = 0;
+        ASSERT_EQ(stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written), S_OK);
+        stream.reset();
+        EXPECT_EQ(FilesIn(temp_.Path()), 1u);
+    }
+    EXPECT_EQ(FilesIn(temp_.Path()), 0u);
+}
+
 } // namespace
 } // namespace ex2qln::transfer
