@@ -270,6 +270,16 @@ HRESULT CImapXP::SendRaw(std::string_view bytes)
     return S_OK;
 }
 
+HRESULT CImapXP::SendHeldOutput()
+{
+    const HRESULT status = socket_.SendHeldOutput();
+    if (FAILED(status)) {
+        CloseConnection();
+        return MapError(status);
+    }
+    return S_OK;
+}
+
 HRESULT CImapXP::ConnectionBroken(HRESULT status)
 {
     if (diag::TraceOn(diag::kTraceProtocols))

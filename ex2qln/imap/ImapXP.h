@@ -91,8 +91,10 @@ public:
     // Sends `bytes` as they are (literal data, the CRAM-MD5 answer); never traced.
     HRESULT SendRaw(std::string_view bytes);
 
-    // Around a literal sent in pieces: the pieces leave the socket in full segments.
-    void HoldPartialSegments(bool hold) { socket_.HoldPartialSegments(hold); }
+    // Around a literal sent in pieces: SendRaw gathers the pieces and they leave the socket in a
+    // few large sends; SendHeldOutput sends the rest (a failure closes the connection, as SendRaw's).
+    void HoldOutput() { socket_.HoldOutput(); }
+    HRESULT SendHeldOutput();
 
     // Copies the last error text (at most buffer.size() - 1 bytes); S_OK, or E_FAIL without room.
     HRESULT GetLastErrorText(std::span<char> buffer) const;

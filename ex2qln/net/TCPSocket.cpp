@@ -164,6 +164,8 @@ void CTCPSocket::Close()
         socket_.Reset();
     }
     buffered_ = 0;
+    holdingOutput_ = false;
+    heldOutput_.clear();
 }
 
 bool CTCPSocket::IsAlive()
@@ -328,6 +330,16 @@ HRESULT CTCPSocket::SendAll(std::string_view bytes, std::size_t& sentCount)
 
 HRESULT CTCPSocket::SendText(std::string_view text)
 {
+    if (holdingOutput_) {
+        if (!socket_.IsValid())
+            return Fail(kStatusConnectionClosed, kTextSendFailed, {kStatusConnectionClosed});
+        heldOutput_.append(text);
+        if (heldOutput_.size() < kHeldOutputSize)
+            return S_OK;
+        const HRESULT status = SendHeldOutput();
+        holdingOutput_ = SUCCEEDED(status);
+        return status;
+    }
     std::size_t sent = 0;
     const HRESULT status = SendAll(text, sent);
     if (FAILED(status))
@@ -337,12 +349,29 @@ HRESULT CTCPSocket::SendText(std::string_view text)
     return S_OK;
 }
 
-void CTCPSocket::HoldPartialSegments(bool hold)
+void CTCPSocket::HoldOutput()
 {
-    // Only a cost saving: a socket that refuses it sends as before.
-    const int cork = hold ? 1 : 0;
-    if (socket_.IsValid())
-        ::setsockopt(socket_.Get(), IPPROTO_TCP, TCP_CORK, &cork, sizeof cork);
+    holdingOutput_ = true;
+    heldOutput_.clear();
+    heldOutput_.reserve(kHeldOutputSize);
+}
+
+HRESULT CTCPSocket::SendHeldOutput()
+{
+    holdingOutput_ = false;
+    if (!socket_.IsValid())
+        return Fail(kStatusConnectionClosed, kTextSendFailed, {kStatusConnectionClosed});
+    std::string_view rest = heldOutput_;
+    HRESULT status = S_OK;
+    while (!rest.empty() && SUCCEEDED(status)) {
+        std::size_t sent = 0;
+        status = SendAll(rest, sent);
+        if (SUCCEEDED(status) && sent == 0)
+            status = Fail(E_FAIL, kTextSendFailed, {E_FAIL});
+        rest.remove_prefix(std::min(sent, rest.size()));
+    }
+    heldOutput_.clear();
+    return status;
 }
 
 HRESULT CTCPSocket::GetErrorText(std::span<char> output) const

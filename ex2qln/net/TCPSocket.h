@@ -61,9 +61,13 @@ public:
     // SendAll that also fails (0x80004005, text 10001) when fewer bytes went out than asked.
     HRESULT SendText(std::string_view text);
 
-    // While held, the sends of one long piece of data (a literal written in small parts) leave in
-    // full segments instead of one segment each; letting go sends what remains at once.
-    void HoldPartialSegments(bool hold);
+    // From HoldOutput to SendHeldOutput, SendText gathers what it is given (a literal written in
+    // small parts) and sends it kHeldOutputSize bytes at a time: a long piece of data costs a few
+    // sends, not one each. SendHeldOutput sends the rest; Close drops it (SendHeldOutput then fails
+    // as for a closed connection).
+    static constexpr std::size_t kHeldOutputSize = 65536;
+    void HoldOutput();
+    HRESULT SendHeldOutput();
 
     // Copies at most output.size() - 1 bytes of the last error text; returns the last status, or
     // 0x80004005 when there is no room at all.
@@ -109,6 +113,8 @@ private:
     std::string lastErrorText_;
     std::size_t buffered_ = 0;
     std::array<char, kReceiveBufferSize> receiveBuffer_{};
+    bool holdingOutput_ = false;
+    std::string heldOutput_;
 };
 
 // The error text for input that came before a request was sent, quoting its first line.

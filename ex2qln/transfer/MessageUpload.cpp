@@ -100,10 +100,10 @@ HRESULT SendLiteralPieces(imap::CImapXP& client, IStream* stream)
 
 HRESULT SendLiteral(imap::CImapXP& client, IStream* stream)
 {
-    client.HoldPartialSegments(true);
+    client.HoldOutput();
     const HRESULT status = SendLiteralPieces(client, stream);
-    client.HoldPartialSegments(false);
-    return status;
+    const HRESULT sent = client.SendHeldOutput();
+    return FAILED(status) ? status : sent;
 }
 
 // The UID of [APPENDUID] in the tagged answer, 0 when the server gave none.

@@ -221,6 +221,57 @@ TEST(TCPSocket, SendTextReachesThePeer)
     EXPECT_EQ(testsupport::ReadToEnd(peer.Get()), "NOOP\r\n");
 }
 
+// Records the size of each send that reaches the socket.
+class CountingSocket : public CTCPSocket {
+public:
+    std::vector<std::size_t> sends;
+
+protected:
+    HRESULT Send(std::span<const char> bytes, std::size_t& count) override
+    {
+        sends.push_back(bytes.size());
+        return CTCPSocket::Send(bytes, count);
+    }
+};
+
+TEST(TCPSocket, HeldOutputLeavesInLargeSendsInOrder)
+{
+    LoopbackListener listener;
+    CountingSocket socket;
+    ASSERT_EQ(socket.Connect("127.0.0.1", listener.Port()), S_OK);
+    SocketHandle peer = listener.Accept();
+    std::string expected;
+    socket.HoldOutput();
+    for (int piece = 0; piece < 40; ++piece) {
+        const std::string bytes(4096, static_cast<char>('a' + piece % 26));
+        ASSERT_EQ(socket.SendText(bytes), S_OK);
+        expected += bytes;
+    }
+    ASSERT_EQ(socket.SendText("\r\n"), S_OK);
+    expected += "\r\n";
+    ASSERT_EQ(socket.SendHeldOutput(), S_OK);
+    ASSERT_EQ(socket.SendText("after\r\n"), S_OK);  // no longer held
+    expected += "after\r\n";
+    const std::size_t held = CTCPSocket::kHeldOutputSize;
+    EXPECT_EQ(socket.sends, (std::vector<std::size_t>{held, held, 40 * 4096 + 2 - 2 * held, 7}));
+    socket.Close();
+    EXPECT_TRUE(testsupport::ReadToEnd(peer.Get()) == expected);
+}
+
+TEST(TCPSocket, HeldOutputIsDroppedWithTheConnection)
+{
+    LoopbackListener listener;
+    CountingSocket socket;
+    ASSERT_EQ(socket.Connect("127.0.0.1", listener.Port()), S_OK);
+    SocketHandle peer = listener.Accept();
+    socket.HoldOutput();
+    ASSERT_EQ(socket.SendText("half a literal"), S_OK);
+    socket.Close();
+    EXPECT_EQ(socket.SendHeldOutput(), kStatusConnectionClosed);
+    EXPECT_TRUE(socket.sends.empty());
+    EXPECT_EQ(testsupport::ReadToEnd(peer.Get()), "");
+}
+
 TEST(TCPSocket, SendingWithoutConnectionFailsAsClosed)
 {
     CTCPSocket socket;
