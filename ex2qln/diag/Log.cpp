@@ -13,6 +13,7 @@
 #include <link.h>
 #include <sys/stat.h>
 #include <sys/utsname.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -54,17 +55,48 @@ struct LogState {
     bool headerWritten = false;
 };
 
+// The process and thread ids that every line shows, asked of the system once per thread; a forked
+// child (whose one thread is the one that forked) asks again.
+std::atomic<pid_t> processId{0};
+thread_local pid_t threadId = 0;
+
+void ForgetIdsInChild()
+{
+    processId.store(0);
+    threadId = 0;
+}
+
+pid_t ProcessId()
+{
+    pid_t id = processId.load(std::memory_order_relaxed);
+    if (id == 0) {
+        id = getpid();
+        processId.store(id, std::memory_order_relaxed);
+    }
+    return id;
+}
+
+pid_t ThreadId()
+{
+    if (threadId == 0)
+        threadId = gettid();
+    return threadId;
+}
+
 // Never destroyed, so threads and static destructors may still trace while the process exits.
 LogState& State()
 {
-    static LogState& state = *new LogState;
+    static LogState& state = [] () -> LogState& {
+        pthread_atfork(nullptr, nullptr, ForgetIdsInChild);
+        return *new LogState;
+    }();
     return state;
 }
 
 // Holds the line lock and records which thread holds it.
 class LineGuard {
 public:
-    explicit LineGuard(LogState& state) : state_(state), thread_(gettid())
+    explicit LineGuard(LogState& state) : state_(state), thread_(ThreadId())
     {
         state_.lock.lock();
         state_.lockOwner.store(thread_);
@@ -182,7 +214,7 @@ std::size_t WritePrefix(char* line, pid_t thread)
     length += std::strftime(line + length, kStampSize, "%X", &local);
     line[length++] = ' ';
     const int id = std::snprintf(line + length, kLineSize - length, "[%X/%x]  ",
-                                 static_cast<unsigned>(getpid()), static_cast<unsigned>(thread));
+                                 static_cast<unsigned>(ProcessId()), static_cast<unsigned>(thread));
     return length + static_cast<std::size_t>(std::max(id, 0));
 }
 
@@ -213,7 +245,8 @@ std::size_t BuildLine(char (&line)[kLineSize], pid_t thread, const char* format,
 void OpenFileLocked(LogState& state)
 {
     // Under the shared temporary directory a link planted in place of the log is refused.
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (state.pathInTemporaryDirectory ? O_NOFOLLOW : 0);
+    // Appending: lines of other processes writing the same log are never overwritten.
+    const int flags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | (state.pathInTemporaryDirectory ? O_NOFOLLOW : 0);
     // Private to the user: protocol lines can carry account names and commands.
     state.file = open(state.path.c_str(), flags, 0600);
 }
@@ -236,7 +269,6 @@ void WriteToFileLocked(LogState& state, const char* line, std::size_t length)
     // The file is never rotated: past its maximum it is emptied and starts again.
     if (FileTooLarge(state) && ftruncate(state.file, 0) != 0)
         return;  // not emptied: the line is dropped rather than growing the file past its maximum
-    lseek(state.file, 0, SEEK_END);
     WriteAll(state.file, line, length);
 }
 

@@ -57,9 +57,12 @@ std::string Quoted(std::string_view text)
     return quoted;
 }
 
-// Server texts are UTF-8; the user reads them in the locale's character set.
+// Server texts are UTF-8; the user reads them in the locale's character set. ASCII, almost every
+// line, reads the same in every locale's set and needs no converter.
 std::string ToAnsi(std::string_view utf8)
 {
+    if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return std::string(utf8);
     std::optional<std::string> converted = diag::ConvertFromUtf8(utf8, platform::AnsiCodeSetName().c_str());
     return converted ? std::move(*converted) : std::string(utf8);
 }

@@ -379,6 +379,39 @@ TEST_F(LogTest, ConcurrentTracesGiveWholeLines)
     EXPECT_EQ(nextLine.size(), static_cast<std::size_t>(kThreads));
 }
 
+// Worker processes fork from a process that has written lines already: each line names its writer.
+TEST_F(LogTest, ALineWrittenAfterAForkNamesTheChild)
+{
+    const int status = RunInChild(scratch_.Path(), [&] {
+        OpenLog(1, "test.log", 0x4000000, false);
+        Trace("parent %x %x\n", static_cast<unsigned>(getpid()), static_cast<unsigned>(gettid()));
+        const pid_t child = fork();
+        if (child == 0) {
+            Trace("child %x %x\n", static_cast<unsigned>(getpid()), static_cast<unsigned>(gettid()));
+            _exit(0);
+        }
+        int childStatus = 0;
+        waitpid(child, &childStatus, 0);
+        Trace("parent %x %x\n", static_cast<unsigned>(getpid()), static_cast<unsigned>(gettid()));
+    });
+    ASSERT_TRUE(ExitedCleanly(status));
+    const std::vector<LogLine> lines = LogLines();
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(kHeaderLines + 3));
+    std::vector<std::string> processes;
+    for (std::size_t index = kHeaderLines; index < lines.size(); ++index) {
+        const LogLine& line = lines[index];
+        char who[16] = {};
+        unsigned process = 0;
+        unsigned thread = 0;
+        ASSERT_EQ(std::sscanf(line.message.c_str(), "%15s %x %x", who, &process, &thread), 3) << line.message;
+        EXPECT_EQ(line.process, UpperHex(process)) << line.message;
+        EXPECT_EQ(line.thread, LowerHex(thread)) << line.message;
+        processes.push_back(line.process);
+    }
+    EXPECT_NE(processes[1], processes[0]);
+    EXPECT_EQ(processes[2], processes[0]);
+}
+
 TEST_F(LogTest, TraceBeforeOpenUsesTheDefaults)
 {
     struct Case {
