@@ -78,18 +78,9 @@ HRESULT CAppointmentMsg::SaveUID(MimeOutput& output, unsigned& column)
     if (cleanId || seriesId) {
         OutputStringRfc2445(output, "UID:" + UidOf(cleanId ? *cleanId : *seriesId) + "\n", column);
     } else if (!IsExceptionItem()) {
-        // A component needs its UID: without the search key, the entry identifier names the item
-        // as stably.
-        PropValues values;
-        const ULONG tags[] = {PR_SEARCH_KEY, PR_ENTRYID, PR_CREATION_TIME};
-        values.Read(Message(), tags);
-        std::optional<std::span<const BYTE>> key = values.Binary(PR_SEARCH_KEY);
-        if (!key)
-            key = values.Binary(PR_ENTRYID);
-        const std::uint64_t created = values.Time(PR_CREATION_TIME).value_or(0);
-        if (key)
-            OutputStringRfc2445(output,
-                "UID:" + UidFromSearchKey({reinterpret_cast<const char*>(key->data()), key->size()}, created) + "\n", column);
+        // A component needs its UID.
+        if (const std::optional<StableKey> key = ItemStableKey())
+            OutputStringRfc2445(output, "UID:" + UidFromSearchKey(key->bytes, key->created) + "\n", column);
     }
     return SaveRecurrenceId(output, column, globalId, cleanId);
 }

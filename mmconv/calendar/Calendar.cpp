@@ -343,6 +343,19 @@ std::optional<std::string> CCalendar::NamedBinary(ULONG lid)
     return data;
 }
 
+std::optional<CCalendar::StableKey> CCalendar::ItemStableKey()
+{
+    PropValues values;
+    const ULONG tags[] = {PR_SEARCH_KEY, PR_ENTRYID, PR_CREATION_TIME};
+    values.Read(Message(), tags);
+    std::optional<std::span<const BYTE>> key = values.Binary(PR_SEARCH_KEY);
+    if (!key)
+        key = values.Binary(PR_ENTRYID);
+    if (!key)
+        return std::nullopt;
+    return StableKey{{reinterpret_cast<const char*>(key->data()), key->size()}, values.Time(PR_CREATION_TIME).value_or(0)};
+}
+
 std::optional<std::u16string> CCalendar::NamedUnicode(ULONG lid)
 {
     MapiBuffer<SPropValue> value;

@@ -102,6 +102,13 @@ protected:
     std::optional<std::uint64_t> NamedTime(ULONG lid);
     std::optional<std::string> NamedBinary(ULONG lid);
     std::optional<std::u16string> NamedUnicode(ULONG lid);
+    // What names the item stably when it has no identifier of its own: its search key, else its
+    // entry identifier, with its creation time (0 when it has none); nullopt without either key.
+    struct StableKey {
+        std::string bytes;
+        std::uint64_t created = 0;
+    };
+    std::optional<StableKey> ItemStableKey();
     IMessage* CalendarContext() const { return calendarContext_.get(); }
 
 private:

@@ -234,16 +234,9 @@ HRESULT CTaskMsg::SaveUID(MimeOutput& output, unsigned& column)
             return OutputStringRfc2445(output, "UID:" + WithoutControls(id.substr(kGlobalIdMarker.size())) + "\n", column);
         return OutputStringRfc2445(output, "UID:" + HexText(id) + "\n", column);
     }
-    // A component needs its UID: without the search key, the entry identifier names the item as
-    // stably.
-    PropValues values;
-    const ULONG tags[] = {PR_SEARCH_KEY, PR_ENTRYID};
-    values.Read(Message(), tags);
-    std::optional<std::span<const BYTE>> key = values.Binary(PR_SEARCH_KEY);
-    if (!key)
-        key = values.Binary(PR_ENTRYID);
-    if (key)
-        return OutputStringRfc2445(output, "UID:" + HexText({reinterpret_cast<const char*>(key->data()), key->size()}) + "\n", column);
+    // A component needs its UID.
+    if (const std::optional<StableKey> key = ItemStableKey())
+        return OutputStringRfc2445(output, "UID:" + HexText(key->bytes) + "\n", column);
     return S_OK;
 }
 
