@@ -1,6 +1,7 @@
 // Building the ex2qln command line from the launcher's choices.
 #include "ex2qlnui/CommandLineBuilder.h"
 
+#include "ex2qln/journal/TransferJournal.h"
 #include "ex2qlnui/LaunchRules.h"
 
 #include <array>
@@ -33,11 +34,29 @@ public:
         if (!value.empty())
             words_.push_back({name, value, secret});
     }
+    // A number the dialog chose, not typed text: written without quotes.
+    void Number(const char* name, const std::string& value, bool when)
+    {
+        if (when)
+            words_.push_back({std::string(name) + "=" + value, std::nullopt});
+    }
     std::vector<CommandWord> Take() { return std::move(words_); }
 
 private:
     std::vector<CommandWord> words_;
 };
+
+// The journal, the share of the mailbox lines and how many run at once; ex2qln's defaults (its own
+// journal, every line, one at a time) are left out.
+void AddTransferNumbers(WordList& words, const LauncherChoices& choices)
+{
+    words.Flag("--no-journal", !choices.resumeFromJournal);
+    if (choices.resumeFromJournal)
+        words.Valued("--journal", choices.journalFile);
+    words.Number("--shard", std::to_string(choices.shardIndex) + "/" + std::to_string(choices.shardCount),
+                 choices.shardCount > 1);
+    words.Number("--jobs", std::to_string(choices.mailboxesAtOnce), choices.mailboxesAtOnce > 1);
+}
 
 // The export writes the accounts file that the server-side commands then read.
 std::string AccountsFile(const LauncherChoices& choices, std::uint32_t commands)
@@ -89,6 +108,8 @@ std::vector<CommandWord> BuildCommandWords(const LauncherChoices& choices)
     words.Flag("--aliases", accounts && choices.createAliases);
     words.Flag("--reverse-aliases", accounts && choices.reverseAliases);
     words.Flag("--skip-imap", transfer && choices.skipImap);
+    if (transfer)
+        AddTransferNumbers(words, choices);
     words.Flag("--local-log", state.enabled.localLog && choices.localLog);
     if (commands & kNeedsServer) {
         words.Valued("--server", choices.server);
@@ -97,6 +118,12 @@ std::vector<CommandWord> BuildCommandWords(const LauncherChoices& choices)
         words.Valued("--pwd", choices.administratorPassword, true);
     }
     return words.Take();
+}
+
+std::string DefaultJournalFile(const LauncherChoices& choices)
+{
+    const std::string accounts = AccountsFile(choices, EvaluateChoices(choices).commands);
+    return accounts.empty() ? std::string() : ex2qln::journal::DefaultJournalPath(accounts);
 }
 
 std::string DisplayCommandLine(const std::vector<CommandWord>& words)

@@ -25,6 +25,10 @@ inline constexpr char kPasswordMask[] = "********";
 // empty, then the server options when a server-side command is in effect.
 std::vector<CommandWord> BuildCommandWords(const LauncherChoices& choices);
 
+// The journal that ex2qln keeps when the journal field is left empty: beside the accounts file in
+// effect; empty without one.
+std::string DefaultJournalFile(const LauncherChoices& choices);
+
 // "ex2qln" and each word after a blank, a valued option as --name="value" with the text as it
 // stands; the password shown as the mask.
 std::string DisplayCommandLine(const std::vector<CommandWord>& words);

@@ -39,6 +39,8 @@ EnabledControls ControlsFor(const LauncherChoices& choices, const LauncherState&
     enabled.serverCommandBoxes = state.serverReady;
     enabled.aliasBoxes = (state.commands & kAccounts) != 0;
     enabled.transferOptionBoxes = (state.commands & kTransfer) != 0;
+    enabled.journalFile = enabled.transferOptionBoxes && choices.resumeFromJournal;
+    enabled.shardIndex = enabled.transferOptionBoxes && choices.shardCount > 1;
     enabled.publicFoldersBox = (state.commands & (kAccounts | kTransfer)) != 0;
     enabled.publicFoldersAccount = state.publicFolders;
     // With the export checked, the server-side commands read the file it writes.
@@ -72,6 +74,16 @@ bool NeededValuesFilledIn(const LauncherChoices& choices, const LauncherState& s
     return true;
 }
 
+// The dialog's spin boxes keep the numbers in range; choices made elsewhere may not.
+bool TransferNumbersInRange(const LauncherChoices& choices, const LauncherState& state)
+{
+    if (!(state.commands & kTransfer))
+        return true;
+    const bool jobs = choices.mailboxesAtOnce >= 1 && choices.mailboxesAtOnce <= static_cast<int>(kMostJobs);
+    const bool shards = choices.shardCount >= 1 && choices.shardCount <= kMostShards;
+    return jobs && shards && choices.shardIndex >= 1 && choices.shardIndex <= choices.shardCount;
+}
+
 } // namespace
 
 LauncherState EvaluateChoices(const LauncherChoices& choices)
@@ -82,7 +94,8 @@ LauncherState EvaluateChoices(const LauncherChoices& choices)
     state.publicFolders = choices.mapPublicFolders && (state.commands & (kAccounts | kTransfer)) != 0;
     state.attributeFile = choices.translateAttributes && (choices.exportAccounts || choices.exportLdif);
     state.enabled = ControlsFor(choices, state);
-    state.processEnabled = state.commands != 0 && NeededValuesFilledIn(choices, state);
+    state.processEnabled =
+        state.commands != 0 && NeededValuesFilledIn(choices, state) && TransferNumbersInRange(choices, state);
     return state;
 }
 

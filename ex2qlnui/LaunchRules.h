@@ -21,6 +21,11 @@ using ex2qln::driver::kTransfer;
 using ex2qln::driver::kNeedsAccountsFile;
 using ex2qln::driver::kNeedsServer;
 
+// The ranges of the transfer's numbers: ex2qln takes up to kMostJobs mailboxes at once, and the
+// shards of an organisation are machines, a few at most.
+using ex2qln::driver::kMostJobs;
+inline constexpr int kMostShards = 999;
+
 // Which controls can be used; the controls not named here are always enabled.
 struct EnabledControls {
     bool exportAccountsFile = false;   // its field and "..."
@@ -30,7 +35,11 @@ struct EnabledControls {
     bool distListsScript = false;      // its field and "..."
     bool serverCommandBoxes = false;   // accounts, transfer, passwords, cli
     bool aliasBoxes = false;           // "Create Aliases", "Reverse Aliases"
-    bool transferOptionBoxes = false;  // "Fix folder names", "Ignore errors", "Skip imap objects"
+    // "Fix folder names", "Ignore errors", "Skip imap objects", "Resume from the journal",
+    // "Mailboxes at once" and the number of shards
+    bool transferOptionBoxes = false;
+    bool journalFile = false;          // its field and "...", while resuming
+    bool shardIndex = false;           // only with more than one shard
     bool publicFoldersBox = false;
     bool publicFoldersAccount = false;
     bool importAccountsFile = false;   // its field and "..."
@@ -47,7 +56,8 @@ struct LauncherState {
     bool publicFolders = false;     // the public-folders account is in effect
     bool attributeFile = false;     // the attribute file is in effect
     EnabledControls enabled;
-    bool processEnabled = false;    // a command is in effect and every value it needs is filled in
+    // A command is in effect, every value it needs is filled in and every number is in its range.
+    bool processEnabled = false;
 };
 
 LauncherState EvaluateChoices(const LauncherChoices& choices);

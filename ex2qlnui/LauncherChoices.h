@@ -37,6 +37,11 @@ struct LauncherChoices {
     bool createGroups = false;
     std::string groupsScript = "groups.cli";
     bool skipImap = false;
+    bool resumeFromJournal = true;
+    std::string journalFile;  // empty: ex2qln's own, beside the accounts file
+    int mailboxesAtOnce = 1;
+    int shardIndex = 1;       // this run's share, from 1, of shardCount; one share is no sharding
+    int shardCount = 1;
     bool localLog = false;
 
     bool operator==(const LauncherChoices&) const = default;

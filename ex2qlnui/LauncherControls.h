@@ -33,8 +33,12 @@ enum LauncherControl : unsigned {
     kCreateGroupsBox = 1024,
     kSkipImapBox = 1025,
     kLocalLogBox = 1026,
+    kResumeFromJournalBox = 1027,
+    kMailboxesAtOnceLabel = 1028,
+    kShardLabel = 1029,
     kCommandLineLabel = 1030,
     kOutputLogLabel = 1031,
+    kShardOfLabel = 1032,
 };
 
 } // namespace ex2qlnui

@@ -19,6 +19,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace ex2qlnui {
@@ -203,6 +204,7 @@ QGroupBox* LauncherDialog::BuildTargetGroup()
     ignoreErrors_ = Named<QCheckBox>("ignoreErrors", QStringLiteral("Ignore errors"));
     skipImap_ = Named<QCheckBox>("skipImap", QStringLiteral("Skip imap objects"));
     grid->addLayout(IndentedRow({fixFolderNames_, ignoreErrors_, skipImap_}), row++, 0, 1, 3);
+    AddTransferNumbers(grid, row);
 
     mapPublicFolders_ = Named<QCheckBox>("mapPublicFolders", QStringLiteral("Map Public Folders to:"));
     publicFoldersAccount_ = Named<QLineEdit>("publicFoldersAccount");
@@ -238,6 +240,39 @@ QGroupBox* LauncherDialog::BuildTargetGroup()
                                        {kSkipImapBox, skipImap_},
                                        {kLocalLogBox, localLog_}});
     return group;
+}
+
+void LauncherDialog::AddTransferNumbers(QGridLayout* grid, int& row)
+{
+    resumeFromJournal_ = Named<QCheckBox>("resumeFromJournal", QStringLiteral("Resume from the journal"));
+    resumeFromJournal_->setChecked(true);
+    grid->addLayout(IndentedRow({resumeFromJournal_}), row, 0);
+    // Left empty, the field shows where ex2qln keeps the journal by itself.
+    journalFile_ = AddFileField(grid, row++, "journalFile", "", Picker::Save, journalFilePick_);
+
+    auto number = [](const char* name, int most) {
+        auto* box = Named<QSpinBox>(name);
+        box->setRange(1, most);
+        return box;
+    };
+    mailboxesAtOnceLabel_ = new QLabel(QStringLiteral("Mailboxes at once:"));
+    mailboxesAtOnce_ = number("mailboxesAtOnce", static_cast<int>(kMostJobs));
+    mailboxesAtOnceLabel_->setBuddy(mailboxesAtOnce_);
+    shardLabel_ = new QLabel(QStringLiteral("Shard:"));
+    shardIndex_ = number("shardIndex", 1);  // up to the number of shards, which starts at 1
+    shardLabel_->setBuddy(shardIndex_);
+    shardOfLabel_ = new QLabel(QStringLiteral("of"));
+    shardCount_ = number("shardCount", kMostShards);
+    shardOfLabel_->setBuddy(shardCount_);
+    shardLabel_->setIndent(kIndent);
+    grid->addLayout(IndentedRow({mailboxesAtOnceLabel_, mailboxesAtOnce_, shardLabel_, shardIndex_, shardOfLabel_,
+                                 shardCount_}),
+                    row++, 0, 1, 3);
+
+    labelled_.insert(labelled_.end(), {{kResumeFromJournalBox, resumeFromJournal_},
+                                       {kMailboxesAtOnceLabel, mailboxesAtOnceLabel_},
+                                       {kShardLabel, shardLabel_},
+                                       {kShardOfLabel, shardOfLabel_}});
 }
 
 QLayout* LauncherDialog::BuildCommandLineArea()
@@ -285,6 +320,10 @@ void LauncherDialog::ConnectUpdates()
     for (QLineEdit* field : findChildren<QLineEdit*>())
         connect(field, &QLineEdit::textChanged, this, [this] { Update(); });
     connect(profile_, &QComboBox::currentTextChanged, this, [this] { Update(); });
+    // The share cannot pass the number of shares; connected first, so that Update sees both.
+    connect(shardCount_, &QSpinBox::valueChanged, shardIndex_, &QSpinBox::setMaximum);
+    for (QSpinBox* box : findChildren<QSpinBox*>())
+        connect(box, &QSpinBox::valueChanged, this, [this] { Update(); });
 }
 
 LauncherChoices LauncherDialog::Choices() const
@@ -318,6 +357,11 @@ LauncherChoices LauncherDialog::Choices() const
     choices.createGroups = createGroups_->isChecked();
     choices.groupsScript = Text(groupsScript_->text());
     choices.skipImap = skipImap_->isChecked();
+    choices.resumeFromJournal = resumeFromJournal_->isChecked();
+    choices.journalFile = Text(journalFile_->text());
+    choices.mailboxesAtOnce = mailboxesAtOnce_->value();
+    choices.shardIndex = shardIndex_->value();
+    choices.shardCount = shardCount_->value();
     choices.localLog = localLog_->isChecked();
     return choices;
 }
@@ -338,7 +382,12 @@ void LauncherDialog::Update()
     enable(enabled.distListsScript, {distListsScript_, distListsScriptPick_});
     enable(enabled.serverCommandBoxes, {createAccounts_, copyMailboxes_, importPasswords_, createGroups_});
     enable(enabled.aliasBoxes, {createAliases_, reverseAliases_});
-    enable(enabled.transferOptionBoxes, {fixFolderNames_, ignoreErrors_, skipImap_});
+    enable(enabled.transferOptionBoxes, {fixFolderNames_, ignoreErrors_, skipImap_, resumeFromJournal_,
+                                         mailboxesAtOnceLabel_, mailboxesAtOnce_, shardLabel_, shardOfLabel_,
+                                         shardCount_});
+    enable(enabled.journalFile, {journalFile_, journalFilePick_});
+    enable(enabled.shardIndex, {shardIndex_});
+    journalFile_->setPlaceholderText(Text(DefaultJournalFile(choices)));
     enable(enabled.publicFoldersBox, {mapPublicFolders_});
     enable(enabled.publicFoldersAccount, {publicFoldersAccount_});
     enable(enabled.importAccountsFile, {importAccountsFile_, importAccountsFilePick_});

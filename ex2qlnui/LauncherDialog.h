@@ -14,9 +14,11 @@ class QCheckBox;
 class QComboBox;
 class QGridLayout;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QSpinBox;
 
 namespace ex2qlnui {
 
@@ -34,6 +36,8 @@ private:
 
     QGroupBox* BuildSourceGroup();
     QGroupBox* BuildTargetGroup();
+    // The journal, "Mailboxes at once" and the shard, in `row` and the row after it.
+    void AddTransferNumbers(QGridLayout* grid, int& row);
     QLayout* BuildCommandLineArea();
     // A field and its "..." button in columns 1 and 2 of `row`.
     QLineEdit* AddFileField(QGridLayout* grid, int row, const char* name, const char* text, Picker picker,
@@ -75,6 +79,15 @@ private:
     QCheckBox* fixFolderNames_ = nullptr;
     QCheckBox* ignoreErrors_ = nullptr;
     QCheckBox* skipImap_ = nullptr;
+    QCheckBox* resumeFromJournal_ = nullptr;
+    QLineEdit* journalFile_ = nullptr;
+    QPushButton* journalFilePick_ = nullptr;
+    QLabel* mailboxesAtOnceLabel_ = nullptr;
+    QSpinBox* mailboxesAtOnce_ = nullptr;
+    QLabel* shardLabel_ = nullptr;
+    QSpinBox* shardIndex_ = nullptr;
+    QLabel* shardOfLabel_ = nullptr;
+    QSpinBox* shardCount_ = nullptr;
     QCheckBox* mapPublicFolders_ = nullptr;
     QLineEdit* publicFoldersAccount_ = nullptr;
     QCheckBox* importPasswords_ = nullptr;

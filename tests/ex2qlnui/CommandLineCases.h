@@ -149,6 +149,69 @@ inline const std::vector<CommandLineCase>& CommandLineCases()
          },
          "ex2qln transfer --accounts=\"accounts.csv\" --fix-folders --ignore-errors --skip-imap" + kServerWords,
          true},
+        {"without resuming, no journal",
+         [](LauncherChoices& c) {
+             ServerReady(c);
+             c.copyMailboxes = true;
+             c.resumeFromJournal = false;
+         },
+         "ex2qln transfer --accounts=\"accounts.csv\" --no-journal" + kServerWords, true},
+        {"without resuming, the journal file is left out",
+         [](LauncherChoices& c) {
+             ServerReady(c);
+             c.copyMailboxes = true;
+             c.resumeFromJournal = false;
+             c.journalFile = "run.journal";
+         },
+         "ex2qln transfer --accounts=\"accounts.csv\" --no-journal" + kServerWords, true},
+        {"the journal in a place of its own",
+         [](LauncherChoices& c) {
+             ServerReady(c);
+             c.copyMailboxes = true;
+             c.journalFile = "/srv/my state/run.journal";
+         },
+         "ex2qln transfer --accounts=\"accounts.csv\" --journal=\"/srv/my state/run.journal\"" + kServerWords, true},
+        {"several mailboxes at once",
+         [](LauncherChoices& c) {
+             ServerReady(c);
+             c.copyMailboxes = true;
+             c.mailboxesAtOnce = 2;
+         },
+         "ex2qln transfer --accounts=\"accounts.csv\" --jobs=2" + kServerWords, true},
+        {"the most mailboxes at once",
+         [](LauncherChoices& c) {
+             ServerReady(c);
+             c.copyMailboxes = true;
+             c.mailboxesAtOnce = 64;
+         },
+         "ex2qln transfer --accounts=\"accounts.csv\" --jobs=64" + kServerWords, true},
+        {"the first of two shards",
+         [](LauncherChoices& c) {
+             ServerReady(c);
+             c.copyMailboxes = true;
+             c.shardCount = 2;
+         },
+         "ex2qln transfer --accounts=\"accounts.csv\" --shard=1/2" + kServerWords, true},
+        {"the last of three shards",
+         [](LauncherChoices& c) {
+             ServerReady(c);
+             c.copyMailboxes = true;
+             c.shardIndex = 3;
+             c.shardCount = 3;
+         },
+         "ex2qln transfer --accounts=\"accounts.csv\" --shard=3/3" + kServerWords, true},
+        {"the journal, a shard and several mailboxes together",
+         [](LauncherChoices& c) {
+             ServerReady(c);
+             c.copyMailboxes = c.skipImap = true;
+             c.journalFile = "shard2.journal";
+             c.shardIndex = 2;
+             c.shardCount = 4;
+             c.mailboxesAtOnce = 8;
+         },
+         "ex2qln transfer --accounts=\"accounts.csv\" --skip-imap --journal=\"shard2.journal\" --shard=2/4 --jobs=8" +
+             kServerWords,
+         true},
         {"alias options without accounts are left out",
          [](LauncherChoices& c) {
              ServerReady(c);
@@ -160,6 +223,11 @@ inline const std::vector<CommandLineCase>& CommandLineCases()
              ServerReady(c);
              c.createAccounts = c.createAliases = c.reverseAliases = true;
              c.fixFolderNames = c.ignoreErrors = c.skipImap = true;
+             c.resumeFromJournal = false;
+             c.journalFile = "run.journal";
+             c.mailboxesAtOnce = 4;
+             c.shardIndex = 2;
+             c.shardCount = 3;
          },
          "ex2qln accounts --accounts=\"accounts.csv\" --aliases --reverse-aliases" + kServerWords, true},
         {"public folders with transfer",
@@ -222,6 +290,10 @@ inline const std::vector<CommandLineCase>& CommandLineCases()
              c.administratorPassword = "secret";
              c.createAccounts = c.createAliases = c.reverseAliases = true;
              c.copyMailboxes = c.fixFolderNames = c.ignoreErrors = c.skipImap = true;
+             c.resumeFromJournal = false;
+             c.mailboxesAtOnce = 3;
+             c.shardIndex = 5;
+             c.shardCount = 6;
              c.mapPublicFolders = true;
              c.publicFoldersAccount = "public";
              c.importPasswords = true;
@@ -232,7 +304,7 @@ inline const std::vector<CommandLineCase>& CommandLineCases()
          "ex2qln mailboxes ldif distlists accounts transfer passwords cli --profile=\"Head Office\" "
          "--accounts=\"accounts.csv\" --ldif=\"gal.ldif\" --target-dn=\"cn=contacts\" --ini=\"ex2qln.ini\" "
          "--passwds=\"dump.txt\" --script=\"groups.cli\" --fix-folders --ignore-errors --public=\"public\" "
-         "--aliases --reverse-aliases --skip-imap --local-log --server=\"mail.example.com\" --ssl "
+         "--aliases --reverse-aliases --skip-imap --no-journal --shard=5/6 --jobs=3 --local-log --server=\"mail.example.com\" --ssl "
          "--account=\"admin\" --pwd=\"********\"",
          true},
     };

@@ -19,6 +19,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
@@ -97,6 +98,18 @@ public:
         return box->isChecked() == checked;
     }
 
+    bool SetValue(const char* name, int value)
+    {
+        auto* box = Find<QSpinBox>(name);
+        if (box->value() == value)
+            return true;
+        if (!box->isEnabled())
+            return Refuse(name);
+        box->selectAll();
+        QTest::keyClicks(box, QString::number(value));
+        return box->value() == value;
+    }
+
     // Reaches any combination: first everything is made usable (a server, and the commands the
     // other controls depend on), then fields and options are set, the commands last, and the
     // server, which can disable the server side, at the very end.
@@ -104,18 +117,21 @@ public:
     {
         bool ok = SetText("server", "staging") && SetText("administratorName", "staging");
         for (const char* box : {"createAccounts", "copyMailboxes", "importPasswords", "createGroups", "exportLdif",
-                                "translateAttributes", "mapPublicFolders"})
+                                "translateAttributes", "mapPublicFolders", "resumeFromJournal"})
             ok = ok && SetChecked(box, true);
         ok = ok && SetText("profile", c.profile) && SetText("importAccountsFile", c.importAccountsFile) &&
              SetText("groupsScript", c.groupsScript) && SetText("passwordDumpFile", c.passwordDumpFile) &&
              SetText("publicFoldersAccount", c.publicFoldersAccount) && SetText("ldifFile", c.ldifFile) &&
              SetText("targetSubtree", c.targetSubtree) && SetText("attributeFile", c.attributeFile) &&
-             SetText("administratorPassword", c.administratorPassword);
+             SetText("administratorPassword", c.administratorPassword) && SetText("journalFile", c.journalFile) &&
+             SetValue("mailboxesAtOnce", c.mailboxesAtOnce) && SetValue("shardCount", c.shardCount) &&
+             SetValue("shardIndex", c.shardIndex);
         ok = ok && SetChecked("exportAccounts", true) && SetText("exportAccountsFile", c.exportAccountsFile) &&
              SetChecked("exportDistLists", true) && SetText("distListsScript", c.distListsScript);
         ok = ok && SetChecked("createAliases", c.createAliases) && SetChecked("reverseAliases", c.reverseAliases) &&
              SetChecked("fixFolderNames", c.fixFolderNames) && SetChecked("ignoreErrors", c.ignoreErrors) &&
-             SetChecked("skipImap", c.skipImap) && SetChecked("localLog", c.localLog) &&
+             SetChecked("skipImap", c.skipImap) && SetChecked("resumeFromJournal", c.resumeFromJournal) &&
+             SetChecked("localLog", c.localLog) &&
              SetChecked("secureConnection", c.secureConnection) &&
              SetChecked("mapPublicFolders", c.mapPublicFolders) &&
              SetChecked("translateAttributes", c.translateAttributes);
@@ -152,7 +168,10 @@ std::vector<std::pair<const char*, bool>> ExpectedEnabled(const EnabledControls&
         {"importPasswords", e.serverCommandBoxes},      {"createGroups", e.serverCommandBoxes},
         {"createAliases", e.aliasBoxes},                {"reverseAliases", e.aliasBoxes},
         {"fixFolderNames", e.transferOptionBoxes},      {"ignoreErrors", e.transferOptionBoxes},
-        {"skipImap", e.transferOptionBoxes},            {"mapPublicFolders", e.publicFoldersBox},
+        {"skipImap", e.transferOptionBoxes},            {"resumeFromJournal", e.transferOptionBoxes},
+        {"mailboxesAtOnce", e.transferOptionBoxes},     {"shardCount", e.transferOptionBoxes},
+        {"shardIndex", e.shardIndex},                   {"journalFile", e.journalFile},
+        {"journalFilePick", e.journalFile},             {"mapPublicFolders", e.publicFoldersBox},
         {"publicFoldersAccount", e.publicFoldersAccount}, {"importAccountsFile", e.importAccountsFile},
         {"importAccountsFilePick", e.importAccountsFile}, {"passwordDumpFile", e.passwordDumpFile},
         {"passwordDumpFilePick", e.passwordDumpFile},   {"groupsScript", e.groupsScript},
@@ -222,6 +241,10 @@ private:
         choices.administratorPassword = "pa\"ss word";
         choices.createAccounts = choices.createAliases = true;
         choices.copyMailboxes = choices.fixFolderNames = true;
+        choices.journalFile = "run 1.journal";
+        choices.mailboxesAtOnce = 4;
+        choices.shardIndex = 2;
+        choices.shardCount = 3;
         return choices;
     }
 
@@ -302,6 +325,51 @@ private slots:
         QCOMPARE(driver.Find<QComboBox>("profile")->count(), 0);
         // A terminal window shows the output: no log to name.
         QVERIFY(!dialog.findChild<QLineEdit*>(QStringLiteral("outputLog")));
+        // The transfer resumes from its journal, one mailbox at a time, all of them.
+        QVERIFY(driver.Find<QCheckBox>("resumeFromJournal")->isChecked());
+        struct Range {
+            const char* name;
+            int value;
+            int most;
+        };
+        for (const Range& range : {Range{"mailboxesAtOnce", 1, 64}, Range{"shardIndex", 1, 1},
+                                   Range{"shardCount", 1, kMostShards}}) {
+            auto* box = driver.Find<QSpinBox>(range.name);
+            QVERIFY2(box->value() == range.value && box->minimum() == 1 && box->maximum() == range.most, range.name);
+        }
+    }
+
+    void theShareStaysWithinTheShards()
+    {
+        LauncherDialog dialog(Setup(true));
+        dialog.show();
+        DialogDriver driver(dialog);
+        QVERIFY(driver.SetText("server", "mail.example.com") && driver.SetChecked("copyMailboxes", true));
+        QVERIFY(driver.SetValue("shardCount", 3) && driver.SetValue("shardIndex", 3));
+        auto* share = driver.Find<QSpinBox>("shardIndex");
+        QCOMPARE(share->maximum(), 3);
+        // A share past the shards cannot be typed in.
+        share->selectAll();
+        QTest::keyClicks(share, QStringLiteral("4"));
+        QCOMPARE(share->value(), 3);
+        QVERIFY(driver.SetValue("shardCount", 2));
+        QCOMPARE(share->value(), 2);
+        QVERIFY(driver.CommandLine().contains(QStringLiteral(" --shard=2/2 ")));
+        QVERIFY(driver.SetValue("shardCount", 1));
+        QCOMPARE(share->value(), 1);
+        QVERIFY(!share->isEnabled());
+        QVERIFY(!driver.CommandLine().contains(QStringLiteral("--shard")));
+    }
+
+    void anEmptyJournalFieldShowsTheJournalBesideTheAccountsFile()
+    {
+        LauncherDialog dialog(Setup(true));
+        dialog.show();
+        DialogDriver driver(dialog);
+        QVERIFY(driver.SetText("server", "mail.example.com") && driver.SetChecked("copyMailboxes", true));
+        QCOMPARE(driver.Field("journalFile")->placeholderText(), QStringLiteral("accounts.csv.journal"));
+        QVERIFY(driver.SetChecked("exportAccounts", true) && driver.SetText("exportAccountsFile", "export.csv"));
+        QCOMPARE(driver.Field("journalFile")->placeholderText(), QStringLiteral("export.csv.journal"));
     }
 
     void theProfilesComeFromTheRegistry()
@@ -383,8 +451,10 @@ private slots:
              QDir::current().filePath(QStringLiteral("accounts.csv")).toStdString(), existing},
             {true, "exportAccountsFilePick", "exportAccountsFile", QFileDialog::AcceptSave,
              QFileDialog::AnyFile, directory_.File("old.csv"), directory_.File("new.csv")},
+            {false, "journalFilePick", "journalFile", QFileDialog::AcceptSave, QFileDialog::AnyFile,
+             directory_.File("old.journal"), directory_.File("new.journal")},
         };
-        QVERIFY(driver.SetText("server", "mail"));
+        QVERIFY(driver.SetText("server", "mail") && driver.SetChecked("copyMailboxes", true));
         for (const Case& example : cases) {
             QVERIFY(driver.SetChecked("exportAccounts", example.exportAccounts));
             if (example.mode == QFileDialog::AcceptSave)
