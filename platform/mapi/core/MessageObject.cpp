@@ -156,10 +156,10 @@ void MessageObject::Compute(ComputedValues& computed)
                   Computed::ReadOnly);
     computed.Long(PR_ACCESS_LEVEL, writable_ ? 1 : 0, Computed::ReadOnly);
     computed.Long(PR_OBJECT_TYPE, MAPI_MESSAGE, Computed::ReadOnly);
-    computed.Long(PR_MESSAGE_SIZE, static_cast<LONG>(EstimatedSize(state_)), Computed::Fallback);
-    computed.Unicode(PR_DISPLAY_TO_W, DisplayList(state_, MAPI_TO), Computed::Fallback);
-    computed.Unicode(PR_DISPLAY_CC_W, DisplayList(state_, MAPI_CC), Computed::Fallback);
-    computed.Unicode(PR_DISPLAY_BCC_W, DisplayList(state_, MAPI_BCC), Computed::Fallback);
+    computed.Long(PR_MESSAGE_SIZE, [this] { return static_cast<LONG>(EstimatedSize(state_)); }, Computed::Fallback);
+    computed.Unicode(PR_DISPLAY_TO_W, [this] { return DisplayList(state_, MAPI_TO); }, Computed::Fallback);
+    computed.Unicode(PR_DISPLAY_CC_W, [this] { return DisplayList(state_, MAPI_CC); }, Computed::Fallback);
+    computed.Unicode(PR_DISPLAY_BCC_W, [this] { return DisplayList(state_, MAPI_BCC); }, Computed::Fallback);
     computed.Object(PR_MESSAGE_RECIPIENTS);
     computed.Object(PR_MESSAGE_ATTACHMENTS);
 }
@@ -451,10 +451,12 @@ void ComputeAttachment(const AttachmentState& attachment, ComputedValues& comput
     computed.Long(PR_ATTACH_NUM, static_cast<LONG>(attachment.number), Computed::ReadOnly);
     computed.Binary(PR_INSTANCE_KEY, InstanceKey(attachment.number), Computed::ReadOnly);
     computed.Long(PR_OBJECT_TYPE, MAPI_ATTACH, Computed::ReadOnly);
-    ULONG size = BagSize(attachment.properties);
-    if (attachment.embedded != nullptr)
-        size += EstimatedSize(*attachment.embedded);
-    computed.Long(PR_ATTACH_SIZE, static_cast<LONG>(size), Computed::Fallback);
+    computed.Long(PR_ATTACH_SIZE, [&attachment] {
+        ULONG size = BagSize(attachment.properties);
+        if (attachment.embedded != nullptr)
+            size += EstimatedSize(*attachment.embedded);
+        return static_cast<LONG>(size);
+    }, Computed::Fallback);
     // -1: the attachment is not rendered at a place in the body.
     computed.Long(PR_RENDERING_POSITION, -1, Computed::Fallback);
     if (attachment.embedded != nullptr || attachment.otherObject)

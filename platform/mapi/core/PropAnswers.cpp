@@ -53,8 +53,8 @@ HRESULT AnswerProps(const PropertyBag& stored, const ComputedValues& computed, c
     if (tags != nullptr) {
         wanted.assign(tags->aulPropTag, tags->aulPropTag + tags->cValues);
     } else {
-        for (const SPropValue& value : computed.Merge(stored))
-            wanted.push_back(CHANGE_PROP_TYPE(value.ulPropTag, StringFormForFlags(PROP_TYPE(value.ulPropTag), flags)));
+        for (ULONG tag : computed.MergedTags(stored))
+            wanted.push_back(CHANGE_PROP_TYPE(tag, StringFormForFlags(PROP_TYPE(tag), flags)));
     }
     void* buffer = nullptr;
     SCODE status = MAPIAllocateBuffer(static_cast<ULONG>(std::max<std::size_t>(wanted.size(), 1) * sizeof(SPropValue)),
@@ -93,11 +93,11 @@ HRESULT ListProps(const PropertyBag& stored, const ComputedValues& computed, ULO
         return MAPI_E_INVALID_PARAMETER;
     *tags = nullptr;
     std::vector<ULONG> list;
-    for (const SPropValue& value : computed.Merge(stored)) {
+    for (ULONG merged : computed.MergedTags(stored)) {
         // A value kept in its file is listed with its own type, for OpenProperty.
-        const StoredValue* kept = stored.FindStored(value.ulPropTag);
-        const bool streamed = PROP_TYPE(value.ulPropTag) == PT_ERROR && kept != nullptr && kept->streamed();
-        const ULONG tag = streamed ? kept->tag() : value.ulPropTag;
+        const StoredValue* kept = stored.FindStored(merged);
+        const bool streamed = PROP_TYPE(merged) == PT_ERROR && kept != nullptr && kept->streamed();
+        const ULONG tag = streamed ? kept->tag() : merged;
         list.push_back(CHANGE_PROP_TYPE(tag, StringFormForFlags(PROP_TYPE(tag), flags)));
     }
     list.insert(list.end(), computed.Objects().begin(), computed.Objects().end());

@@ -2,6 +2,7 @@
 #include "platform/mapi/core/PropertyBag.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/mapi/core/PropValues.h"
 
@@ -89,10 +90,18 @@ std::vector<SPropValue> PropertyBag::Values() const
     return values;
 }
 
-void ComputedValues::Add(SPropValue value, Computed kind)
+void ComputedValues::Add(SPropValue value, Computed kind, Deferred deferred)
 {
+    if (values_.empty()) {
+        // Enough for what a message works out, in one allocation each.
+        constexpr std::size_t kUsual = 12;
+        values_.reserve(kUsual);
+        kinds_.reserve(kUsual);
+        deferred_.reserve(kUsual);
+    }
     values_.push_back(value);
     kinds_.push_back(kind);
+    deferred_.push_back(std::move(deferred));
 }
 
 void ComputedValues::Long(ULONG tag, LONG value, Computed kind)
@@ -130,6 +139,31 @@ void ComputedValues::Unicode(ULONG tag, std::u16string text, Computed kind)
     Add(computed, kind);
 }
 
+void ComputedValues::Long(ULONG tag, std::function<LONG()> value, Computed kind)
+{
+    SPropValue computed{};
+    computed.ulPropTag = CHANGE_PROP_TYPE(tag, PT_LONG);
+    Add(computed, kind, {std::move(value), nullptr});
+}
+
+void ComputedValues::Unicode(ULONG tag, std::function<std::u16string()> text, Computed kind)
+{
+    SPropValue computed{};
+    computed.ulPropTag = CHANGE_PROP_TYPE(tag, PT_UNICODE);
+    Add(computed, kind, {nullptr, std::move(text)});
+}
+
+const SPropValue& ComputedValues::Ready(std::size_t index) const
+{
+    Deferred& deferred = deferred_[index];
+    SPropValue& value = values_[index];
+    if (deferred.number)
+        value.Value.l = std::exchange(deferred.number, nullptr)();
+    else if (deferred.text)
+        value.Value.lpszW = const_cast<WCHAR*>(texts_.emplace_back(std::exchange(deferred.text, nullptr)()).c_str());
+    return value;
+}
+
 void ComputedValues::Object(ULONG tag)
 {
     objects_.push_back(CHANGE_PROP_TYPE(tag, PT_OBJECT));
@@ -139,7 +173,7 @@ const SPropValue* ComputedValues::Find(ULONG tag, Computed kind) const
 {
     for (std::size_t i = 0; i < values_.size(); ++i) {
         if (kinds_[i] == kind && PROP_ID(values_[i].ulPropTag) == PROP_ID(tag))
-            return &values_[i];
+            return &Ready(i);
     }
     return nullptr;
 }
@@ -154,27 +188,49 @@ bool ComputedValues::IsObject(ULONG tag) const
     return std::any_of(objects_.begin(), objects_.end(), [tag](ULONG object) { return PROP_ID(object) == PROP_ID(tag); });
 }
 
-const SPropValue* ComputedValues::Shown(ULONG tag, const PropertyBag& stored) const
+std::size_t ComputedValues::ShownIndex(ULONG tag, const PropertyBag& stored) const
 {
     for (std::size_t i = 0; i < values_.size(); ++i) {
         if (PROP_ID(values_[i].ulPropTag) != PROP_ID(tag))
             continue;
         if (kinds_[i] != Computed::Fallback || stored.Find(tag) == nullptr)
-            return &values_[i];
+            return i;
     }
-    return nullptr;
+    return values_.size();
+}
+
+const SPropValue* ComputedValues::Shown(ULONG tag, const PropertyBag& stored) const
+{
+    std::size_t index = ShownIndex(tag, stored);
+    return index < values_.size() ? &Ready(index) : nullptr;
 }
 
 std::vector<SPropValue> ComputedValues::Merge(const PropertyBag& stored) const
 {
     std::vector<SPropValue> merged;
-    for (const SPropValue& value : stored.Values()) {
-        const SPropValue* computed = Shown(value.ulPropTag, stored);
-        merged.push_back(computed != nullptr ? *computed : value);
+    merged.reserve(stored.Size() + values_.size());
+    for (const ValuePointer& kept : stored.Stored()) {
+        const SPropValue* computed = Shown(kept->value().ulPropTag, stored);
+        merged.push_back(computed != nullptr ? *computed : kept->value());
+    }
+    for (std::size_t i = 0; i < values_.size(); ++i) {
+        if (stored.Find(values_[i].ulPropTag) == nullptr)
+            merged.push_back(Ready(i));
+    }
+    return merged;
+}
+
+std::vector<ULONG> ComputedValues::MergedTags(const PropertyBag& stored) const
+{
+    std::vector<ULONG> merged;
+    merged.reserve(stored.Size() + values_.size());
+    for (const ValuePointer& kept : stored.Stored()) {
+        std::size_t computed = ShownIndex(kept->value().ulPropTag, stored);
+        merged.push_back(computed < values_.size() ? values_[computed].ulPropTag : kept->value().ulPropTag);
     }
     for (const SPropValue& value : values_) {
         if (stored.Find(value.ulPropTag) == nullptr)
-            merged.push_back(value);
+            merged.push_back(value.ulPropTag);
     }
     return merged;
 }
