@@ -307,7 +307,7 @@ HRESULT MessageObject::CreateAttach(LPCIID lpInterface, ULONG, ULONG* lpulAttach
     return Guard([&]() -> HRESULT {
         AttachmentState attachment;
         {
-            std::lock_guard lock(mutex_);
+            std::unique_lock lock = LockForChange();
             attachment.number = state_.nextAttachNumber++;
         }
         ULONG number = attachment.number;
@@ -323,7 +323,7 @@ HRESULT MessageObject::DeleteAttach(ULONG ulAttachmentNum, ULONG_PTR, LPMAPIPROG
 {
     if (!writable_)
         return MAPI_E_NO_ACCESS;
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock = LockForChange();
     auto found = std::find_if(state_.attachments.begin(), state_.attachments.end(),
                               [&](const auto& attachment) { return attachment->number == ulAttachmentNum; });
     if (found == state_.attachments.end())
@@ -334,7 +334,7 @@ HRESULT MessageObject::DeleteAttach(ULONG ulAttachmentNum, ULONG_PTR, LPMAPIPROG
 
 HRESULT MessageObject::PutAttachment(std::shared_ptr<const AttachmentState> attachment)
 {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock = LockForChange();
     return Guard([&]() -> HRESULT {
         for (auto& existing : state_.attachments) {
             if (existing->number == attachment->number) {
@@ -358,7 +358,7 @@ HRESULT MessageObject::ModifyRecipients(ULONG ulFlags, LPADRLIST lpMods)
     if (!writable_)
         return MAPI_E_NO_ACCESS;
     return Guard([&]() -> HRESULT {
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock = LockForChange();
         // Worked out on a copy, so that a failing entry changes nothing.
         std::vector<RecipientState> recipients = operation == 0 ? std::vector<RecipientState>{} : state_.recipients;
         ULONG nextRowId = state_.nextRowId;
@@ -419,7 +419,7 @@ HRESULT MessageObject::SetReadFlag(ULONG ulFlags)
     if ((ulFlags & GENERATE_RECEIPT_ONLY) != 0)
         return S_OK;  // no receipt is ever sent
     return Guard([&]() -> HRESULT {
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock = LockForChange();
         const SPropValue* stored = state_.properties.Find(PR_MESSAGE_FLAGS);
         SPropValue flags{};
         flags.ulPropTag = PR_MESSAGE_FLAGS;
