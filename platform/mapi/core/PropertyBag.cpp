@@ -34,13 +34,25 @@ std::shared_ptr<const StoredValue> StoredValue::Streamed(ULONG tag,
     return stored;
 }
 
+namespace {
+
+bool IdBefore(const std::pair<ULONG, std::size_t>& entry, ULONG id)
+{
+    return entry.first < id;
+}
+
+} // namespace
+
+std::size_t PropertyBag::PositionOf(ULONG id) const
+{
+    auto found = std::lower_bound(index_.begin(), index_.end(), id, IdBefore);
+    return found != index_.end() && found->first == id ? found->second : values_.size();
+}
+
 const StoredValue* PropertyBag::FindStored(ULONG tag) const
 {
-    for (const ValuePointer& stored : values_) {
-        if (PROP_ID(stored->value().ulPropTag) == PROP_ID(tag))
-            return stored.get();
-    }
-    return nullptr;
+    std::size_t position = PositionOf(PROP_ID(tag));
+    return position < values_.size() ? values_[position].get() : nullptr;
 }
 
 const SPropValue* PropertyBag::Find(ULONG tag) const
@@ -52,12 +64,12 @@ const SPropValue* PropertyBag::Find(ULONG tag) const
 void PropertyBag::Put(ValuePointer value)
 {
     ULONG id = PROP_ID(value->value().ulPropTag);
-    for (ValuePointer& stored : values_) {
-        if (PROP_ID(stored->value().ulPropTag) == id) {
-            stored = std::move(value);
-            return;
-        }
+    auto found = std::lower_bound(index_.begin(), index_.end(), id, IdBefore);
+    if (found != index_.end() && found->first == id) {
+        values_[found->second] = std::move(value);
+        return;
     }
+    index_.insert(found, {id, values_.size()});
     values_.push_back(std::move(value));
 }
 
@@ -72,12 +84,16 @@ SCODE PropertyBag::Set(const SPropValue& value)
 
 bool PropertyBag::Erase(ULONG tag)
 {
-    auto found = std::find_if(values_.begin(), values_.end(), [tag](const ValuePointer& stored) {
-        return PROP_ID(stored->value().ulPropTag) == PROP_ID(tag);
-    });
-    if (found == values_.end())
+    auto found = std::lower_bound(index_.begin(), index_.end(), PROP_ID(tag), IdBefore);
+    if (found == index_.end() || found->first != PROP_ID(tag))
         return false;
-    values_.erase(found);
+    std::size_t position = found->second;
+    values_.erase(values_.begin() + static_cast<std::ptrdiff_t>(position));
+    index_.erase(found);
+    for (auto& entry : index_) {
+        if (entry.second > position)
+            --entry.second;
+    }
     return true;
 }
 

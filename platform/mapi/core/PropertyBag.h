@@ -7,6 +7,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <MapiPtr.h>
@@ -56,7 +57,12 @@ public:
     std::size_t Size() const { return values_.size(); }
 
 private:
+    // The position in values_ of the value with `id`, or values_.size().
+    std::size_t PositionOf(ULONG id) const;
+
     std::vector<ValuePointer> values_;
+    // (id, position in values_) of each value, by id: a look-up is a binary search.
+    std::vector<std::pair<ULONG, std::size_t>> index_;
 };
 
 // How a value that an object works out relates to a stored one of the same id.
