@@ -12,9 +12,11 @@
 namespace mapi {
 namespace {
 
-std::string GuidBytes(const GUID& guid)
+std::array<unsigned char, sizeof(GUID)> GuidBytes(const GUID& guid)
 {
-    return std::string(reinterpret_cast<const char*>(&guid), sizeof(GUID));
+    std::array<unsigned char, sizeof(GUID)> bytes;
+    std::memcpy(bytes.data(), &guid, sizeof(GUID));
+    return bytes;
 }
 
 std::u16string FoldAscii(std::u16string text)

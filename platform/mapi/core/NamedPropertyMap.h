@@ -1,6 +1,7 @@
 // The named-property map of a store: which property id from 0x8000 on stands for which name.
 #pragma once
 
+#include <array>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -40,7 +41,7 @@ public:
 
 private:
     // Names of PS_INTERNET_HEADERS compare without regard to ASCII letter case (as header names do).
-    using Key = std::tuple<std::string, bool, LONG, std::u16string>;
+    using Key = std::tuple<std::array<unsigned char, sizeof(GUID)>, bool, LONG, std::u16string>;
     static Key KeyOf(const PropertyName& name);
 
     mutable std::mutex mutex_;
