@@ -78,14 +78,29 @@ NamedPropertyMap::Key NamedPropertyMap::KeyOf(const PropertyName& name)
     return {GuidBytes(name.propertySet), true, 0, foldCase ? FoldAscii(name.name) : name.name};
 }
 
+std::size_t NamedPropertyMap::KeyHash::operator()(const Key& key) const
+{
+    const auto& [set, isString, lid, name] = key;
+    std::size_t hash = std::hash<std::u16string>()(name) ^ (static_cast<std::size_t>(static_cast<ULONG>(lid)) << 1) ^
+                       static_cast<std::size_t>(isString);
+    for (unsigned char byte : set)
+        hash = hash * 31 + byte;
+    return hash;
+}
+
 std::optional<ULONG> NamedPropertyMap::Resolve(const PropertyName& name, bool create)
+{
+    std::lock_guard lock(mutex_);
+    return ResolveLocked(name, create);
+}
+
+std::optional<ULONG> NamedPropertyMap::ResolveLocked(const PropertyName& name, bool create)
 {
     if (name.propertySet == PS_MAPI) {
         if (name.isString || name.lid <= 0 || static_cast<ULONG>(name.lid) >= PROP_ID_NAMED_MIN)
             return std::nullopt;
         return static_cast<ULONG>(name.lid);
     }
-    std::lock_guard lock(mutex_);
     Key key = KeyOf(name);
     auto known = ids_.find(key);
     if (known != ids_.end())
@@ -145,8 +160,9 @@ HRESULT NamedPropertyMap::GetIDsFromNames(ULONG cPropNames, LPMAPINAMEID* lppPro
     if (status != S_OK)
         return status;
     HRESULT result = S_OK;
+    std::lock_guard lock(mutex_);
     for (ULONG i = 0; i < cPropNames; ++i) {
-        std::optional<ULONG> id = Resolve(names[i], (ulFlags & MAPI_CREATE) != 0);
+        std::optional<ULONG> id = ResolveLocked(names[i], (ulFlags & MAPI_CREATE) != 0);
         tags->aulPropTag[i] = id ? PROP_TAG(PT_UNSPECIFIED, *id) : PROP_TAG(PT_ERROR, PROP_ID_NULL);
         if (!id)
             result = MAPI_W_ERRORS_RETURNED;

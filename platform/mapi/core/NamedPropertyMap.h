@@ -2,7 +2,7 @@
 #pragma once
 
 #include <array>
-#include <map>
+#include <unordered_map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -42,10 +42,15 @@ public:
 private:
     // Names of PS_INTERNET_HEADERS compare without regard to ASCII letter case (as header names do).
     using Key = std::tuple<std::array<unsigned char, sizeof(GUID)>, bool, LONG, std::u16string>;
+    struct KeyHash {
+        std::size_t operator()(const Key& key) const;
+    };
     static Key KeyOf(const PropertyName& name);
+    // Resolve with mutex_ held.
+    std::optional<ULONG> ResolveLocked(const PropertyName& name, bool create);
 
     mutable std::mutex mutex_;
-    std::map<Key, ULONG> ids_;
+    std::unordered_map<Key, ULONG, KeyHash> ids_;
     std::vector<PropertyName> names_;  // index: id - PROP_ID_NAMED_MIN
 };
 
