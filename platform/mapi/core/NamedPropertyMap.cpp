@@ -80,12 +80,18 @@ NamedPropertyMap::Key NamedPropertyMap::KeyOf(const PropertyName& name)
 
 std::size_t NamedPropertyMap::KeyHash::operator()(const Key& key) const
 {
+    // FNV-1a over the set's bytes and the number, then the string's own hash mixed in.
     const auto& [set, isString, lid, name] = key;
-    std::size_t hash = std::hash<std::u16string>()(name) ^ (static_cast<std::size_t>(static_cast<ULONG>(lid)) << 1) ^
-                       static_cast<std::size_t>(isString);
+    std::uint64_t hash = 0xCBF29CE484222325u;
+    auto add = [&hash](std::uint64_t byte) { hash = (hash ^ byte) * 0x100000001B3u; };
     for (unsigned char byte : set)
-        hash = hash * 31 + byte;
-    return hash;
+        add(byte);
+    for (int shift = 0; shift < 32; shift += 8)
+        add((static_cast<ULONG>(lid) >> shift) & 0xFF);
+    add(isString ? 1 : 0);
+    if (!name.empty())
+        hash ^= std::hash<std::u16string>()(name) + 0x9E3779B97F4A7C15u + (hash << 6) + (hash >> 2);
+    return static_cast<std::size_t>(hash);
 }
 
 std::optional<ULONG> NamedPropertyMap::Resolve(const PropertyName& name, bool create)
