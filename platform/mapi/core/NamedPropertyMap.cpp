@@ -2,6 +2,7 @@
 #include "platform/mapi/core/NamedPropertyMap.h"
 
 #include <cstring>
+#include <mutex>
 #include <mapix.h>
 
 #include <MapiPtr.h>
@@ -80,48 +81,56 @@ NamedPropertyMap::Key NamedPropertyMap::KeyOf(const PropertyName& name)
 
 std::size_t NamedPropertyMap::KeyHash::operator()(const Key& key) const
 {
-    // FNV-1a over the set's bytes and the number, then the string's own hash mixed in.
     const auto& [set, isString, lid, name] = key;
-    std::uint64_t hash = 0xCBF29CE484222325u;
-    auto add = [&hash](std::uint64_t byte) { hash = (hash ^ byte) * 0x100000001B3u; };
-    for (unsigned char byte : set)
-        add(byte);
-    for (int shift = 0; shift < 32; shift += 8)
-        add((static_cast<ULONG>(lid) >> shift) & 0xFF);
-    add(isString ? 1 : 0);
+    std::uint64_t first = 0;
+    std::uint64_t second = 0;
+    std::memcpy(&first, set.data(), sizeof first);
+    std::memcpy(&second, set.data() + sizeof first, sizeof second);
+    std::uint64_t hash = first * 0x9E3779B97F4A7C15u ^ (second + 0x632BE59BD9B4E019u) * 0xBF58476D1CE4E5B9u;
+    hash ^= ((static_cast<std::uint64_t>(static_cast<ULONG>(lid)) << 1) | (isString ? 1 : 0)) * 0x94D049BB133111EBu;
     if (!name.empty())
-        hash ^= std::hash<std::u16string>()(name) + 0x9E3779B97F4A7C15u + (hash << 6) + (hash >> 2);
-    return static_cast<std::size_t>(hash);
+        hash ^= std::hash<std::u16string>()(name);
+    return static_cast<std::size_t>(hash ^ (hash >> 31));
 }
 
 std::optional<ULONG> NamedPropertyMap::Resolve(const PropertyName& name, bool create)
 {
-    std::lock_guard lock(mutex_);
-    return ResolveLocked(name, create);
+    {
+        std::shared_lock lock(mutex_);
+        if (std::optional<ULONG> id = Known(name); id || !create)
+            return id;
+    }
+    std::unique_lock lock(mutex_);
+    return Added(name);
 }
 
-std::optional<ULONG> NamedPropertyMap::ResolveLocked(const PropertyName& name, bool create)
+std::optional<ULONG> NamedPropertyMap::Known(const PropertyName& name) const
 {
     if (name.propertySet == PS_MAPI) {
         if (name.isString || name.lid <= 0 || static_cast<ULONG>(name.lid) >= PROP_ID_NAMED_MIN)
             return std::nullopt;
         return static_cast<ULONG>(name.lid);
     }
-    Key key = KeyOf(name);
-    auto known = ids_.find(key);
-    if (known != ids_.end())
-        return known->second;
-    if (!create || names_.size() > PROP_ID_NAMED_MAX - PROP_ID_NAMED_MIN)
+    auto known = ids_.find(KeyOf(name));
+    return known != ids_.end() ? std::optional<ULONG>(known->second) : std::nullopt;
+}
+
+std::optional<ULONG> NamedPropertyMap::Added(const PropertyName& name)
+{
+    // Another thread may have added it since it was looked for.
+    if (std::optional<ULONG> id = Known(name); id || name.propertySet == PS_MAPI)
+        return id;
+    if (names_.size() > PROP_ID_NAMED_MAX - PROP_ID_NAMED_MIN)
         return std::nullopt;
     ULONG id = PROP_ID_NAMED_MIN + static_cast<ULONG>(names_.size());
     names_.push_back(name);
-    ids_.emplace(std::move(key), id);
+    ids_.emplace(KeyOf(name), id);
     return id;
 }
 
 std::optional<PropertyName> NamedPropertyMap::NameOf(ULONG id) const
 {
-    std::lock_guard lock(mutex_);
+    std::shared_lock lock(mutex_);
     if (id < PROP_ID_NAMED_MIN || id - PROP_ID_NAMED_MIN >= names_.size())
         return std::nullopt;
     return names_[id - PROP_ID_NAMED_MIN];
@@ -129,7 +138,7 @@ std::optional<PropertyName> NamedPropertyMap::NameOf(ULONG id) const
 
 std::vector<ULONG> NamedPropertyMap::Ids() const
 {
-    std::lock_guard lock(mutex_);
+    std::shared_lock lock(mutex_);
     std::vector<ULONG> ids(names_.size());
     for (std::size_t i = 0; i < ids.size(); ++i)
         ids[i] = PROP_ID_NAMED_MIN + static_cast<ULONG>(i);
@@ -165,12 +174,28 @@ HRESULT NamedPropertyMap::GetIDsFromNames(ULONG cPropNames, LPMAPINAMEID* lppPro
     SCODE status = NewTagArray(cPropNames, tags.put());
     if (status != S_OK)
         return status;
+    // All are looked up under one shared lock; those missing are added, in their order, under one
+    // lock of its own.
+    std::vector<std::optional<ULONG>> ids(cPropNames);
+    bool missing = false;
+    {
+        std::shared_lock lock(mutex_);
+        for (ULONG i = 0; i < cPropNames; ++i) {
+            ids[i] = Known(names[i]);
+            missing = missing || !ids[i];
+        }
+    }
+    if (missing && (ulFlags & MAPI_CREATE) != 0) {
+        std::unique_lock lock(mutex_);
+        for (ULONG i = 0; i < cPropNames; ++i) {
+            if (!ids[i])
+                ids[i] = Added(names[i]);
+        }
+    }
     HRESULT result = S_OK;
-    std::lock_guard lock(mutex_);
     for (ULONG i = 0; i < cPropNames; ++i) {
-        std::optional<ULONG> id = ResolveLocked(names[i], (ulFlags & MAPI_CREATE) != 0);
-        tags->aulPropTag[i] = id ? PROP_TAG(PT_UNSPECIFIED, *id) : PROP_TAG(PT_ERROR, PROP_ID_NULL);
-        if (!id)
+        tags->aulPropTag[i] = ids[i] ? PROP_TAG(PT_UNSPECIFIED, *ids[i]) : PROP_TAG(PT_ERROR, PROP_ID_NULL);
+        if (!ids[i])
             result = MAPI_W_ERRORS_RETURNED;
     }
     *lppPropTags = tags.release();

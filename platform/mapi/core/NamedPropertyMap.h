@@ -3,7 +3,7 @@
 
 #include <array>
 #include <unordered_map>
-#include <mutex>
+#include <shared_mutex>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -46,10 +46,13 @@ private:
         std::size_t operator()(const Key& key) const;
     };
     static Key KeyOf(const PropertyName& name);
-    // Resolve with mutex_ held.
-    std::optional<ULONG> ResolveLocked(const PropertyName& name, bool create);
+    // The id the map holds for the name, with mutex_ held at least shared.
+    std::optional<ULONG> Known(const PropertyName& name) const;
+    // The same, the name added when it is not there yet; with mutex_ held alone.
+    std::optional<ULONG> Added(const PropertyName& name);
 
-    mutable std::mutex mutex_;
+    // Names are looked up far more often than added: look-ups share the lock.
+    mutable std::shared_mutex mutex_;
     std::unordered_map<Key, ULONG, KeyHash> ids_;
     std::vector<PropertyName> names_;  // index: id - PROP_ID_NAMED_MIN
 };
