@@ -45,28 +45,30 @@ bool ReadName(const MAPINAMEID& source, PropertyName& name)
     return true;
 }
 
-// Writes `name` into `target`, its set and string chained to `parent`.
-SCODE WriteName(const PropertyName& name, void* parent, MAPINAMEID& target)
+// The bytes WriteName takes for `name`.
+ULONG NameBytes(const PropertyName& name)
 {
-    void* guid = nullptr;
-    SCODE status = MAPIAllocateMore(sizeof(GUID), parent, &guid);
-    if (status != S_OK)
-        return status;
+    ULONG bytes = AlignedSize(sizeof(MAPINAMEID)) + AlignedSize(sizeof(GUID));
+    return name.isString ? bytes + AlignedSize((name.name.size() + 1) * sizeof(WCHAR)) : bytes;
+}
+
+// Writes `name` with its set and string into pieces of `allocator`; the entry.
+LPMAPINAMEID WriteName(const PropertyName& name, PackedAllocator& allocator)
+{
+    auto* target = static_cast<LPMAPINAMEID>(allocator.Allocate(sizeof(MAPINAMEID)));
+    void* guid = allocator.Allocate(sizeof(GUID));
     std::memcpy(guid, &name.propertySet, sizeof(GUID));
-    target.lpguid = static_cast<LPGUID>(guid);
+    target->lpguid = static_cast<LPGUID>(guid);
     if (!name.isString) {
-        target.ulKind = MNID_ID;
-        target.Kind.lID = name.lid;
-        return S_OK;
+        target->ulKind = MNID_ID;
+        target->Kind.lID = name.lid;
+        return target;
     }
-    void* text = nullptr;
-    status = MAPIAllocateMore(static_cast<ULONG>((name.name.size() + 1) * sizeof(WCHAR)), parent, &text);
-    if (status != S_OK)
-        return status;
+    void* text = allocator.Allocate(static_cast<ULONG>((name.name.size() + 1) * sizeof(WCHAR)));
     std::memcpy(text, name.name.c_str(), (name.name.size() + 1) * sizeof(WCHAR));
-    target.ulKind = MNID_STRING;
-    target.Kind.lpwstrName = static_cast<LPWSTR>(text);
-    return S_OK;
+    target->ulKind = MNID_STRING;
+    target->Kind.lpwstrName = static_cast<LPWSTR>(text);
+    return target;
 }
 
 } // namespace
@@ -131,6 +133,11 @@ std::optional<ULONG> NamedPropertyMap::Added(const PropertyName& name)
 std::optional<PropertyName> NamedPropertyMap::NameOf(ULONG id) const
 {
     std::shared_lock lock(mutex_);
+    return NameAt(id);
+}
+
+std::optional<PropertyName> NamedPropertyMap::NameAt(ULONG id) const
+{
     if (id < PROP_ID_NAMED_MIN || id - PROP_ID_NAMED_MIN >= names_.size())
         return std::nullopt;
     return names_[id - PROP_ID_NAMED_MIN];
@@ -221,9 +228,11 @@ HRESULT NamedPropertyMap::GetNamesFromIDs(LPSPropTagArray* lppPropTags, LPGUID l
     std::vector<ULONG> tags;
     std::vector<std::optional<PropertyName>> names;
     bool allNames = *lppPropTags == nullptr;
+    std::shared_lock lock(mutex_);
     if (allNames) {
-        for (ULONG id : Ids()) {
-            std::optional<PropertyName> name = NameOf(id);
+        for (ULONG i = 0; i < names_.size(); ++i) {
+            const ULONG id = PROP_ID_NAMED_MIN + i;
+            std::optional<PropertyName> name = NameAt(id);
             if (name && wanted(*name)) {
                 tags.push_back(PROP_TAG(PT_UNSPECIFIED, id));
                 names.push_back(std::move(name));
@@ -237,32 +246,32 @@ HRESULT NamedPropertyMap::GetNamesFromIDs(LPSPropTagArray* lppPropTags, LPGUID l
             if (id != PROP_ID_NULL && id < PROP_ID_NAMED_MIN)
                 name = PropertyName{PS_MAPI, false, static_cast<LONG>(id), {}};
             else
-                name = NameOf(id);
+                name = NameAt(id);
             if (name && !wanted(*name))
                 name.reset();
             names.push_back(std::move(name));
         }
     }
+    lock.unlock();
 
     MapiBuffer<LPMAPINAMEID> array;
     SCODE status = MAPIAllocateBuffer(static_cast<ULONG>(std::max<std::size_t>(names.size(), 1) * sizeof(LPMAPINAMEID)),
                                       array.put_void());
     if (status != S_OK)
         return status;
+    // The entries, their sets and strings in one piece chained to the array.
+    ULONG bytes = 0;
+    for (const std::optional<PropertyName>& name : names)
+        bytes += name ? NameBytes(*name) : 0;
+    void* entries = nullptr;
+    if (bytes != 0 && (status = MAPIAllocateMore(bytes, array.get(), &entries)) != S_OK)
+        return status;
+    PackedAllocator allocator(static_cast<BYTE*>(entries));
     HRESULT result = S_OK;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        array[i] = nullptr;
-        if (!names[i]) {
+        array[i] = names[i] ? WriteName(*names[i], allocator) : nullptr;
+        if (!names[i])
             result = MAPI_W_ERRORS_RETURNED;
-            continue;
-        }
-        void* entry = nullptr;
-        status = MAPIAllocateMore(sizeof(MAPINAMEID), array.get(), &entry);
-        if (status == S_OK)
-            status = WriteName(*names[i], array.get(), *static_cast<LPMAPINAMEID>(entry));
-        if (status != S_OK)
-            return status;
-        array[i] = static_cast<LPMAPINAMEID>(entry);
     }
     if (allNames) {
         MapiBuffer<SPropTagArray> tagArray;

@@ -50,6 +50,8 @@ private:
     std::optional<ULONG> Known(const PropertyName& name) const;
     // The same, the name added when it is not there yet; with mutex_ held alone.
     std::optional<ULONG> Added(const PropertyName& name);
+    // NameOf with mutex_ held at least shared.
+    std::optional<PropertyName> NameAt(ULONG id) const;
 
     // Names are looked up far more often than added: look-ups share the lock.
     mutable std::shared_mutex mutex_;
