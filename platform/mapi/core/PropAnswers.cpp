@@ -95,8 +95,8 @@ HRESULT ListProps(const PropertyBag& stored, const ComputedValues& computed, ULO
     std::vector<ULONG> list;
     for (ULONG merged : computed.MergedTags(stored)) {
         // A value kept in its file is listed with its own type, for OpenProperty.
-        const StoredValue* kept = stored.FindStored(merged);
-        const bool streamed = PROP_TYPE(merged) == PT_ERROR && kept != nullptr && kept->streamed();
+        const StoredValue* kept = PROP_TYPE(merged) == PT_ERROR ? stored.FindStored(merged) : nullptr;
+        const bool streamed = kept != nullptr && kept->streamed();
         const ULONG tag = streamed ? kept->tag() : merged;
         list.push_back(CHANGE_PROP_TYPE(tag, StringFormForFlags(PROP_TYPE(tag), flags)));
     }
