@@ -7,10 +7,45 @@
 #include "platform/mapi/core/PropValues.h"
 
 namespace mapi {
+namespace {
+
+// Whether the value is all in its SPropValue, with nothing it points to.
+bool IsSelfContained(ULONG type)
+{
+    switch (type) {
+    case PT_NULL:
+    case PT_I2:
+    case PT_LONG:
+    case PT_FLOAT:
+    case PT_DOUBLE:
+    case PT_CURRENCY:
+    case PT_APPTIME:
+    case PT_ERROR:
+    case PT_BOOLEAN:
+    case PT_I8:
+    case PT_SYSTIME:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool IdBefore(const std::pair<ULONG, std::size_t>& entry, ULONG id)
+{
+    return entry.first < id;
+}
+
+} // namespace
 
 std::shared_ptr<const StoredValue> StoredValue::Copy(const SPropValue& value, SCODE& status)
 {
     auto stored = std::make_shared<StoredValue>();
+    if (IsSelfContained(PROP_TYPE(value.ulPropTag))) {
+        // A copy of the value itself is a copy of all of it, with no buffer of its own.
+        stored->view_ = value;
+        status = S_OK;
+        return stored;
+    }
     status = DuplicateValues(std::span<const SPropValue>(&value, 1), MAPIAllocateBuffer, stored->owned_.put());
     return status == S_OK ? stored : nullptr;
 }
@@ -33,15 +68,6 @@ std::shared_ptr<const StoredValue> StoredValue::Streamed(ULONG tag,
     stored->streamedTag_ = tag;
     return stored;
 }
-
-namespace {
-
-bool IdBefore(const std::pair<ULONG, std::size_t>& entry, ULONG id)
-{
-    return entry.first < id;
-}
-
-} // namespace
 
 std::size_t PropertyBag::PositionOf(ULONG id) const
 {
