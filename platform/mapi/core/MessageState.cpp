@@ -16,14 +16,18 @@ public:
     Loader(std::span<const cfb::MsgNamedProperty> modelNames, NamedPropertyMap& names, std::shared_ptr<const void> keepAlive)
         : keepAlive_(std::move(keepAlive))
     {
-        for (const cfb::MsgNamedProperty& model : modelNames) {
-            PropertyName name;
-            name.propertySet = GuidFromModel(model.propertySet);
-            name.isString = model.isString;
-            name.lid = static_cast<LONG>(model.lid);
-            name.name = model.name;
-            if (std::optional<ULONG> id = names.Resolve(name, true))
-                ids_[model.id] = *id;
+        std::vector<PropertyName> wanted(modelNames.size());
+        for (std::size_t i = 0; i < modelNames.size(); ++i) {
+            const cfb::MsgNamedProperty& model = modelNames[i];
+            wanted[i].propertySet = GuidFromModel(model.propertySet);
+            wanted[i].isString = model.isString;
+            wanted[i].lid = static_cast<LONG>(model.lid);
+            wanted[i].name = model.name;
+        }
+        const std::vector<std::optional<ULONG>> ids = names.ResolveAll(wanted, true);
+        for (std::size_t i = 0; i < modelNames.size(); ++i) {
+            if (ids[i])
+                ids_[modelNames[i].id] = *ids[i];
         }
     }
 

@@ -97,13 +97,30 @@ std::size_t NamedPropertyMap::KeyHash::operator()(const Key& key) const
 
 std::optional<ULONG> NamedPropertyMap::Resolve(const PropertyName& name, bool create)
 {
+    return ResolveAll(std::span<const PropertyName>(&name, 1), create).front();
+}
+
+std::vector<std::optional<ULONG>> NamedPropertyMap::ResolveAll(std::span<const PropertyName> names, bool create)
+{
+    // All are looked up under one shared lock; those missing are added, in their order, under one
+    // lock of its own.
+    std::vector<std::optional<ULONG>> ids(names.size());
+    bool missing = false;
     {
         std::shared_lock lock(mutex_);
-        if (std::optional<ULONG> id = Known(name); id || !create)
-            return id;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            ids[i] = Known(names[i]);
+            missing = missing || !ids[i];
+        }
     }
-    std::unique_lock lock(mutex_);
-    return Added(name);
+    if (missing && create) {
+        std::unique_lock lock(mutex_);
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (!ids[i])
+                ids[i] = Added(names[i]);
+        }
+    }
+    return ids;
 }
 
 std::optional<ULONG> NamedPropertyMap::Known(const PropertyName& name) const
@@ -181,24 +198,7 @@ HRESULT NamedPropertyMap::GetIDsFromNames(ULONG cPropNames, LPMAPINAMEID* lppPro
     SCODE status = NewTagArray(cPropNames, tags.put());
     if (status != S_OK)
         return status;
-    // All are looked up under one shared lock; those missing are added, in their order, under one
-    // lock of its own.
-    std::vector<std::optional<ULONG>> ids(cPropNames);
-    bool missing = false;
-    {
-        std::shared_lock lock(mutex_);
-        for (ULONG i = 0; i < cPropNames; ++i) {
-            ids[i] = Known(names[i]);
-            missing = missing || !ids[i];
-        }
-    }
-    if (missing && (ulFlags & MAPI_CREATE) != 0) {
-        std::unique_lock lock(mutex_);
-        for (ULONG i = 0; i < cPropNames; ++i) {
-            if (!ids[i])
-                ids[i] = Added(names[i]);
-        }
-    }
+    const std::vector<std::optional<ULONG>> ids = ResolveAll(names, (ulFlags & MAPI_CREATE) != 0);
     HRESULT result = S_OK;
     for (ULONG i = 0; i < cPropNames; ++i) {
         tags->aulPropTag[i] = ids[i] ? PROP_TAG(PT_UNSPECIFIED, *ids[i]) : PROP_TAG(PT_ERROR, PROP_ID_NULL);

@@ -4,6 +4,7 @@
 #include <array>
 #include <unordered_map>
 #include <shared_mutex>
+#include <span>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -28,6 +29,8 @@ public:
     // The id of a name; nullopt when the map does not hold it and `create` is false, or when
     // the ids are used up. Names in PS_MAPI stand for the id that is their number.
     std::optional<ULONG> Resolve(const PropertyName& name, bool create);
+    // The same for several names at once, their ids in their order.
+    std::vector<std::optional<ULONG>> ResolveAll(std::span<const PropertyName> names, bool create);
     // The name of an id from 0x8000 on; nullopt for an id the map has not handed out.
     std::optional<PropertyName> NameOf(ULONG id) const;
     // Every id handed out, in order.
