@@ -452,6 +452,25 @@ void SetProperty(cfb::MsgPropertyList& properties, cfb::MsgProperty property)
     properties.push_back(std::move(property));
 }
 
+void SetProperties(cfb::MsgPropertyList& properties, std::vector<cfb::MsgProperty> added)
+{
+    std::vector<bool> placed(added.size());
+    for (auto& existing : properties) {
+        for (std::size_t i = 0; i < added.size(); ++i) {
+            if (!placed[i] && existing.Id() == added[i].Id()) {
+                existing = std::move(added[i]);
+                placed[i] = true;
+                break;
+            }
+        }
+    }
+    for (std::size_t i = 0; i < added.size(); ++i) {
+        if (!placed[i]) {
+            properties.push_back(std::move(added[i]));
+        }
+    }
+}
+
 cfb::MsgProperty IntegerProperty(std::uint32_t tag, std::int64_t value)
 {
     cfb::MsgProperty property;
