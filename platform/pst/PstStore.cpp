@@ -8,8 +8,9 @@
 #include "platform/pst/PropertyDecoding.h"
 #include "platform/pst/PstError.h"
 
+#include <algorithm>
 #include <memory>
-#include <set>
+#include <vector>
 
 namespace platform::pst {
 namespace {
@@ -104,6 +105,9 @@ public:
     void Read(std::uint32_t nid)
     {
         ReadMessage(database_.FindNode(nid), 0, 0, document_.message);
+        std::sort(used_.begin(), used_.end());
+        used_.erase(std::unique(used_.begin(), used_.end()), used_.end());
+        document_.namedProperties.reserve(used_.size());
         for (std::uint16_t id : used_) {
             document_.namedProperties.push_back(named_.at(id));
         }
@@ -208,7 +212,7 @@ private:
                                                 " has no name in the file");
                     continue;
                 }
-                used_.insert(id);
+                used_.push_back(id);
             }
             properties.push_back(DecodeProperty(property));
         }
@@ -219,7 +223,7 @@ private:
     const std::map<std::uint16_t, cfb::MsgNamedProperty>& named_;
     std::uint32_t defaultCodePage_;
     cfb::MsgDocument& document_;
-    std::set<std::uint16_t> used_;
+    std::vector<std::uint16_t> used_;  // the named ids the message uses, sorted once it is read
 };
 
 } // namespace

@@ -1,8 +1,10 @@
 // Turning the plain message model (properties, recipients, attachments) into the runtime's values.
 #include "platform/mapi/core/MessageState.h"
 
-#include <map>
+#include <algorithm>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "platform/mapi/core/ModelValue.h"
 
@@ -27,8 +29,12 @@ public:
         const std::vector<std::optional<ULONG>> ids = names.ResolveAll(wanted, true);
         for (std::size_t i = 0; i < modelNames.size(); ++i) {
             if (ids[i])
-                ids_[modelNames[i].id] = *ids[i];
+                ids_.emplace_back(modelNames[i].id, *ids[i]);
         }
+        // By the model's id; where the model names one id twice, the later name holds.
+        std::stable_sort(ids_.begin(), ids_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        auto last = std::unique(ids_.rbegin(), ids_.rend(), [](const auto& a, const auto& b) { return a.first == b.first; });
+        ids_.erase(ids_.begin(), last.base());
     }
 
     std::shared_ptr<const MessageState> Message(const cfb::MsgMessage& model)
@@ -59,8 +65,9 @@ private:
         for (const cfb::MsgProperty& property : model) {
             ULONG id = property.Id();
             if (id >= PROP_ID_NAMED_MIN) {
-                auto mapped = ids_.find(static_cast<std::uint16_t>(id));
-                if (mapped == ids_.end())
+                auto mapped = std::lower_bound(ids_.begin(), ids_.end(), id,
+                                               [](const auto& entry, ULONG wanted) { return entry.first < wanted; });
+                if (mapped == ids_.end() || mapped->first != id)
                     continue;
                 id = mapped->second;
             }
@@ -72,7 +79,7 @@ private:
     }
 
     std::shared_ptr<const void> keepAlive_;
-    std::map<std::uint16_t, ULONG> ids_;
+    std::vector<std::pair<std::uint16_t, ULONG>> ids_;  // the model's named ids, sorted, and the map's
 };
 
 } // namespace
