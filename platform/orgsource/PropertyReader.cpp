@@ -4,6 +4,7 @@
 #include "platform/orgsource/PropertyNames.h"
 #include "platform/orgsource/ReadError.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -464,6 +465,7 @@ void SetProperties(cfb::MsgPropertyList& properties, std::vector<cfb::MsgPropert
             }
         }
     }
+    properties.reserve(properties.size() + static_cast<std::size_t>(std::count(placed.begin(), placed.end(), false)));
     for (std::size_t i = 0; i < added.size(); ++i) {
         if (!placed[i]) {
             properties.push_back(std::move(added[i]));

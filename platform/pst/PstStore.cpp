@@ -203,7 +203,10 @@ private:
     cfb::MsgPropertyList Decode(const std::vector<RawProperty>& raw, const std::string& place)
     {
         cfb::MsgPropertyList properties;
-        properties.reserve(raw.size());
+        // With room for the few that the organisation adds to every message (its entry identifiers,
+        // type and flags), so that the list is not moved whole to take them.
+        constexpr std::size_t kAddedLater = 8;
+        properties.reserve(raw.size() + kAddedLater);
         for (const RawProperty& property : raw) {
             const auto id = static_cast<std::uint16_t>(property.tag >> 16);
             if (id >= 0x8000) {
