@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 
 #include "platform/cfb/MsgFile.h"
 #include "platform/mapi/core/PropValues.h"
@@ -49,13 +50,13 @@ HRESULT AnswerProps(const PropertyBag& stored, const ComputedValues& computed, c
         return MAPI_E_INVALID_PARAMETER;
     *count = 0;
     *values = nullptr;
-    std::vector<ULONG> wanted;
-    if (tags != nullptr) {
-        wanted.assign(tags->aulPropTag, tags->aulPropTag + tags->cValues);
-    } else {
+    std::vector<ULONG> every;
+    if (tags == nullptr) {
         for (ULONG tag : computed.MergedTags(stored))
-            wanted.push_back(CHANGE_PROP_TYPE(tag, StringFormForFlags(PROP_TYPE(tag), flags)));
+            every.push_back(CHANGE_PROP_TYPE(tag, StringFormForFlags(PROP_TYPE(tag), flags)));
     }
+    const std::span<const ULONG> wanted = tags != nullptr ? std::span<const ULONG>(tags->aulPropTag, tags->cValues)
+                                                          : std::span<const ULONG>(every);
     void* buffer = nullptr;
     SCODE status = MAPIAllocateBuffer(static_cast<ULONG>(std::max<std::size_t>(wanted.size(), 1) * sizeof(SPropValue)),
                                       &buffer);
