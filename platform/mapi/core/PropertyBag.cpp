@@ -4,31 +4,11 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/cfb/MsgLayout.h"
 #include "platform/mapi/core/PropValues.h"
 
 namespace mapi {
 namespace {
-
-// Whether the value is all in its SPropValue, with nothing it points to.
-bool IsSelfContained(ULONG type)
-{
-    switch (type) {
-    case PT_NULL:
-    case PT_I2:
-    case PT_LONG:
-    case PT_FLOAT:
-    case PT_DOUBLE:
-    case PT_CURRENCY:
-    case PT_APPTIME:
-    case PT_ERROR:
-    case PT_BOOLEAN:
-    case PT_I8:
-    case PT_SYSTIME:
-        return true;
-    default:
-        return false;
-    }
-}
 
 bool IdBefore(const std::pair<ULONG, std::size_t>& entry, ULONG id)
 {
@@ -40,8 +20,8 @@ bool IdBefore(const std::pair<ULONG, std::size_t>& entry, ULONG id)
 std::shared_ptr<const StoredValue> StoredValue::Copy(const SPropValue& value, SCODE& status)
 {
     auto stored = std::make_shared<StoredValue>();
-    if (IsSelfContained(PROP_TYPE(value.ulPropTag))) {
-        // A copy of the value itself is a copy of all of it, with no buffer of its own.
+    if (platform::cfb::IsInlineType(static_cast<std::uint16_t>(PROP_TYPE(value.ulPropTag)))) {
+        // A value with nothing out of line is copied whole with its SPropValue, with no buffer of its own.
         stored->view_ = value;
         status = S_OK;
         return stored;
