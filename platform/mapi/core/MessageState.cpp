@@ -37,24 +37,24 @@ public:
         ids_.erase(ids_.begin(), last.base());
     }
 
-    std::shared_ptr<const MessageState> Message(const cfb::MsgMessage& model)
+    MessageState Message(const cfb::MsgMessage& model)
     {
-        auto state = std::make_shared<MessageState>();
-        Properties(model.properties, model.codePage, state->properties);
+        MessageState state;
+        Properties(model.properties, model.codePage, state.properties);
         for (const cfb::MsgRecipient& recipient : model.recipients) {
-            RecipientState& row = state->recipients.emplace_back();
-            row.rowId = state->nextRowId++;
+            RecipientState& row = state.recipients.emplace_back();
+            row.rowId = state.nextRowId++;
             Properties(recipient.properties, model.codePage, row.properties);
         }
         for (const cfb::MsgAttachment& attachment : model.attachments) {
             auto loaded = std::make_shared<AttachmentState>();
-            loaded->number = state->nextAttachNumber++;
+            loaded->number = state.nextAttachNumber++;
             Properties(attachment.properties, model.codePage, loaded->properties);
             if (attachment.embedded != nullptr)
-                loaded->embedded = Message(*attachment.embedded);
+                loaded->embedded = std::make_shared<const MessageState>(Message(*attachment.embedded));
             else
                 loaded->otherObject = cfb::FindProperty(attachment.properties, PR_ATTACH_DATA_OBJ) != nullptr;
-            state->attachments.push_back(std::move(loaded));
+            state.attachments.push_back(std::move(loaded));
         }
         return state;
     }
@@ -84,9 +84,9 @@ private:
 
 } // namespace
 
-std::shared_ptr<const MessageState> LoadMessageState(const platform::cfb::MsgMessage& message,
-                                                     std::span<const platform::cfb::MsgNamedProperty> modelNames,
-                                                     NamedPropertyMap& names, std::shared_ptr<const void> keepAlive)
+MessageState LoadMessageState(const platform::cfb::MsgMessage& message,
+                              std::span<const platform::cfb::MsgNamedProperty> modelNames, NamedPropertyMap& names,
+                              std::shared_ptr<const void> keepAlive)
 {
     return Loader(modelNames, names, std::move(keepAlive)).Message(message);
 }
