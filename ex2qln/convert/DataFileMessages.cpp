@@ -1,6 +1,8 @@
 // Walking a data file's folders and messages through a MAPI session on a stand-in organisation.
 #include "ex2qln/convert/DataFileMessages.h"
 
+#include "ex2qln/convert/OpenedMessageQueue.h"
+
 #include "platform/files/TempDirectory.h"
 #include "platform/locale/Utf16.h"
 #include "platform/pst/PstStore.h"
@@ -16,6 +18,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 #include <unistd.h>
 
 namespace ex2qln::convert {
@@ -80,13 +83,10 @@ std::string LastError(IMAPIProp* object, HRESULT status)
     return "cannot be opened";
 }
 
+// Opens the messages of the folders one after another and hands them on through `opened`.
 class Walk {
 public:
-    Walk(IMsgStore* store, const std::function<void(IMessage*, const std::string&, ULONG)>& visit,
-         const std::function<void(const std::string&, ULONG, HRESULT, const std::string&)>& failed)
-        : store_(store), visit_(visit), failed_(failed)
-    {
-    }
+    Walk(IMsgStore* store, OpenedMessageQueue& opened) : store_(store), opened_(opened) {}
 
     HRESULT Folder(IMAPIFolder* folder, const std::string& path, int depth)
     {
@@ -131,7 +131,7 @@ private:
     {
         const SPropValue* entryId = PpropFindProp(row.lpProps, row.cValues, PR_ENTRYID);
         if (entryId == nullptr) {
-            failed_(path, position, MAPI_E_NOT_FOUND, "has no entry identifier");
+            opened_.Push({{}, path, position, MAPI_E_NOT_FOUND, "has no entry identifier"});
             return;
         }
         ULONG type = 0;
@@ -139,16 +139,44 @@ private:
         HRESULT hr = store_->OpenEntry(entryId->Value.bin.cb, reinterpret_cast<LPENTRYID>(entryId->Value.bin.lpb),
                                        &IID_IMessage, 0, &type, message.put_unknown());
         if (FAILED(hr)) {
-            failed_(path, position, hr, LastError(store_, hr));
+            opened_.Push({{}, path, position, hr, LastError(store_, hr)});
             return;
         }
-        visit_(message.get(), path, position);
+        opened_.Push({std::move(message), path, position, S_OK, {}});
     }
 
     IMsgStore* store_;
-    const std::function<void(IMessage*, const std::string&, ULONG)>& visit_;
-    const std::function<void(const std::string&, ULONG, HRESULT, const std::string&)>& failed_;
+    OpenedMessageQueue& opened_;
 };
+
+// The walk opens messages on a thread of its own while this one gives those opened before to
+// `visit` (or `failed`), in the order of the walk; the messages are let go on this thread.
+HRESULT WalkAlongside(IMsgStore* store, IMAPIFolder* top,
+                      const std::function<void(IMessage*, const std::string&, ULONG)>& visit,
+                      const std::function<void(const std::string&, ULONG, HRESULT, const std::string&)>& failed)
+{
+    constexpr std::size_t kOpenedAhead = 8;
+    OpenedMessageQueue queue(kOpenedAhead);
+    HRESULT walked = S_OK;
+    std::thread opener([&] {
+        walked = Walk(store, queue).Folder(top, "", 0);
+        queue.Close();
+    });
+    try {
+        for (OpenedMessage opened; queue.Pop(opened);) {
+            if (opened.message)
+                visit(opened.message.get(), opened.folder, opened.position);
+            else
+                failed(opened.folder, opened.position, opened.status, opened.reason);
+        }
+    } catch (...) {
+        queue.Close();
+        opener.join();
+        throw;
+    }
+    opener.join();
+    return walked;
+}
 
 HRESULT OpenDefaultStore(IMAPISession* session, MapiPtr<IMsgStore>& store)
 {
@@ -215,7 +243,7 @@ HRESULT ForEachDataFileMessage(const std::string& path, unsigned codePage,
         hr = store->OpenEntry(subtree->Value.bin.cb, reinterpret_cast<LPENTRYID>(subtree->Value.bin.lpb), &IID_IMAPIFolder,
                               0, &type, top.put_unknown());
     if (SUCCEEDED(hr))
-        hr = Walk(store.get(), visit, failed).Folder(top.get(), "", 0);
+        hr = WalkAlongside(store.get(), top.get(), visit, failed);
     if (FAILED(hr))
         error = "its folders cannot be read";
     return hr;

@@ -13,7 +13,7 @@ namespace {
 
 class FileOutputStream final : public IStream {
 public:
-    explicit FileOutputStream(int descriptor) : descriptor_(descriptor) {}
+    FileOutputStream(int descriptor, bool existed) : descriptor_(descriptor), existed_(existed) {}
 
     HRESULT QueryInterface(REFIID riid, LPVOID* ppvObj) override
     {
@@ -64,9 +64,11 @@ public:
     HRESULT Seek(LARGE_INTEGER, DWORD, ULARGE_INTEGER*) override { return STG_E_INVALIDFUNCTION; }
     HRESULT SetSize(ULARGE_INTEGER) override { return STG_E_INVALIDFUNCTION; }
     HRESULT CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*, ULARGE_INTEGER*) override { return STG_E_INVALIDFUNCTION; }
-    // Cuts what an earlier, longer file left behind.
+    // Cuts what an earlier, longer file left behind (a file this stream created has nothing to cut).
     HRESULT Commit(DWORD) override
     {
+        if (!existed_)
+            return S_OK;
         return ::ftruncate(descriptor_, static_cast<off_t>(size_)) == 0 ? S_OK : STG_E_WRITEFAULT;
     }
     HRESULT Revert() override { return STG_E_INVALIDFUNCTION; }
@@ -92,6 +94,7 @@ private:
     ~FileOutputStream() { ::close(descriptor_); }
 
     int descriptor_;
+    bool existed_;
     std::atomic<ULONG> references_{1};
     unsigned long long size_ = 0;
 };
@@ -103,10 +106,16 @@ HRESULT OpenFileOutputStream(const std::string& path, IStream** stream)
     if (stream == nullptr)
         return E_INVALIDARG;
     *stream = nullptr;
-    const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    // Created afresh in one call where it is missing, as it mostly is.
+    bool existed = false;
+    int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (descriptor < 0 && errno == EEXIST) {
+        existed = true;
+        descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    }
     if (descriptor < 0)
         return HResultFromErrno(errno);
-    *stream = new (std::nothrow) FileOutputStream(descriptor);
+    *stream = new (std::nothrow) FileOutputStream(descriptor, existed);
     if (*stream == nullptr) {
         ::close(descriptor);
         return E_OUTOFMEMORY;

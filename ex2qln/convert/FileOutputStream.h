@@ -11,7 +11,8 @@ namespace ex2qln::convert {
 
 // Opens `path` for writing, creating it when missing. An existing file is overwritten in place and
 // cut to the written length on Commit: truncating it first would make the file system flush it on
-// close, a wait for every message of a batch. Only Write, Commit and Stat are supported.
+// close, a wait for every message of a batch. A missing file is created, with nothing to cut.
+// Only Write, Commit and Stat are supported.
 HRESULT OpenFileOutputStream(const std::string& path, IStream** stream);
 
 } // namespace ex2qln::convert

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -184,11 +185,13 @@ HRESULT ConvertDataFile(const std::string& path, const ex2qln::convert::ConvertO
                      static_cast<unsigned>(hr));
         result = hr;
     };
+    std::set<std::string> created;
     auto convert = [&](IMessage* message, const std::string& folder, ULONG position) {
         char name[16];
         std::snprintf(name, sizeof name, "%05u.eml", position);
         std::error_code error;
-        std::filesystem::create_directories(top / folder, error);
+        if (created.insert(folder).second)
+            std::filesystem::create_directories(top / folder, error);
         std::string reason;
         HRESULT hr = ConvertMessage(message, path + ": " + folder + "/" + name, (top / folder / name).string(), config, reason);
         if (FAILED(hr))

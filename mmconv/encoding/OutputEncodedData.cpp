@@ -1,10 +1,10 @@
 // The transfer-encoding pump between a source stream and an output stream.
 #include "mmconv/encoding/OutputEncodedData.h"
 
+#include <memory>
 #include <new>
 #include <span>
 #include <string>
-#include <vector>
 
 #include "mmconv/encoding/Base64.h"
 #include "mmconv/encoding/ConversionTrace.h"
@@ -29,11 +29,12 @@ template <class Encoder>
 HRESULT Pump(ByteSink& output, ByteSource& source, Encoder& encoder, std::size_t pieceSize,
     bool dropFinalZero)
 {
-    std::vector<std::uint8_t> piece(pieceSize);
+    // Not cleared first: only what the source reads into it is used.
+    const auto piece = std::make_unique_for_overwrite<std::uint8_t[]>(pieceSize);
     std::string encoded;
     for (;;) {
         std::size_t read = 0;
-        HRESULT hr = source.Read(piece, read);
+        HRESULT hr = source.Read(std::span(piece.get(), pieceSize), read);
         if (FAILED(hr))
             return hr;
         if (read == 0)
@@ -41,7 +42,7 @@ HRESULT Pump(ByteSink& output, ByteSource& source, Encoder& encoder, std::size_t
         if (dropFinalZero && read < pieceSize && piece[read - 1] == 0)
             --read;
         encoded.clear();
-        encoder.Encode(std::span(piece.data(), read), encoded);
+        encoder.Encode(std::span<const std::uint8_t>(piece.get(), read), encoded);
         hr = output.Write(encoded);
         if (FAILED(hr))
             return hr;

@@ -5,7 +5,9 @@
 #include <mapiguid.h>
 #include <mapiutil.h>
 
+#include <algorithm>
 #include <array>
+#include <map>
 #include <new>
 
 #include "mmconv/encoding/ConversionTrace.h"
@@ -165,39 +167,59 @@ MMNamedPropsCnv::~MMNamedPropsCnv()
     TraceConversion("MMNamedPropsCnv(%#lx)::~MMNamedPropsCnv\n", TraceAddress(this));
 }
 
+struct MMNamedPropsCnv::Selection {
+    std::vector<NumericName> numeric;
+    std::vector<StringName> strings;
+    std::vector<std::u16string> texts;  // the string names, terminated
+    std::vector<MAPINAMEID> ids;
+    std::vector<LPMAPINAMEID> pointers;
+    // (LID, index in numeric) by LID; a LID defined twice has its later index.
+    std::vector<std::pair<ULONG, std::size_t>> byLid;
+};
+
+const MMNamedPropsCnv::Selection& MMNamedPropsCnv::SelectionOf(unsigned selector)
+{
+    auto make = [](unsigned selector) {
+        Selection selection;
+        Definitions(selector, selection.numeric, selection.strings);
+        selection.texts.reserve(selection.strings.size());
+        selection.ids.reserve(selection.numeric.size() + selection.strings.size());
+        for (const NumericName& name : selection.numeric)
+            selection.ids.push_back({const_cast<LPGUID>(name.set), MNID_ID, {static_cast<LONG>(name.lid)}});
+        for (const StringName& name : selection.strings) {
+            MAPINAMEID id{const_cast<LPGUID>(name.set), MNID_STRING, {}};
+            id.Kind.lpwstrName = selection.texts.emplace_back(name.name).data();
+            selection.ids.push_back(id);
+        }
+        for (MAPINAMEID& id : selection.ids)
+            selection.pointers.push_back(&id);
+        std::map<ULONG, std::size_t> byLid;
+        for (std::size_t i = 0; i < selection.numeric.size(); ++i)
+            byLid[selection.numeric[i].lid] = i;
+        selection.byLid.assign(byLid.begin(), byLid.end());
+        return selection;
+    };
+    static const Selection selections[] = {make(kAllGroups), make(kCustomFormGroup), make(kStringAndMeetingGroup)};
+    static const Selection none;
+    return selector < std::size(selections) ? selections[selector] : none;
+}
+
 HRESULT MMNamedPropsCnv::GetIDs()
 {
     if (!prop_)
         return E_FAIL;
-    std::vector<NumericName> numeric;
-    std::vector<StringName> strings;
-    Definitions(selector_, numeric, strings);
-    std::vector<std::u16string> nameTexts;
-    std::vector<MAPINAMEID> ids;
-    std::vector<LPMAPINAMEID> pointers;
-    nameTexts.reserve(strings.size());
-    for (const NumericName& name : numeric)
-        ids.push_back({const_cast<LPGUID>(name.set), MNID_ID, {static_cast<LONG>(name.lid)}});
-    for (const StringName& name : strings) {
-        nameTexts.emplace_back(name.name);
-        MAPINAMEID id{const_cast<LPGUID>(name.set), MNID_STRING, {}};
-        id.Kind.lpwstrName = nameTexts.back().data();
-        ids.push_back(id);
-    }
-    for (MAPINAMEID& id : ids)
-        pointers.push_back(&id);
+    const Selection& selection = SelectionOf(selector_);
     MapiBuffer<SPropTagArray> tags;
     const ULONG flags = selector_ == kStringAndMeetingGroup ? MAPI_CREATE : 0;
-    const HRESULT hr =
-        prop_->GetIDsFromNames(static_cast<ULONG>(pointers.size()), pointers.data(), flags, tags.put());
+    // GetIDsFromNames only reads the names it is given.
+    const HRESULT hr = prop_->GetIDsFromNames(static_cast<ULONG>(selection.pointers.size()),
+        const_cast<LPMAPINAMEID*>(selection.pointers.data()), flags, tags.put());
     if (FAILED(hr))
         return hr;
-    if (!tags || tags->cValues != ids.size())
+    if (!tags || tags->cValues != selection.ids.size())
         return MAPI_E_CALL_FAILED;
-    for (std::size_t i = 0; i < numeric.size(); ++i)
-        lidTags_[numeric[i].lid] = tags->aulPropTag[i];
-    for (std::size_t i = 0; i < strings.size(); ++i)
-        nameTags_[std::u16string(strings[i].name)] = tags->aulPropTag[numeric.size() + i];
+    selection_ = &selection;
+    tags_ = std::move(tags);
     resolved_ = true;
     return S_OK;
 }
@@ -215,10 +237,15 @@ HRESULT MMNamedPropsCnv::GetOneProp(ULONG key, ULONG& tag)
     tag = PR_NULL;
     if (HRESULT hr = EnsureResolved(); FAILED(hr))
         return hr;
-    const auto found = lidTags_.find(key >> 16);
-    if (found == lidTags_.end() || PROP_TYPE(found->second) == PT_ERROR)
+    const ULONG lid = key >> 16;
+    const auto found = std::lower_bound(selection_->byLid.begin(), selection_->byLid.end(), lid,
+        [](const std::pair<ULONG, std::size_t>& entry, ULONG wanted) { return entry.first < wanted; });
+    if (found == selection_->byLid.end() || found->first != lid)
         return E_FAIL;
-    tag = CHANGE_PROP_TYPE(found->second, key & 0xFFFF);
+    const ULONG resolved = tags_->aulPropTag[found->second];
+    if (PROP_TYPE(resolved) == PT_ERROR)
+        return E_FAIL;
+    tag = CHANGE_PROP_TYPE(resolved, key & 0xFFFF);
     return S_OK;
 }
 
@@ -228,10 +255,14 @@ HRESULT MMNamedPropsCnv::GetOneProp(std::u16string_view name, ULONG type, ULONG&
     tag = PR_NULL;
     if (HRESULT hr = EnsureResolved(); FAILED(hr))
         return hr;
-    const auto found = nameTags_.find(name);
-    if (found == nameTags_.end() || PROP_TYPE(found->second) == PT_ERROR)
+    const auto& strings = selection_->strings;
+    const auto found = std::find_if(strings.begin(), strings.end(), [&](const StringName& known) { return known.name == name; });
+    if (found == strings.end())
         return E_FAIL;
-    tag = CHANGE_PROP_TYPE(found->second, type);
+    const ULONG resolved = tags_->aulPropTag[selection_->numeric.size() + static_cast<std::size_t>(found - strings.begin())];
+    if (PROP_TYPE(resolved) == PT_ERROR)
+        return E_FAIL;
+    tag = CHANGE_PROP_TYPE(resolved, type);
     return S_OK;
 }
 

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -89,12 +88,17 @@ public:
 private:
     HRESULT EnsureResolved();
 
+    // The definitions of one selector and the names to resolve them with, made once.
+    struct Selection;
+    static const Selection& SelectionOf(unsigned selector);
+
     MapiPtr<IMAPIProp> prop_;
     unsigned selector_;
     bool resolved_ = false;
     HRESULT resolveStatus_ = S_OK;
-    std::map<ULONG, ULONG> lidTags_;
-    std::map<std::u16string, ULONG, std::less<>> nameTags_;
+    const Selection* selection_ = nullptr;
+    // The message's tags for the selection's names, in their order: numeric ones, then strings.
+    MapiBuffer<SPropTagArray> tags_;
 };
 
 // A stored Received value with a line break before each inner " by ", " via ", " with " and

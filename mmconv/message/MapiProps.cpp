@@ -14,10 +14,16 @@ constexpr std::size_t kLargestPropertyStream = std::size_t{1} << 31;
 
 } // namespace
 
-TagList::TagList(std::span<const ULONG> tags) : storage_(tags.size() + 1)
+TagList::TagList(std::span<const ULONG> tags)
 {
+    if (tags.size() <= kKeptInPlace) {
+        storage_ = inPlace_.data();
+    } else {
+        onHeap_.resize(tags.size() + 1);
+        storage_ = onHeap_.data();
+    }
     storage_[0] = static_cast<ULONG>(tags.size());
-    std::copy(tags.begin(), tags.end(), storage_.begin() + 1);
+    std::copy(tags.begin(), tags.end(), storage_ + 1);
 }
 
 HRESULT PropValues::Read(IMAPIProp* object, std::span<const ULONG> tags)

@@ -2,6 +2,7 @@
 // single values, and whole property streams.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
@@ -20,10 +21,17 @@ class TagList {
 public:
     TagList(std::initializer_list<ULONG> tags) : TagList(std::span<const ULONG>(tags.begin(), tags.size())) {}
     explicit TagList(std::span<const ULONG> tags);
-    SPropTagArray* get() { return reinterpret_cast<SPropTagArray*>(storage_.data()); }
+    // It points into itself.
+    TagList(const TagList&) = delete;
+    TagList& operator=(const TagList&) = delete;
+    SPropTagArray* get() { return reinterpret_cast<SPropTagArray*>(storage_); }
 
 private:
-    std::vector<ULONG> storage_;
+    // A few tags (as most reads ask for) are kept in place, more on the heap.
+    static constexpr std::size_t kKeptInPlace = 8;
+    std::array<ULONG, kKeptInPlace + 1> inPlace_{};
+    std::vector<ULONG> onHeap_;
+    ULONG* storage_;
 };
 
 // The values of one GetProps call. A look-up answers only a value of exactly the asked tag (a

@@ -38,17 +38,20 @@ void FinishMessage(cfb::MsgMessage& message, const EntryId& entryId, const Entry
 {
     auto& p = message.properties;
     bool hasAttachments = !message.attachments.empty();
-    SetProperty(p, BinaryProperty(PR_ENTRYID, entryId));
-    SetProperty(p, BinaryProperty(PR_PARENT_ENTRYID, folderId));
-    SetProperty(p, IntegerProperty(PR_OBJECT_TYPE, MAPI_MESSAGE));
-    SetProperty(p, IntegerProperty(PR_HASATTACH, hasAttachments ? 1 : 0));
     const auto* flags = cfb::FindProperty(p, PR_MESSAGE_FLAGS);
     std::int64_t value = flags != nullptr ? flags->integer : 0;
     constexpr std::int64_t kDerivedFlags = MSGFLAG_HASATTACH | MSGFLAG_ASSOCIATED;
     value = (value & ~kDerivedFlags) | (hasAttachments ? MSGFLAG_HASATTACH : 0) | (associated ? MSGFLAG_ASSOCIATED : 0);
+    std::vector<cfb::MsgProperty> placed;
+    placed.reserve(5);
+    placed.push_back(BinaryProperty(PR_ENTRYID, entryId));
+    placed.push_back(BinaryProperty(PR_PARENT_ENTRYID, folderId));
+    placed.push_back(IntegerProperty(PR_OBJECT_TYPE, MAPI_MESSAGE));
+    placed.push_back(IntegerProperty(PR_HASATTACH, hasAttachments ? 1 : 0));
     if (flags != nullptr || value != 0) {
-        SetProperty(p, IntegerProperty(PR_MESSAGE_FLAGS, value));
+        placed.push_back(IntegerProperty(PR_MESSAGE_FLAGS, value));
     }
+    SetProperties(p, std::move(placed));
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "platform/orgsource/PropertyNames.h"
 #include "platform/orgsource/ReadError.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -450,6 +451,26 @@ void SetProperty(cfb::MsgPropertyList& properties, cfb::MsgProperty property)
         }
     }
     properties.push_back(std::move(property));
+}
+
+void SetProperties(cfb::MsgPropertyList& properties, std::vector<cfb::MsgProperty> added)
+{
+    std::vector<bool> placed(added.size());
+    for (auto& existing : properties) {
+        for (std::size_t i = 0; i < added.size(); ++i) {
+            if (!placed[i] && existing.Id() == added[i].Id()) {
+                existing = std::move(added[i]);
+                placed[i] = true;
+                break;
+            }
+        }
+    }
+    properties.reserve(properties.size() + static_cast<std::size_t>(std::count(placed.begin(), placed.end(), false)));
+    for (std::size_t i = 0; i < added.size(); ++i) {
+        if (!placed[i]) {
+            properties.push_back(std::move(added[i]));
+        }
+    }
 }
 
 cfb::MsgProperty IntegerProperty(std::uint32_t tag, std::int64_t value)

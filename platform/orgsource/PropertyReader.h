@@ -52,6 +52,8 @@ Bytes ReadBinary(const Json& value, const std::string& path, const ValueSource& 
 
 // Replaces the property with the same id, whatever its type, or appends.
 void SetProperty(cfb::MsgPropertyList& properties, cfb::MsgProperty property);
+// SetProperty for each of `added` (of different ids), in one pass over `properties`.
+void SetProperties(cfb::MsgPropertyList& properties, std::vector<cfb::MsgProperty> added);
 
 cfb::MsgProperty IntegerProperty(std::uint32_t tag, std::int64_t value);
 cfb::MsgProperty TextProperty(std::uint32_t tag, std::u16string text);

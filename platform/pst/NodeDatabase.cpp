@@ -27,6 +27,7 @@ constexpr std::size_t kMaxBlockSize = 8192;
 constexpr std::uint8_t kBlockTreePage = 0x80;
 constexpr std::uint8_t kNodeTreePage = 0x81;
 constexpr int kMaxTreeDepth = 16;
+constexpr std::size_t kMaxKeptLeafPages = 4096;  // 2 MiB of leaf pages
 constexpr std::uint8_t kDataTreeBlock = 0x01;
 constexpr std::uint8_t kSubnodeTreeBlock = 0x02;
 constexpr std::uint64_t kInternalBlock = 0x2;
@@ -126,7 +127,28 @@ std::uint64_t NodeDatabase::ReadId(const Bytes& bytes, std::size_t offset) const
     return format_ == FileFormat::Unicode ? ReadU64(bytes, offset) : ReadU32(bytes, offset);
 }
 
-NodeDatabase::Page NodeDatabase::ReadPage(std::uint64_t offset, std::uint8_t expectedType) const
+std::shared_ptr<const NodeDatabase::Page> NodeDatabase::ReadPage(std::uint64_t offset, std::uint8_t expectedType) const
+{
+    const PageKey key{offset, expectedType};
+    {
+        std::lock_guard lock(pagesMutex_);
+        for (const PageCache* cache : {&innerPages_, &leafPages_}) {
+            if (auto found = cache->find(key); found != cache->end()) {
+                return found->second;
+            }
+        }
+    }
+    auto page = std::make_shared<const Page>(ReadPageFromFile(offset, expectedType));
+    std::lock_guard lock(pagesMutex_);
+    PageCache& cache = page->level == 0 ? leafPages_ : innerPages_;
+    if (&cache == &leafPages_ && leafPages_.size() >= kMaxKeptLeafPages) {
+        leafPages_.clear();
+    }
+    cache.emplace(key, page);
+    return page;
+}
+
+NodeDatabase::Page NodeDatabase::ReadPageFromFile(std::uint64_t offset, std::uint8_t expectedType) const
 {
     Page page;
     page.bytes.resize(kPageSize);
@@ -154,7 +176,8 @@ bool NodeDatabase::SearchTree(std::uint64_t rootOffset, std::uint8_t type, std::
     std::uint64_t offset = rootOffset;
     int expectedLevel = -1;
     for (int depth = 0; depth < kMaxTreeDepth; ++depth) {
-        Page page = ReadPage(offset, type);
+        std::shared_ptr<const Page> kept = ReadPage(offset, type);
+        const Page& page = *kept;
         if (expectedLevel >= 0 && page.level != expectedLevel) {
             Corrupt("the B-tree page at " + Hex(offset) + " is at the wrong level");
         }
@@ -361,7 +384,8 @@ void NodeDatabase::VisitLeaves(std::uint64_t offset, std::uint8_t type, int dept
     if (depth >= kMaxTreeDepth) {
         Corrupt("a B-tree is nested too deeply");
     }
-    Page page = ReadPage(offset, type);
+    std::shared_ptr<const Page> kept = ReadPage(offset, type);
+    const Page& page = *kept;
     for (std::size_t i = 0; i < page.count; ++i) {
         const std::size_t at = i * page.entrySize;
         if (page.level == 0) {

@@ -10,7 +10,10 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace platform::pst {
@@ -77,7 +80,9 @@ private:
     };
 
     void ReadAt(std::uint64_t offset, std::size_t size, std::uint8_t* target) const;
-    Page ReadPage(std::uint64_t offset, std::uint8_t expectedType) const;
+    // A B-tree page, from the file or from the pages kept.
+    std::shared_ptr<const Page> ReadPage(std::uint64_t offset, std::uint8_t expectedType) const;
+    Page ReadPageFromFile(std::uint64_t offset, std::uint8_t expectedType) const;
     // The leaf entry of the B-tree at `root` whose key is `key`; false when there is none.
     bool SearchTree(std::uint64_t rootOffset, std::uint8_t type, std::uint64_t key, Bytes& entry) const;
     // Every leaf entry of the B-tree below the page at `offset`: the page and the entry's place in it.
@@ -97,6 +102,21 @@ private:
     BlockEncoding encoding_ = BlockEncoding::None;
     std::uint64_t nodeRoot_ = 0;   // the offsets of the B-trees' root pages
     std::uint64_t blockRoot_ = 0;
+
+    // B-tree pages read before, by offset and type: every look-up walks from the root, so the
+    // inner pages (few) are all kept, and the leaves up to a bound, then dropped together.
+    struct PageKey {
+        std::uint64_t offset;
+        std::uint8_t type;
+        bool operator==(const PageKey&) const = default;
+    };
+    struct PageKeyHash {
+        std::size_t operator()(const PageKey& key) const { return std::hash<std::uint64_t>()(key.offset ^ key.type); }
+    };
+    using PageCache = std::unordered_map<PageKey, std::shared_ptr<const Page>, PageKeyHash>;
+    mutable std::mutex pagesMutex_;
+    mutable PageCache innerPages_;
+    mutable PageCache leafPages_;
 };
 
 } // namespace platform::pst

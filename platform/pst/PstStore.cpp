@@ -8,8 +8,9 @@
 #include "platform/pst/PropertyDecoding.h"
 #include "platform/pst/PstError.h"
 
+#include <algorithm>
 #include <memory>
-#include <set>
+#include <vector>
 
 namespace platform::pst {
 namespace {
@@ -104,6 +105,9 @@ public:
     void Read(std::uint32_t nid)
     {
         ReadMessage(database_.FindNode(nid), 0, 0, document_.message);
+        std::sort(used_.begin(), used_.end());
+        used_.erase(std::unique(used_.begin(), used_.end()), used_.end());
+        document_.namedProperties.reserve(used_.size());
         for (std::uint16_t id : used_) {
             document_.namedProperties.push_back(named_.at(id));
         }
@@ -199,7 +203,10 @@ private:
     cfb::MsgPropertyList Decode(const std::vector<RawProperty>& raw, const std::string& place)
     {
         cfb::MsgPropertyList properties;
-        properties.reserve(raw.size());
+        // With room for the few that the organisation adds to every message (its entry identifiers,
+        // type and flags), so that the list is not moved whole to take them.
+        constexpr std::size_t kAddedLater = 8;
+        properties.reserve(raw.size() + kAddedLater);
         for (const RawProperty& property : raw) {
             const auto id = static_cast<std::uint16_t>(property.tag >> 16);
             if (id >= 0x8000) {
@@ -208,7 +215,7 @@ private:
                                                 " has no name in the file");
                     continue;
                 }
-                used_.insert(id);
+                used_.push_back(id);
             }
             properties.push_back(DecodeProperty(property));
         }
@@ -219,7 +226,7 @@ private:
     const std::map<std::uint16_t, cfb::MsgNamedProperty>& named_;
     std::uint32_t defaultCodePage_;
     cfb::MsgDocument& document_;
-    std::set<std::uint16_t> used_;
+    std::vector<std::uint16_t> used_;  // the named ids the message uses, sorted once it is read
 };
 
 } // namespace

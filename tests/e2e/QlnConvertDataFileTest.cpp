@@ -1,10 +1,14 @@
 // qlnconvert on Outlook data files: every message of the shared sample files into a folder tree of
-// .eml files, each passing the independent validators, and the failures of files that cannot be read.
+// .eml files, each passing the independent validators, damaged messages reported in their places,
+// and the failures of files that cannot be read.
 #include "ProgramTest.h"
 
+#include "platform/pst/NodeDatabase.h"
+#include "platform/pst/PstStore.h"
 #include "tests/support/OutlookSamples.h"
 #include "tests/support/OutputValidators.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 
@@ -77,6 +81,63 @@ TEST_F(QlnConvertDataFile, EveryMessageOfTheSamplesConvertsIntoItsFolder)
         ++checked;
     }
     EXPECT_EQ(checked, 22);
+}
+
+// A copy of `sample` in which the heap of each message node in `damaged` no longer reads.
+std::string WithDamagedMessages(const fs::path& sample, const std::vector<std::uint32_t>& damaged)
+{
+    platform::pst::NodeDatabase database;
+    std::string error;
+    EXPECT_EQ(database.Open(sample.string(), error), S_OK) << error;
+    std::string bytes = testsupport::ReadFile(sample);
+    const std::vector<platform::pst::NodeDatabase::BlockPlace> blocks = database.AllBlocks();
+    for (std::uint32_t nid : damaged) {
+        const std::uint64_t dataBlock = database.FindNode(nid).dataBlock & ~std::uint64_t{1};
+        auto place = std::find_if(blocks.begin(), blocks.end(),
+                                  [&](const auto& block) { return (block.bid & ~std::uint64_t{1}) == dataBlock; });
+        EXPECT_NE(place, blocks.end());
+        if (place != blocks.end())
+            bytes[place->offset + 2] = static_cast<char>(bytes[place->offset + 2] ^ 0xFF);  // the heap's signature
+    }
+    return bytes;
+}
+
+TEST_F(QlnConvertDataFile, DamagedMessagesAreReportedInTheirPlacesAndTheOthersConvert)
+{
+    if (!testsupport::HaveOutlookSamples())
+        GTEST_SKIP() << "the shared Outlook samples are not here: " << testsupport::OutlookSamplesDirectory();
+    const fs::path sample = testsupport::OutlookSamplesDirectory() / "aspose-email-dotnet/passwordprotectedPST.pst";
+    // Deleted Items: the folder whose messages are the file's message nodes with the most siblings.
+    platform::pst::NodeDatabase database;
+    std::string error;
+    ASSERT_EQ(database.Open(sample.string(), error), S_OK) << error;
+    std::map<std::uint32_t, int> messagesOf;
+    for (const platform::pst::NodeEntry& node : database.AllNodes()) {
+        if ((node.nid & 0x1F) == 0x04)
+            ++messagesOf[node.parent];
+    }
+    const auto folder = std::max_element(messagesOf.begin(), messagesOf.end(),
+                                         [](const auto& a, const auto& b) { return a.second < b.second; });
+    ASSERT_EQ(folder->second, 14);
+    platform::pst::PstStore store;
+    ASSERT_EQ(store.Open(sample.string(), error), S_OK) << error;
+    std::vector<std::uint32_t> contents;
+    ASSERT_EQ(store.ReadMessageIds(folder->first, false, contents, error), S_OK) << error;
+    ASSERT_EQ(contents.size(), 14u);
+    const std::string damaged = work_.Write("damaged.pst", WithDamagedMessages(sample, {contents[2], contents[9]}));
+
+    ProcessResult result = Run({"-o", work_.File("out"), damaged});
+    EXPECT_EQ(result.exitCode, 1);
+    // Each in its place in the walk, though the messages are opened on another thread.
+    const std::string third = damaged + ": Deleted Items/00003: ";
+    const std::string tenth = damaged + ": Deleted Items/00010: ";
+    ASSERT_EQ(result.standardError.substr(0, third.size()), third) << result.standardError;
+    const std::size_t second = result.standardError.find('\n') + 1;
+    EXPECT_EQ(result.standardError.substr(second, tenth.size()), tenth) << result.standardError;
+    EXPECT_EQ(std::count(result.standardError.begin(), result.standardError.end(), '\n'), 2);
+    const std::map<std::string, int> expected = {{"damaged/Deleted Items", 12}, {"damaged/Inbox", 4}};
+    EXPECT_EQ(Written(work_.File("out")), expected);
+    EXPECT_FALSE(fs::exists(fs::path(work_.File("out")) / "damaged/Deleted Items/00003.eml"));
 }
 
 TEST_F(QlnConvertDataFile, FilesThatCannotBeReadFail)

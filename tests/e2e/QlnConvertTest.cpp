@@ -144,6 +144,23 @@ TEST_F(QlnConvert, WritesEachFileAndReportsTheOnesThatFail)
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(output) / "garbage.eml"));
 }
 
+TEST_F(QlnConvert, AnEarlierLongerFileIsReplacedWhole)
+{
+    const std::string draft = WriteDraft("draft.msg", Draft(u"Again"));
+    const std::string output = temp_.File("out");
+    std::filesystem::create_directory(output);
+    const std::filesystem::path target = std::filesystem::path(output) / "draft.eml";
+    ASSERT_EQ(Run({"-o", output, draft}).exitCode, 0);
+    const std::string fresh = testsupport::ReadFile(target);
+    temp_.Write("out/draft.eml", fresh + std::string(4096, 'x'));
+
+    const testsupport::ProcessResult result = Run({"-o", output, draft});
+    EXPECT_EQ(result.exitCode, 0) << result.standardError;
+    const std::string again = testsupport::ReadFile(target);
+    EXPECT_TRUE(again.starts_with("Subject: Again\r\n")) << again;
+    EXPECT_TRUE(again.ends_with("Draft text\r\n\r\n")) << again;
+}
+
 TEST_F(QlnConvert, WritesOneMessageToStandardOutput)
 {
     const std::string draft = WriteDraft("draft.msg", Draft(u"To the terminal"));

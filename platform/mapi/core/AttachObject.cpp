@@ -73,7 +73,7 @@ HRESULT AttachObject::OpenEmbedded(ULONG ulFlags, LPUNKNOWN* lppUnk)
     AddRef();
     std::shared_ptr<AttachObject> owner(this, [](AttachObject* attachment) { attachment->Release(); });
     MessageObject::Commit commit = [owner](std::shared_ptr<const MessageState> saved) -> HRESULT {
-        std::lock_guard lock(owner->mutex_);
+        std::unique_lock lock = owner->LockForChange();
         owner->state_.embedded = std::move(saved);
         owner->state_.otherObject = false;
         return S_OK;

@@ -27,7 +27,7 @@ HRESULT OpenModelMessage(std::shared_ptr<const platform::cfb::MsgMessage> messag
         return MAPI_E_INVALID_PARAMETER;
     return Guard([&]() -> HRESULT {
         const platform::cfb::MsgMessage& model = *message;
-        MessageState state = *LoadMessageState(model, modelNames, *names, std::move(message));
+        MessageState state = LoadMessageState(model, modelNames, *names, std::move(message));
         for (const SPropValue& value : extra) {
             SCODE status = state.properties.Set(value);
             if (status != S_OK)

@@ -156,10 +156,10 @@ void MessageObject::Compute(ComputedValues& computed)
                   Computed::ReadOnly);
     computed.Long(PR_ACCESS_LEVEL, writable_ ? 1 : 0, Computed::ReadOnly);
     computed.Long(PR_OBJECT_TYPE, MAPI_MESSAGE, Computed::ReadOnly);
-    computed.Long(PR_MESSAGE_SIZE, static_cast<LONG>(EstimatedSize(state_)), Computed::Fallback);
-    computed.Unicode(PR_DISPLAY_TO_W, DisplayList(state_, MAPI_TO), Computed::Fallback);
-    computed.Unicode(PR_DISPLAY_CC_W, DisplayList(state_, MAPI_CC), Computed::Fallback);
-    computed.Unicode(PR_DISPLAY_BCC_W, DisplayList(state_, MAPI_BCC), Computed::Fallback);
+    computed.Long(PR_MESSAGE_SIZE, [this] { return static_cast<LONG>(EstimatedSize(state_)); }, Computed::Fallback);
+    computed.Unicode(PR_DISPLAY_TO_W, [this] { return DisplayList(state_, MAPI_TO); }, Computed::Fallback);
+    computed.Unicode(PR_DISPLAY_CC_W, [this] { return DisplayList(state_, MAPI_CC); }, Computed::Fallback);
+    computed.Unicode(PR_DISPLAY_BCC_W, [this] { return DisplayList(state_, MAPI_BCC); }, Computed::Fallback);
     computed.Object(PR_MESSAGE_RECIPIENTS);
     computed.Object(PR_MESSAGE_ATTACHMENTS);
 }
@@ -307,7 +307,7 @@ HRESULT MessageObject::CreateAttach(LPCIID lpInterface, ULONG, ULONG* lpulAttach
     return Guard([&]() -> HRESULT {
         AttachmentState attachment;
         {
-            std::lock_guard lock(mutex_);
+            std::unique_lock lock = LockForChange();
             attachment.number = state_.nextAttachNumber++;
         }
         ULONG number = attachment.number;
@@ -323,7 +323,7 @@ HRESULT MessageObject::DeleteAttach(ULONG ulAttachmentNum, ULONG_PTR, LPMAPIPROG
 {
     if (!writable_)
         return MAPI_E_NO_ACCESS;
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock = LockForChange();
     auto found = std::find_if(state_.attachments.begin(), state_.attachments.end(),
                               [&](const auto& attachment) { return attachment->number == ulAttachmentNum; });
     if (found == state_.attachments.end())
@@ -334,7 +334,7 @@ HRESULT MessageObject::DeleteAttach(ULONG ulAttachmentNum, ULONG_PTR, LPMAPIPROG
 
 HRESULT MessageObject::PutAttachment(std::shared_ptr<const AttachmentState> attachment)
 {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock = LockForChange();
     return Guard([&]() -> HRESULT {
         for (auto& existing : state_.attachments) {
             if (existing->number == attachment->number) {
@@ -358,7 +358,7 @@ HRESULT MessageObject::ModifyRecipients(ULONG ulFlags, LPADRLIST lpMods)
     if (!writable_)
         return MAPI_E_NO_ACCESS;
     return Guard([&]() -> HRESULT {
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock = LockForChange();
         // Worked out on a copy, so that a failing entry changes nothing.
         std::vector<RecipientState> recipients = operation == 0 ? std::vector<RecipientState>{} : state_.recipients;
         ULONG nextRowId = state_.nextRowId;
@@ -419,7 +419,7 @@ HRESULT MessageObject::SetReadFlag(ULONG ulFlags)
     if ((ulFlags & GENERATE_RECEIPT_ONLY) != 0)
         return S_OK;  // no receipt is ever sent
     return Guard([&]() -> HRESULT {
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock = LockForChange();
         const SPropValue* stored = state_.properties.Find(PR_MESSAGE_FLAGS);
         SPropValue flags{};
         flags.ulPropTag = PR_MESSAGE_FLAGS;
@@ -451,10 +451,12 @@ void ComputeAttachment(const AttachmentState& attachment, ComputedValues& comput
     computed.Long(PR_ATTACH_NUM, static_cast<LONG>(attachment.number), Computed::ReadOnly);
     computed.Binary(PR_INSTANCE_KEY, InstanceKey(attachment.number), Computed::ReadOnly);
     computed.Long(PR_OBJECT_TYPE, MAPI_ATTACH, Computed::ReadOnly);
-    ULONG size = BagSize(attachment.properties);
-    if (attachment.embedded != nullptr)
-        size += EstimatedSize(*attachment.embedded);
-    computed.Long(PR_ATTACH_SIZE, static_cast<LONG>(size), Computed::Fallback);
+    computed.Long(PR_ATTACH_SIZE, [&attachment] {
+        ULONG size = BagSize(attachment.properties);
+        if (attachment.embedded != nullptr)
+            size += EstimatedSize(*attachment.embedded);
+        return static_cast<LONG>(size);
+    }, Computed::Fallback);
     // -1: the attachment is not rendered at a place in the body.
     computed.Long(PR_RENDERING_POSITION, -1, Computed::Fallback);
     if (attachment.embedded != nullptr || attachment.otherObject)

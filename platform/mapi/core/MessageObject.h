@@ -68,7 +68,8 @@ private:
 };
 
 // The values an attachment works out (number, size, rendering position, its object), shared by
-// the attachment itself and the rows of its message's attachment table.
+// the attachment itself and the rows of its message's attachment table. `attachment` must outlive
+// `computed`, which works its size out from it when that is shown.
 void ComputeAttachment(const AttachmentState& attachment, ComputedValues& computed);
 
 // A rough size of a message in bytes (its values, recipients and attachments), as PR_MESSAGE_SIZE.

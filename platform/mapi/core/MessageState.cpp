@@ -1,8 +1,10 @@
 // Turning the plain message model (properties, recipients, attachments) into the runtime's values.
 #include "platform/mapi/core/MessageState.h"
 
-#include <map>
+#include <algorithm>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "platform/mapi/core/ModelValue.h"
 
@@ -16,35 +18,43 @@ public:
     Loader(std::span<const cfb::MsgNamedProperty> modelNames, NamedPropertyMap& names, std::shared_ptr<const void> keepAlive)
         : keepAlive_(std::move(keepAlive))
     {
-        for (const cfb::MsgNamedProperty& model : modelNames) {
-            PropertyName name;
-            name.propertySet = GuidFromModel(model.propertySet);
-            name.isString = model.isString;
-            name.lid = static_cast<LONG>(model.lid);
-            name.name = model.name;
-            if (std::optional<ULONG> id = names.Resolve(name, true))
-                ids_[model.id] = *id;
+        std::vector<PropertyName> wanted(modelNames.size());
+        for (std::size_t i = 0; i < modelNames.size(); ++i) {
+            const cfb::MsgNamedProperty& model = modelNames[i];
+            wanted[i].propertySet = GuidFromModel(model.propertySet);
+            wanted[i].isString = model.isString;
+            wanted[i].lid = static_cast<LONG>(model.lid);
+            wanted[i].name = model.name;
         }
+        const std::vector<std::optional<ULONG>> ids = names.ResolveAll(wanted, true);
+        for (std::size_t i = 0; i < modelNames.size(); ++i) {
+            if (ids[i])
+                ids_.emplace_back(modelNames[i].id, *ids[i]);
+        }
+        // By the model's id; where the model names one id twice, the later name holds.
+        std::stable_sort(ids_.begin(), ids_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        auto last = std::unique(ids_.rbegin(), ids_.rend(), [](const auto& a, const auto& b) { return a.first == b.first; });
+        ids_.erase(ids_.begin(), last.base());
     }
 
-    std::shared_ptr<const MessageState> Message(const cfb::MsgMessage& model)
+    MessageState Message(const cfb::MsgMessage& model)
     {
-        auto state = std::make_shared<MessageState>();
-        Properties(model.properties, model.codePage, state->properties);
+        MessageState state;
+        Properties(model.properties, model.codePage, state.properties);
         for (const cfb::MsgRecipient& recipient : model.recipients) {
-            RecipientState& row = state->recipients.emplace_back();
-            row.rowId = state->nextRowId++;
+            RecipientState& row = state.recipients.emplace_back();
+            row.rowId = state.nextRowId++;
             Properties(recipient.properties, model.codePage, row.properties);
         }
         for (const cfb::MsgAttachment& attachment : model.attachments) {
             auto loaded = std::make_shared<AttachmentState>();
-            loaded->number = state->nextAttachNumber++;
+            loaded->number = state.nextAttachNumber++;
             Properties(attachment.properties, model.codePage, loaded->properties);
             if (attachment.embedded != nullptr)
-                loaded->embedded = Message(*attachment.embedded);
+                loaded->embedded = std::make_shared<const MessageState>(Message(*attachment.embedded));
             else
                 loaded->otherObject = cfb::FindProperty(attachment.properties, PR_ATTACH_DATA_OBJ) != nullptr;
-            state->attachments.push_back(std::move(loaded));
+            state.attachments.push_back(std::move(loaded));
         }
         return state;
     }
@@ -55,8 +65,9 @@ private:
         for (const cfb::MsgProperty& property : model) {
             ULONG id = property.Id();
             if (id >= PROP_ID_NAMED_MIN) {
-                auto mapped = ids_.find(static_cast<std::uint16_t>(id));
-                if (mapped == ids_.end())
+                auto mapped = std::lower_bound(ids_.begin(), ids_.end(), id,
+                                               [](const auto& entry, ULONG wanted) { return entry.first < wanted; });
+                if (mapped == ids_.end() || mapped->first != id)
                     continue;
                 id = mapped->second;
             }
@@ -68,14 +79,14 @@ private:
     }
 
     std::shared_ptr<const void> keepAlive_;
-    std::map<std::uint16_t, ULONG> ids_;
+    std::vector<std::pair<std::uint16_t, ULONG>> ids_;  // the model's named ids, sorted, and the map's
 };
 
 } // namespace
 
-std::shared_ptr<const MessageState> LoadMessageState(const platform::cfb::MsgMessage& message,
-                                                     std::span<const platform::cfb::MsgNamedProperty> modelNames,
-                                                     NamedPropertyMap& names, std::shared_ptr<const void> keepAlive)
+MessageState LoadMessageState(const platform::cfb::MsgMessage& message,
+                              std::span<const platform::cfb::MsgNamedProperty> modelNames, NamedPropertyMap& names,
+                              std::shared_ptr<const void> keepAlive)
 {
     return Loader(modelNames, names, std::move(keepAlive)).Message(message);
 }

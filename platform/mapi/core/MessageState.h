@@ -41,8 +41,8 @@ struct MessageState {
 // embedded messages) become the store's ids in `names`, and model properties in the named range
 // without a name are left out. Binary and Unicode values are not copied: they point into the
 // model, which `keepAlive` holds for as long as any of them is kept.
-std::shared_ptr<const MessageState> LoadMessageState(const platform::cfb::MsgMessage& message,
-                                                     std::span<const platform::cfb::MsgNamedProperty> modelNames,
-                                                     NamedPropertyMap& names, std::shared_ptr<const void> keepAlive);
+MessageState LoadMessageState(const platform::cfb::MsgMessage& message,
+                              std::span<const platform::cfb::MsgNamedProperty> modelNames, NamedPropertyMap& names,
+                              std::shared_ptr<const void> keepAlive);
 
 } // namespace mapi

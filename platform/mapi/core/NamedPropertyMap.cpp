@@ -2,6 +2,7 @@
 #include "platform/mapi/core/NamedPropertyMap.h"
 
 #include <cstring>
+#include <mutex>
 #include <mapix.h>
 
 #include <MapiPtr.h>
@@ -12,9 +13,11 @@
 namespace mapi {
 namespace {
 
-std::string GuidBytes(const GUID& guid)
+std::array<unsigned char, sizeof(GUID)> GuidBytes(const GUID& guid)
 {
-    return std::string(reinterpret_cast<const char*>(&guid), sizeof(GUID));
+    std::array<unsigned char, sizeof(GUID)> bytes;
+    std::memcpy(bytes.data(), &guid, sizeof(GUID));
+    return bytes;
 }
 
 std::u16string FoldAscii(std::u16string text)
@@ -42,28 +45,30 @@ bool ReadName(const MAPINAMEID& source, PropertyName& name)
     return true;
 }
 
-// Writes `name` into `target`, its set and string chained to `parent`.
-SCODE WriteName(const PropertyName& name, void* parent, MAPINAMEID& target)
+// The bytes WriteName takes for `name`.
+ULONG NameBytes(const PropertyName& name)
 {
-    void* guid = nullptr;
-    SCODE status = MAPIAllocateMore(sizeof(GUID), parent, &guid);
-    if (status != S_OK)
-        return status;
+    ULONG bytes = AlignedSize(sizeof(MAPINAMEID)) + AlignedSize(sizeof(GUID));
+    return name.isString ? bytes + AlignedSize((name.name.size() + 1) * sizeof(WCHAR)) : bytes;
+}
+
+// Writes `name` with its set and string into pieces of `allocator`; the entry.
+LPMAPINAMEID WriteName(const PropertyName& name, PackedAllocator& allocator)
+{
+    auto* target = static_cast<LPMAPINAMEID>(allocator.Allocate(sizeof(MAPINAMEID)));
+    void* guid = allocator.Allocate(sizeof(GUID));
     std::memcpy(guid, &name.propertySet, sizeof(GUID));
-    target.lpguid = static_cast<LPGUID>(guid);
+    target->lpguid = static_cast<LPGUID>(guid);
     if (!name.isString) {
-        target.ulKind = MNID_ID;
-        target.Kind.lID = name.lid;
-        return S_OK;
+        target->ulKind = MNID_ID;
+        target->Kind.lID = name.lid;
+        return target;
     }
-    void* text = nullptr;
-    status = MAPIAllocateMore(static_cast<ULONG>((name.name.size() + 1) * sizeof(WCHAR)), parent, &text);
-    if (status != S_OK)
-        return status;
+    void* text = allocator.Allocate(static_cast<ULONG>((name.name.size() + 1) * sizeof(WCHAR)));
     std::memcpy(text, name.name.c_str(), (name.name.size() + 1) * sizeof(WCHAR));
-    target.ulKind = MNID_STRING;
-    target.Kind.lpwstrName = static_cast<LPWSTR>(text);
-    return S_OK;
+    target->ulKind = MNID_STRING;
+    target->Kind.lpwstrName = static_cast<LPWSTR>(text);
+    return target;
 }
 
 } // namespace
@@ -76,29 +81,80 @@ NamedPropertyMap::Key NamedPropertyMap::KeyOf(const PropertyName& name)
     return {GuidBytes(name.propertySet), true, 0, foldCase ? FoldAscii(name.name) : name.name};
 }
 
+std::size_t NamedPropertyMap::KeyHash::operator()(const Key& key) const
+{
+    const auto& [set, isString, lid, name] = key;
+    std::uint64_t first = 0;
+    std::uint64_t second = 0;
+    std::memcpy(&first, set.data(), sizeof first);
+    std::memcpy(&second, set.data() + sizeof first, sizeof second);
+    std::uint64_t hash = first * 0x9E3779B97F4A7C15u ^ (second + 0x632BE59BD9B4E019u) * 0xBF58476D1CE4E5B9u;
+    hash ^= ((static_cast<std::uint64_t>(static_cast<ULONG>(lid)) << 1) | (isString ? 1 : 0)) * 0x94D049BB133111EBu;
+    if (!name.empty())
+        hash ^= std::hash<std::u16string>()(name);
+    return static_cast<std::size_t>(hash ^ (hash >> 31));
+}
+
 std::optional<ULONG> NamedPropertyMap::Resolve(const PropertyName& name, bool create)
+{
+    return ResolveAll(std::span<const PropertyName>(&name, 1), create).front();
+}
+
+std::vector<std::optional<ULONG>> NamedPropertyMap::ResolveAll(std::span<const PropertyName> names, bool create)
+{
+    // All are looked up under one shared lock; those missing are added, in their order, under one
+    // lock of its own.
+    std::vector<std::optional<ULONG>> ids(names.size());
+    bool missing = false;
+    {
+        std::shared_lock lock(mutex_);
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            ids[i] = Known(names[i]);
+            missing = missing || !ids[i];
+        }
+    }
+    if (missing && create) {
+        std::unique_lock lock(mutex_);
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (!ids[i])
+                ids[i] = Added(names[i]);
+        }
+    }
+    return ids;
+}
+
+std::optional<ULONG> NamedPropertyMap::Known(const PropertyName& name) const
 {
     if (name.propertySet == PS_MAPI) {
         if (name.isString || name.lid <= 0 || static_cast<ULONG>(name.lid) >= PROP_ID_NAMED_MIN)
             return std::nullopt;
         return static_cast<ULONG>(name.lid);
     }
-    std::lock_guard lock(mutex_);
-    Key key = KeyOf(name);
-    auto known = ids_.find(key);
-    if (known != ids_.end())
-        return known->second;
-    if (!create || names_.size() > PROP_ID_NAMED_MAX - PROP_ID_NAMED_MIN)
+    auto known = ids_.find(KeyOf(name));
+    return known != ids_.end() ? std::optional<ULONG>(known->second) : std::nullopt;
+}
+
+std::optional<ULONG> NamedPropertyMap::Added(const PropertyName& name)
+{
+    // Another thread may have added it since it was looked for.
+    if (std::optional<ULONG> id = Known(name); id || name.propertySet == PS_MAPI)
+        return id;
+    if (names_.size() > PROP_ID_NAMED_MAX - PROP_ID_NAMED_MIN)
         return std::nullopt;
     ULONG id = PROP_ID_NAMED_MIN + static_cast<ULONG>(names_.size());
     names_.push_back(name);
-    ids_.emplace(std::move(key), id);
+    ids_.emplace(KeyOf(name), id);
     return id;
 }
 
 std::optional<PropertyName> NamedPropertyMap::NameOf(ULONG id) const
 {
-    std::lock_guard lock(mutex_);
+    std::shared_lock lock(mutex_);
+    return NameAt(id);
+}
+
+std::optional<PropertyName> NamedPropertyMap::NameAt(ULONG id) const
+{
     if (id < PROP_ID_NAMED_MIN || id - PROP_ID_NAMED_MIN >= names_.size())
         return std::nullopt;
     return names_[id - PROP_ID_NAMED_MIN];
@@ -106,7 +162,7 @@ std::optional<PropertyName> NamedPropertyMap::NameOf(ULONG id) const
 
 std::vector<ULONG> NamedPropertyMap::Ids() const
 {
-    std::lock_guard lock(mutex_);
+    std::shared_lock lock(mutex_);
     std::vector<ULONG> ids(names_.size());
     for (std::size_t i = 0; i < ids.size(); ++i)
         ids[i] = PROP_ID_NAMED_MIN + static_cast<ULONG>(i);
@@ -142,11 +198,11 @@ HRESULT NamedPropertyMap::GetIDsFromNames(ULONG cPropNames, LPMAPINAMEID* lppPro
     SCODE status = NewTagArray(cPropNames, tags.put());
     if (status != S_OK)
         return status;
+    const std::vector<std::optional<ULONG>> ids = ResolveAll(names, (ulFlags & MAPI_CREATE) != 0);
     HRESULT result = S_OK;
     for (ULONG i = 0; i < cPropNames; ++i) {
-        std::optional<ULONG> id = Resolve(names[i], (ulFlags & MAPI_CREATE) != 0);
-        tags->aulPropTag[i] = id ? PROP_TAG(PT_UNSPECIFIED, *id) : PROP_TAG(PT_ERROR, PROP_ID_NULL);
-        if (!id)
+        tags->aulPropTag[i] = ids[i] ? PROP_TAG(PT_UNSPECIFIED, *ids[i]) : PROP_TAG(PT_ERROR, PROP_ID_NULL);
+        if (!ids[i])
             result = MAPI_W_ERRORS_RETURNED;
     }
     *lppPropTags = tags.release();
@@ -172,9 +228,11 @@ HRESULT NamedPropertyMap::GetNamesFromIDs(LPSPropTagArray* lppPropTags, LPGUID l
     std::vector<ULONG> tags;
     std::vector<std::optional<PropertyName>> names;
     bool allNames = *lppPropTags == nullptr;
+    std::shared_lock lock(mutex_);
     if (allNames) {
-        for (ULONG id : Ids()) {
-            std::optional<PropertyName> name = NameOf(id);
+        for (ULONG i = 0; i < names_.size(); ++i) {
+            const ULONG id = PROP_ID_NAMED_MIN + i;
+            std::optional<PropertyName> name = NameAt(id);
             if (name && wanted(*name)) {
                 tags.push_back(PROP_TAG(PT_UNSPECIFIED, id));
                 names.push_back(std::move(name));
@@ -188,32 +246,32 @@ HRESULT NamedPropertyMap::GetNamesFromIDs(LPSPropTagArray* lppPropTags, LPGUID l
             if (id != PROP_ID_NULL && id < PROP_ID_NAMED_MIN)
                 name = PropertyName{PS_MAPI, false, static_cast<LONG>(id), {}};
             else
-                name = NameOf(id);
+                name = NameAt(id);
             if (name && !wanted(*name))
                 name.reset();
             names.push_back(std::move(name));
         }
     }
+    lock.unlock();
 
     MapiBuffer<LPMAPINAMEID> array;
     SCODE status = MAPIAllocateBuffer(static_cast<ULONG>(std::max<std::size_t>(names.size(), 1) * sizeof(LPMAPINAMEID)),
                                       array.put_void());
     if (status != S_OK)
         return status;
+    // The entries, their sets and strings in one piece chained to the array.
+    ULONG bytes = 0;
+    for (const std::optional<PropertyName>& name : names)
+        bytes += name ? NameBytes(*name) : 0;
+    void* entries = nullptr;
+    if (bytes != 0 && (status = MAPIAllocateMore(bytes, array.get(), &entries)) != S_OK)
+        return status;
+    PackedAllocator allocator(static_cast<BYTE*>(entries));
     HRESULT result = S_OK;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        array[i] = nullptr;
-        if (!names[i]) {
+        array[i] = names[i] ? WriteName(*names[i], allocator) : nullptr;
+        if (!names[i])
             result = MAPI_W_ERRORS_RETURNED;
-            continue;
-        }
-        void* entry = nullptr;
-        status = MAPIAllocateMore(sizeof(MAPINAMEID), array.get(), &entry);
-        if (status == S_OK)
-            status = WriteName(*names[i], array.get(), *static_cast<LPMAPINAMEID>(entry));
-        if (status != S_OK)
-            return status;
-        array[i] = static_cast<LPMAPINAMEID>(entry);
     }
     if (allNames) {
         MapiBuffer<SPropTagArray> tagArray;

@@ -1,8 +1,10 @@
 // The named-property map of a store: which property id from 0x8000 on stands for which name.
 #pragma once
 
-#include <map>
-#include <mutex>
+#include <array>
+#include <unordered_map>
+#include <shared_mutex>
+#include <span>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -27,6 +29,8 @@ public:
     // The id of a name; nullopt when the map does not hold it and `create` is false, or when
     // the ids are used up. Names in PS_MAPI stand for the id that is their number.
     std::optional<ULONG> Resolve(const PropertyName& name, bool create);
+    // The same for several names at once, their ids in their order.
+    std::vector<std::optional<ULONG>> ResolveAll(std::span<const PropertyName> names, bool create);
     // The name of an id from 0x8000 on; nullopt for an id the map has not handed out.
     std::optional<PropertyName> NameOf(ULONG id) const;
     // Every id handed out, in order.
@@ -40,11 +44,21 @@ public:
 
 private:
     // Names of PS_INTERNET_HEADERS compare without regard to ASCII letter case (as header names do).
-    using Key = std::tuple<std::string, bool, LONG, std::u16string>;
+    using Key = std::tuple<std::array<unsigned char, sizeof(GUID)>, bool, LONG, std::u16string>;
+    struct KeyHash {
+        std::size_t operator()(const Key& key) const;
+    };
     static Key KeyOf(const PropertyName& name);
+    // The id the map holds for the name, with mutex_ held at least shared.
+    std::optional<ULONG> Known(const PropertyName& name) const;
+    // The same, the name added when it is not there yet; with mutex_ held alone.
+    std::optional<ULONG> Added(const PropertyName& name);
+    // NameOf with mutex_ held at least shared.
+    std::optional<PropertyName> NameAt(ULONG id) const;
 
-    mutable std::mutex mutex_;
-    std::map<Key, ULONG> ids_;
+    // Names are looked up far more often than added: look-ups share the lock.
+    mutable std::shared_mutex mutex_;
+    std::unordered_map<Key, ULONG, KeyHash> ids_;
     std::vector<PropertyName> names_;  // index: id - PROP_ID_NAMED_MIN
 };
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 
 #include "platform/cfb/MsgFile.h"
 #include "platform/mapi/core/PropValues.h"
@@ -49,13 +50,13 @@ HRESULT AnswerProps(const PropertyBag& stored, const ComputedValues& computed, c
         return MAPI_E_INVALID_PARAMETER;
     *count = 0;
     *values = nullptr;
-    std::vector<ULONG> wanted;
-    if (tags != nullptr) {
-        wanted.assign(tags->aulPropTag, tags->aulPropTag + tags->cValues);
-    } else {
-        for (const SPropValue& value : computed.Merge(stored))
-            wanted.push_back(CHANGE_PROP_TYPE(value.ulPropTag, StringFormForFlags(PROP_TYPE(value.ulPropTag), flags)));
+    std::vector<ULONG> every;
+    if (tags == nullptr) {
+        for (ULONG tag : computed.MergedTags(stored))
+            every.push_back(CHANGE_PROP_TYPE(tag, StringFormForFlags(PROP_TYPE(tag), flags)));
     }
+    const std::span<const ULONG> wanted = tags != nullptr ? std::span<const ULONG>(tags->aulPropTag, tags->cValues)
+                                                          : std::span<const ULONG>(every);
     void* buffer = nullptr;
     SCODE status = MAPIAllocateBuffer(static_cast<ULONG>(std::max<std::size_t>(wanted.size(), 1) * sizeof(SPropValue)),
                                       &buffer);
@@ -93,11 +94,11 @@ HRESULT ListProps(const PropertyBag& stored, const ComputedValues& computed, ULO
         return MAPI_E_INVALID_PARAMETER;
     *tags = nullptr;
     std::vector<ULONG> list;
-    for (const SPropValue& value : computed.Merge(stored)) {
+    for (ULONG merged : computed.MergedTags(stored)) {
         // A value kept in its file is listed with its own type, for OpenProperty.
-        const StoredValue* kept = stored.FindStored(value.ulPropTag);
-        const bool streamed = PROP_TYPE(value.ulPropTag) == PT_ERROR && kept != nullptr && kept->streamed();
-        const ULONG tag = streamed ? kept->tag() : value.ulPropTag;
+        const StoredValue* kept = PROP_TYPE(merged) == PT_ERROR ? stored.FindStored(merged) : nullptr;
+        const bool streamed = kept != nullptr && kept->streamed();
+        const ULONG tag = streamed ? kept->tag() : merged;
         list.push_back(CHANGE_PROP_TYPE(tag, StringFormForFlags(PROP_TYPE(tag), flags)));
     }
     list.insert(list.end(), computed.Objects().begin(), computed.Objects().end());

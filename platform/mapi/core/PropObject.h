@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 
 #include "platform/mapi/core/ComObject.h"
 #include "platform/mapi/core/Guard.h"
@@ -87,9 +88,7 @@ private:
     {
         return Guard([&] {
             std::lock_guard lock(mutex_);
-            ComputedValues computed;
-            Compute(computed);
-            return step(static_cast<const ComputedValues&>(computed));
+            return step(Worked());
         });
     }
 
@@ -101,13 +100,28 @@ private:
             *lppProblems = nullptr;
         if (!writable_)
             return MAPI_E_NO_ACCESS;
-        return WithValues(step);
+        return Guard([&] {
+            std::unique_lock lock = LockForChange();
+            ComputedValues computed;
+            Compute(computed);
+            return step(static_cast<const ComputedValues&>(computed));
+        });
+    }
+
+    // The computed values, worked out once until the object changes; with mutex_ held.
+    const ComputedValues& Worked()
+    {
+        if (!computed_) {
+            computed_.emplace();
+            Compute(*computed_);
+        }
+        return *computed_;
     }
 
 protected:
     PropObject(std::shared_ptr<NamedPropertyMap> names, bool writable) : names_(std::move(names)), writable_(writable) {}
 
-    // Both are called with mutex_ held.
+    // Both are called with mutex_ held. What Compute gives is kept until LockForChange.
     virtual PropertyBag& Bag() = 0;
     virtual void Compute(ComputedValues& computed) = 0;
 
@@ -123,8 +137,7 @@ protected:
         std::vector<BYTE> content;
         {
             std::lock_guard lock(mutex_);
-            ComputedValues computed;
-            Compute(computed);
+            const ComputedValues& computed = Worked();
             if (write && computed.IsReadOnly(tag))
                 return MAPI_E_COMPUTED;
             // A value kept in its file is read from there, never whole into memory.
@@ -141,16 +154,28 @@ protected:
             this->AddRef();
             std::shared_ptr<PropObject> owner(this, [](PropObject* object) { object->Release(); });
             store = [owner, tag](std::vector<BYTE> written) {
-                std::lock_guard lock(owner->mutex_);
+                std::unique_lock lock = owner->LockForChange();
                 return static_cast<HRESULT>(StoreStreamContent(owner->Bag(), tag, std::move(written)));
             };
         }
         return PropertyStream::Create(content, std::move(store), reinterpret_cast<LPSTREAM*>(result));
     }
 
+    // Locks the object for a change to what it holds: the values it works out from that are
+    // worked out again when next asked for.
+    std::unique_lock<std::mutex> LockForChange()
+    {
+        std::unique_lock lock(mutex_);
+        computed_.reset();
+        return lock;
+    }
+
     std::mutex mutex_;
     std::shared_ptr<NamedPropertyMap> names_;
     const bool writable_;
+
+private:
+    std::optional<ComputedValues> computed_;
 };
 
 } // namespace mapi

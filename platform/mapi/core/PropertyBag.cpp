@@ -2,14 +2,30 @@
 #include "platform/mapi/core/PropertyBag.h"
 
 #include <algorithm>
+#include <utility>
 
+#include "platform/cfb/MsgLayout.h"
 #include "platform/mapi/core/PropValues.h"
 
 namespace mapi {
+namespace {
+
+bool IdBefore(const std::pair<ULONG, std::size_t>& entry, ULONG id)
+{
+    return entry.first < id;
+}
+
+} // namespace
 
 std::shared_ptr<const StoredValue> StoredValue::Copy(const SPropValue& value, SCODE& status)
 {
     auto stored = std::make_shared<StoredValue>();
+    if (platform::cfb::IsInlineType(static_cast<std::uint16_t>(PROP_TYPE(value.ulPropTag)))) {
+        // A value with nothing out of line is copied whole with its SPropValue, with no buffer of its own.
+        stored->view_ = value;
+        status = S_OK;
+        return stored;
+    }
     status = DuplicateValues(std::span<const SPropValue>(&value, 1), MAPIAllocateBuffer, stored->owned_.put());
     return status == S_OK ? stored : nullptr;
 }
@@ -33,13 +49,16 @@ std::shared_ptr<const StoredValue> StoredValue::Streamed(ULONG tag,
     return stored;
 }
 
+std::size_t PropertyBag::PositionOf(ULONG id) const
+{
+    auto found = std::lower_bound(index_.begin(), index_.end(), id, IdBefore);
+    return found != index_.end() && found->first == id ? found->second : values_.size();
+}
+
 const StoredValue* PropertyBag::FindStored(ULONG tag) const
 {
-    for (const ValuePointer& stored : values_) {
-        if (PROP_ID(stored->value().ulPropTag) == PROP_ID(tag))
-            return stored.get();
-    }
-    return nullptr;
+    std::size_t position = PositionOf(PROP_ID(tag));
+    return position < values_.size() ? values_[position].get() : nullptr;
 }
 
 const SPropValue* PropertyBag::Find(ULONG tag) const
@@ -51,12 +70,12 @@ const SPropValue* PropertyBag::Find(ULONG tag) const
 void PropertyBag::Put(ValuePointer value)
 {
     ULONG id = PROP_ID(value->value().ulPropTag);
-    for (ValuePointer& stored : values_) {
-        if (PROP_ID(stored->value().ulPropTag) == id) {
-            stored = std::move(value);
-            return;
-        }
+    auto found = std::lower_bound(index_.begin(), index_.end(), id, IdBefore);
+    if (found != index_.end() && found->first == id) {
+        values_[found->second] = std::move(value);
+        return;
     }
+    index_.insert(found, {id, values_.size()});
     values_.push_back(std::move(value));
 }
 
@@ -71,12 +90,16 @@ SCODE PropertyBag::Set(const SPropValue& value)
 
 bool PropertyBag::Erase(ULONG tag)
 {
-    auto found = std::find_if(values_.begin(), values_.end(), [tag](const ValuePointer& stored) {
-        return PROP_ID(stored->value().ulPropTag) == PROP_ID(tag);
-    });
-    if (found == values_.end())
+    auto found = std::lower_bound(index_.begin(), index_.end(), PROP_ID(tag), IdBefore);
+    if (found == index_.end() || found->first != PROP_ID(tag))
         return false;
-    values_.erase(found);
+    std::size_t position = found->second;
+    values_.erase(values_.begin() + static_cast<std::ptrdiff_t>(position));
+    index_.erase(found);
+    for (auto& entry : index_) {
+        if (entry.second > position)
+            --entry.second;
+    }
     return true;
 }
 
@@ -89,10 +112,18 @@ std::vector<SPropValue> PropertyBag::Values() const
     return values;
 }
 
-void ComputedValues::Add(SPropValue value, Computed kind)
+void ComputedValues::Add(SPropValue value, Computed kind, Deferred deferred)
 {
+    if (values_.empty()) {
+        // Enough for what a message works out, in one allocation each.
+        constexpr std::size_t kUsual = 12;
+        values_.reserve(kUsual);
+        kinds_.reserve(kUsual);
+        deferred_.reserve(kUsual);
+    }
     values_.push_back(value);
     kinds_.push_back(kind);
+    deferred_.push_back(std::move(deferred));
 }
 
 void ComputedValues::Long(ULONG tag, LONG value, Computed kind)
@@ -130,6 +161,31 @@ void ComputedValues::Unicode(ULONG tag, std::u16string text, Computed kind)
     Add(computed, kind);
 }
 
+void ComputedValues::Long(ULONG tag, std::function<LONG()> value, Computed kind)
+{
+    SPropValue computed{};
+    computed.ulPropTag = CHANGE_PROP_TYPE(tag, PT_LONG);
+    Add(computed, kind, {std::move(value), nullptr});
+}
+
+void ComputedValues::Unicode(ULONG tag, std::function<std::u16string()> text, Computed kind)
+{
+    SPropValue computed{};
+    computed.ulPropTag = CHANGE_PROP_TYPE(tag, PT_UNICODE);
+    Add(computed, kind, {nullptr, std::move(text)});
+}
+
+const SPropValue& ComputedValues::Ready(std::size_t index) const
+{
+    Deferred& deferred = deferred_[index];
+    SPropValue& value = values_[index];
+    if (deferred.number)
+        value.Value.l = std::exchange(deferred.number, nullptr)();
+    else if (deferred.text)
+        value.Value.lpszW = const_cast<WCHAR*>(texts_.emplace_back(std::exchange(deferred.text, nullptr)()).c_str());
+    return value;
+}
+
 void ComputedValues::Object(ULONG tag)
 {
     objects_.push_back(CHANGE_PROP_TYPE(tag, PT_OBJECT));
@@ -139,7 +195,7 @@ const SPropValue* ComputedValues::Find(ULONG tag, Computed kind) const
 {
     for (std::size_t i = 0; i < values_.size(); ++i) {
         if (kinds_[i] == kind && PROP_ID(values_[i].ulPropTag) == PROP_ID(tag))
-            return &values_[i];
+            return &Ready(i);
     }
     return nullptr;
 }
@@ -154,27 +210,49 @@ bool ComputedValues::IsObject(ULONG tag) const
     return std::any_of(objects_.begin(), objects_.end(), [tag](ULONG object) { return PROP_ID(object) == PROP_ID(tag); });
 }
 
-const SPropValue* ComputedValues::Shown(ULONG tag, const PropertyBag& stored) const
+std::size_t ComputedValues::ShownIndex(ULONG tag, const PropertyBag& stored) const
 {
     for (std::size_t i = 0; i < values_.size(); ++i) {
         if (PROP_ID(values_[i].ulPropTag) != PROP_ID(tag))
             continue;
         if (kinds_[i] != Computed::Fallback || stored.Find(tag) == nullptr)
-            return &values_[i];
+            return i;
     }
-    return nullptr;
+    return values_.size();
+}
+
+const SPropValue* ComputedValues::Shown(ULONG tag, const PropertyBag& stored) const
+{
+    std::size_t index = ShownIndex(tag, stored);
+    return index < values_.size() ? &Ready(index) : nullptr;
 }
 
 std::vector<SPropValue> ComputedValues::Merge(const PropertyBag& stored) const
 {
     std::vector<SPropValue> merged;
-    for (const SPropValue& value : stored.Values()) {
-        const SPropValue* computed = Shown(value.ulPropTag, stored);
-        merged.push_back(computed != nullptr ? *computed : value);
+    merged.reserve(stored.Size() + values_.size());
+    for (const ValuePointer& kept : stored.Stored()) {
+        const SPropValue* computed = Shown(kept->value().ulPropTag, stored);
+        merged.push_back(computed != nullptr ? *computed : kept->value());
+    }
+    for (std::size_t i = 0; i < values_.size(); ++i) {
+        if (stored.Find(values_[i].ulPropTag) == nullptr)
+            merged.push_back(Ready(i));
+    }
+    return merged;
+}
+
+std::vector<ULONG> ComputedValues::MergedTags(const PropertyBag& stored) const
+{
+    std::vector<ULONG> merged;
+    merged.reserve(stored.Size() + values_.size());
+    for (const ValuePointer& kept : stored.Stored()) {
+        std::size_t computed = ShownIndex(kept->value().ulPropTag, stored);
+        merged.push_back(computed < values_.size() ? values_[computed].ulPropTag : kept->value().ulPropTag);
     }
     for (const SPropValue& value : values_) {
         if (stored.Find(value.ulPropTag) == nullptr)
-            merged.push_back(value);
+            merged.push_back(value.ulPropTag);
     }
     return merged;
 }

@@ -2,10 +2,12 @@
 // shared between an object and the copies it hands out, replaced whole when they change.
 #pragma once
 
-#include <deque>
+#include <functional>
+#include <list>
 #include <memory>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <MapiPtr.h>
@@ -55,7 +57,12 @@ public:
     std::size_t Size() const { return values_.size(); }
 
 private:
+    // The position in values_ of the value with `id`, or values_.size().
+    std::size_t PositionOf(ULONG id) const;
+
     std::vector<ValuePointer> values_;
+    // (id, position in values_) of each value, by id: a look-up is a binary search.
+    std::vector<std::pair<ULONG, std::size_t>> index_;
 };
 
 // How a value that an object works out relates to a stored one of the same id.
@@ -72,6 +79,10 @@ public:
     void Boolean(ULONG tag, bool value, Computed kind);
     void Binary(ULONG tag, std::vector<BYTE> bytes, Computed kind);
     void Unicode(ULONG tag, std::u16string text, Computed kind);
+    // The same for values that cost to work out (a size over every value, a list of names): worked
+    // out only when an answer shows them, at most once.
+    void Long(ULONG tag, std::function<LONG()> value, Computed kind);
+    void Unicode(ULONG tag, std::function<std::u16string()> text, Computed kind);
     // A PT_OBJECT property: listed, opened with OpenProperty, never given as a value.
     void Object(ULONG tag);
 
@@ -85,14 +96,29 @@ public:
 
     // The stored values with the computed ones put in by their kind: what GetProps and table rows show.
     std::vector<SPropValue> Merge(const PropertyBag& stored) const;
+    // The tags of those values, none of them worked out.
+    std::vector<ULONG> MergedTags(const PropertyBag& stored) const;
 
 private:
-    void Add(SPropValue value, Computed kind);
+    // A value still to be worked out: the one function that gives it.
+    struct Deferred {
+        std::function<LONG()> number;
+        std::function<std::u16string()> text;
+    };
 
-    std::vector<SPropValue> values_;
+    void Add(SPropValue value, Computed kind, Deferred deferred = {});
+    // The index of the computed value that shows for the id given what is stored; the number of
+    // values when none does.
+    std::size_t ShownIndex(ULONG tag, const PropertyBag& stored) const;
+    // Value `index`, worked out first if it was deferred.
+    const SPropValue& Ready(std::size_t index) const;
+
+    mutable std::vector<SPropValue> values_;
     std::vector<Computed> kinds_;
-    std::deque<std::vector<BYTE>> bytes_;
-    std::deque<std::u16string> texts_;
+    mutable std::vector<Deferred> deferred_;
+    // Lists: their elements stay where they are, and an empty one allocates nothing.
+    std::list<std::vector<BYTE>> bytes_;
+    mutable std::list<std::u16string> texts_;
     std::vector<ULONG> objects_;
 };
 

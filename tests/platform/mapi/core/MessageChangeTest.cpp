@@ -211,6 +211,9 @@ TEST_F(MessageChangeTest, SetPropsAndDeletePropsReportWhatTheyCannotDo)
     EXPECT_EQ(Text(message.get(), PR_SUBJECT_W), "Grüße");
     EXPECT_EQ(Long(message.get(), PR_IMPORTANCE), 2);
     EXPECT_EQ(Long(message.get(), PR_HASATTACH), 1);
+    // The flags show what is stored, with the attachment flag worked out.
+    ASSERT_EQ(Set(message.get(), {LongValue(PR_MESSAGE_FLAGS, MSGFLAG_UNSENT)}), S_OK);
+    EXPECT_EQ(Long(message.get(), PR_MESSAGE_FLAGS), MSGFLAG_UNSENT | MSGFLAG_HASATTACH);
 
     SizedSPropTagArray(3, tags) = {3, {PR_SUBJECT_W, PR_KEYWORD_W, PR_HASATTACH}};
     MapiBuffer<SPropProblemArray> deleted;
@@ -375,6 +378,7 @@ TEST_F(MessageChangeTest, AttachmentChangesReachTheMessageOnSaveChanges)
     ASSERT_EQ(created->SaveChanges(0), S_OK);
     EXPECT_EQ(names(), (std::vector<std::string>{"renamed.png", "image001.png", "added.txt"}));
     EXPECT_EQ(Long(created.get(), PR_ATTACH_NUM), static_cast<LONG>(number));
+    EXPECT_EQ(Long(message.get(), PR_HASATTACH), 1);
 
     for (ULONG attachmentNumber : {0u, 1u, number})
         ASSERT_EQ(message->DeleteAttach(attachmentNumber, 0, nullptr, 0), S_OK);
