@@ -17,8 +17,9 @@
 namespace ex2qln::transfer {
 
 // The temporary file behind the streams of one transfer's uploads, one at a time: made by the first
-// message that outgrows its window, emptied when that message is done and taken again by the next,
-// so that an upload neither creates nor deletes a file. It is deleted when released.
+// message that outgrows its window and taken again by the next, which overwrites it (a message over
+// CTempStream::kSpillKeptSize empties it when done), so that an upload neither creates nor deletes a
+// file. It is deleted when released.
 class SpillFile {
 public:
     // The file, created on first use.
