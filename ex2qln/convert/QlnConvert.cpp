@@ -169,6 +169,18 @@ HRESULT ConvertFile(const std::string& path, const ex2qln::convert::ConvertOptio
     return ConvertMessage(message.get(), path, target, config, text);
 }
 
+// The reader names the file in its errors; the line that reports one names it already.
+std::string WithoutFileName(const std::string& reason, const std::string& path)
+{
+    std::error_code error;
+    for (const std::string& name : {path, std::filesystem::absolute(path, error).lexically_normal().string()}) {
+        const std::string prefix = name + ": ";
+        if (reason.starts_with(prefix))
+            return reason.substr(prefix.size());
+    }
+    return reason;
+}
+
 // Every message of a data file into a folder tree named after the file; each failure is reported
 // as it happens, and the result is the last failure's status.
 HRESULT ConvertDataFile(const std::string& path, const ex2qln::convert::ConvertOptions& options,
@@ -181,8 +193,8 @@ HRESULT ConvertDataFile(const std::string& path, const ex2qln::convert::ConvertO
     const std::filesystem::path top = std::filesystem::path(options.outputDirectory) / std::filesystem::path(path).stem();
     HRESULT result = S_OK;
     auto report = [&](const std::string& folder, ULONG position, HRESULT hr, const std::string& reason) {
-        std::fprintf(stderr, "%s: %s/%05u: %s [%#x]\n", path.c_str(), folder.c_str(), position, reason.c_str(),
-                     static_cast<unsigned>(hr));
+        std::fprintf(stderr, "%s: %s/%05u: %s [%#x]\n", path.c_str(), folder.c_str(), position,
+                     WithoutFileName(reason, path).c_str(), static_cast<unsigned>(hr));
         result = hr;
     };
     std::set<std::string> created;

@@ -65,7 +65,7 @@ public:
     // small parts) and sends it kHeldOutputSize bytes at a time: a long piece of data costs a few
     // sends, not one each. SendHeldOutput sends the rest; Close drops it (SendHeldOutput then fails
     // as for a closed connection).
-    static constexpr std::size_t kHeldOutputSize = 65536;
+    static constexpr std::size_t kHeldOutputSize = 262144;
     void HoldOutput();
     HRESULT SendHeldOutput();
 

@@ -166,6 +166,12 @@ HRESULT CTempStream::MoveWindow(std::uint32_t position)
             return status;
         dirty_ = false;
     }
+    // Past this stream's end there is nothing of its own to read back.
+    if (newStart >= size_) {
+        windowFill_ = 0;
+        position_ = position;
+        return S_OK;
+    }
     LARGE_INTEGER start{};
     start.QuadPart = newStart;
     HRESULT status = backing_->Seek(start, STREAM_SEEK_SET, nullptr);

@@ -280,9 +280,11 @@ void StoreReader::ReadDirectory(const std::string& reference, const std::string&
     std::error_code error;
     // Absolute, so that the file names found here are not taken relative to the base again.
     std::filesystem::path directory = std::filesystem::absolute(ResolveFile(reference, path, source_), error);
-    std::vector<std::filesystem::path> entries;
+    // The entries keep the types the directory listing gave, so that a large folder costs no
+    // status call per file.
+    std::vector<std::filesystem::directory_entry> entries;
     for (std::filesystem::directory_iterator it(directory, error), end; !error && it != end; it.increment(error)) {
-        entries.push_back(it->path());
+        entries.push_back(*it);
     }
     if (error) {
         Fail(HResultFromErrno(error.value()), path, "cannot read the directory " + directory.string() + ": " + error.message());
@@ -292,10 +294,9 @@ void StoreReader::ReadDirectory(const std::string& reference, const std::string&
     std::set<std::string> ownKeys;
     std::set<std::string>& keys = existingKeys != nullptr ? *existingKeys : ownKeys;
     for (const auto& entry : entries) {
-        std::string name = entry.filename().string();
+        std::string name = entry.path().filename().string();
         // Symbolic links to directories are not followed, so that a link loop cannot recurse.
-        auto linkStatus = std::filesystem::symlink_status(entry, error);
-        if (!error && std::filesystem::is_directory(linkStatus)) {
+        if (!entry.is_symlink(error) && entry.is_directory(error)) {
             if (depth + 1 > kMaxFolderDepth) {
                 Fail(MAPI_E_TOO_BIG, path, "folders are nested too deeply");
             }
@@ -304,7 +305,7 @@ void StoreReader::ReadDirectory(const std::string& reference, const std::string&
             AddChild(folder, std::move(child), path);
             continue;
         }
-        if (Lower(entry.extension().string()) == ".msg" && std::filesystem::is_regular_file(entry, error)) {
+        if (Lower(entry.path().extension().string()) == ".msg" && entry.is_regular_file(error)) {
             AddToIndex(folder, Message{0, name, OrganisationFileSource::kInDirectory}, path, key, keys, false);
         }
     }
