@@ -1,6 +1,8 @@
 // The journal's records: read at the start of a run, appended line by line during it.
 #include "ex2qln/journal/TransferJournal.h"
 
+#include "platform/files/PositionalFile.h"
+
 #include <mapicode.h>
 
 #include <cerrno>
@@ -74,18 +76,9 @@ HRESULT ReadWhole(int descriptor, std::string& text)
         return MAPI_E_TOO_BIG;
     text.resize(static_cast<std::size_t>(status.st_size));
     std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t got = ::pread(descriptor, text.data() + done, text.size() - done, static_cast<off_t>(done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return HResultFromErrno(errno);
-        if (got == 0)
-            break;
-        done += static_cast<std::size_t>(got);
-    }
+    const HRESULT read = platform::ReadAt(descriptor, 0, std::as_writable_bytes(std::span(text)), done);
     text.resize(done);
-    return S_OK;
+    return read;
 }
 
 } // namespace

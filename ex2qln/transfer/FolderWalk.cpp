@@ -6,6 +6,7 @@
 #include "ex2qln/imap/FolderName.h"
 #include "ex2qln/imap/ImapUtf7.h"
 #include "ex2qln/transfer/AnsiText.h"
+#include "ex2qln/transfer/ConsoleLines.h"
 #include "ex2qln/transfer/EnsureFolder.h"
 #include "ex2qln/transfer/InFlightUpload.h"
 #include "ex2qln/transfer/MessageUpload.h"
@@ -30,20 +31,6 @@ constexpr ULONG kSkipMailFolders = 1;
 constexpr ULONG kSkipUnclassedFolders = 2;
 // Longest date or time text in "Delivered:".
 constexpr std::size_t kLongestDatePart = 19;
-
-unsigned Hex(HRESULT status) { return static_cast<unsigned>(status); }
-
-void Out(const char* format, auto... arguments)
-{
-    std::printf(format, arguments...);
-    std::fflush(stdout);
-}
-
-void Error(const char* format, auto... arguments)
-{
-    std::fprintf(stderr, format, arguments...);
-    std::fflush(stderr);
-}
 
 bool IsMailClass(const char* folderClass) { return ::strcasecmp(folderClass, "IPF.Note") == 0; }
 

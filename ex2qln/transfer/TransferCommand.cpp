@@ -9,6 +9,7 @@
 #include "ex2qln/inputs/MappedCsv.h"
 #include "ex2qln/journal/TransferJournal.h"
 #include "ex2qln/mapi/ExchangeObjects.h"
+#include "ex2qln/transfer/ConsoleLines.h"
 #include "ex2qln/transfer/FolderWalk.h"
 #include "ex2qln/transfer/ProblemMessages.h"
 #include "ex2qln/transfer/TempStream.h"
@@ -40,20 +41,6 @@ constexpr ULONG kAdminEntryIdFlags = OPENSTORE_USE_ADMIN_PRIVILEGE | OPENSTORE_T
 constexpr ULONG kOwnerEntryIdFlags = OPENSTORE_HOME_LOGON | OPENSTORE_TAKE_OWNERSHIP;
 constexpr ULONG kAdminStoreFlags = MDB_NO_DIALOG | MAPI_BEST_ACCESS | MDB_TEMPORARY | MDB_NO_MAIL;
 constexpr ULONG kOwnerStoreFlags = kAdminStoreFlags | MDB_ONLINE;
-
-unsigned Hex(HRESULT status) { return static_cast<unsigned>(status); }
-
-void Out(const char* format, auto... arguments)
-{
-    std::printf(format, arguments...);
-    std::fflush(stdout);
-}
-
-void Error(const char* format, auto... arguments)
-{
-    std::fprintf(stderr, format, arguments...);
-    std::fflush(stderr);
-}
 
 // The account's identity for the conversion: the address and the display name.
 void SetIdentity(IPropData* settings, ULONG addressTag, const std::string& address, const std::string& name)

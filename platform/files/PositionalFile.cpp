@@ -26,11 +26,11 @@ HRESULT PositionalFile::Open(const std::string& path)
     return status;
 }
 
-HRESULT PositionalFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out, std::size_t& read) const
+HRESULT ReadAt(int fd, std::uint64_t offset, std::span<std::byte> out, std::size_t& read)
 {
     read = 0;
     while (read < out.size()) {
-        ssize_t got = ::pread(fd_, out.data() + read, out.size() - read, static_cast<off_t>(offset + read));
+        ssize_t got = ::pread(fd, out.data() + read, out.size() - read, static_cast<off_t>(offset + read));
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
@@ -40,6 +40,11 @@ HRESULT PositionalFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out
         read += static_cast<std::size_t>(got);
     }
     return S_OK;
+}
+
+HRESULT PositionalFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out, std::size_t& read) const
+{
+    return platform::ReadAt(fd_, offset, std::as_writable_bytes(out), read);
 }
 
 } // namespace platform

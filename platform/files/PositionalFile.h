@@ -5,10 +5,15 @@
 #include "platform/base/HResult.h"
 
 #include <cstdint>
+#include <cstddef>
 #include <span>
 #include <string>
 
 namespace platform {
+
+// Reads up to out.size() bytes of the open file `fd` at `offset`, through interruptions and short
+// reads; `read` is less only where the file ends. Errors come back as HResultFromErrno.
+HRESULT ReadAt(int fd, std::uint64_t offset, std::span<std::byte> out, std::size_t& read);
 
 class PositionalFile {
 public:
