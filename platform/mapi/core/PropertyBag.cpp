@@ -121,6 +121,7 @@ void ComputedValues::Add(SPropValue value, Computed kind, Deferred deferred)
         kinds_.reserve(kUsual);
         deferred_.reserve(kUsual);
     }
+    idBits_ |= IdBit(value.ulPropTag);
     values_.push_back(value);
     kinds_.push_back(kind);
     deferred_.push_back(std::move(deferred));
@@ -212,6 +213,8 @@ bool ComputedValues::IsObject(ULONG tag) const
 
 std::size_t ComputedValues::ShownIndex(ULONG tag, const PropertyBag& stored) const
 {
+    if ((idBits_ & IdBit(tag)) == 0)
+        return values_.size();
     for (std::size_t i = 0; i < values_.size(); ++i) {
         if (PROP_ID(values_[i].ulPropTag) != PROP_ID(tag))
             continue;

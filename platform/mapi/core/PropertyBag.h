@@ -2,6 +2,7 @@
 // shared between an object and the copies it hands out, replaced whole when they change.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <list>
 #include <memory>
@@ -112,6 +113,8 @@ private:
     std::size_t ShownIndex(ULONG tag, const PropertyBag& stored) const;
     // Value `index`, worked out first if it was deferred.
     const SPropValue& Ready(std::size_t index) const;
+    // The bit of `tag`'s id in idBits_.
+    static std::uint64_t IdBit(ULONG tag) { return std::uint64_t{1} << (PROP_ID(tag) & 63); }
 
     mutable std::vector<SPropValue> values_;
     std::vector<Computed> kinds_;
@@ -120,6 +123,9 @@ private:
     std::list<std::vector<BYTE>> bytes_;
     mutable std::list<std::u16string> texts_;
     std::vector<ULONG> objects_;
+    // The bits of the ids computed: most ids asked for have none, and are told so without a walk
+    // over every computed value.
+    std::uint64_t idBits_ = 0;
 };
 
 } // namespace mapi
