@@ -6,6 +6,7 @@
 #include <functional>
 #include <list>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <utility>
@@ -27,6 +28,12 @@ public:
     static std::shared_ptr<const StoredValue> View(const SPropValue& value, std::shared_ptr<const void> keepAlive);
     static std::shared_ptr<const StoredValue> Streamed(ULONG tag,
                                                        std::shared_ptr<const platform::cfb::StreamedValue> streamed);
+    // The same made in place, for values kept together in one block (LoadMessageState): a copy
+    // (none when memory runs out), a view (whose data the block may keep alive in place of
+    // `keepAlive`), a streamed value.
+    static std::optional<StoredValue> CopyInPlace(const SPropValue& value, SCODE& status);
+    static StoredValue ViewInPlace(const SPropValue& value, std::shared_ptr<const void> keepAlive);
+    static StoredValue StreamedInPlace(ULONG tag, std::shared_ptr<const platform::cfb::StreamedValue> streamed);
 
     const SPropValue& value() const { return owned_ ? *owned_.get() : view_; }
     // The tag the property has: that of value(), or for a streamed value the tag it was stored with.
@@ -49,6 +56,9 @@ public:
     // The stored value with the id of `tag`, or nullptr.
     const StoredValue* FindStored(ULONG tag) const;
     void Put(ValuePointer value);
+    // Puts `values` in as Put would one after another; into an empty bag with one sort of the
+    // index in place of a search and an insertion for each.
+    void Load(std::vector<ValuePointer> values);
     // Copies `value` in; fails only when memory runs out.
     SCODE Set(const SPropValue& value);
     bool Erase(ULONG tag);
