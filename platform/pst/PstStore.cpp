@@ -216,7 +216,9 @@ private:
     cfb::MsgPropertyList Decode(const HeapOnNode& heap, const std::string& place)
     {
         cfb::MsgPropertyList properties;
-        properties.reserve(PropertyCount(heap) + kAddedLater);
+        const std::size_t count = PropertyCount(heap);
+        properties.reserve(count + kAddedLater);
+        used_.reserve(used_.size() + count);
         ForEachProperty(heap, [&](std::uint32_t tag, std::span<const std::uint8_t> value) {
             if (Keeps(tag, place)) {
                 DecodeProperty(tag, value, properties.emplace_back());
