@@ -104,13 +104,13 @@ void PropertyBag::Load(std::vector<ValuePointer> values)
             Put(std::move(value));
         return;
     }
-    // (id, position in `values`) by id; of the values with one id, the first keeps the place and
-    // the last is the value, as when each replaces the one before.
+    // (id, position in `values`) by id, then position; of the values with one id, the first keeps
+    // the place and the last is the value, as when each replaces the one before.
     std::vector<std::pair<ULONG, std::size_t>> byId;
     byId.reserve(values.size());
     for (std::size_t i = 0; i < values.size(); ++i)
         byId.emplace_back(PROP_ID(values[i]->value().ulPropTag), i);
-    std::stable_sort(byId.begin(), byId.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::sort(byId.begin(), byId.end());
     std::vector<std::size_t> last(values.size(), values.size());
     for (std::size_t run = 0; run < byId.size();) {
         std::size_t end = run + 1;
