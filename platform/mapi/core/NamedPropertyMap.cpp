@@ -282,6 +282,7 @@ HRESULT NamedPropertyMap::GetNamesFromIDs(LPSPropTagArray* lppPropTags, LPGUID l
         }
     } else {
         const SPropTagArray& given = **lppPropTags;
+        names.reserve(given.cValues);
         for (ULONG i = 0; i < given.cValues; ++i) {
             ULONG id = PROP_ID(given.aulPropTag[i]);
             std::optional<PropertyName> name;
