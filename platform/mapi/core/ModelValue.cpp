@@ -61,7 +61,7 @@ public:
         case PT_APPTIME: value.Value.dbl = property.real; return Own(value);
         case PT_BINARY:
             if (property.streamed != nullptr)
-                return StoredValue::StreamedInPlace(tag, property.streamed);
+                return StoredValue::Streamed(tag, property.streamed);
             [[fallthrough]];
         case PT_SVREID:
             value.Value.bin.cb = static_cast<ULONG>(property.bytes.size());
@@ -172,7 +172,7 @@ public:
 
 private:
     Made Own(const SPropValue& value) { return StoredValue::CopyInPlace(value, status_); }
-    Made Viewed(const SPropValue& value) { return view_ ? StoredValue::ViewInPlace(value, keepAlive_) : Own(value); }
+    Made Viewed(const SPropValue& value) { return view_ ? StoredValue::View(value, keepAlive_) : Own(value); }
 
     std::uint32_t codePage_;
     bool view_;

@@ -32,7 +32,7 @@ std::optional<StoredValue> StoredValue::CopyInPlace(const SPropValue& value, SCO
     return stored;
 }
 
-StoredValue StoredValue::ViewInPlace(const SPropValue& value, std::shared_ptr<const void> keepAlive)
+StoredValue StoredValue::View(const SPropValue& value, std::shared_ptr<const void> keepAlive)
 {
     StoredValue stored;
     stored.view_ = value;
@@ -40,7 +40,7 @@ StoredValue StoredValue::ViewInPlace(const SPropValue& value, std::shared_ptr<co
     return stored;
 }
 
-StoredValue StoredValue::StreamedInPlace(ULONG tag, std::shared_ptr<const platform::cfb::StreamedValue> streamed)
+StoredValue StoredValue::Streamed(ULONG tag, std::shared_ptr<const platform::cfb::StreamedValue> streamed)
 {
     StoredValue stored;
     stored.view_.ulPropTag = CHANGE_PROP_TYPE(tag, PT_ERROR);
@@ -54,17 +54,6 @@ std::shared_ptr<const StoredValue> StoredValue::Copy(const SPropValue& value, SC
 {
     std::optional<StoredValue> stored = CopyInPlace(value, status);
     return stored ? std::make_shared<const StoredValue>(std::move(*stored)) : nullptr;
-}
-
-std::shared_ptr<const StoredValue> StoredValue::View(const SPropValue& value, std::shared_ptr<const void> keepAlive)
-{
-    return std::make_shared<const StoredValue>(ViewInPlace(value, std::move(keepAlive)));
-}
-
-std::shared_ptr<const StoredValue> StoredValue::Streamed(ULONG tag,
-                                                        std::shared_ptr<const platform::cfb::StreamedValue> streamed)
-{
-    return std::make_shared<const StoredValue>(StreamedInPlace(tag, std::move(streamed)));
 }
 
 std::size_t PropertyBag::PositionOf(ULONG id) const

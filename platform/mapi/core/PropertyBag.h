@@ -19,21 +19,20 @@
 namespace mapi {
 
 // One stored value. Either a MAPI copy of its own, or a view whose data belongs to an outside
-// object (the message model it was read from) that `keepAlive` holds, or a binary value that stays
-// in its file: that one shows as MAPI_E_NOT_ENOUGH_MEMORY, as too large a value does in MAPI, and is
-// read through OpenProperty.
+// object (the message model it was read from) that `keepAlive` holds, or that whatever keeps the
+// value holds (a loaded message's block of values), or a binary value that stays in its file: that
+// one shows as MAPI_E_NOT_ENOUGH_MEMORY, as too large a value does in MAPI, and is read through
+// OpenProperty.
 class StoredValue {
 public:
+    // A copy of its own, shared; fails only when memory runs out.
     static std::shared_ptr<const StoredValue> Copy(const SPropValue& value, SCODE& status);
-    static std::shared_ptr<const StoredValue> View(const SPropValue& value, std::shared_ptr<const void> keepAlive);
-    static std::shared_ptr<const StoredValue> Streamed(ULONG tag,
-                                                       std::shared_ptr<const platform::cfb::StreamedValue> streamed);
-    // The same made in place, for values kept together in one block (LoadMessageState): a copy
-    // (none when memory runs out), a view (whose data the block may keep alive in place of
-    // `keepAlive`), a streamed value.
+    // Values made in place, for a caller that keeps them (LoadMessageState keeps a message's values
+    // together in one block): a copy (none when memory runs out), a view (whose data `keepAlive`
+    // holds, or the caller), a value kept in its file.
     static std::optional<StoredValue> CopyInPlace(const SPropValue& value, SCODE& status);
-    static StoredValue ViewInPlace(const SPropValue& value, std::shared_ptr<const void> keepAlive);
-    static StoredValue StreamedInPlace(ULONG tag, std::shared_ptr<const platform::cfb::StreamedValue> streamed);
+    static StoredValue View(const SPropValue& value, std::shared_ptr<const void> keepAlive);
+    static StoredValue Streamed(ULONG tag, std::shared_ptr<const platform::cfb::StreamedValue> streamed);
 
     const SPropValue& value() const { return owned_ ? *owned_.get() : view_; }
     // The tag the property has: that of value(), or for a streamed value the tag it was stored with.
