@@ -306,7 +306,8 @@ HRESULT MMNamedPropsCnv::SaveUnknownHeaders(MimeOutput& output, std::string& car
     LPSPropTagArray nameTags = namedTags.get();
     ULONG nameCount = 0;
     MapiBuffer<LPMAPINAMEID> names;
-    if (HRESULT hr = prop_->GetNamesFromIDs(&nameTags, nullptr, 0, &nameCount, names.put()); FAILED(hr))
+    // Only a name that is a string can be a field name: numbers are not asked for.
+    if (HRESULT hr = prop_->GetNamesFromIDs(&nameTags, nullptr, MAPI_NO_IDS, &nameCount, names.put()); FAILED(hr))
         return hr;
     // Most named properties cannot be header fields by their names: only the values of those that
     // can are read.
