@@ -1,6 +1,8 @@
 // CContactMsg: the contact header fields, the body entity and the card.
 #include "mmconv/contact/ContactMsg.h"
 
+#include <algorithm>
+
 #include <mapicode.h>
 #include <mapitags.h>
 #include <mapiutil.h>
@@ -148,6 +150,32 @@ constexpr CustomField kCustomFields[] = {
     {"X-MAPI-IM_ADDRESS", 0, 0x8062},
 };
 
+// Every plain tag of a text the card may show, sorted: those of the tables above and the rest.
+const std::vector<ULONG>& CardTags()
+{
+    static const std::vector<ULONG> tags = [] {
+        std::vector<ULONG> all = {PR_GIVEN_NAME_W, PR_SURNAME_W, PR_MIDDLE_NAME_W, PR_DISPLAY_NAME_PREFIX_W,
+            PR_GENERATION_W, PR_DISPLAY_NAME_W, PR_SUBJECT_W, PR_NICKNAME_W, PR_COMPANY_NAME_W, PR_DEPARTMENT_NAME_W,
+            PR_TITLE_W, PR_BUSINESS_HOME_PAGE_W, PR_PROFESSION_W, PR_EMAIL_ADDRESS_W, PR_TELEX_NUMBER_W};
+        for (const Telephone& telephone : kTelephones)
+            all.push_back(telephone.tag);
+        for (const Address& address : kAddresses) {
+            for (const AddressPart& part : address.parts) {
+                if (part.tag != 0)
+                    all.push_back(part.tag);
+            }
+        }
+        for (const CustomField& field : kCustomFields) {
+            if (field.tag != 0)
+                all.push_back(field.tag);
+        }
+        std::sort(all.begin(), all.end());
+        all.erase(std::unique(all.begin(), all.end()), all.end());
+        return all;
+    }();
+    return tags;
+}
+
 constexpr char kHex[] = "0123456789ABCDEF";
 
 std::string Hex(std::span<const BYTE> bytes)
@@ -202,13 +230,31 @@ std::optional<std::string> CContactMsg::NamedText(ULONG lid)
     return WideToUtf8(*text);
 }
 
+const SPropValue* CContactMsg::CardValue(ULONG tag)
+{
+    const std::vector<ULONG>& tags = CardTags();
+    const auto found = std::lower_bound(tags.begin(), tags.end(), tag);
+    if (found == tags.end() || *found != tag)
+        return nullptr;
+    if (!cardValuesRead_) {
+        cardValuesRead_ = true;
+        if (FAILED(cardValues_.Read(Message(), tags)))
+            return nullptr;
+    }
+    return cardValues_.At(static_cast<std::size_t>(found - tags.begin()));
+}
+
 std::optional<std::string> CContactMsg::PropText(ULONG tag)
 {
+    const SPropValue* value = CardValue(tag);
     PropValues values;
-    const ULONG tags[] = {tag};
-    if (FAILED(values.Read(Message(), tags)))
-        return std::nullopt;
-    const std::optional<std::u16string_view> text = values.Unicode(tag);
+    if (value == nullptr) {
+        const ULONG tags[] = {tag};
+        if (FAILED(values.Read(Message(), tags)))
+            return std::nullopt;
+        value = values.Find(tag);
+    }
+    const std::optional<std::u16string_view> text = UnicodeValue(value);
     if (!text || text->empty())
         return std::nullopt;
     return WideToUtf8(*text);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "mmconv/message/MMMessage.h"
+#include "mmconv/message/MapiProps.h"
 
 namespace mmconv {
 
@@ -53,6 +54,13 @@ private:
     // The DER form of every certificate the contact's certificate property yields.
     std::vector<std::string> UserCertificates();
     std::string TelephoneList();
+    // The value of `tag` from the card's values read together; null when it is not one of them.
+    const SPropValue* CardValue(ULONG tag);
+
+    // The values of every plain tag the card may show (CardTags), read by the first PropText: one
+    // GetProps in place of one for each text.
+    PropValues cardValues_;
+    bool cardValuesRead_ = false;
 };
 
 } // namespace mmconv

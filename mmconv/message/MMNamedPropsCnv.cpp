@@ -302,58 +302,81 @@ HRESULT MMNamedPropsCnv::SaveUnknownHeaders(MimeOutput& output, std::string& car
     }
     if (named.empty())
         return S_OK;
-    TagList tags(named);
-    ULONG valueCount = 0;
-    MapiBuffer<SPropValue> values;
-    if (HRESULT hr = prop_->GetProps(tags.get(), MAPI_UNICODE, &valueCount, values.put()); FAILED(hr))
-        return hr;
-    LPSPropTagArray nameTags = tags.get();
+    TagList namedTags(named);
+    LPSPropTagArray nameTags = namedTags.get();
     ULONG nameCount = 0;
     MapiBuffer<LPMAPINAMEID> names;
-    if (HRESULT hr = prop_->GetNamesFromIDs(&nameTags, nullptr, 0, &nameCount, names.put()); FAILED(hr))
+    // Only a name that is a string can be a field name: numbers are not asked for.
+    if (HRESULT hr = prop_->GetNamesFromIDs(&nameTags, nullptr, MAPI_NO_IDS, &nameCount, names.put()); FAILED(hr))
+        return hr;
+    // Most named properties cannot be header fields by their names: only the values of those that
+    // can are read.
+    std::vector<ULONG> tags;
+    std::vector<const MAPINAMEID*> fieldNames;
+    for (ULONG i = 0; i < std::min(static_cast<ULONG>(named.size()), nameCount); ++i) {
+        if (MayBeHeaderField(names[i])) {
+            tags.push_back(named[i]);
+            fieldNames.push_back(names[i]);
+        }
+    }
+    if (tags.empty())
+        return S_OK;
+    TagList fieldTags(tags);
+    ULONG valueCount = 0;
+    MapiBuffer<SPropValue> values;
+    if (HRESULT hr = prop_->GetProps(fieldTags.get(), MAPI_UNICODE, &valueCount, values.put()); FAILED(hr))
         return hr;
     TraceConversion("SaveUnknownHeaders: counters %d, %d, %d\n", static_cast<int>(named.size()),
         static_cast<int>(valueCount), static_cast<int>(nameCount));
-    const ULONG count = std::min({static_cast<ULONG>(named.size()), valueCount, nameCount});
-    for (ULONG i = 0; i < count; ++i) {
-        const SPropValue& value = values[i];
-        const MAPINAMEID* name = names[i];
-        if (PROP_TYPE(value.ulPropTag) == PT_ERROR || name == nullptr || name->ulKind != MNID_STRING ||
-            name->Kind.lpwstrName == nullptr)
-            continue;
-        const std::u16string_view text(name->Kind.lpwstrName);
-        const bool headers = SameGuid(name->lpguid, PS_INTERNET_HEADERS);
-        const bool publicStrings = SameGuid(name->lpguid, PS_PUBLIC_STRINGS);
-        if (text.size() < 3 || !IsFieldName(text) || !(headers || publicStrings || SameGuid(name->lpguid, PSETID_Quillon)))
-            continue;
-        const std::string fieldName(text.begin(), text.end());
-        if (EqualIgnoringAsciiCase(text, u"Received") && !publicStrings) {
-            for (const std::u16string& stored : MultiStrings(value)) {
-                const std::u16string unfolded = OneLine(stored);
-                if (!IsPrintableAscii(unfolded)) {
-                    TraceConversion("***WARNING***, a Received line is not ASCII and is left out\n");
-                    continue;
-                }
-                output.WriteHeader(fieldName, FoldReceivedValue(std::string(unfolded.begin(), unfolded.end())));
-            }
-            continue;
-        }
-        const std::optional<std::u16string> content = StringOf(value);
-        if (!content)
-            continue;
-        const bool xHeader = headers && (text.starts_with(u"X-") || text.starts_with(u"x-"));
-        const bool customData = publicStrings && EqualIgnoringAsciiCase(text, u"CustomData");
-        if (!xHeader && !customData)
-            continue;
-        const std::u16string line = OneLine(*content);
-        if (line.find_first_not_of(u" \t") == std::u16string::npos)
-            continue;
-        carried += customData ? "X-CustomData" : fieldName;
-        carried += ": ";
-        carried += encode(line);
-        carried += "\r\n";
+    for (ULONG i = 0; i < std::min(static_cast<ULONG>(tags.size()), valueCount); ++i) {
+        if (PROP_TYPE(values[i].ulPropTag) != PT_ERROR)
+            SaveUnknownHeader(output, carried, encode, *fieldNames[i], values[i]);
     }
     return S_OK;
+}
+
+bool MMNamedPropsCnv::MayBeHeaderField(const MAPINAMEID* name)
+{
+    if (name == nullptr || name->ulKind != MNID_STRING || name->Kind.lpwstrName == nullptr)
+        return false;
+    const std::u16string_view text(name->Kind.lpwstrName);
+    return text.size() >= 3 && IsFieldName(text) &&
+           (SameGuid(name->lpguid, PS_INTERNET_HEADERS) || SameGuid(name->lpguid, PS_PUBLIC_STRINGS) ||
+            SameGuid(name->lpguid, PSETID_Quillon));
+}
+
+void MMNamedPropsCnv::SaveUnknownHeader(MimeOutput& output, std::string& carried, const HeaderEncoder& encode,
+    const MAPINAMEID& name, const SPropValue& value)
+{
+    const std::u16string_view text(name.Kind.lpwstrName);
+    const bool headers = SameGuid(name.lpguid, PS_INTERNET_HEADERS);
+    const bool publicStrings = SameGuid(name.lpguid, PS_PUBLIC_STRINGS);
+    const std::string fieldName(text.begin(), text.end());
+    if (EqualIgnoringAsciiCase(text, u"Received") && !publicStrings) {
+        for (const std::u16string& stored : MultiStrings(value)) {
+            const std::u16string unfolded = OneLine(stored);
+            if (!IsPrintableAscii(unfolded)) {
+                TraceConversion("***WARNING***, a Received line is not ASCII and is left out\n");
+                continue;
+            }
+            output.WriteHeader(fieldName, FoldReceivedValue(std::string(unfolded.begin(), unfolded.end())));
+        }
+        return;
+    }
+    const std::optional<std::u16string> content = StringOf(value);
+    if (!content)
+        return;
+    const bool xHeader = headers && (text.starts_with(u"X-") || text.starts_with(u"x-"));
+    const bool customData = publicStrings && EqualIgnoringAsciiCase(text, u"CustomData");
+    if (!xHeader && !customData)
+        return;
+    const std::u16string line = OneLine(*content);
+    if (line.find_first_not_of(u" \t") == std::u16string::npos)
+        return;
+    carried += customData ? "X-CustomData" : fieldName;
+    carried += ": ";
+    carried += encode(line);
+    carried += "\r\n";
 }
 
 HRESULT MMNamedPropsCnv::SaveCustomTags(MimeOutput& output, unsigned& column, LONG component)

@@ -87,6 +87,12 @@ public:
 
 private:
     HRESULT EnsureResolved();
+    // Whether a property of this name could give a header line: a field name in a set whose
+    // properties may be header fields.
+    static bool MayBeHeaderField(const MAPINAMEID* name);
+    // One property that MayBeHeaderField lets through, saved as SaveUnknownHeaders says.
+    static void SaveUnknownHeader(MimeOutput& output, std::string& carried, const HeaderEncoder& encode,
+        const MAPINAMEID& name, const SPropValue& value);
 
     // The definitions of one selector and the names to resolve them with, made once.
     struct Selection;

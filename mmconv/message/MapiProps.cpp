@@ -48,6 +48,11 @@ const SPropValue* PropValues::Find(ULONG tag) const
     return FindValue(values_.get(), count_, tag);
 }
 
+const SPropValue* PropValues::At(std::size_t index) const
+{
+    return values_ && index < count_ ? &values_.get()[index] : nullptr;
+}
+
 std::optional<std::u16string_view> PropValues::Unicode(ULONG tag) const
 {
     return UnicodeValue(Find(tag));

@@ -41,6 +41,9 @@ public:
     HRESULT Read(IMAPIProp* object, std::span<const ULONG> tags);
 
     const SPropValue* Find(ULONG tag) const;
+    // The value of the tag at `index` of those read (its error value when it has none); null past
+    // the end. Only when the value has exactly that tag does it stand for it (see Find).
+    const SPropValue* At(std::size_t index) const;
     std::optional<std::u16string_view> Unicode(ULONG tag) const;
     std::optional<std::string_view> Ansi(ULONG tag) const;
     std::optional<LONG> Long(ULONG tag) const;

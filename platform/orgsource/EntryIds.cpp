@@ -31,6 +31,12 @@ void PutGuid(EntryId& out, const cfb::Guid& guid)
     out.insert(out.end(), guid.begin(), guid.end());
 }
 
+// The sizes of the entry identifiers made below, each taken in one allocation: flags, the store,
+// the kind, then each of the folder and the message as its store and counter.
+constexpr std::size_t kCounterSize = 8;
+constexpr std::size_t kFolderEntryIdSize = 4 + 16 + 2 + 16 + kCounterSize;
+constexpr std::size_t kMessageEntryIdSize = kFolderEntryIdSize + 16 + kCounterSize;
+
 void PutCounter(EntryId& out, std::uint64_t counter)
 {
     for (int shift = 40; shift >= 0; shift -= 8) {
@@ -224,6 +230,7 @@ EntryId MakeStoreEntryId(StoreKind kind, std::string_view serverName, std::strin
 EntryId MakeFolderEntryId(StoreKind kind, const cfb::Guid& storeGuid, std::uint64_t folderCounter)
 {
     EntryId out;
+    out.reserve(kFolderEntryIdSize);
     AppendU32(out, 0);
     PutGuid(out, storeGuid);
     AppendU16(out, kind == StoreKind::Mailbox ? kFolderPrivate : kFolderPublic);
@@ -236,6 +243,7 @@ EntryId MakeMessageEntryId(StoreKind kind, const cfb::Guid& storeGuid, std::uint
                            std::uint64_t messageCounter)
 {
     EntryId out;
+    out.reserve(kMessageEntryIdSize);
     AppendU32(out, 0);
     PutGuid(out, storeGuid);
     AppendU16(out, kind == StoreKind::Mailbox ? kMessagePrivate : kMessagePublic);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -456,7 +457,16 @@ void SetProperty(cfb::MsgPropertyList& properties, cfb::MsgProperty property)
 void SetProperties(cfb::MsgPropertyList& properties, std::vector<cfb::MsgProperty> added)
 {
     std::vector<bool> placed(added.size());
+    // The bits of the added ids: most existing properties are none of them, and are passed over
+    // without a walk over the added ones.
+    std::uint64_t addedIds = 0;
+    for (const auto& property : added) {
+        addedIds |= std::uint64_t{1} << (property.Id() & 63);
+    }
     for (auto& existing : properties) {
+        if ((addedIds & (std::uint64_t{1} << (existing.Id() & 63))) == 0) {
+            continue;
+        }
         for (std::size_t i = 0; i < added.size(); ++i) {
             if (!placed[i] && existing.Id() == added[i].Id()) {
                 existing = std::move(added[i]);

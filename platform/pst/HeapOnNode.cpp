@@ -126,19 +126,38 @@ void HeapOnNode::VisitLevel(
 std::vector<RawProperty> ReadPropertyContext(const HeapOnNode& heap)
 {
     std::vector<RawProperty> properties;
+    ForEachProperty(heap, [&](std::uint32_t tag, std::span<const std::uint8_t> value) {
+        properties.push_back({tag, Bytes(value.begin(), value.end())});
+    });
+    return properties;
+}
+
+void ForEachProperty(const HeapOnNode& heap,
+                     const std::function<void(std::uint32_t tag, std::span<const std::uint8_t> value)>& visit)
+{
     heap.ForEachRecord(heap.UserRoot(), 2, 6, [&](auto key, auto data) {
         const std::uint16_t id = ReadU16(key, 0);
         const std::uint16_t type = ReadU16(data, 0);
-        const std::uint32_t value = ReadU32(data, 2);
-        RawProperty property{(static_cast<std::uint32_t>(id) << 16) | type, {}};
+        const std::uint32_t tag = (static_cast<std::uint32_t>(id) << 16) | type;
         if (StoredInline(type)) {
-            property.value.assign(data.begin() + 2, data.end());
-        } else {
-            property.value = heap.Value(value);
+            visit(tag, data.subspan(2));
+            return;
         }
-        properties.push_back(std::move(property));
+        const std::uint32_t hnid = ReadU32(data, 2);
+        if (hnid != 0 && IsHeapId(hnid)) {
+            visit(tag, heap.Item(hnid));
+            return;
+        }
+        const Bytes value = heap.Value(hnid);
+        visit(tag, value);
     });
-    return properties;
+}
+
+std::size_t PropertyCount(const HeapOnNode& heap)
+{
+    std::size_t count = 0;
+    heap.ForEachRecord(heap.UserRoot(), 2, 6, [&](auto, auto) { ++count; });
+    return count;
 }
 
 TableContext::TableContext(const HeapOnNode& heap) : heap_(heap)

@@ -49,6 +49,12 @@ private:
 
 // Every property of an object (a property context), in the order of their ids.
 std::vector<RawProperty> ReadPropertyContext(const HeapOnNode& heap);
+// The properties of ReadPropertyContext given to `visit` one at a time, each value's bytes seen where they are (valid only
+// during the call), without a copy of its own.
+void ForEachProperty(const HeapOnNode& heap,
+                     const std::function<void(std::uint32_t tag, std::span<const std::uint8_t> value)>& visit);
+// How many properties ForEachProperty gives, counted without reading their values.
+std::size_t PropertyCount(const HeapOnNode& heap);
 
 // A table context: its columns, and its rows read one at a time.
 class TableContext {

@@ -24,20 +24,20 @@ void DecodeFixed(std::uint16_t type, std::span<const std::uint8_t> bytes, std::i
     cfb::SetFixedValue(type, padded, integer, real);
 }
 
-void DecodeSingle(std::uint16_t type, const Bytes& value, cfb::MsgProperty& property)
+void DecodeSingle(std::uint16_t type, std::span<const std::uint8_t> value, cfb::MsgProperty& property)
 {
     if (type == PT_UNICODE) {
         property.text = cfb::ToUtf16(value);
         return;
     }
     if (type == PT_STRING8) {
-        property.bytes = value;
+        property.bytes.assign(value.begin(), value.end());
         cfb::StripTrailingZeros(property.bytes);
         return;
     }
     const std::size_t size = FixedValueSize(type);
     if (size == 0 || type == PT_CLSID) {
-        property.bytes = value;
+        property.bytes.assign(value.begin(), value.end());
         return;
     }
     if (value.size() < size) {
@@ -46,11 +46,11 @@ void DecodeSingle(std::uint16_t type, const Bytes& value, cfb::MsgProperty& prop
     DecodeFixed(type, value, property.integer, property.real);
 }
 
-void DecodeMultipleFixed(std::uint16_t base, std::size_t size, const Bytes& value, cfb::MsgProperty& property)
+void DecodeMultipleFixed(std::uint16_t base, std::size_t size, std::span<const std::uint8_t> value,
+                         cfb::MsgProperty& property)
 {
-    std::span<const std::uint8_t> all(value);
     for (std::size_t at = 0; at + size <= value.size(); at += size) {
-        auto element = all.subspan(at, size);
+        auto element = value.subspan(at, size);
         if (base == PT_CLSID) {
             property.byteValues.emplace_back(element.begin(), element.end());
             continue;
@@ -67,7 +67,7 @@ void DecodeMultipleFixed(std::uint16_t base, std::size_t size, const Bytes& valu
 }
 
 // A count, the offsets of the elements and then the elements themselves.
-void DecodeMultipleVariable(std::uint16_t base, const Bytes& value, cfb::MsgProperty& property)
+void DecodeMultipleVariable(std::uint16_t base, std::span<const std::uint8_t> value, cfb::MsgProperty& property)
 {
     if (value.empty()) {
         return;
@@ -102,22 +102,27 @@ void DecodeMultipleVariable(std::uint16_t base, const Bytes& value, cfb::MsgProp
 cfb::MsgProperty DecodeProperty(const RawProperty& raw)
 {
     cfb::MsgProperty property;
-    property.tag = raw.tag;
+    DecodeProperty(raw.tag, raw.value, property);
+    return property;
+}
+
+void DecodeProperty(std::uint32_t tag, std::span<const std::uint8_t> value, cfb::MsgProperty& property)
+{
+    property.tag = tag;
     const std::uint16_t type = property.Type();
     if (type == PT_OBJECT) {
-        return property;
+        return;
     }
     if ((type & MV_FLAG) == 0) {
-        DecodeSingle(type, raw.value, property);
-        return property;
+        DecodeSingle(type, value, property);
+        return;
     }
     const auto base = static_cast<std::uint16_t>(type & ~MV_FLAG);
     if (std::size_t size = FixedValueSize(base); size != 0 && base != PT_BOOLEAN) {
-        DecodeMultipleFixed(base, size, raw.value, property);
+        DecodeMultipleFixed(base, size, value, property);
     } else {
-        DecodeMultipleVariable(base, raw.value, property);
+        DecodeMultipleVariable(base, value, property);
     }
-    return property;
 }
 
 } // namespace platform::pst

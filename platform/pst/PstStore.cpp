@@ -121,7 +121,7 @@ private:
                                                std::to_string(kMaxEmbeddingDepth) + " levels deep"};
         }
         HeapOnNode heap(database_, node, kPropertyHeap);
-        message.properties = Decode(ReadPropertyContext(heap), "the message");
+        message.properties = Decode(heap, "the message");
         StripSubjectMarker(message.properties);
         message.codePage = cfb::StringCodePage(message.properties, enclosingCodePage);
         if (message.codePage == 0) {
@@ -203,24 +203,48 @@ private:
     cfb::MsgPropertyList Decode(const std::vector<RawProperty>& raw, const std::string& place)
     {
         cfb::MsgPropertyList properties;
-        // With room for the few that the organisation adds to every message (its entry identifiers,
-        // type and flags), so that the list is not moved whole to take them.
-        constexpr std::size_t kAddedLater = 8;
         properties.reserve(raw.size() + kAddedLater);
         for (const RawProperty& property : raw) {
-            const auto id = static_cast<std::uint16_t>(property.tag >> 16);
-            if (id >= 0x8000) {
-                if (named_.count(id) == 0) {
-                    document_.leftOut.push_back(place + ": property " + std::to_string(property.tag) +
-                                                " has no name in the file");
-                    continue;
-                }
-                used_.push_back(id);
+            if (Keeps(property.tag, place)) {
+                DecodeProperty(property.tag, property.value, properties.emplace_back());
             }
-            properties.push_back(DecodeProperty(property));
         }
         return properties;
     }
+
+    // The same for a property context, its values decoded where they are in the heap.
+    cfb::MsgPropertyList Decode(const HeapOnNode& heap, const std::string& place)
+    {
+        cfb::MsgPropertyList properties;
+        const std::size_t count = PropertyCount(heap);
+        properties.reserve(count + kAddedLater);
+        used_.reserve(used_.size() + count);
+        ForEachProperty(heap, [&](std::uint32_t tag, std::span<const std::uint8_t> value) {
+            if (Keeps(tag, place)) {
+                DecodeProperty(tag, value, properties.emplace_back());
+            }
+        });
+        return properties;
+    }
+
+    // Whether a property is read: one in the named range must have a name in the file.
+    bool Keeps(std::uint32_t tag, const std::string& place)
+    {
+        const auto id = static_cast<std::uint16_t>(tag >> 16);
+        if (id < 0x8000) {
+            return true;
+        }
+        if (named_.count(id) == 0) {
+            document_.leftOut.push_back(place + ": property " + std::to_string(tag) + " has no name in the file");
+            return false;
+        }
+        used_.push_back(id);
+        return true;
+    }
+
+    // With room for the few that the organisation adds to every message (its entry identifiers,
+    // type and flags), so that the list is not moved whole to take them.
+    static constexpr std::size_t kAddedLater = 8;
 
     const NodeDatabase& database_;
     const std::map<std::uint16_t, cfb::MsgNamedProperty>& named_;

@@ -60,8 +60,18 @@ public:
     }
 
 private:
+    // The values of one bag are made together in one block, which holds the model they point into:
+    // a value is kept through the block, with no allocation and no hold on the model of its own.
+    struct ValueBlock {
+        std::shared_ptr<const void> model;
+        std::vector<StoredValue> values;
+    };
+
     void Properties(const cfb::MsgPropertyList& model, std::uint32_t codePage, PropertyBag& bag)
     {
+        auto block = std::make_shared<ValueBlock>();
+        block->model = keepAlive_;
+        block->values.reserve(model.size());
         for (const cfb::MsgProperty& property : model) {
             ULONG id = property.Id();
             if (id >= PROP_ID_NAMED_MIN) {
@@ -73,9 +83,14 @@ private:
             }
             // A value that cannot be copied for want of memory is left out, as one without a form.
             SCODE status = S_OK;
-            if (ValuePointer value = ModelValue(property, PROP_TAG(property.Type(), id), codePage, keepAlive_, status))
-                bag.Put(std::move(value));
+            if (std::optional<StoredValue> value = ModelValueInPlace(property, PROP_TAG(property.Type(), id), codePage, status))
+                block->values.push_back(std::move(*value));
         }
+        std::vector<ValuePointer> values;
+        values.reserve(block->values.size());
+        for (const StoredValue& value : block->values)
+            values.emplace_back(block, &value);
+        bag.Load(std::move(values));
     }
 
     std::shared_ptr<const void> keepAlive_;

@@ -2,6 +2,7 @@
 #include "platform/mapi/core/ModelValue.h"
 
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,16 +15,20 @@ namespace {
 
 namespace cfb = platform::cfb;
 
+// A converted value, or none for what the runtime has no form for.
+using Made = std::optional<StoredValue>;
+
 class Converter {
 public:
-    Converter(std::uint32_t codePage, const std::shared_ptr<const void>& keepAlive, SCODE& status)
-        : codePage_(codePage), keepAlive_(keepAlive), status_(status)
+    // With `view`, binary and Unicode values point into the model, which `keepAlive` holds when it is set.
+    Converter(std::uint32_t codePage, bool view, const std::shared_ptr<const void>& keepAlive, SCODE& status)
+        : codePage_(codePage), view_(view), keepAlive_(keepAlive), status_(status)
     {
     }
 
     // Multi-valued numbers: the model's 64-bit integers or reals as the MAPI element type.
     template <typename Element, typename Source>
-    ValuePointer Numbers(ULONG tag, const std::vector<Source>& source, auto convert)
+    Made Numbers(ULONG tag, const std::vector<Source>& source, auto convert)
     {
         std::vector<Element> elements;
         elements.reserve(source.size());
@@ -36,7 +41,7 @@ public:
         return Own(value);
     }
 
-    ValuePointer Value(const cfb::MsgProperty& property, ULONG tag)
+    Made Value(const cfb::MsgProperty& property, ULONG tag)
     {
         SPropValue value{};
         value.ulPropTag = tag;
@@ -81,7 +86,7 @@ public:
         }
         case PT_CLSID: {
             if (property.bytes.size() != sizeof(GUID))
-                return nullptr;
+                return std::nullopt;
             cfb::Guid stored{};
             std::memcpy(stored.data(), property.bytes.data(), stored.size());
             GUID guid = GuidFromModel(stored);
@@ -92,7 +97,7 @@ public:
         }
     }
 
-    ValuePointer Multiple(const cfb::MsgProperty& property, ULONG tag)
+    Made Multiple(const cfb::MsgProperty& property, ULONG tag)
     {
         SPropValue value{};
         value.ulPropTag = tag;
@@ -122,7 +127,7 @@ public:
             std::vector<GUID> guids;
             for (const std::vector<std::uint8_t>& bytes : property.byteValues) {
                 if (bytes.size() != sizeof(GUID))
-                    return nullptr;
+                    return std::nullopt;
                 cfb::Guid stored{};
                 std::memcpy(stored.data(), bytes.data(), stored.size());
                 guids.push_back(GuidFromModel(stored));
@@ -141,11 +146,11 @@ public:
         default:
             // Objects are reached through OpenProperty; null values, restrictions and rule actions
             // have nothing a caller of this runtime reads.
-            return nullptr;
+            return std::nullopt;
         }
     }
 
-    ValuePointer Texts(ULONG tag, std::vector<std::u16string> texts)
+    Made Texts(ULONG tag, std::vector<std::u16string> texts)
     {
         std::vector<LPWSTR> pointers;
         for (std::u16string& text : texts)
@@ -166,13 +171,11 @@ public:
     }
 
 private:
-    ValuePointer Own(const SPropValue& value) { return StoredValue::Copy(value, status_); }
-    ValuePointer Viewed(const SPropValue& value)
-    {
-        return keepAlive_ != nullptr ? StoredValue::View(value, keepAlive_) : Own(value);
-    }
+    Made Own(const SPropValue& value) { return StoredValue::CopyInPlace(value, status_); }
+    Made Viewed(const SPropValue& value) { return view_ ? StoredValue::View(value, keepAlive_) : Own(value); }
 
     std::uint32_t codePage_;
+    bool view_;
     const std::shared_ptr<const void>& keepAlive_;
     SCODE& status_;
 };
@@ -193,7 +196,15 @@ ValuePointer ModelValue(const cfb::MsgProperty& property, ULONG tag, std::uint32
                         const std::shared_ptr<const void>& keepAlive, SCODE& status)
 {
     status = S_OK;
-    return Converter(codePage, keepAlive, status).Value(property, tag);
+    Made made = Converter(codePage, keepAlive != nullptr, keepAlive, status).Value(property, tag);
+    return made ? std::make_shared<const StoredValue>(std::move(*made)) : nullptr;
+}
+
+std::optional<StoredValue> ModelValueInPlace(const cfb::MsgProperty& property, ULONG tag, std::uint32_t codePage,
+                                             SCODE& status)
+{
+    status = S_OK;
+    return Converter(codePage, true, nullptr, status).Value(property, tag);
 }
 
 } // namespace mapi

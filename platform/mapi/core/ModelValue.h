@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "platform/cfb/MsgModel.h"
 
@@ -22,5 +23,9 @@ GUID GuidFromModel(const platform::cfb::Guid& stored);
 // want of memory.
 ValuePointer ModelValue(const platform::cfb::MsgProperty& property, ULONG tag, std::uint32_t codePage,
                         const std::shared_ptr<const void>& keepAlive, SCODE& status);
+// The same made in place, binary and Unicode values pointing into the model, for a caller that
+// keeps the model alive as long as the value (LoadMessageState keeps it with a block of values).
+std::optional<StoredValue> ModelValueInPlace(const platform::cfb::MsgProperty& property, ULONG tag,
+                                             std::uint32_t codePage, SCODE& status);
 
 } // namespace mapi

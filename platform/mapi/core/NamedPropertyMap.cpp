@@ -1,6 +1,7 @@
 // The named-property map of a store and its GetIDsFromNames and GetNamesFromIDs answers.
 #include "platform/mapi/core/NamedPropertyMap.h"
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <mapix.h>
@@ -27,6 +28,13 @@ std::u16string FoldAscii(std::u16string text)
             c = static_cast<char16_t>(c - u'A' + u'a');
     }
     return text;
+}
+
+// Exactly the same name (a header name in another letter case is another name here).
+bool SameName(const PropertyName& a, const PropertyName& b)
+{
+    return a.isString == b.isString && a.lid == b.lid && std::memcmp(&a.propertySet, &b.propertySet, sizeof(GUID)) == 0 &&
+           a.name == b.name;
 }
 
 bool ReadName(const MAPINAMEID& source, PropertyName& name)
@@ -102,16 +110,21 @@ std::optional<ULONG> NamedPropertyMap::Resolve(const PropertyName& name, bool cr
 
 std::vector<std::optional<ULONG>> NamedPropertyMap::ResolveAll(std::span<const PropertyName> names, bool create)
 {
+    std::vector<std::optional<ULONG>> ids;
+    if (Recalled(names, create, ids))
+        return ids;
     // All are looked up under one shared lock; those missing are added, in their order, under one
     // lock of its own.
-    std::vector<std::optional<ULONG>> ids(names.size());
+    ids.resize(names.size());
     bool missing = false;
+    std::size_t mapSize = 0;
     {
         std::shared_lock lock(mutex_);
         for (std::size_t i = 0; i < names.size(); ++i) {
             ids[i] = Known(names[i]);
             missing = missing || !ids[i];
         }
+        mapSize = names_.size();
     }
     if (missing && create) {
         std::unique_lock lock(mutex_);
@@ -119,8 +132,37 @@ std::vector<std::optional<ULONG>> NamedPropertyMap::ResolveAll(std::span<const P
             if (!ids[i])
                 ids[i] = Added(names[i]);
         }
+        mapSize = names_.size();
     }
+    Remember(names, create, ids, mapSize);
     return ids;
+}
+
+bool NamedPropertyMap::Recalled(std::span<const PropertyName> names, bool create,
+                                std::vector<std::optional<ULONG>>& ids) const
+{
+    std::shared_lock lock(mutex_);
+    std::lock_guard answersLock(answersMutex_);
+    for (const Answer& answer : answers_) {
+        if (answer.create == create && answer.mapSize == names_.size() &&
+            std::equal(names.begin(), names.end(), answer.names.begin(), answer.names.end(), SameName)) {
+            ids = answer.ids;
+            return true;
+        }
+    }
+    return false;
+}
+
+void NamedPropertyMap::Remember(std::span<const PropertyName> names, bool create,
+                                const std::vector<std::optional<ULONG>>& ids, std::size_t mapSize)
+{
+    std::lock_guard answersLock(answersMutex_);
+    Answer& answer = answers_[nextAnswer_];
+    nextAnswer_ = (nextAnswer_ + 1) % kAnswersKept;
+    answer.names.assign(names.begin(), names.end());
+    answer.create = create;
+    answer.mapSize = mapSize;
+    answer.ids = ids;
 }
 
 std::optional<ULONG> NamedPropertyMap::Known(const PropertyName& name) const
@@ -240,6 +282,7 @@ HRESULT NamedPropertyMap::GetNamesFromIDs(LPSPropTagArray* lppPropTags, LPGUID l
         }
     } else {
         const SPropTagArray& given = **lppPropTags;
+        names.reserve(given.cValues);
         for (ULONG i = 0; i < given.cValues; ++i) {
             ULONG id = PROP_ID(given.aulPropTag[i]);
             std::optional<PropertyName> name;

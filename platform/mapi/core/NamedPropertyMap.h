@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <mutex>
 #include <unordered_map>
 #include <shared_mutex>
 #include <span>
@@ -56,10 +57,29 @@ private:
     // NameOf with mutex_ held at least shared.
     std::optional<PropertyName> NameAt(ULONG id) const;
 
+    // The ids of an earlier ResolveAll of the same names, when the map has had no name added since.
+    bool Recalled(std::span<const PropertyName> names, bool create, std::vector<std::optional<ULONG>>& ids) const;
+    void Remember(std::span<const PropertyName> names, bool create, const std::vector<std::optional<ULONG>>& ids,
+                  std::size_t mapSize);
+
     // Names are looked up far more often than added: look-ups share the lock.
     mutable std::shared_mutex mutex_;
     std::unordered_map<Key, ULONG, KeyHash> ids_;
     std::vector<PropertyName> names_;  // index: id - PROP_ID_NAMED_MIN
+
+    // The last few answers of ResolveAll: converters and the message loader ask for the same names
+    // message after message. Ids once given never change, so an answer holds for as long as the map
+    // has as many names as when it was given.
+    struct Answer {
+        std::vector<PropertyName> names;
+        bool create = false;
+        std::size_t mapSize = 0;
+        std::vector<std::optional<ULONG>> ids;
+    };
+    static constexpr std::size_t kAnswersKept = 4;
+    mutable std::mutex answersMutex_;
+    std::array<Answer, kAnswersKept> answers_;
+    std::size_t nextAnswer_ = 0;
 };
 
 } // namespace mapi

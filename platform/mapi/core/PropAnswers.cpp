@@ -93,8 +93,10 @@ HRESULT ListProps(const PropertyBag& stored, const ComputedValues& computed, ULO
     if (tags == nullptr)
         return MAPI_E_INVALID_PARAMETER;
     *tags = nullptr;
+    const std::vector<ULONG> mergedTags = computed.MergedTags(stored);
     std::vector<ULONG> list;
-    for (ULONG merged : computed.MergedTags(stored)) {
+    list.reserve(mergedTags.size() + computed.Objects().size());
+    for (ULONG merged : mergedTags) {
         // A value kept in its file is listed with its own type, for OpenProperty.
         const StoredValue* kept = PROP_TYPE(merged) == PT_ERROR ? stored.FindStored(merged) : nullptr;
         const bool streamed = kept != nullptr && kept->streamed();

@@ -17,36 +17,43 @@ bool IdBefore(const std::pair<ULONG, std::size_t>& entry, ULONG id)
 
 } // namespace
 
-std::shared_ptr<const StoredValue> StoredValue::Copy(const SPropValue& value, SCODE& status)
+std::optional<StoredValue> StoredValue::CopyInPlace(const SPropValue& value, SCODE& status)
 {
-    auto stored = std::make_shared<StoredValue>();
+    StoredValue stored;
+    status = S_OK;
     if (platform::cfb::IsInlineType(static_cast<std::uint16_t>(PROP_TYPE(value.ulPropTag)))) {
         // A value with nothing out of line is copied whole with its SPropValue, with no buffer of its own.
-        stored->view_ = value;
-        status = S_OK;
+        stored.view_ = value;
         return stored;
     }
-    status = DuplicateValues(std::span<const SPropValue>(&value, 1), MAPIAllocateBuffer, stored->owned_.put());
-    return status == S_OK ? stored : nullptr;
-}
-
-std::shared_ptr<const StoredValue> StoredValue::View(const SPropValue& value, std::shared_ptr<const void> keepAlive)
-{
-    auto stored = std::make_shared<StoredValue>();
-    stored->view_ = value;
-    stored->keepAlive_ = std::move(keepAlive);
+    status = DuplicateValues(std::span<const SPropValue>(&value, 1), MAPIAllocateBuffer, stored.owned_.put());
+    if (status != S_OK)
+        return std::nullopt;
     return stored;
 }
 
-std::shared_ptr<const StoredValue> StoredValue::Streamed(ULONG tag,
-                                                        std::shared_ptr<const platform::cfb::StreamedValue> streamed)
+StoredValue StoredValue::View(const SPropValue& value, std::shared_ptr<const void> keepAlive)
 {
-    auto stored = std::make_shared<StoredValue>();
-    stored->view_.ulPropTag = CHANGE_PROP_TYPE(tag, PT_ERROR);
-    stored->view_.Value.err = MAPI_E_NOT_ENOUGH_MEMORY;
-    stored->streamed_ = std::move(streamed);
-    stored->streamedTag_ = tag;
+    StoredValue stored;
+    stored.view_ = value;
+    stored.keepAlive_ = std::move(keepAlive);
     return stored;
+}
+
+StoredValue StoredValue::Streamed(ULONG tag, std::shared_ptr<const platform::cfb::StreamedValue> streamed)
+{
+    StoredValue stored;
+    stored.view_.ulPropTag = CHANGE_PROP_TYPE(tag, PT_ERROR);
+    stored.view_.Value.err = MAPI_E_NOT_ENOUGH_MEMORY;
+    stored.streamed_ = std::move(streamed);
+    stored.streamedTag_ = tag;
+    return stored;
+}
+
+std::shared_ptr<const StoredValue> StoredValue::Copy(const SPropValue& value, SCODE& status)
+{
+    std::optional<StoredValue> stored = CopyInPlace(value, status);
+    return stored ? std::make_shared<const StoredValue>(std::move(*stored)) : nullptr;
 }
 
 std::size_t PropertyBag::PositionOf(ULONG id) const
@@ -77,6 +84,43 @@ void PropertyBag::Put(ValuePointer value)
     }
     index_.insert(found, {id, values_.size()});
     values_.push_back(std::move(value));
+}
+
+void PropertyBag::Load(std::vector<ValuePointer> values)
+{
+    if (!values_.empty()) {
+        for (ValuePointer& value : values)
+            Put(std::move(value));
+        return;
+    }
+    // (id, position in `values`) by id, then position; of the values with one id, the first keeps
+    // the place and the last is the value, as when each replaces the one before.
+    std::vector<std::pair<ULONG, std::size_t>> byId;
+    byId.reserve(values.size());
+    for (std::size_t i = 0; i < values.size(); ++i)
+        byId.emplace_back(PROP_ID(values[i]->value().ulPropTag), i);
+    std::sort(byId.begin(), byId.end());
+    std::vector<std::size_t> last(values.size(), values.size());
+    for (std::size_t run = 0; run < byId.size();) {
+        std::size_t end = run + 1;
+        while (end < byId.size() && byId[end].first == byId[run].first)
+            ++end;
+        last[byId[run].second] = byId[end - 1].second;
+        run = end;
+    }
+    std::vector<std::size_t> kept(values.size());
+    values_.reserve(values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (last[i] == values.size())
+            continue;
+        kept[i] = values_.size();
+        values_.push_back(std::move(values[last[i]]));
+    }
+    index_.reserve(values_.size());
+    for (std::size_t run = 0; run < byId.size(); ++run) {
+        if (run == 0 || byId[run].first != byId[run - 1].first)
+            index_.emplace_back(byId[run].first, kept[byId[run].second]);
+    }
 }
 
 SCODE PropertyBag::Set(const SPropValue& value)
@@ -121,6 +165,7 @@ void ComputedValues::Add(SPropValue value, Computed kind, Deferred deferred)
         kinds_.reserve(kUsual);
         deferred_.reserve(kUsual);
     }
+    idBits_ |= IdBit(value.ulPropTag);
     values_.push_back(value);
     kinds_.push_back(kind);
     deferred_.push_back(std::move(deferred));
@@ -212,6 +257,8 @@ bool ComputedValues::IsObject(ULONG tag) const
 
 std::size_t ComputedValues::ShownIndex(ULONG tag, const PropertyBag& stored) const
 {
+    if ((idBits_ & IdBit(tag)) == 0)
+        return values_.size();
     for (std::size_t i = 0; i < values_.size(); ++i) {
         if (PROP_ID(values_[i].ulPropTag) != PROP_ID(tag))
             continue;

@@ -2,9 +2,11 @@
 // shared between an object and the copies it hands out, replaced whole when they change.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <list>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <utility>
@@ -17,15 +19,20 @@
 namespace mapi {
 
 // One stored value. Either a MAPI copy of its own, or a view whose data belongs to an outside
-// object (the message model it was read from) that `keepAlive` holds, or a binary value that stays
-// in its file: that one shows as MAPI_E_NOT_ENOUGH_MEMORY, as too large a value does in MAPI, and is
-// read through OpenProperty.
+// object (the message model it was read from) that `keepAlive` holds, or that whatever keeps the
+// value holds (a loaded message's block of values), or a binary value that stays in its file: that
+// one shows as MAPI_E_NOT_ENOUGH_MEMORY, as too large a value does in MAPI, and is read through
+// OpenProperty.
 class StoredValue {
 public:
+    // A copy of its own, shared; fails only when memory runs out.
     static std::shared_ptr<const StoredValue> Copy(const SPropValue& value, SCODE& status);
-    static std::shared_ptr<const StoredValue> View(const SPropValue& value, std::shared_ptr<const void> keepAlive);
-    static std::shared_ptr<const StoredValue> Streamed(ULONG tag,
-                                                       std::shared_ptr<const platform::cfb::StreamedValue> streamed);
+    // Values made in place, for a caller that keeps them (LoadMessageState keeps a message's values
+    // together in one block): a copy (none when memory runs out), a view (whose data `keepAlive`
+    // holds, or the caller), a value kept in its file.
+    static std::optional<StoredValue> CopyInPlace(const SPropValue& value, SCODE& status);
+    static StoredValue View(const SPropValue& value, std::shared_ptr<const void> keepAlive);
+    static StoredValue Streamed(ULONG tag, std::shared_ptr<const platform::cfb::StreamedValue> streamed);
 
     const SPropValue& value() const { return owned_ ? *owned_.get() : view_; }
     // The tag the property has: that of value(), or for a streamed value the tag it was stored with.
@@ -48,6 +55,9 @@ public:
     // The stored value with the id of `tag`, or nullptr.
     const StoredValue* FindStored(ULONG tag) const;
     void Put(ValuePointer value);
+    // Puts `values` in as Put would one after another; into an empty bag with one sort of the
+    // index in place of a search and an insertion for each.
+    void Load(std::vector<ValuePointer> values);
     // Copies `value` in; fails only when memory runs out.
     SCODE Set(const SPropValue& value);
     bool Erase(ULONG tag);
@@ -112,6 +122,8 @@ private:
     std::size_t ShownIndex(ULONG tag, const PropertyBag& stored) const;
     // Value `index`, worked out first if it was deferred.
     const SPropValue& Ready(std::size_t index) const;
+    // The bit of `tag`'s id in idBits_.
+    static std::uint64_t IdBit(ULONG tag) { return std::uint64_t{1} << (PROP_ID(tag) & 63); }
 
     mutable std::vector<SPropValue> values_;
     std::vector<Computed> kinds_;
@@ -120,6 +132,9 @@ private:
     std::list<std::vector<BYTE>> bytes_;
     mutable std::list<std::u16string> texts_;
     std::vector<ULONG> objects_;
+    // The bits of the ids computed: most ids asked for have none, and are told so without a walk
+    // over every computed value.
+    std::uint64_t idBits_ = 0;
 };
 
 } // namespace mapi

@@ -105,6 +105,30 @@ TEST_F(NamedPropertyTest, UnknownNamesWithoutCreateAreErrors)
     EXPECT_EQ(KnownCount(message.get()), 1u);
 }
 
+// The same question asked again, message after message, is answered as the map stands then.
+TEST_F(NamedPropertyTest, AnAnswerAskedAgainFollowsNamesAddedSince)
+{
+    MapiPtr<IMessage> message = OpenSample(kPlain, MAPI_MODIFY);
+    ASSERT_TRUE(message);
+    const std::vector<Name> asked = {Lid(PSETID_Common, 0x8514), String(PS_INTERNET_HEADERS, u"X-Spam-Flag")};
+    HRESULT status = S_OK;
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(Ids(message.get(), asked, 0, status), (std::vector<ULONG>{PROP_TAG(PT_ERROR, 0), PROP_TAG(PT_ERROR, 0)}));
+        EXPECT_EQ(status, MAPI_W_ERRORS_RETURNED);
+    }
+    std::vector<ULONG> created = Ids(message.get(), {String(PS_INTERNET_HEADERS, u"x-spam-flag")}, MAPI_CREATE, status);
+    ASSERT_EQ(status, S_OK);
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(Ids(message.get(), asked, 0, status), (std::vector<ULONG>{PROP_TAG(PT_ERROR, 0), created[0]}));
+        EXPECT_EQ(status, MAPI_W_ERRORS_RETURNED);
+    }
+    created = Ids(message.get(), asked, MAPI_CREATE, status);
+    ASSERT_EQ(status, S_OK);
+    EXPECT_EQ(Ids(message.get(), asked, 0, status), created);
+    EXPECT_EQ(status, S_OK);
+    EXPECT_EQ(KnownCount(message.get()), 2u);
+}
+
 TEST_F(NamedPropertyTest, NameRulesOfTheWellKnownSets)
 {
     struct Case {
