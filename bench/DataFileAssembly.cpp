@@ -234,7 +234,7 @@ void Assemble(const std::string& source, std::size_t copies, const std::string& 
     }
 
     // The contents table's rows: the old ones and a copy of the first for each new message.
-    HeapOnNode heap(database, tableNode, 0x7C);
+    HeapOnNode heap(database, tableNode, kTableContextHeap);
     TableContext table(heap);
     auto info = heap.Item(heap.UserRoot());
     const std::size_t rowSize = ReadU16(info, 8);

@@ -12,7 +12,6 @@ namespace {
 
 constexpr std::uint8_t kHeapSignature = 0xEC;
 constexpr std::uint8_t kTreeSignature = 0xB5;
-constexpr std::uint8_t kTableSignature = 0x7C;
 constexpr std::uint32_t kRowIdTag = 0x67F20003;
 constexpr std::uint32_t kRowVersionTag = 0x67F30003;
 constexpr int kMaxTreeLevels = 8;
@@ -163,7 +162,7 @@ std::size_t PropertyCount(const HeapOnNode& heap)
 TableContext::TableContext(const HeapOnNode& heap) : heap_(heap)
 {
     auto info = heap.Item(heap.UserRoot());
-    if (info.size() < 22 || info[0] != kTableSignature) {
+    if (info.size() < 22 || info[0] != kTableContextHeap) {
         Corrupt("a table's header is not sound");
     }
     const std::size_t columnCount = info[1];

@@ -20,9 +20,14 @@ struct RawProperty {
     Bytes value;
 };
 
+// The kinds of heap, each the signature of its client: a property context or a table context
+// (whose header starts with the same byte).
+inline constexpr std::uint8_t kPropertyContextHeap = 0xBC;
+inline constexpr std::uint8_t kTableContextHeap = 0x7C;
+
 class HeapOnNode {
 public:
-    // Reads the node's data; `expectedClient` is the heap's kind (0xBC properties, 0x7C table).
+    // Reads the node's data; `expectedClient` is the heap's kind.
     // Throws PstError.
     HeapOnNode(const NodeDatabase& database, const NodeEntry& node, std::uint8_t expectedClient);
 

@@ -15,8 +15,6 @@
 namespace platform::pst {
 namespace {
 
-constexpr std::uint8_t kPropertyHeap = 0xBC;
-constexpr std::uint8_t kTableHeap = 0x7C;
 constexpr std::uint32_t kRecipientTableNode = 0x692;
 constexpr std::uint32_t kAttachmentTableNode = 0x671;
 constexpr std::uint32_t kHierarchyTableType = 0x0D;
@@ -84,7 +82,7 @@ std::vector<std::uint32_t> RowIds(const NodeDatabase& database, std::uint32_t ni
     if (!database.HasNode(nid)) {
         return ids;
     }
-    HeapOnNode heap(database, database.FindNode(nid), kTableHeap);
+    HeapOnNode heap(database, database.FindNode(nid), kTableContextHeap);
     TableContext table(heap);
     ids.reserve(table.RowCount());
     for (std::size_t row = 0; row < table.RowCount(); ++row) {
@@ -120,7 +118,7 @@ private:
             throw PstError{MAPI_E_TOO_BIG, "embedded messages are nested more than " +
                                                std::to_string(kMaxEmbeddingDepth) + " levels deep"};
         }
-        HeapOnNode heap(database_, node, kPropertyHeap);
+        HeapOnNode heap(database_, node, kPropertyContextHeap);
         message.properties = Decode(heap, "the message");
         StripSubjectMarker(message.properties);
         message.codePage = cfb::StringCodePage(message.properties, enclosingCodePage);
@@ -138,7 +136,7 @@ private:
 
     void ReadRecipients(const NodeEntry& node, cfb::MsgMessage& message)
     {
-        HeapOnNode heap(database_, node, kTableHeap);
+        HeapOnNode heap(database_, node, kTableContextHeap);
         TableContext table(heap);
         for (std::size_t row = 0; row < table.RowCount(); ++row) {
             const std::string place = "recipient " + std::to_string(row);
@@ -155,7 +153,7 @@ private:
 
     void ReadAttachments(const NodeEntry& node, const Subnodes& subnodes, int depth, cfb::MsgMessage& message)
     {
-        HeapOnNode heap(database_, node, kTableHeap);
+        HeapOnNode heap(database_, node, kTableContextHeap);
         TableContext table(heap);
         for (std::size_t row = 0; row < table.RowCount(); ++row) {
             const std::string place = "attachment " + std::to_string(row);
@@ -181,7 +179,7 @@ private:
     void ReadAttachment(const NodeEntry& node, int depth, std::uint32_t codePage, cfb::MsgAttachment& attachment,
                         const std::string& place)
     {
-        HeapOnNode heap(database_, node, kPropertyHeap);
+        HeapOnNode heap(database_, node, kPropertyContextHeap);
         std::vector<RawProperty> raw = ReadPropertyContext(heap);
         attachment.properties = Decode(raw, place);
         const cfb::MsgProperty* method = cfb::FindProperty(attachment.properties, PR_ATTACH_METHOD);
@@ -274,7 +272,7 @@ void PstStore::ReadNameMap()
     if (!database_.HasNode(kNameMapNode)) {
         return;
     }
-    HeapOnNode heap(database_, database_.FindNode(kNameMapNode), kPropertyHeap);
+    HeapOnNode heap(database_, database_.FindNode(kNameMapNode), kPropertyContextHeap);
     std::vector<RawProperty> raw = ReadPropertyContext(heap);
     static const Bytes kNone;
     const Bytes* guids = FindRaw(raw, kNameGuids);
@@ -324,7 +322,7 @@ HRESULT PstStore::ReadStoreProperties(unsigned codePage, cfb::MsgPropertyList& p
 {
     properties.clear();
     return CatchPstError(database_.Path(), error, [&] {
-        HeapOnNode heap(database_, database_.FindNode(kMessageStoreNode), kPropertyHeap);
+        HeapOnNode heap(database_, database_.FindNode(kMessageStoreNode), kPropertyContextHeap);
         for (const RawProperty& raw : ReadPropertyContext(heap)) {
             properties.push_back(DecodeAsUnicode(raw, codePage));
         }
@@ -336,7 +334,7 @@ HRESULT PstStore::ReadFolder(std::uint32_t nid, unsigned codePage, PstFolder& fo
     folder = PstFolder();
     folder.nid = nid;
     return CatchPstError(database_.Path(), error, [&] {
-        HeapOnNode heap(database_, database_.FindNode(nid), kPropertyHeap);
+        HeapOnNode heap(database_, database_.FindNode(nid), kPropertyContextHeap);
         for (const RawProperty& raw : ReadPropertyContext(heap)) {
             // A named property that the file does not name cannot be named for the store either.
             if ((raw.tag >> 16) < 0x8000 || named_.count(static_cast<std::uint16_t>(raw.tag >> 16)) != 0) {

@@ -254,7 +254,7 @@ TEST(PstReader, NamesInPsMapiHaveItsGuid)
         NodeDatabase database;
         std::string error;
         ASSERT_EQ(database.Open(plain.string(), error), S_OK) << error;
-        HeapOnNode heap(database, database.FindNode(kNameMapNode), 0xBC);
+        HeapOnNode heap(database, database.FindNode(kNameMapNode), kPropertyContextHeap);
         for (const auto& raw : ReadPropertyContext(heap)) {
             if (raw.tag == 0x00030102) {
                 entries.assign(raw.value.begin(), raw.value.end());
