@@ -169,16 +169,13 @@ HRESULT ConvertFile(const std::string& path, const ex2qln::convert::ConvertOptio
     return ConvertMessage(message.get(), path, target, config, text);
 }
 
-// The reader names the file in its errors; the line that reports one names it already.
+// The reader names the file in its errors, by the absolute path the data file is opened with; the
+// line that reports one names it already.
 std::string WithoutFileName(const std::string& reason, const std::string& path)
 {
     std::error_code error;
-    for (const std::string& name : {path, std::filesystem::absolute(path, error).lexically_normal().string()}) {
-        const std::string prefix = name + ": ";
-        if (reason.starts_with(prefix))
-            return reason.substr(prefix.size());
-    }
-    return reason;
+    const std::string prefix = std::filesystem::absolute(path, error).lexically_normal().string() + ": ";
+    return reason.starts_with(prefix) ? reason.substr(prefix.size()) : reason;
 }
 
 // Every message of a data file into a folder tree named after the file; each failure is reported
