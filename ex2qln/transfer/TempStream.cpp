@@ -175,13 +175,15 @@ HRESULT CTempStream::MoveWindow(std::uint32_t position)
     LARGE_INTEGER start{};
     start.QuadPart = newStart;
     HRESULT status = backing_->Seek(start, STREAM_SEEK_SET, nullptr);
+    // Only up to this stream's end: a spill file taken again may still hold an earlier message's
+    // bytes past it, and asking for more than the file holds costs one more read to find its end.
+    const auto wanted = static_cast<ULONG>(std::min<std::uint64_t>(kWindowSize, size_ - newStart));
     ULONG read = 0;
     if (SUCCEEDED(status))
-        status = backing_->Read(window_.data(), kWindowSize, &read);
+        status = backing_->Read(window_.data(), wanted, &read);
     if (FAILED(status))
         return status;
-    // A spill file taken again may still hold an earlier message's bytes past this stream's end.
-    windowFill_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(read, size_ > newStart ? size_ - newStart : 0));
+    windowFill_ = read;
     position_ = position;
     return S_OK;
 }
@@ -295,11 +297,8 @@ HRESULT CTempStream::Stat(STATSTG* pstatstg, DWORD grfStatFlag)
     TraceStream("CTempStream(%#lx)::Stat %#lx\n", this, static_cast<long>(grfStatFlag));
     if (pstatstg == nullptr)
         return STG_E_INVALIDPOINTER;
+    // The stream's own account: the backing file may lag behind the window or run past the end.
     *pstatstg = STATSTG{};
-    if (backing_) {
-        if (HRESULT status = backing_->Stat(pstatstg, STATFLAG_NONAME); FAILED(status))
-            return status;
-    }
     pstatstg->type = STGTY_STREAM;
     pstatstg->cbSize.QuadPart = size_;
     return S_OK;

@@ -81,7 +81,9 @@ private:
     std::uint64_t size_ = 0;
     std::uint32_t windowFill_ = 0;
     bool dirty_ = false;
-    std::array<char, kWindowSize> window_{};
+    // Left unset: only its first windowFill_ bytes are ever read, and each stream of an upload would
+    // otherwise clear 32 KiB for nothing.
+    std::array<char, kWindowSize> window_;
 };
 
 // The stream the upload converts into: a CTempStream with `useTemporaryFile` (spilling into `spill`
