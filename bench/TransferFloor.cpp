@@ -168,50 +168,47 @@ public:
         std::string source;
         double seconds = 0;
         for (const std::string& message : messages) {
+            // The literal and the CR LF that ends the command line go in the same sends.
             source = message;
+            source += "\r\n";
             const double start = ProcessSeconds();
-            Upload(way.throughTemporaryFile ? SpillAndReadBack(source) : source, mailbox, way.waitForGoAhead);
+            const std::string& literal = way.throughTemporaryFile ? SpillAndReadBack(source, message.size()) : source;
+            Upload(literal, message.size(), mailbox, way.waitForGoAhead);
             seconds += ProcessSeconds() - start;
         }
         return seconds;
     }
 
 private:
-    // The message into the temporary file window by window, and back, as the transfer's stream does.
-    const std::string& SpillAndReadBack(const std::string& message)
+    // The message's `size` bytes into the temporary file window by window, and back, as the
+    // transfer's stream does; the CR LF after them is added in memory, as the transfer's client does.
+    const std::string& SpillAndReadBack(const std::string& literal, std::size_t size)
     {
-        for (std::size_t offset = 0; offset < message.size(); offset += kWindow) {
-            const std::size_t size = std::min(kWindow, message.size() - offset);
-            if (::pwrite(spill_, message.data() + offset, size, static_cast<off_t>(offset)) != static_cast<ssize_t>(size))
+        for (std::size_t offset = 0; offset < size; offset += kWindow) {
+            const std::size_t piece = std::min(kWindow, size - offset);
+            if (::pwrite(spill_, literal.data() + offset, piece, static_cast<off_t>(offset)) != static_cast<ssize_t>(piece))
                 Fail("cannot write the temporary file");
         }
-        readBack_.resize(message.size());
-        for (std::size_t offset = 0; offset < message.size(); offset += kWindow) {
-            const std::size_t size = std::min(kWindow, message.size() - offset);
-            if (::pread(spill_, readBack_.data() + offset, size, static_cast<off_t>(offset)) != static_cast<ssize_t>(size))
+        readBack_.resize(size);
+        for (std::size_t offset = 0; offset < size; offset += kWindow) {
+            const std::size_t piece = std::min(kWindow, size - offset);
+            if (::pread(spill_, readBack_.data() + offset, piece, static_cast<off_t>(offset)) != static_cast<ssize_t>(piece))
                 Fail("cannot read the temporary file back");
         }
+        readBack_ += "\r\n";
         return readBack_;
     }
 
-    void Upload(const std::string& message, const std::string& mailbox, bool waitForGoAhead)
+    // Appends the literal of `size` bytes that `literalAndLineEnd` holds before its CR LF.
+    void Upload(const std::string& literalAndLineEnd, std::size_t size, const std::string& mailbox, bool waitForGoAhead)
     {
         const std::string tag = "A" + std::to_string(++commands_);
-        SendText(socket_, tag + " APPEND \"" + mailbox + "\" () {" + std::to_string(message.size()) +
+        SendText(socket_, tag + " APPEND \"" + mailbox + "\" () {" + std::to_string(size) +
                               (waitForGoAhead ? "}\r\n" : "+}\r\n"));
         if (waitForGoAhead && reader_->Next().rfind("+", 0) != 0)
             Fail("no go-ahead for the literal");
-        // The literal's last piece carries the line's CR LF, as the transfer sends it.
-        for (std::size_t offset = 0; offset < message.size(); offset += kLargestSend) {
-            const std::size_t size = std::min(kLargestSend, message.size() - offset);
-            if (offset + size < message.size()) {
-                SendAll(socket_, message.data() + offset, size);
-                continue;
-            }
-            last_.assign(message, offset, size);
-            last_ += "\r\n";
-            SendText(socket_, last_);
-        }
+        for (std::size_t offset = 0; offset < literalAndLineEnd.size(); offset += kLargestSend)
+            SendAll(socket_, literalAndLineEnd.data() + offset, std::min(kLargestSend, literalAndLineEnd.size() - offset));
         reader_->ExpectOk(tag);
     }
 
@@ -219,7 +216,6 @@ private:
     int spill_ = -1;
     std::optional<LineReader> reader_;
     std::string readBack_;
-    std::string last_;
     unsigned commands_ = 0;
 };
 
