@@ -1,6 +1,7 @@
 // Quoted-printable encoding with the message line layout, and its decoding.
 #include "mmconv/encoding/QuotedPrintable.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace mmconv {
@@ -107,6 +108,19 @@ void EncodeByte(State& state, std::uint8_t byte, Output& output)
         PutLiteral(state, static_cast<char>(byte), output);
 }
 
+// The end of the run from `at` of bytes that go out as they are (no escape, no line end, no blank)
+// and fit on the current line; `at` itself when the next byte needs EncodeByte.
+std::size_t PlainRunEnd(const State& state, std::span<const std::uint8_t> piece, std::size_t at)
+{
+    if (state.pendingCr || state.pendingBlank >= 0 || state.column >= state.maxColumn)
+        return at;
+    const std::size_t end = std::min(piece.size(), at + (state.maxColumn - state.column));
+    std::size_t run = at;
+    while (run < end && piece[run] > ' ' && piece[run] < 0x7F && piece[run] != '=')
+        ++run;
+    return run;
+}
+
 template <class Output>
 void EncodeEnd(State& state, Output& output)
 {
@@ -207,8 +221,18 @@ void QuotedPrintableEncoder::Encode(std::span<const std::uint8_t> piece, std::st
 {
     output.reserve(output.size() + piece.size() + piece.size() / 8 + 16);
     StringOutput out{output};
-    for (const std::uint8_t byte : piece)
-        EncodeByte(state_, byte, out);
+    std::size_t at = 0;
+    while (at < piece.size()) {
+        // Most text is a run of bytes written as they are: appended whole, as far as the line has room.
+        const std::size_t end = PlainRunEnd(state_, piece, at);
+        if (end > at) {
+            output.append(reinterpret_cast<const char*>(piece.data() + at), end - at);
+            state_.column += end - at;
+            at = end;
+            continue;
+        }
+        EncodeByte(state_, piece[at++], out);
+    }
 }
 
 void QuotedPrintableEncoder::Finish(std::string& output)

@@ -140,15 +140,23 @@ TEST(QuotedPrintable, EveryLineFitsNoLineEndsInABlankAndTheTextComesBack)
 
 TEST(QuotedPrintableEncoder, PiecesOfAnySizeGiveTheSameOutput)
 {
-    const std::string text = RandomText(2000, 99) + " \r";
-    const std::string expected = Encode(text);
-    for (std::size_t pieceSize : {1u, 2u, 3u, 7u, 75u, 76u, 1000u}) {
-        QuotedPrintableEncoder encoder;
-        std::string out;
-        for (std::size_t i = 0; i < text.size(); i += pieceSize)
-            encoder.Encode(Bytes(std::string_view(text).substr(i, pieceSize)), out);
-        encoder.Finish(out);
-        EXPECT_EQ(out, expected) << pieceSize;
+    // Mixed text, and long runs of plain characters that fill whole lines between the odd escape.
+    const std::string texts[] = {
+        RandomText(2000, 99) + " \r",
+        A(300) + "\r\n" + A(75) + "=" + A(76) + " \r\n\t" + A(151) + "\xE9" + A(80) + " ",
+    };
+    for (const std::string& text : texts) {
+        for (std::size_t lineLength : {76u, 3u, 10u}) {
+            const std::string expected = Encode(text, lineLength);
+            for (std::size_t pieceSize : {1u, 2u, 3u, 7u, 75u, 76u, 1000u}) {
+                QuotedPrintableEncoder encoder(lineLength);
+                std::string out;
+                for (std::size_t i = 0; i < text.size(); i += pieceSize)
+                    encoder.Encode(Bytes(std::string_view(text).substr(i, pieceSize)), out);
+                encoder.Finish(out);
+                EXPECT_EQ(out, expected) << lineLength << " " << pieceSize;
+            }
+        }
     }
 }
 
