@@ -154,7 +154,18 @@ HRESULT ReadPropertyStream(IMAPIProp* object, ULONG tag, std::string& data)
 
 bool PropertyExists(IMAPIProp* object, ULONG tag)
 {
-    return object != nullptr && FPropExists(object, CHANGE_PROP_TYPE(tag, PT_UNSPECIFIED)) != FALSE;
+    if (object == nullptr)
+        return false;
+    // One value asked for rather than the whole list scanned: a value too large to give, or an
+    // object, still answers with an error of its own, and only a missing one with "not found".
+    SizedSPropTagArray(1, wanted) = {1, {CHANGE_PROP_TYPE(tag, PT_UNSPECIFIED)}};
+    ULONG count = 0;
+    MapiBuffer<SPropValue> values;
+    if (FAILED(object->GetProps(reinterpret_cast<LPSPropTagArray>(&wanted), MAPI_UNICODE, &count, values.put())) ||
+        count != 1 || !values)
+        return false;
+    const SPropValue& value = values.get()[0];
+    return PROP_TYPE(value.ulPropTag) != PT_ERROR || value.Value.err != MAPI_E_NOT_FOUND;
 }
 
 } // namespace mmconv
