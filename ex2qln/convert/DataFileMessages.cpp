@@ -150,7 +150,8 @@ private:
 };
 
 // The walk opens messages on a thread of its own while this one gives those opened before to
-// `visit` (or `failed`), in the order of the walk; the messages are let go on this thread.
+// `visit` (or `failed`), in the order of the walk; a message converted goes back through the queue
+// to the opening thread, which lets it go.
 HRESULT WalkAlongside(IMsgStore* store, IMAPIFolder* top,
                       const std::function<void(IMessage*, const std::string&, ULONG)>& visit,
                       const std::function<void(const std::string&, ULONG, HRESULT, const std::string&)>& failed)
