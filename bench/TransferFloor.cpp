@@ -17,12 +17,15 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "platform/base/HResult.h"
+#include "platform/files/ReadOnlyMapping.h"
+#include "platform/files/TempDirectory.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -45,21 +48,12 @@ double ProcessSeconds()
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
-std::filesystem::path TemporaryDirectory()
-{
-    const char* temp = std::getenv("TMPDIR");
-    return temp != nullptr && *temp != '\0' ? temp : "/tmp";
-}
-
 std::string ReadWhole(const std::string& path)
 {
-    std::error_code error;
-    const auto size = std::filesystem::file_size(path, error);
-    std::ifstream in(path, std::ios::binary);
-    std::string data(error ? 0 : size, '\0');
-    if (error || !in.read(data.data(), static_cast<std::streamsize>(data.size())))
+    std::vector<std::uint8_t> bytes;
+    if (FAILED(platform::ReadWholeFile(path, bytes)))
         Fail("cannot read " + path);
-    return data;
+    return std::string(bytes.begin(), bytes.end());
 }
 
 void WriteAll(int descriptor, const char* data, std::size_t size)
@@ -148,7 +142,7 @@ public:
         SendText(socket_, "L LOGIN " + user + " " + password + "\r\n");
         reader_->ExpectOk("L");
 
-        std::string pattern = (TemporaryDirectory() / "transfer-floor-XXXXXX").string();
+        std::string pattern = platform::TempDirectory() + "transfer-floor-XXXXXX";
         spill_ = ::mkstemp(pattern.data());
         if (spill_ < 0)
             Fail("cannot create a temporary file like " + pattern);
@@ -221,7 +215,7 @@ private:
 
 double WriteAllAsFiles(const std::vector<std::string>& messages)
 {
-    const std::filesystem::path directory = TemporaryDirectory() / "transfer-floor-files";
+    const std::filesystem::path directory = std::filesystem::path(platform::TempDirectory()) / "transfer-floor-files";
     std::filesystem::remove_all(directory);
     std::filesystem::create_directory(directory);
     std::string source;

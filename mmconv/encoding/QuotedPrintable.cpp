@@ -108,15 +108,16 @@ void EncodeByte(State& state, std::uint8_t byte, Output& output)
         PutLiteral(state, static_cast<char>(byte), output);
 }
 
-// The end of the run from `at` of bytes that go out as they are (no escape, no line end, no blank)
-// and fit on the current line; `at` itself when the next byte needs EncodeByte.
+// The end of the run from `at` of bytes that go out as they are and fit on the current line: no
+// space, nothing NeedsEscape takes (tabs and line ends among it); `at` itself when the next byte
+// needs EncodeByte.
 std::size_t PlainRunEnd(const State& state, std::span<const std::uint8_t> piece, std::size_t at)
 {
     if (state.pendingCr || state.pendingBlank >= 0 || state.column >= state.maxColumn)
         return at;
     const std::size_t end = std::min(piece.size(), at + (state.maxColumn - state.column));
     std::size_t run = at;
-    while (run < end && piece[run] > ' ' && piece[run] < 0x7F && piece[run] != '=')
+    while (run < end && piece[run] != ' ' && !NeedsEscape(piece[run]))
         ++run;
     return run;
 }
